@@ -1,0 +1,145 @@
+#pragma once
+// The application object: owns the display, the object table and every piece
+// of desktop and interaction state.
+
+#include "platform/CString.h"
+#include "platform/CWinApp.h"
+#include "platform/DirectDraw.h"
+#include "platform/Types.h"
+
+// One record of the object table.
+struct DesktopObject {
+    CString strName;
+    DWORD dwReserved = 0;
+    CString strText;
+    RECT rcText;
+    LOGFONT lfFont;
+    DWORD dwTextPixel = 0;
+    COLORREF crText = 0;
+    DWORD dwHotTextPixel = 0;
+    COLORREF crHotText = 0;
+    int nJustify = 0;
+    CString strUpImage;
+    CString strDownImage;
+    CString strMouseImage;
+    RECT rcObject;
+    CString strActivate;
+    BYTE bVisible = 0;
+    BYTE bTextOnMouseOver = 0;
+    CString strAction;
+};
+
+// Per-object state that is never saved.
+struct ObjectRuntime {
+    BYTE bSelected = 0;
+    BYTE bVisible = 0;
+    int nState = 0;
+    int nActivates = 0;
+    IDirectDrawSurface* pUp = nullptr;
+    IDirectDrawSurface* pDown = nullptr;
+    IDirectDrawSurface* pMouse = nullptr;
+    IDirectDrawSurface* pText = nullptr;
+    IDirectDrawSurface* pTextHot = nullptr;
+};
+
+inline constexpr int kTableSize = 52;
+inline constexpr int kMaxCaptionLines = 100;
+// The transparent colour of every object surface.
+inline constexpr COLORREF kColorKey = 0x7F7F00;
+
+class CDesktopApp : public CWinApp {
+public:
+    CDesktopApp() = default;
+
+    BOOL InitInstance() override;
+
+    virtual BOOL FailDirectDrawInit();
+    virtual void ReleaseDirectDraw();
+    virtual BOOL RestoreSurfaces();
+    virtual void ComposeScene();
+    virtual void InsertObject();
+    virtual void EditObjectProperties();
+    virtual void EditDesktopSettings();
+    virtual void OffsetObject(int i);
+    virtual BOOL ClampDragOffset();
+    virtual void SetObjectColorKeys(int i);
+    virtual void LoadObjectImages(int i);
+    virtual void ReleaseObjectImages(int i);
+    virtual void ResolveActivationLinks();
+    virtual void ApplyVisibility();
+    virtual void UpdateTileSurface();
+    virtual void ReleaseTileSurface();
+    virtual void ReleaseTextWorkSurface();
+    virtual void BuildTileSurface();
+    virtual void RenderTextLine(CString line, int i, int nLine);
+    virtual void ReleaseColorSurface();
+    virtual void CreateColorSurface();
+    virtual void ReleaseCaptionSurfaces(int i);
+    virtual void CreateCaptionSurfaces(int i);
+    virtual void ShowSplash();
+    virtual void SaveDesktop();
+    virtual void LoadDesktop();
+
+    // Display.
+    IDirectDraw* m_pDD = nullptr;
+    IDirectDrawSurface* m_pDDSPrimary = nullptr;
+    IDirectDrawSurface* m_pDDSBack = nullptr;
+    IDirectDrawClipper* m_pClipper = nullptr;
+    IDirectDrawPalette* m_pDDPal = nullptr;
+    IDirectDrawSurface* m_pDDSTile = nullptr;
+    IDirectDrawSurface* m_pDDSTextWork = nullptr;
+    IDirectDrawSurface* m_pDDSColor = nullptr;
+    DDSURFACEDESC m_ddsd;
+    DDBLTFX m_ddbltfx;
+    char m_szPalettePath[256] = {};
+
+    // Desktop and interaction state.
+    int m_nMaxObjects = 0;
+    int m_nObjects = 0;
+    POINT m_ptLast;
+    BOOL m_bDragImage = FALSE;
+    SIZE m_sizeDrag;
+    int m_cxScreen = 0;
+    int m_cxDesktop = 0;
+    int m_cyScreen = 0;
+    int m_cyDesktop = 0;
+    RECT m_rcSelection;
+    BYTE m_bLocked = 0;
+    int m_nPressedImage = 0;
+    int m_nPressedText = 0;
+    int m_nHoverObject = 0;
+    CString m_strAppDir;
+    BYTE m_bInserting = 0;
+    POINT m_ptContext;
+    int m_nCurObject = 0;
+    BYTE m_bClipboardFull = 0;
+    BYTE m_bImagesChanged = 0;
+    CString m_strDesktopFile;
+    RECT m_rcScreen;
+    BYTE m_bRubberBand = 0;
+    BYTE m_bShowSelection = 0;
+    RECT m_rcHighlight;
+    POINT m_ptRubberStart;
+    BYTE m_bTextChanged = 0;
+    DWORD m_dwColorKeyPixel = 0;
+    COLORREF m_crCurrentText = 0;
+    COLORREF m_crLastColor = 0;
+    BYTE m_bDragText = 0;
+    BYTE m_bSplashPending = 0;
+    BYTE m_bTile = 0;
+    DWORD m_dwBackPixel = 0;
+    COLORREF m_crBackground = 0;
+    LOGFONT m_lfDefault;
+    DesktopObject m_aObjects[kTableSize];
+    ObjectRuntime m_aRuntime[kTableSize];
+
+    // Caption building.
+    CStringArray m_astrCaptionLines;
+    RECT m_arcCaptionLines[kMaxCaptionLines];
+    int m_cyCaption = 0;
+    int m_cxCaption = 0;
+    RECT m_rcLineExtent;
+};
+
+// The running application object.
+inline CDesktopApp* DesktopApp() { return static_cast<CDesktopApp*>(AfxGetApp()); }

@@ -1,0 +1,6 @@
+#include "app/DesktopApp.h"
+
+BOOL CDesktopApp::InitInstance() { return FALSE; }
+
+void CDesktopApp::ShowSplash() { }
+

@@ -1,0 +1,6 @@
+#include "app/DesktopApp.h"
+
+void CDesktopApp::SaveDesktop() { }
+
+void CDesktopApp::LoadDesktop() { }
+

@@ -1,0 +1,197 @@
+#pragma once
+// Software DirectDraw: surfaces are plain memory in the display's pixel format.
+
+#include "platform/PresentTarget.h"
+#include "platform/Types.h"
+
+#include <memory>
+
+using HDC = struct DeviceContext*;
+
+inline constexpr DWORD DDSCL_NORMAL = 0x8;
+
+inline constexpr DWORD DDSD_CAPS = 0x1;
+inline constexpr DWORD DDSD_HEIGHT = 0x2;
+inline constexpr DWORD DDSD_WIDTH = 0x4;
+inline constexpr DWORD DDSCAPS_OFFSCREENPLAIN = 0x40;
+inline constexpr DWORD DDSCAPS_PRIMARYSURFACE = 0x200;
+
+inline constexpr DWORD DDBLT_COLORFILL = 0x400;
+inline constexpr DWORD DDBLT_KEYSRC = 0x8000;
+inline constexpr DWORD DDBLT_WAIT = 0x1000000;
+
+inline constexpr DWORD DDCKEY_SRCBLT = 0x8;
+inline constexpr DWORD DDPCAPS_8BIT = 0x4;
+
+// The record sizes callers put into dwSize (those of the 32-bit platform).
+inline constexpr DWORD DDSURFACEDESC_SIZE = 108;
+inline constexpr DWORD DDBLTFX_SIZE = 100;
+
+struct DDCOLORKEY {
+    DWORD dwColorSpaceLowValue = 0;
+    DWORD dwColorSpaceHighValue = 0;
+};
+
+struct DDSCAPS {
+    DWORD dwCaps = 0;
+};
+
+struct DDPIXELFORMAT {
+    DWORD dwSize = 32;
+    DWORD dwFlags = 0;
+    DWORD dwFourCC = 0;
+    DWORD dwRGBBitCount = 0;
+    DWORD dwRBitMask = 0;
+    DWORD dwGBitMask = 0;
+    DWORD dwBBitMask = 0;
+    DWORD dwRGBAlphaBitMask = 0;
+};
+
+struct DDSURFACEDESC {
+    DWORD dwSize = 0;
+    DWORD dwFlags = 0;
+    DWORD dwHeight = 0;
+    DWORD dwWidth = 0;
+    LONG lPitch = 0;
+    DWORD dwBackBufferCount = 0;
+    DWORD dwRefreshRate = 0;
+    DWORD dwAlphaBitDepth = 0;
+    DWORD dwReserved = 0;
+    LPVOID lpSurface = nullptr;
+    DDCOLORKEY ddckCKDestOverlay;
+    DDCOLORKEY ddckCKDestBlt;
+    DDCOLORKEY ddckCKSrcOverlay;
+    DDCOLORKEY ddckCKSrcBlt;
+    DDPIXELFORMAT ddpfPixelFormat;
+    DDSCAPS ddsCaps;
+};
+
+struct DDBLTFX {
+    DWORD dwSize = 0;
+    DWORD dwDDFX = 0;
+    DWORD dwROP = 0;
+    DWORD dwDDROP = 0;
+    DWORD dwRotationAngle = 0;
+    DWORD dwZBufferOpCode = 0;
+    DWORD dwZBufferLow = 0;
+    DWORD dwZBufferHigh = 0;
+    DWORD dwZBufferBaseDest = 0;
+    DWORD dwZDestConstBitDepth = 0;
+    DWORD dwZDestConst = 0;
+    DWORD dwZSrcConstBitDepth = 0;
+    DWORD dwZSrcConst = 0;
+    DWORD dwAlphaEdgeBlendBitDepth = 0;
+    DWORD dwAlphaEdgeBlend = 0;
+    DWORD dwReserved = 0;
+    DWORD dwAlphaDestConstBitDepth = 0;
+    DWORD dwAlphaDestConst = 0;
+    DWORD dwAlphaSrcConstBitDepth = 0;
+    DWORD dwAlphaSrcConst = 0;
+    DWORD dwFillColor = 0;
+    DDCOLORKEY ddckDestColorkey;
+    DDCOLORKEY ddckSrcColorkey;
+};
+static_assert(sizeof(DDBLTFX) == 100);
+
+struct PALETTEENTRY {
+    BYTE peRed = 0;
+    BYTE peGreen = 0;
+    BYTE peBlue = 0;
+    BYTE peFlags = 0;
+};
+
+class IDirectDrawSurface;
+class IDirectDraw;
+
+// Objects are reference counted; Release() destroys them at zero.
+class IDirectDrawPalette {
+public:
+    ULONG Release();
+    const PALETTEENTRY* entries() const { return m_entries; }
+
+private:
+    friend class IDirectDraw;
+    IDirectDrawPalette(const PALETTEENTRY* entries);
+    PALETTEENTRY m_entries[256];
+    ULONG m_refs = 1;
+};
+
+class IDirectDrawClipper {
+public:
+    HRESULT SetHWnd(DWORD flags, HWND window);
+    ULONG Release();
+    HWND window() const { return m_window; }
+
+private:
+    friend class IDirectDraw;
+    IDirectDrawClipper() = default;
+    HWND m_window = nullptr;
+    ULONG m_refs = 1;
+};
+
+class IDirectDrawSurface {
+public:
+    HRESULT Blt(LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceRect, DWORD flags, DDBLTFX* fx);
+    HRESULT GetSurfaceDesc(DDSURFACEDESC* desc);
+    HRESULT GetDC(HDC* dc);
+    HRESULT ReleaseDC(HDC dc);
+    HRESULT Lock(LPRECT rect, DDSURFACEDESC* desc, DWORD flags, void* event);
+    HRESULT Unlock(LPVOID bits);
+    HRESULT SetColorKey(DWORD flags, DDCOLORKEY* key);
+    HRESULT SetClipper(IDirectDrawClipper* clipper);
+    HRESULT SetPalette(IDirectDrawPalette* palette);
+    HRESULT Restore();
+    ULONG Release();
+
+    // Layer operations, not part of the interface the desktop uses.
+    void markLost();
+    bool isLost() const { return m_lost; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    int bitsPerPixel() const { return m_bitsPerPixel; }
+    const BYTE* bits() const { return m_bits.get(); }
+    int pitch() const { return m_pitch; }
+
+private:
+    friend class IDirectDraw;
+    IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary);
+    ~IDirectDrawSurface();
+
+    IDirectDraw* m_owner;
+    int m_width;
+    int m_height;
+    int m_bitsPerPixel;
+    int m_pitch;
+    bool m_primary;
+    bool m_lost = false;
+    bool m_hasSourceKey = false;
+    DWORD m_sourceKey = 0;
+    std::unique_ptr<BYTE[]> m_bits;
+    IDirectDrawClipper* m_clipper = nullptr;
+    IDirectDrawPalette* m_palette = nullptr;
+    HDC m_dc = nullptr;
+    ULONG m_refs = 1;
+};
+
+class IDirectDraw {
+public:
+    HRESULT SetCooperativeLevel(HWND window, DWORD flags);
+    HRESULT CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** surface, void* outer);
+    HRESULT CreateClipper(DWORD flags, IDirectDrawClipper** clipper, void* outer);
+    HRESULT CreatePalette(DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** palette, void* outer);
+    ULONG Release();
+
+    // Layer operations: the display's pixel depth (32, 16 or 8) and losing
+    // every surface at once (a change of the window's screen, or a test).
+    int displayDepth() const { return m_depth; }
+    void loseAllSurfaces();
+
+private:
+    friend HRESULT DirectDrawCreate(void*, IDirectDraw**, void*);
+    friend class IDirectDrawSurface;
+    explicit IDirectDraw(int depth);
+    int m_depth;
+    ULONG m_refs = 1;
+};
+
+HRESULT DirectDrawCreate(void* guid, IDirectDraw** dd, void* outer);

@@ -1,0 +1,15 @@
+#pragma once
+// Where the primary surface puts finished frames: the desktop window, or a
+// capture in tests. A window handle in this layer is such a target.
+
+class QImage;
+
+class PresentTarget {
+public:
+    virtual ~PresentTarget() = default;
+    // Copies `frame` (desktop coordinates, origin at the screen's top-left)
+    // into the window at once and flushes it.
+    virtual void presentFrame(const QImage& frame) = 0;
+};
+
+using HWND = PresentTarget*;

@@ -1,0 +1,10 @@
+#include "app/DesktopApp.h"
+
+void CDesktopApp::SetObjectColorKeys(int) { }
+
+void CDesktopApp::LoadObjectImages(int) { }
+
+void CDesktopApp::ReleaseObjectImages(int) { }
+
+void CDesktopApp::ReleaseCaptionSurfaces(int) { }
+

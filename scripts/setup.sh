@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build and the tests need and is missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+    qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+    fonts-dejavu-core xvfb xdotool x11-apps imagemagick
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
