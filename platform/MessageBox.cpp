@@ -1,0 +1,22 @@
+#include "platform/MessageBox.h"
+
+#include "platform/UiScript.h"
+
+#include <QMessageBox>
+
+int AfxMessageBox(LPCSTR text, UINT type, UINT)
+{
+    if (UiScript* script = CurrentUiScript())
+        return script->answerMessageBox(CString(text), type);
+
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), QString::fromLatin1(text));
+    if (type == MB_OKCANCEL) {
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setIcon(QMessageBox::Question);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setIcon(QMessageBox::Warning);
+    }
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The seam through which tests answer every modal interaction. With no script
+// installed the real Qt user interface shows.
+
+#include "platform/CString.h"
+#include "platform/Types.h"
+
+#include <optional>
+#include <vector>
+
+class CDialog;
+
+struct MenuItemState {
+    CString text; // with '&' before the mnemonic; empty for a separator
+    UINT id = 0; // command id; 0 for a separator or a submenu
+    bool enabled = true;
+    bool checked = false;
+    std::vector<MenuItemState> submenu;
+};
+
+struct FileDialogRequest {
+    bool open = true; // open or save
+    CString defaultExtension;
+    CString fileName; // initial file name
+    CString initialDir; // empty: the chooser's default folder
+    CString filter; // "Description (*.ext)|*.ext||"
+};
+
+class UiScript {
+public:
+    virtual ~UiScript() = default;
+    // A message box titled "Orvanta": IDOK or IDCANCEL.
+    virtual int answerMessageBox(const CString& text, UINT type) = 0;
+    // The context menu as the user would see it: the chosen command, or 0 for none.
+    virtual UINT chooseMenuCommand(const std::vector<MenuItemState>& items) = 0;
+    // A modal dialog after its initialisation: work its controls and press a
+    // button that ends it. A dialog still open afterwards is cancelled.
+    virtual void runDialog(CDialog& dialog) = 0;
+    // The choosers: a result, or nothing for Cancel.
+    virtual std::optional<CString> chooseFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<COLORREF> chooseColor(COLORREF initial) = 0;
+    virtual std::optional<LOGFONT> chooseFont(const LOGFONT& initial) = 0;
+};
+
+// Installs a script (nullptr removes it); the caller keeps ownership.
+void SetUiScript(UiScript* script);
+UiScript* CurrentUiScript();
