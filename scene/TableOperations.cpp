@@ -1,11 +1,5 @@
 #include "app/DesktopApp.h"
 
-void CDesktopApp::InsertObject() { }
-
-void CDesktopApp::EditObjectProperties() { }
-
-void CDesktopApp::EditDesktopSettings() { }
-
 void CDesktopApp::OffsetObject(int) { }
 
 BOOL CDesktopApp::ClampDragOffset() { return TRUE; }

@@ -1,0 +1,54 @@
+#pragma once
+// The desktop window: turns window events into calls on the application.
+
+#include "platform/CFrameWnd.h"
+#include "platform/CString.h"
+
+class CMainFrame : public CFrameWnd {
+public:
+    CMainFrame() = default;
+
+    // The run-time class: creates a CMainFrame, or nullptr.
+    static CMainFrame* CreateObject();
+
+    BOOL LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentWnd, CCreateContext* pContext) override;
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+
+    virtual void CalcSelectionRect();
+    virtual CString MakeCopyName();
+    virtual void MoveObjectInOrder(int nObject, int nHow);
+    virtual void SelectObjectsInBand();
+    virtual void ClearSelection();
+
+    // Window messages.
+    BOOL OnEraseBkgnd() override;
+    void OnPaint() override;
+    void OnActivateApp(BOOL bActive, DWORD dwThreadID) override;
+    BOOL OnQueryNewPalette() override;
+    void OnDestroy() override;
+    void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) override;
+    void OnLButtonDown(UINT nFlags, POINT point) override;
+    void OnLButtonUp(UINT nFlags, POINT point) override;
+    void OnMouseMove(UINT nFlags, POINT point) override;
+    void OnRButtonDown(UINT nFlags, POINT point) override;
+    BOOL OnCommand(UINT nID) override;
+
+    // Context menu.
+    void OnInitMenuPopup(class CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
+    void OnObjectInsert();
+    void OnObjectCopy();
+    void OnObjectPaste();
+    void OnObjectDelete();
+    void OnObjectProperties();
+    void OnDesktopLocked();
+    void OnObjectList();
+    void OnOrderMoveUp();
+    void OnOrderMoveDown();
+    void OnOrderMoveToTop();
+    void OnOrderMoveToBottom();
+
+    BOOL m_bCanInsert = FALSE;
+    BOOL m_bCanCopy = FALSE;
+    BOOL m_bCanDelete = FALSE;
+    BOOL m_bCanOrder = FALSE;
+};
