@@ -80,6 +80,10 @@ public:
     virtual void SaveDesktop();
     virtual void LoadDesktop();
 
+    // Display creation steps 1 to 7, each failure shown with its message;
+    // FALSE after FailDirectDrawInit when a step that ends start-up failed.
+    BOOL CreateDisplay(HWND window);
+
     // Display.
     IDirectDraw* m_pDD = nullptr;
     IDirectDrawSurface* m_pDDSPrimary = nullptr;

@@ -12,3 +12,4 @@ void CDesktopApp::ReleaseColorSurface() { }
 
 void CDesktopApp::CreateColorSurface() { }
 
+BOOL CDesktopApp::CreateDisplay(HWND) { return FALSE; }
