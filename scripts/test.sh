@@ -1,8 +1,36 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite.
+# Builds everything and runs the whole test suite: the unit and end-to-end
+# tests in the default preset, again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and every fuzz target for a minute from its corpus.
+#   --quick   the default preset only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+
+quick=0
+[ "${1:-}" = "--quick" ] && quick=1
+
+echo "== default preset"
 cmake --preset default >/dev/null
 cmake --build --preset default
 ctest --preset default
+
+((quick)) && exit 0
+
+echo "== asan preset"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
+
+echo "== fuzzing"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+for fuzzer in build/fuzz/fuzz/fuzz_*; do
+    [ -x "$fuzzer" ] || continue
+    name=${fuzzer##*/fuzz_}
+    work=$(mktemp -d)
+    [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
+    echo "-- $name"
+    "$fuzzer" -max_total_time=60 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 "$work" 2>&1 | tail -n 5
+    rm -rf "$work"
+done
