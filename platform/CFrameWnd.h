@@ -25,6 +25,7 @@ public:
 };
 
 class FrameWindow;
+class CMenu;
 struct CCreateContext;
 
 class CFrameWnd : public CWnd, public PresentTarget {
@@ -56,6 +57,8 @@ public:
     virtual void OnMouseMove(UINT, POINT) { }
     virtual void OnRButtonDown(UINT, POINT) { }
     virtual BOOL OnCommand(UINT) { return FALSE; }
+    // Before a popup menu owned by this window shows.
+    virtual void OnInitMenuPopup(CMenu*, UINT, BOOL) { }
 
 protected:
     std::unique_ptr<FrameWindow> m_window;

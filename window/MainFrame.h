@@ -34,7 +34,7 @@ public:
     BOOL OnCommand(UINT nID) override;
 
     // Context menu.
-    void OnInitMenuPopup(class CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
+    void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu) override;
     void OnObjectInsert();
     void OnObjectCopy();
     void OnObjectPaste();
