@@ -1,10 +1,90 @@
 #include "app/DesktopApp.h"
 
-void CDesktopApp::OffsetObject(int) { }
+// Drag movement, Mouse Activate links and visibility.
 
-BOOL CDesktopApp::ClampDragOffset() { return TRUE; }
+void CDesktopApp::OffsetObject(int i)
+{
+    DesktopObject& r = m_aObjects[i];
+    const ObjectRuntime& s = m_aRuntime[i];
+    const LONG dx = m_sizeDrag.cx;
+    const LONG dy = m_sizeDrag.cy;
 
-void CDesktopApp::ResolveActivationLinks() { }
+    // 1. The image moves only with an image drag, and only when there is one.
+    if (m_bDragImage && s.pUp) {
+        r.rcObject.left += dx;
+        r.rcObject.top += dy;
+        r.rcObject.right += dx;
+        r.rcObject.bottom += dy;
+    }
+    // 2. The caption moves with either drag.
+    if ((m_bDragImage || m_bDragText) && s.pTextHot) {
+        r.rcText.left += dx;
+        r.rcText.top += dy;
+        r.rcText.right += dx;
+        r.rcText.bottom += dy;
+    }
+}
 
-void CDesktopApp::ApplyVisibility() { }
+BOOL CDesktopApp::ClampDragOffset()
+{
+    const RECT s = m_rcSelection;
+    LONG dx = m_sizeDrag.cx;
+    LONG dy = m_sizeDrag.cy;
 
+    // 1.
+    RECT n = { s.left + dx, s.top + dy, s.right + dx, s.bottom + dy };
+
+    // 2. Left edge first, so a selection wider than the desktop stays pinned left.
+    if (n.left < 0) {
+        dx = -s.left;
+        n.left = 0;
+        n.right = s.right + dx;
+    } else if (n.right > m_cxDesktop) {
+        dx = m_cxDesktop - s.right;
+        n.right = m_cxDesktop;
+        n.left = s.left + dx;
+    }
+
+    // 3.
+    if (n.top < 0) {
+        dy = -s.top;
+        n.top = 0;
+        n.bottom = s.bottom + dy;
+    } else if (n.bottom > m_cyDesktop) {
+        dy = m_cyDesktop - s.bottom;
+        n.bottom = m_cyDesktop;
+        n.top = s.top + dy;
+    }
+
+    // 4.
+    m_sizeDrag.cx = dx;
+    m_sizeDrag.cy = dy;
+    m_rcSelection = n;
+    if (m_bShowSelection)
+        m_rcHighlight = n;
+
+    // 5.
+    return TRUE;
+}
+
+void CDesktopApp::ResolveActivationLinks()
+{
+    for (int i = 1; i < m_nObjects; ++i) {
+        // 1.
+        m_aRuntime[i].nActivates = 0;
+        // 2. The first object of that exact name; the target starts hidden.
+        for (int j = 1; j < m_nObjects; ++j) {
+            if (m_aObjects[i].strActivate == m_aObjects[j].strName) {
+                m_aRuntime[i].nActivates = j;
+                m_aObjects[j].bVisible = FALSE;
+                break;
+            }
+        }
+    }
+}
+
+void CDesktopApp::ApplyVisibility()
+{
+    for (int i = 1; i < m_nObjects; ++i)
+        m_aRuntime[i].bVisible = m_aObjects[i].bVisible ? TRUE : FALSE;
+}
