@@ -1,12 +1,358 @@
+#include "app/DesktopApp.h"
+#include "platform/CMenu.h"
+#include "res/resource.h"
 #include "window/MainFrame.h"
 
 // Mouse and keyboard.
 
-void CMainFrame::CalcSelectionRect() { }
-void CMainFrame::SelectObjectsInBand() { }
-void CMainFrame::ClearSelection() { }
-void CMainFrame::OnKeyDown(UINT, UINT, UINT) { }
-void CMainFrame::OnLButtonDown(UINT, POINT) { }
-void CMainFrame::OnLButtonUp(UINT, POINT) { }
-void CMainFrame::OnMouseMove(UINT, POINT) { }
-void CMainFrame::OnRButtonDown(UINT, POINT) { }
+namespace {
+
+// All four edges belong to the rectangle.
+bool Contains(const RECT& rc, POINT pt)
+{
+    return pt.x >= rc.left && pt.x <= rc.right && pt.y >= rc.top && pt.y <= rc.bottom;
+}
+
+bool LiesWithin(const RECT& rc, const RECT& band)
+{
+    return rc.left >= band.left && rc.top >= band.top && rc.right <= band.right && rc.bottom <= band.bottom;
+}
+
+void Grow(RECT& rc, const RECT& r)
+{
+    if (r.left <= rc.left)
+        rc.left = r.left;
+    if (r.top <= rc.top)
+        rc.top = r.top;
+    if (r.right >= rc.right)
+        rc.right = r.right;
+    if (r.bottom >= rc.bottom)
+        rc.bottom = r.bottom;
+}
+
+enum class HitPurpose { Hover, Press, DragStart, ContextMenu };
+
+struct Hit {
+    int nObject = 0; // 0: nothing hit
+    bool bCaption = false;
+};
+
+// From the top of the drawing order down; an object's caption before its image.
+Hit HitTest(const CDesktopApp& app, POINT pt, HitPurpose purpose)
+{
+    for (int i = app.m_nObjects - 1; i >= 1; --i) {
+        const DesktopObject& obj = app.m_aObjects[i];
+        const ObjectRuntime& rt = app.m_aRuntime[i];
+        bool caption = Contains(obj.rcText, pt);
+        bool image = Contains(obj.rcObject, pt);
+        switch (purpose) {
+        case HitPurpose::Hover:
+            caption = caption && rt.bVisible && rt.pTextHot;
+            image = image && rt.bVisible && rt.pUp;
+            break;
+        case HitPurpose::Press:
+            // A hidden object's image still takes the press.
+            caption = caption && rt.bVisible;
+            break;
+        case HitPurpose::DragStart:
+            caption = caption && rt.bVisible;
+            image = image && rt.bVisible;
+            break;
+        case HitPurpose::ContextMenu:
+            break;
+        }
+        if (caption)
+            return { i, true };
+        if (image)
+            return { i, false };
+    }
+    return {};
+}
+
+}
+
+void CMainFrame::CalcSelectionRect()
+{
+    CDesktopApp* app = DesktopApp();
+    RECT& rc = app->m_rcSelection;
+
+    // 1. Inverted, so that the first rectangle grown by replaces it.
+    rc = { app->m_cxDesktop, app->m_cyDesktop, 0, 0 };
+
+    // 2.
+    if ((app->m_bDragImage || app->m_bShowSelection) && app->m_nObjects > 1) {
+        for (int i = 1; i < app->m_nObjects; ++i) {
+            const ObjectRuntime& rt = app->m_aRuntime[i];
+            if (!rt.bSelected)
+                continue;
+            if (rt.pUp)
+                Grow(rc, app->m_aObjects[i].rcObject);
+            if (rt.pTextHot)
+                Grow(rc, app->m_aObjects[i].rcText);
+        }
+    }
+
+    // 3. A caption drag moves captions only.
+    if (app->m_bDragText && app->m_nObjects > 1) {
+        for (int i = 1; i < app->m_nObjects; ++i) {
+            const ObjectRuntime& rt = app->m_aRuntime[i];
+            if (rt.bSelected && rt.pTextHot)
+                Grow(rc, app->m_aObjects[i].rcText);
+        }
+    }
+}
+
+void CMainFrame::SelectObjectsInBand()
+{
+    CDesktopApp* app = DesktopApp();
+    const RECT& band = app->m_rcHighlight;
+    bool bAny = false;
+
+    for (int i = 1; i < app->m_nObjects; ++i) {
+        const DesktopObject& obj = app->m_aObjects[i];
+        ObjectRuntime& rt = app->m_aRuntime[i];
+        if (!rt.bVisible)
+            continue;
+        if (LiesWithin(obj.rcObject, band) && obj.rcObject.bottom != 0) {
+            rt.bSelected = TRUE;
+            bAny = true;
+        }
+        // An object without an image is selected by its caption.
+        if (LiesWithin(obj.rcText, band) && obj.rcText.bottom != 0 && obj.rcObject.bottom == 0) {
+            rt.bSelected = TRUE;
+            bAny = true;
+        }
+    }
+
+    if (bAny) {
+        CalcSelectionRect();
+        app->m_rcHighlight = app->m_rcSelection;
+    } else {
+        app->m_bShowSelection = FALSE;
+        ClearSelection();
+    }
+}
+
+void CMainFrame::ClearSelection()
+{
+    CDesktopApp* app = DesktopApp();
+    for (int i = 1; i < app->m_nObjects; ++i)
+        app->m_aRuntime[i].bSelected = FALSE;
+}
+
+void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
+{
+    CDesktopApp* app = DesktopApp();
+    bool bRedraw = false;
+
+    if (app->m_bRubberBand) {
+        // 1.
+        const POINT start = app->m_ptRubberStart;
+        RECT& band = app->m_rcHighlight;
+        if (point.x > start.x) {
+            band.left = start.x;
+            band.right = point.x;
+        } else {
+            band.left = point.x;
+            band.right = start.x;
+        }
+        if (point.y > start.y) {
+            band.top = start.y;
+            band.bottom = point.y;
+        } else {
+            band.top = point.y;
+            band.bottom = start.y;
+        }
+        bRedraw = true;
+    } else if (app->m_bDragImage || app->m_bDragText) {
+        // 2. The next composition applies and clamps the offset.
+        app->m_sizeDrag = { point.x - app->m_ptLast.x, point.y - app->m_ptLast.y };
+        app->m_ptLast = point;
+        bRedraw = true;
+    } else if (app->m_nPressedImage != 0) {
+        // 3.
+        const int p = app->m_nPressedImage;
+        ObjectRuntime& rt = app->m_aRuntime[p];
+        const bool bInside = Contains(app->m_aObjects[p].rcText, point) || Contains(app->m_aObjects[p].rcObject, point);
+        if (bInside) {
+            if (rt.nState == 1) {
+                rt.nState = 3;
+                bRedraw = true;
+            }
+        } else if (rt.nState == 3) {
+            // The press is given up for good.
+            rt.nState = 1;
+            app->m_nPressedImage = 0;
+            bRedraw = true;
+        }
+    } else {
+        // 4. Hover tracking, from scratch on every move.
+        const int nPressedText = app->m_nPressedText;
+        app->m_nPressedText = 0;
+
+        if (const int h = app->m_nHoverObject; h != 0) {
+            app->m_aRuntime[h].nState = 1;
+            if (const int a = app->m_aRuntime[h].nActivates; a != 0)
+                app->m_aRuntime[a].bVisible = FALSE;
+            app->m_nHoverObject = 0;
+            bRedraw = true;
+        }
+
+        if (const Hit hit = HitTest(*app, point, HitPurpose::Hover); hit.nObject != 0) {
+            const int i = hit.nObject;
+            app->m_nHoverObject = i;
+            if (const int a = app->m_aRuntime[i].nActivates; a != 0)
+                app->m_aRuntime[a].bVisible = TRUE;
+            app->m_aRuntime[i].nState = 2;
+            bRedraw = true;
+            // A caption press follows the caption under the pointer.
+            if (hit.bCaption && nPressedText != 0)
+                app->m_nPressedText = i;
+        }
+    }
+
+    if (bRedraw)
+        app->ComposeScene();
+    CFrameWnd::OnMouseMove(nFlags, point);
+}
+
+void CMainFrame::OnLButtonDown(UINT nFlags, POINT point)
+{
+    CDesktopApp* app = DesktopApp();
+
+    // 1.
+    const Hit hit = HitTest(*app, point, app->m_bLocked ? HitPurpose::Press : HitPurpose::DragStart);
+    const int i = hit.nObject;
+
+    if (i != 0 && app->m_bLocked) {
+        // 2. and 3.
+        if (hit.bCaption) {
+            app->m_nPressedText = i;
+            app->m_aRuntime[i].nState = 3;
+        } else {
+            app->m_aRuntime[i].nState = 3;
+            app->m_nPressedImage = i;
+        }
+        app->ComposeScene();
+    } else if (i != 0) {
+        // 4. and 5. The pressed object joins whatever is selected already.
+        app->m_aRuntime[i].bSelected = TRUE;
+        app->m_ptLast = point;
+        if (hit.bCaption)
+            app->m_bDragText = TRUE;
+        else
+            app->m_bDragImage = TRUE;
+        CalcSelectionRect();
+        if (app->m_bShowSelection)
+            app->m_rcHighlight = app->m_rcSelection;
+    } else {
+        // 6.
+        if (app->m_bDragImage) {
+            app->m_bDragImage = FALSE;
+            ClearSelection();
+        } else if (app->m_bDragText) {
+            app->m_bDragText = FALSE;
+            ClearSelection();
+        }
+        if (!app->m_bLocked) {
+            app->m_bRubberBand = TRUE;
+            app->m_ptRubberStart = point;
+            app->m_rcHighlight = { point.x, point.y, point.x, point.y };
+        }
+    }
+
+    CFrameWnd::OnLButtonDown(nFlags, point);
+}
+
+void CMainFrame::OnLButtonUp(UINT nFlags, POINT point)
+{
+    CDesktopApp* app = DesktopApp();
+    bool bRedraw = false;
+
+    // 1.
+    if (app->m_bShowSelection) {
+        app->m_bShowSelection = FALSE;
+        ClearSelection();
+        bRedraw = true;
+    }
+    // 2. and 3. The last move already showed the objects in place.
+    if (app->m_bDragImage) {
+        app->m_bDragImage = FALSE;
+        ClearSelection();
+    }
+    if (app->m_bDragText) {
+        app->m_bDragText = FALSE;
+        ClearSelection();
+    }
+    // 4.
+    if (const int p = app->m_nPressedImage; p != 0) {
+        app->m_aRuntime[p].nState = 2;
+        app->m_nPressedImage = 0;
+        bRedraw = true;
+    }
+    // 5.
+    if (const int p = app->m_nPressedText; p != 0) {
+        app->m_aRuntime[p].nState = 2;
+        app->m_nPressedText = 0;
+        bRedraw = true;
+    }
+    // 6.
+    if (app->m_bRubberBand) {
+        app->m_bRubberBand = FALSE;
+        app->m_bShowSelection = TRUE;
+        SelectObjectsInBand();
+        bRedraw = true;
+    }
+
+    // 7.
+    if (bRedraw)
+        app->ComposeScene();
+    CFrameWnd::OnLButtonUp(nFlags, point);
+}
+
+void CMainFrame::OnRButtonDown(UINT nFlags, POINT point)
+{
+    CDesktopApp* app = DesktopApp();
+
+    // 1. The selection frame goes before the menu shows.
+    if (app->m_bShowSelection || app->m_bRubberBand) {
+        app->m_bShowSelection = FALSE;
+        ClearSelection();
+        app->m_bRubberBand = FALSE;
+        app->ComposeScene();
+    }
+
+    // 2. Hidden objects can be the subject too.
+    app->m_nCurObject = HitTest(*app, point, HitPurpose::ContextMenu).nObject;
+
+    // 3.
+    const BOOL bHit = app->m_nCurObject != 0 ? TRUE : FALSE;
+    m_bCanInsert = TRUE;
+    m_bCanCopy = bHit;
+    m_bCanDelete = bHit;
+    m_bCanOrder = bHit;
+
+    // 4.
+    app->m_ptContext = point;
+
+    // 5.
+    CMenu menu;
+    menu.LoadMenu(IDR_OBJECT_MENU);
+    CMenu* pPopup = menu.GetSubMenu(0);
+    POINT ptScreen = point;
+    ClientToScreen(&ptScreen);
+    pPopup->TrackPopupMenu(TPM_RIGHTBUTTON, ptScreen.x, ptScreen.y, this);
+
+    // 6.
+    CFrameWnd::OnRButtonDown(nFlags, point);
+    menu.DestroyMenu();
+}
+
+void CMainFrame::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags)
+{
+    if (nChar == VK_F12)
+        PostMessage(WM_CLOSE);
+    else if (nChar == VK_F2)
+        DesktopApp()->ComposeScene();
+    CFrameWnd::OnKeyDown(nChar, nRepCnt, nFlags);
+}
