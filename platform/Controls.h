@@ -6,6 +6,8 @@
 #include "platform/CString.h"
 #include "platform/Types.h"
 
+#include <QString>
+
 class QWidget;
 
 inline constexpr int BST_UNCHECKED = 0;
