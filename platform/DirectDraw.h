@@ -5,6 +5,7 @@
 #include "platform/Types.h"
 
 #include <memory>
+#include <vector>
 
 using HDC = struct DeviceContext*;
 
@@ -13,6 +14,9 @@ inline constexpr DWORD DDSCL_NORMAL = 0x8;
 inline constexpr DWORD DDSD_CAPS = 0x1;
 inline constexpr DWORD DDSD_HEIGHT = 0x2;
 inline constexpr DWORD DDSD_WIDTH = 0x4;
+inline constexpr DWORD DDSD_PITCH = 0x8;
+inline constexpr DWORD DDSD_LPSURFACE = 0x800;
+inline constexpr DWORD DDSD_PIXELFORMAT = 0x1000;
 inline constexpr DWORD DDSCAPS_OFFSCREENPLAIN = 0x40;
 inline constexpr DWORD DDSCAPS_PRIMARYSURFACE = 0x200;
 
@@ -21,7 +25,13 @@ inline constexpr DWORD DDBLT_KEYSRC = 0x8000;
 inline constexpr DWORD DDBLT_WAIT = 0x1000000;
 
 inline constexpr DWORD DDCKEY_SRCBLT = 0x8;
+inline constexpr DWORD DDPF_PALETTEINDEXED8 = 0x20;
+inline constexpr DWORD DDPF_RGB = 0x40;
 inline constexpr DWORD DDPCAPS_8BIT = 0x4;
+
+inline constexpr HRESULT DDERR_NOCOLORKEY = HRESULT(0x887600D7);
+inline constexpr HRESULT DDERR_SURFACEBUSY = HRESULT(0x887601AE);
+inline constexpr HRESULT DDERR_DCALREADYCREATED = HRESULT(0x8876026C);
 
 // The record sizes callers put into dwSize (those of the 32-bit platform).
 inline constexpr DWORD DDSURFACEDESC_SIZE = 108;
@@ -103,7 +113,9 @@ struct PALETTEENTRY {
 class IDirectDrawSurface;
 class IDirectDraw;
 
-// Objects are reference counted; Release() destroys them at zero.
+// Objects are reference counted; Release() destroys them at zero. Whatever a
+// DirectDraw object created and is still alive goes with it when it is
+// destroyed.
 class IDirectDrawPalette {
 public:
     ULONG Release();
@@ -111,7 +123,10 @@ public:
 
 private:
     friend class IDirectDraw;
-    IDirectDrawPalette(const PALETTEENTRY* entries);
+    friend class IDirectDrawSurface;
+    IDirectDrawPalette(IDirectDraw* owner, const PALETTEENTRY* entries);
+    ~IDirectDrawPalette();
+    IDirectDraw* m_owner;
     PALETTEENTRY m_entries[256];
     ULONG m_refs = 1;
 };
@@ -124,7 +139,10 @@ public:
 
 private:
     friend class IDirectDraw;
-    IDirectDrawClipper() = default;
+    friend class IDirectDrawSurface;
+    explicit IDirectDrawClipper(IDirectDraw* owner);
+    ~IDirectDrawClipper();
+    IDirectDraw* m_owner;
     HWND m_window = nullptr;
     ULONG m_refs = 1;
 };
@@ -152,10 +170,18 @@ public:
     const BYTE* bits() const { return m_bits.get(); }
     int pitch() const { return m_pitch; }
 
+    // The palette that gives an 8-bit surface's pixels their colours: its
+    // own, else the primary surface's (the display's), else the default.
+    const PALETTEENTRY* colorTable() const;
+    // The source colour key, when one is set.
+    bool hasSourceKey() const { return m_hasSourceKey; }
+    DWORD sourceKey() const { return m_sourceKey; }
+
 private:
     friend class IDirectDraw;
     IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary);
     ~IDirectDrawSurface();
+    HRESULT present(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect);
 
     IDirectDraw* m_owner;
     int m_width;
@@ -164,12 +190,13 @@ private:
     int m_pitch;
     bool m_primary;
     bool m_lost = false;
+    bool m_locked = false;
     bool m_hasSourceKey = false;
     DWORD m_sourceKey = 0;
     std::unique_ptr<BYTE[]> m_bits;
     IDirectDrawClipper* m_clipper = nullptr;
     IDirectDrawPalette* m_palette = nullptr;
-    HDC m_dc = nullptr;
+    std::unique_ptr<DeviceContext> m_dc;
     ULONG m_refs = 1;
 };
 
@@ -189,9 +216,16 @@ public:
 private:
     friend HRESULT DirectDrawCreate(void*, IDirectDraw**, void*);
     friend class IDirectDrawSurface;
+    friend class IDirectDrawClipper;
+    friend class IDirectDrawPalette;
     explicit IDirectDraw(int depth);
+    ~IDirectDraw();
     int m_depth;
     ULONG m_refs = 1;
+    IDirectDrawSurface* m_primary = nullptr;
+    std::vector<IDirectDrawSurface*> m_surfaces;
+    std::vector<IDirectDrawClipper*> m_clippers;
+    std::vector<IDirectDrawPalette*> m_palettes;
 };
 
 HRESULT DirectDrawCreate(void* guid, IDirectDraw** dd, void* outer);

@@ -23,7 +23,7 @@ inline constexpr UINT IMAGE_BITMAP = 0;
 inline constexpr UINT LR_LOADFROMFILE = 0x10;
 inline constexpr UINT LR_CREATEDIBSECTION = 0x2000;
 inline constexpr int OF_READ = 0;
-inline constexpr LPCSTR RT_BITMAP = reinterpret_cast<LPCSTR>(2);
+inline const LPCSTR RT_BITMAP = reinterpret_cast<LPCSTR>(2);
 
 struct BITMAP {
     LONG bmType = 0;

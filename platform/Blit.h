@@ -1,0 +1,26 @@
+#pragma once
+// Pixel loops behind IDirectDrawSurface::Blt, over plain memory.
+
+#include "platform/Types.h"
+
+#include <optional>
+
+// A surface's memory: `height` rows of `pitch` bytes, 1, 2 or 4 bytes a pixel.
+struct PixelBuffer {
+    BYTE* bits = nullptr;
+    int width = 0;
+    int height = 0;
+    int pitch = 0;
+    int bytesPerPixel = 4;
+};
+
+// Fills `rect`, clipped to `dest`, with `value`.
+void FillPixels(const PixelBuffer& dest, const RECT& rect, DWORD value);
+
+// Copies `sourceRect` of `source` onto `destRect` of `dest`, stretching to
+// the nearest pixel when the sizes differ. Only pixels that lie inside both
+// buffers are read or written, whatever the rectangles say. Source pixels
+// equal to `key` are left out. Both rectangles must be non-empty and the
+// buffers must not overlap.
+void CopyPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect,
+    std::optional<DWORD> key);

@@ -1,0 +1,413 @@
+#include "platform/DirectDraw.h"
+
+#include "platform/Blit.h"
+#include "platform/DeviceContext.h"
+#include "platform/DirectDrawFaults.h"
+#include "platform/PixelFormat.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+// Surfaces larger than this are refused, as a driver out of memory would.
+constexpr qint64 kMaxSurfaceBytes = qint64(1) << 30;
+constexpr int kMaxSurfaceSide = 1 << 15;
+
+bool isEmpty(const RECT& r)
+{
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+template<typename T> void forget(std::vector<T*>& list, T* item)
+{
+    std::erase(list, item);
+}
+
+} // namespace
+
+// Palette and clipper.
+
+IDirectDrawPalette::IDirectDrawPalette(IDirectDraw* owner, const PALETTEENTRY* entries)
+    : m_owner(owner)
+{
+    std::copy(entries, entries + 256, m_entries);
+}
+
+IDirectDrawPalette::~IDirectDrawPalette()
+{
+    forget(m_owner->m_palettes, this);
+}
+
+ULONG IDirectDrawPalette::Release()
+{
+    const ULONG refs = --m_refs;
+    if (refs == 0)
+        delete this;
+    return refs;
+}
+
+IDirectDrawClipper::IDirectDrawClipper(IDirectDraw* owner)
+    : m_owner(owner)
+{
+}
+
+IDirectDrawClipper::~IDirectDrawClipper()
+{
+    forget(m_owner->m_clippers, this);
+}
+
+HRESULT IDirectDrawClipper::SetHWnd(DWORD, HWND window)
+{
+    if (ShouldFail(FaultPoint::SetHWnd))
+        return E_FAIL;
+    m_window = window;
+    return DD_OK;
+}
+
+ULONG IDirectDrawClipper::Release()
+{
+    const ULONG refs = --m_refs;
+    if (refs == 0)
+        delete this;
+    return refs;
+}
+
+// Surfaces.
+
+IDirectDrawSurface::IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary)
+    : m_owner(owner)
+    , m_width(width)
+    , m_height(height)
+    , m_bitsPerPixel(owner->m_depth)
+    , m_pitch((width * (owner->m_depth / 8) + 3) & ~3)
+    , m_primary(primary)
+{
+    // The primary surface is the window: frames blitted onto it go straight
+    // to the presentation target, so it holds no memory of its own.
+    if (!primary)
+        m_bits.reset(new BYTE[size_t(m_pitch) * size_t(height)]());
+}
+
+IDirectDrawSurface::~IDirectDrawSurface()
+{
+    if (m_clipper)
+        m_clipper->Release();
+    if (m_palette)
+        m_palette->Release();
+    if (m_owner->m_primary == this)
+        m_owner->m_primary = nullptr;
+    forget(m_owner->m_surfaces, this);
+}
+
+ULONG IDirectDrawSurface::Release()
+{
+    const ULONG refs = --m_refs;
+    if (refs == 0)
+        delete this;
+    return refs;
+}
+
+void IDirectDrawSurface::markLost()
+{
+    m_lost = true;
+}
+
+const PALETTEENTRY* IDirectDrawSurface::colorTable() const
+{
+    if (m_palette)
+        return m_palette->entries();
+    if (m_owner->m_primary && m_owner->m_primary->m_palette)
+        return m_owner->m_primary->m_palette->entries();
+    return DefaultPalette();
+}
+
+HRESULT IDirectDrawSurface::Blt(
+    LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceRect, DWORD flags, DDBLTFX* fx)
+{
+    if (m_lost || (source && source->m_lost && !(flags & DDBLT_COLORFILL)))
+        return DDERR_SURFACELOST;
+    const RECT whole { 0, 0, m_width, m_height };
+    const RECT dest = destRect ? *destRect : whole;
+    if (isEmpty(dest))
+        return DDERR_INVALIDRECT;
+
+    if (flags & DDBLT_COLORFILL) {
+        if (!fx || m_primary)
+            return DDERR_INVALIDPARAMS;
+        FillPixels({ m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }, dest, fx->dwFillColor);
+        return DD_OK;
+    }
+
+    if (!source || source->m_primary || source->m_bitsPerPixel != m_bitsPerPixel)
+        return DDERR_INVALIDPARAMS;
+    const RECT src = sourceRect ? *sourceRect : RECT { 0, 0, source->m_width, source->m_height };
+    if (isEmpty(src))
+        return DDERR_INVALIDRECT;
+    if (m_primary)
+        return (flags & DDBLT_KEYSRC) ? DDERR_INVALIDPARAMS : present(dest, *source, src);
+
+    std::optional<DWORD> key;
+    if (flags & DDBLT_KEYSRC) {
+        if (!source->m_hasSourceKey)
+            return DDERR_NOCOLORKEY;
+        key = source->m_sourceKey;
+    }
+    PixelBuffer from { source->m_bits.get(), source->m_width, source->m_height, source->m_pitch, m_bitsPerPixel / 8 };
+    // A blit within one surface reads a snapshot, so overlapping rectangles
+    // copy what was there before.
+    std::unique_ptr<BYTE[]> snapshot;
+    if (source == this) {
+        const size_t bytes = size_t(m_pitch) * size_t(m_height);
+        snapshot.reset(new BYTE[bytes]);
+        std::memcpy(snapshot.get(), m_bits.get(), bytes);
+        from.bits = snapshot.get();
+    }
+    CopyPixels({ m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }, dest, from, src, key);
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect)
+{
+    // Frames are handed over in desktop coordinates, so they start at its origin.
+    if (destRect.left != 0 || destRect.top != 0 || destRect.right > kMaxSurfaceSide
+        || destRect.bottom > kMaxSurfaceSide)
+        return DDERR_INVALIDRECT;
+    PresentTarget* target = m_clipper ? m_clipper->window() : nullptr;
+    if (!target)
+        return DD_OK;
+
+    QImage frame(static_cast<const uchar*>(source.m_bits.get()), source.m_width, source.m_height, source.m_pitch,
+        ImageFormatFor(m_bitsPerPixel));
+    if (m_bitsPerPixel == 8)
+        frame.setColorTable(ColorTableFrom(colorTable()));
+    const QRect region(QPoint(sourceRect.left, sourceRect.top), QPoint(sourceRect.right - 1, sourceRect.bottom - 1));
+    const QSize size(destRect.right, destRect.bottom);
+    if (region != frame.rect())
+        frame = frame.copy(region);
+    if (frame.size() != size)
+        frame = frame.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    target->presentFrame(frame);
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC* desc)
+{
+    if (!desc || desc->dwSize != DDSURFACEDESC_SIZE)
+        return DDERR_INVALIDPARAMS;
+    *desc = DDSURFACEDESC {};
+    desc->dwSize = DDSURFACEDESC_SIZE;
+    desc->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT;
+    desc->dwWidth = DWORD(m_width);
+    desc->dwHeight = DWORD(m_height);
+    desc->lPitch = m_pitch;
+    desc->ddpfPixelFormat = PixelFormatFor(m_bitsPerPixel);
+    desc->ddsCaps.dwCaps = m_primary ? DDSCAPS_PRIMARYSURFACE : DDSCAPS_OFFSCREENPLAIN;
+    if (m_hasSourceKey)
+        desc->ddckCKSrcBlt = { m_sourceKey, m_sourceKey };
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::GetDC(HDC* dc)
+{
+    if (!dc)
+        return DDERR_INVALIDPARAMS;
+    if (m_lost)
+        return DDERR_SURFACELOST;
+    if (m_primary || ShouldFail(FaultPoint::GetDC))
+        return E_FAIL;
+    if (m_dc)
+        return DDERR_DCALREADYCREATED;
+    m_dc = DeviceContext::forSurface(m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel, colorTable());
+    *dc = m_dc.get();
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::ReleaseDC(HDC dc)
+{
+    if (!m_dc || dc != m_dc.get())
+        return DDERR_INVALIDPARAMS;
+    m_dc->finish();
+    m_dc.reset();
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::Lock(LPRECT rect, DDSURFACEDESC* desc, DWORD, void*)
+{
+    if (!desc || desc->dwSize != DDSURFACEDESC_SIZE)
+        return DDERR_INVALIDPARAMS;
+    if (m_lost)
+        return DDERR_SURFACELOST;
+    if (m_primary || ShouldFail(FaultPoint::Lock))
+        return E_FAIL;
+    if (m_locked)
+        return DDERR_SURFACEBUSY;
+    const RECT area = rect ? *rect : RECT { 0, 0, m_width, m_height };
+    if (isEmpty(area) || area.left < 0 || area.top < 0 || area.right > m_width || area.bottom > m_height)
+        return DDERR_INVALIDRECT;
+    GetSurfaceDesc(desc);
+    desc->dwFlags |= DDSD_LPSURFACE;
+    desc->lpSurface
+        = m_bits.get() + size_t(area.top) * size_t(m_pitch) + size_t(area.left) * size_t(m_bitsPerPixel / 8);
+    m_locked = true;
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::Unlock(LPVOID)
+{
+    if (!m_locked)
+        return DDERR_NOTLOCKED;
+    m_locked = false;
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::SetColorKey(DWORD flags, DDCOLORKEY* key)
+{
+    if (flags != DDCKEY_SRCBLT)
+        return DDERR_INVALIDPARAMS;
+    m_hasSourceKey = key != nullptr;
+    if (key) {
+        const DWORD mask = m_bitsPerPixel == 32 ? 0xFFFFFFFF : (DWORD(1) << m_bitsPerPixel) - 1;
+        m_sourceKey = key->dwColorSpaceLowValue & mask;
+    }
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::SetClipper(IDirectDrawClipper* clipper)
+{
+    if (ShouldFail(FaultPoint::SetClipper))
+        return E_FAIL;
+    if (clipper)
+        ++clipper->m_refs;
+    if (m_clipper)
+        m_clipper->Release();
+    m_clipper = clipper;
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::SetPalette(IDirectDrawPalette* palette)
+{
+    if (m_bitsPerPixel != 8 && !m_primary)
+        return DDERR_INVALIDPARAMS;
+    if (palette)
+        ++palette->m_refs;
+    if (m_palette)
+        m_palette->Release();
+    m_palette = palette;
+    return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::Restore()
+{
+    if (ShouldFail(FaultPoint::Restore))
+        return E_FAIL;
+    m_lost = false;
+    return DD_OK;
+}
+
+// The DirectDraw object.
+
+IDirectDraw::IDirectDraw(int depth)
+    : m_depth(depth)
+{
+}
+
+IDirectDraw::~IDirectDraw()
+{
+    // Children remove themselves from these lists as they go.
+    while (!m_surfaces.empty())
+        delete m_surfaces.back();
+    while (!m_clippers.empty())
+        delete m_clippers.back();
+    while (!m_palettes.empty())
+        delete m_palettes.back();
+}
+
+ULONG IDirectDraw::Release()
+{
+    const ULONG refs = --m_refs;
+    if (refs == 0)
+        delete this;
+    return refs;
+}
+
+HRESULT IDirectDraw::SetCooperativeLevel(HWND, DWORD flags)
+{
+    return flags == DDSCL_NORMAL ? DD_OK : DDERR_INVALIDPARAMS;
+}
+
+HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** surface, void*)
+{
+    if (!desc || !surface || desc->dwSize != DDSURFACEDESC_SIZE || !(desc->dwFlags & DDSD_CAPS))
+        return DDERR_INVALIDPARAMS;
+    *surface = nullptr;
+    if (ShouldFail(FaultPoint::CreateSurface))
+        return DDERR_OUTOFMEMORY;
+
+    if (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) {
+        if (m_primary)
+            return DDERR_INVALIDPARAMS; // one primary surface per display
+        QScreen* screen
+            = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::primaryScreen() : nullptr;
+        const QSize size = screen ? screen->size() : QSize();
+        m_primary = new IDirectDrawSurface(this, size.width(), size.height(), true);
+        m_surfaces.push_back(m_primary);
+        *surface = m_primary;
+        return DD_OK;
+    }
+
+    if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT))
+        return DDERR_INVALIDPARAMS;
+    const qint64 width = desc->dwWidth, height = desc->dwHeight;
+    if (width <= 0 || height <= 0)
+        return DDERR_INVALIDPARAMS;
+    if (width > kMaxSurfaceSide || height > kMaxSurfaceSide || width * height * (m_depth / 8) > kMaxSurfaceBytes)
+        return DDERR_OUTOFMEMORY;
+    auto* created = new IDirectDrawSurface(this, int(width), int(height), false);
+    m_surfaces.push_back(created);
+    *surface = created;
+    return DD_OK;
+}
+
+HRESULT IDirectDraw::CreateClipper(DWORD, IDirectDrawClipper** clipper, void*)
+{
+    if (!clipper)
+        return DDERR_INVALIDPARAMS;
+    *clipper = nullptr;
+    if (ShouldFail(FaultPoint::CreateClipper))
+        return DDERR_OUTOFMEMORY;
+    *clipper = new IDirectDrawClipper(this);
+    m_clippers.push_back(*clipper);
+    return DD_OK;
+}
+
+HRESULT IDirectDraw::CreatePalette(DWORD, PALETTEENTRY* entries, IDirectDrawPalette** palette, void*)
+{
+    if (!entries || !palette)
+        return DDERR_INVALIDPARAMS;
+    *palette = new IDirectDrawPalette(this, entries);
+    m_palettes.push_back(*palette);
+    return DD_OK;
+}
+
+void IDirectDraw::loseAllSurfaces()
+{
+    for (IDirectDrawSurface* surface : m_surfaces)
+        surface->markLost();
+}
+
+HRESULT DirectDrawCreate(void*, IDirectDraw** dd, void*)
+{
+    if (!dd)
+        return DDERR_INVALIDPARAMS;
+    *dd = nullptr;
+    if (ShouldFail(FaultPoint::DirectDrawCreate))
+        return E_FAIL;
+    *dd = new IDirectDraw(DisplayDepthFromEnvironment());
+    return DD_OK;
+}
