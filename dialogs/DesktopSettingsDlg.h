@@ -1,0 +1,48 @@
+#pragma once
+// Edits the background image, tiling and colour, and creates, loads, saves
+// and reloads desktop files.
+
+#include "platform/CDialog.h"
+#include "platform/CFile.h"
+
+class CDesktopSettingsDlg : public CDialog {
+public:
+    explicit CDesktopSettingsDlg(CWnd* pParent = nullptr);
+    ~CDesktopSettingsDlg() override;
+
+    virtual void ResetBackgroundObject();
+    virtual void BrowseForBitmap(BOOL bOpen);
+    virtual void BrowseForDesktopFile(BOOL bOpen);
+    virtual BOOL CheckFileExists(CString path, CString label);
+
+    CButton m_chkTile;
+    CEdit m_edBackground;
+    CEdit m_edDesktop;
+    CString m_strBrowseResult;
+    CFileStatus m_fileStatus;
+    COLORREF m_crColor = 0;
+    CBrush* m_pbrColor = nullptr;
+    CString m_strSavedDesktopFile;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    BOOL OnCommand(UINT nID, UINT nCode) override;
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) override;
+    void OnDestroy() override;
+
+    void OnBrowse();
+    void OnSave();
+    void OnSaveAs();
+    void OnNew();
+    void OnLoad();
+    void OnColor();
+    void OnRefresh();
+
+private:
+    void ReleaseAll();
+    void RebuildAll();
+    void RestoreBackgroundInUse();
+};
