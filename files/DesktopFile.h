@@ -1,0 +1,39 @@
+#pragma once
+// The desktop file's reader, and the desktop it reads into before the
+// application takes it over.
+
+#include "app/DesktopApp.h"
+#include "platform/CArchive.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The background and 50 objects; the table's last slot is the clipboard,
+// which is never saved.
+inline constexpr int kMaxDesktopRecords = kTableSize - 1;
+
+// A whole desktop as a file holds it.
+struct DesktopData {
+    CString strMagic; // read, never compared
+    BYTE bTile = 0;
+    DWORD dwBackPixel = 0;
+    COLORREF crBackground = 0;
+    LOGFONT lfDefault;
+    std::vector<DesktopObject> aObjects; // records 0 .. count - 1
+};
+
+struct DesktopReadError {
+    std::uint64_t offset = 0; // where the file stops making sense
+    std::string reason;
+};
+
+// Reads a desktop file from ar: the header, then its records. A count outside
+// 0..51, a string that runs past the end or is made of 16-bit characters, and
+// a file that ends before its last record make it fail, telling where and why.
+// A face name longer than 31 characters is cut to 31.
+bool ReadDesktop(CArchive& ar, DesktopData& desktop, DesktopReadError* error = nullptr);
+
+// Hands a desktop that was read to the application: header fields and records,
+// and each record's runtime slot reset to normal, unselected and hidden.
+void ApplyDesktop(CDesktopApp& app, const DesktopData& desktop);

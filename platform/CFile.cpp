@@ -1,0 +1,102 @@
+#include "platform/CFile.h"
+
+#include "platform/Path.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A file whose write permission bits are all clear is read-only for us too,
+// also when the process could override them (as root can).
+bool isReadOnly(const std::string& path)
+{
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error || !fs::exists(status))
+        return false;
+    const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    return (status.permissions() & writable) == fs::perms::none;
+}
+
+}
+
+CFile::CFile() = default;
+
+CFile::~CFile()
+{
+    Abort();
+}
+
+BOOL CFile::Open(LPCSTR fileName, UINT openFlags)
+{
+    Abort();
+    const QString path = QString::fromStdString(NativePath(fileName));
+    m_writing = (openFlags & modeWrite) != 0;
+    if (m_writing) {
+        if (isReadOnly(path.toStdString()))
+            return FALSE;
+        auto file = std::make_unique<QSaveFile>(path);
+        file->setDirectWriteFallback(false);
+        if (!file->open(QIODevice::WriteOnly))
+            return FALSE;
+        m_file = std::move(file);
+    } else {
+        auto file = std::make_unique<QFile>(path);
+        if (!file->open(QIODevice::ReadOnly))
+            return FALSE;
+        m_file = std::move(file);
+    }
+    return TRUE;
+}
+
+UINT CFile::Read(void* buffer, UINT count)
+{
+    if (!m_file || m_writing)
+        return 0;
+    const qint64 read = m_file->read(static_cast<char*>(buffer), qint64(count));
+    return read > 0 ? UINT(read) : 0;
+}
+
+BOOL CFile::Write(const void* buffer, UINT count)
+{
+    if (!m_file || !m_writing)
+        return FALSE;
+    return m_file->write(static_cast<const char*>(buffer), qint64(count)) == qint64(count) ? TRUE : FALSE;
+}
+
+BOOL CFile::Close()
+{
+    if (!m_file)
+        return FALSE;
+    BOOL ok = TRUE;
+    if (m_writing)
+        ok = static_cast<QSaveFile*>(m_file.get())->commit() ? TRUE : FALSE;
+    else
+        m_file->close();
+    m_file.reset();
+    return ok;
+}
+
+void CFile::Abort()
+{
+    // Destroying an uncommitted QSaveFile removes its temporary file.
+    m_file.reset();
+}
+
+BOOL CFile::GetStatus(LPCSTR fileName, CFileStatus& status)
+{
+    std::error_code error;
+    const fs::path path(NativePath(fileName));
+    const fs::file_status found = fs::status(path, error);
+    if (error || !fs::exists(found))
+        return FALSE;
+    status.m_size = fs::is_regular_file(found) ? std::int64_t(fs::file_size(path, error)) : 0;
+    if (error)
+        status.m_size = 0;
+    return TRUE;
+}
