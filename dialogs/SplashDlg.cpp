@@ -1,5 +1,6 @@
 #include "dialogs/SplashDlg.h"
 
+#include "platform/Gdi.h"
 #include "res/resource.h"
 
 CSplashDlg::CSplashDlg(CWnd* pParent)
@@ -24,7 +25,7 @@ void CSplashDlg::OnPaint()
     CDC memDC;
     memDC.CreateCompatibleDC(&dc);
     CBitmap* pOldBitmap = memDC.SelectObject(&bitmap);
-    dc.BitBlt(3, 3, 199, 97, &memDC, 0, 0, 0xCC0020 /* SRCCOPY */);
+    dc.BitBlt(3, 3, 199, 97, &memDC, 0, 0, SRCCOPY);
     memDC.SelectObject(pOldBitmap);
     memDC.DeleteDC();
     bitmap.DeleteObject();
