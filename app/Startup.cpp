@@ -1,6 +1,133 @@
 #include "app/DesktopApp.h"
 
-BOOL CDesktopApp::InitInstance() { return FALSE; }
+#include "dialogs/SplashDlg.h"
+#include "platform/MessageBox.h"
+#include "platform/Module.h"
+#include "platform/Screen.h"
+#include "res/resource.h"
+#include "window/MainFrame.h"
 
-void CDesktopApp::ShowSplash() { }
+#include <cstring>
 
+BOOL CDesktopApp::InitInstance()
+{
+    // 1. Framework settings.
+    AfxEnableControlContainer();
+    Enable3dControls();
+    SetRegistryKey("Local AppWizard-Generated Applications");
+    LoadStdProfileSettings(4);
+
+    // 2. No object holds a surface yet.
+    for (ObjectRuntime& slot : m_aRuntime) {
+        slot.pUp = nullptr;
+        slot.pDown = nullptr;
+        slot.pMouse = nullptr;
+        slot.pText = nullptr;
+        slot.pTextHot = nullptr;
+    }
+
+    // 3. The desktop window.
+    CMainFrame* pFrame = CMainFrame::CreateObject();
+    if (!pFrame)
+        return FALSE;
+    if (!pFrame->LoadFrame(IDR_MAINFRAME, WS_POPUP | WS_SYSMENU, nullptr, nullptr)) {
+        delete pFrame;
+        return FALSE;
+    }
+    m_pMainWnd = pFrame;
+
+    // 4. The work area.
+    RECT rcWorkArea;
+    if (!SystemParametersInfo(SPI_GETWORKAREA, 0, &rcWorkArea, 0)) {
+        AfxMessageBox("Unable to get workarea dimensions", MB_OK, 0);
+        return FALSE;
+    }
+
+    // 5. The window covers the work area. Its size is the work area's, so a
+    // work area that does not start at the screen's corner is covered
+    // exactly rather than overhanging the screen's far edges.
+    pFrame->SetWindowPos(nullptr, rcWorkArea.left, rcWorkArea.top, rcWorkArea.right - rcWorkArea.left,
+        rcWorkArea.bottom - rcWorkArea.top, SWP_SHOWWINDOW);
+    HWND hWnd = pFrame->GetSafeHwnd();
+
+    // 6. The program folder: the executable's folder, keeping its case (the
+    // file system tells names apart by case).
+    // (Room for any path the system allows, not just the classic 260.)
+    char szModule[4096] = {};
+    GetModuleFileName(nullptr, szModule, sizeof szModule);
+    CString strModule(szModule);
+    m_strAppDir = strModule.Left(strModule.ReverseFind('/'));
+
+    // 7. The two paths. A palette path that does not fit is not kept: the
+    // built-in palette serves instead.
+    m_strDesktopFile = m_strAppDir + "\\desktops\\default.orv";
+    CString strPalettePath = m_strAppDir + "\\res\\palette.bmp";
+    m_szPalettePath[0] = '\0';
+    if (strPalettePath.GetLength() < int(sizeof m_szPalettePath))
+        std::memcpy(m_szPalettePath, LPCSTR(strPalettePath), size_t(strPalettePath.GetLength()) + 1);
+
+    // 8. Start values.
+    m_nMaxObjects = kTableSize - 1;
+    m_ptLast = POINT {};
+    m_sizeDrag = SIZE {};
+    m_bDragImage = FALSE;
+    m_bDragText = FALSE;
+    m_cxScreen = m_cxDesktop = GetSystemMetrics(SM_CXSCREEN);
+    m_cyScreen = m_cyDesktop = GetSystemMetrics(SM_CYSCREEN);
+    m_rcScreen = RECT { 0, 0, m_cxScreen, m_cyScreen };
+    m_bLocked = TRUE;
+    m_nPressedImage = 0;
+    m_nPressedText = 0;
+    m_nHoverObject = 0;
+    m_bInserting = FALSE;
+    m_bClipboardFull = FALSE;
+    m_bImagesChanged = FALSE;
+    m_bTextChanged = FALSE;
+    m_bRubberBand = FALSE;
+    m_bShowSelection = FALSE;
+    m_astrCaptionLines.RemoveAll();
+    m_crLastColor = RGB(255, 255, 255);
+    m_bSplashPending = TRUE;
+    m_pDDSTile = nullptr;
+    m_pDDSTextWork = nullptr;
+    m_pDDSColor = nullptr;
+
+    // 9. The default desktop; a failure has been reported and start-up goes on.
+    LoadDesktop();
+
+    // 10. The display.
+    if (!CreateDisplay(hWnd))
+        return FALSE;
+
+    // 11. The palette; without a palette path the loader's built-in one.
+    // TODO: DDLoadPalette(m_pDD, m_szPalettePath[0] ? m_szPalettePath : nullptr) once the loader lands.
+
+    // 12. The colour surface; a failure has been reported and start-up goes on.
+    CreateColorSurface();
+
+    // 13. Every record's images, captions and colour keys.
+    m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+    m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+    for (int i = 0; i < m_nObjects; i++) {
+        LoadObjectImages(i);
+        CreateCaptionSurfaces(i);
+        SetObjectColorKeys(i);
+    }
+
+    // 14. Tiling, Mouse Activate links and visibility.
+    UpdateTileSurface();
+    ResolveActivationLinks();
+    ApplyVisibility();
+
+    // 15. The desktop ends where the work area does.
+    m_cxDesktop = rcWorkArea.right;
+    m_cyDesktop = rcWorkArea.bottom;
+    return TRUE;
+}
+
+void CDesktopApp::ShowSplash()
+{
+    m_bSplashPending = FALSE;
+    CSplashDlg dlg;
+    dlg.DoModal();
+}

@@ -1,13 +1,177 @@
 #include "platform/CFrameWnd.h"
 
-class FrameWindow { };
+#include "platform/CWinApp.h"
+#include "platform/DirectDraw.h"
+#include "platform/FrameWindow.h"
+#include "platform/Screen.h"
+#include "platform/StringResource.h"
+#include "platform/WindowClass.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QIcon>
+#include <QThread>
+
+const RECT CFrameWnd::rectDefault { CW_USEDEFAULT, CW_USEDEFAULT, 0, 0 };
 
 CFrameWnd::CFrameWnd() = default;
 CFrameWnd::~CFrameWnd() = default;
-BOOL CFrameWnd::LoadFrame(UINT, DWORD, CWnd*, CCreateContext*) { return FALSE; }
-BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT&) { return TRUE; }
-BOOL CFrameWnd::SetWindowPos(const CWnd*, int, int, int, int, UINT) { return FALSE; }
-BOOL CFrameWnd::PostMessage(UINT) { return FALSE; }
-void CFrameWnd::ClientToScreen(POINT*) const { }
-BOOL CFrameWnd::IsIconic() const { return FALSE; }
-void CFrameWnd::presentFrame(const QImage&) { }
+
+BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentWnd, CCreateContext* pContext)
+{
+    m_nIDHelp = nIDResource;
+    CString strFullString;
+    CString strTitle;
+    if (LoadStringResource(nIDResource, strFullString))
+        AfxExtractSubString(strTitle, strFullString, 0, '\n');
+    LPCSTR lpszClass = AfxRegisterWndClass(0, LoadCursor(nullptr, IDC_ARROW), LoadIcon(nIDResource));
+    return Create(lpszClass, strTitle, dwDefaultStyle, rectDefault, pParentWnd, nullptr, 0, pContext);
+}
+
+BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT&)
+{
+    return TRUE;
+}
+
+BOOL CFrameWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd*,
+    LPCSTR lpszMenuName, DWORD, CCreateContext*)
+{
+    if (m_window || lpszMenuName)
+        return FALSE;
+    const WindowClass* wndClass = FindWindowClass(lpszClassName);
+    if (lpszClassName && !wndClass)
+        return FALSE;
+
+    CREATESTRUCT cs { rect.left, rect.top, 0, 0, dwStyle };
+    if (rect.left == CW_USEDEFAULT)
+        cs.x = cs.y = cs.cx = cs.cy = CW_USEDEFAULT;
+    else
+        cs.cx = rect.right - rect.left, cs.cy = rect.bottom - rect.top;
+    if (!PreCreateWindow(cs))
+        return FALSE;
+
+    auto window = std::make_unique<FrameWindow>(*this);
+    window->setFlags(cs.style & WS_POPUP ? Qt::Window | Qt::FramelessWindowHint : Qt::Window);
+    window->setTitle(QString::fromLatin1(lpszWindowName ? lpszWindowName : ""));
+    if (wndClass && wndClass->icon)
+        window->setIcon(QIcon(QString::fromLatin1(wndClass->icon->path)));
+    if (wndClass && wndClass->cursor)
+        window->setCursor(QCursor(wndClass->cursor->shape));
+    if (cs.x != CW_USEDEFAULT) {
+        POINT origin = PrimaryScreenOrigin();
+        window->setPosition(cs.x + origin.x, cs.y + origin.y);
+        m_ptOrigin = POINT { cs.x, cs.y };
+    }
+    if (cs.cx != CW_USEDEFAULT)
+        window->resize(cs.cx, cs.cy);
+    window->create();
+    if (!window->handle())
+        return FALSE;
+    m_window = std::move(window);
+    return TRUE;
+}
+
+BOOL CFrameWnd::DestroyWindow()
+{
+    if (!windowHandle())
+        return FALSE;
+    m_bDestroyed = true;
+    OnDestroy();
+    // The Qt window itself stays until this object goes: this may run inside
+    // one of its own event handlers.
+    m_window->destroy();
+    // Ending the program means leaving its event loop; with none running
+    // there is nothing to leave (and exiting would stop later loops at once).
+    CWinApp* app = AfxGetApp();
+    if (app && app->m_pMainWnd == this && QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
+    return TRUE;
+}
+
+BOOL CFrameWnd::SetWindowPos(const CWnd*, int x, int y, int cx, int cy, UINT flags)
+{
+    QWindow* window = windowHandle();
+    if (!window)
+        return FALSE;
+    POINT origin = PrimaryScreenOrigin();
+    window->setGeometry(x + origin.x, y + origin.y, cx, cy);
+    m_ptOrigin = POINT { x, y };
+    if (flags & SWP_SHOWWINDOW) {
+        window->show();
+        window->requestActivate();
+    }
+    window->raise();
+    return TRUE;
+}
+
+BOOL CFrameWnd::PostMessage(UINT message)
+{
+    QWindow* window = windowHandle();
+    if (!window || message != WM_CLOSE)
+        return FALSE;
+    QMetaObject::invokeMethod(
+        window, [window] { window->close(); }, Qt::QueuedConnection);
+    return TRUE;
+}
+
+void CFrameWnd::ClientToScreen(POINT* point) const
+{
+    if (QWindow* window = windowHandle()) {
+        QPoint global = window->mapToGlobal(QPoint(point->x - m_ptOrigin.x, point->y - m_ptOrigin.y));
+        *point = POINT { global.x(), global.y() };
+        return;
+    }
+    POINT origin = PrimaryScreenOrigin();
+    point->x += origin.x;
+    point->y += origin.y;
+}
+
+BOOL CFrameWnd::IsIconic() const
+{
+    QWindow* window = windowHandle();
+    return window && (window->windowStates() & Qt::WindowMinimized);
+}
+
+void CFrameWnd::InvalidateRect(const RECT*, BOOL)
+{
+    if (QWindow* window = windowHandle())
+        window->requestUpdate();
+}
+
+QWindow* CFrameWnd::windowHandle() const
+{
+    return m_bDestroyed ? nullptr : m_window.get();
+}
+
+void CFrameWnd::presentFrame(const QImage& frame)
+{
+    if (!windowHandle())
+        return;
+    m_window->present(frame, QPoint(-m_ptOrigin.x, -m_ptOrigin.y));
+    if (m_bKeepPresented)
+        m_presented = frame.copy(QRect(QPoint(m_ptOrigin.x, m_ptOrigin.y), m_window->size()))
+                          .convertToFormat(QImage::Format_RGB32);
+}
+
+void CFrameWnd::setKeepPresentedFrame(bool keep)
+{
+    m_bKeepPresented = keep;
+    if (!keep)
+        m_presented = QImage();
+}
+
+// The surfaces were made for the old screen: lose them so that the next
+// presentation restores them, and ask for that presentation.
+void CFrameWnd::OnScreenChanged()
+{
+    if (IDirectDraw* display = GetDisplay())
+        display->loseAllSurfaces();
+    InvalidateRect(nullptr);
+}
+
+// A palettized display realises the palette of the window becoming active.
+void CFrameWnd::OnActivated()
+{
+    if (IDirectDraw* display = GetDisplay(); display && display->displayDepth() == 8)
+        OnQueryNewPalette();
+}

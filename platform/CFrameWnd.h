@@ -6,10 +6,24 @@
 #include "platform/PresentTarget.h"
 #include "platform/Types.h"
 
+#include <QImage>
+
 #include <memory>
+
+class QWindow;
+class IDirectDraw;
 
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
+
+// Mouse handler flags: the buttons and modifier keys held down.
+inline constexpr UINT MK_LBUTTON = 0x1;
+inline constexpr UINT MK_RBUTTON = 0x2;
+inline constexpr UINT MK_SHIFT = 0x4;
+inline constexpr UINT MK_CONTROL = 0x8;
+
+// Let the window system choose the position or size.
+inline constexpr LONG CW_USEDEFAULT = LONG(0x80000000);
 
 struct CREATESTRUCT {
     int x = 0;
@@ -22,6 +36,8 @@ struct CREATESTRUCT {
 class CWnd {
 public:
     virtual ~CWnd() = default;
+    // Destroys the window (its OnDestroy runs first); FALSE when there is none.
+    virtual BOOL DestroyWindow() { return FALSE; }
 };
 
 class FrameWindow;
@@ -33,17 +49,45 @@ public:
     CFrameWnd();
     ~CFrameWnd() override;
 
+    // Position and size left to the window system.
+    static const RECT rectDefault;
+
+    // Creates the window with the title from string resource nIDResource.
     virtual BOOL LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentWnd, CCreateContext* pContext);
     virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
 
+    // Creates the window (hidden) with a class from AfxRegisterWndClass, or
+    // the default class when lpszClassName is null. WS_POPUP gives a window
+    // without border or caption. Frames have no menu bar: lpszMenuName must
+    // be null. PreCreateWindow may change the position, size and style.
+    BOOL Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect = rectDefault,
+        CWnd* pParentWnd = nullptr, LPCSTR lpszMenuName = nullptr, DWORD dwExStyle = 0,
+        CCreateContext* pContext = nullptr);
+    // Runs OnDestroy and closes the window; destroying the application's
+    // main window ends its event loop with status 0.
+    BOOL DestroyWindow() override;
+
+    // Positions are screen coordinates; the window's client origin becomes
+    // the desktop point (x, y), so handlers get desktop coordinates.
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
+    // Queues WM_CLOSE; FALSE when the window does not exist.
     BOOL PostMessage(UINT message);
+    // Desktop coordinates to the window system's global coordinates.
     void ClientToScreen(POINT* point) const;
     BOOL IsIconic() const;
+    // Asks for a paint from the event loop.
+    void InvalidateRect(const RECT* rect, BOOL bErase = TRUE);
     HWND GetSafeHwnd() { return this; }
+    // The Qt window, or nullptr before Create and after DestroyWindow.
+    QWindow* windowHandle() const;
 
     // PresentTarget
     void presentFrame(const QImage& frame) override;
+
+    // Keeps a copy of what each presentation put into the window (the
+    // window-sized part of the frame under it), for saving a screenshot.
+    void setKeepPresentedFrame(bool keep);
+    const QImage& presentedFrame() const { return m_presented; }
 
     // Handlers; positions are desktop coordinates.
     virtual BOOL OnEraseBkgnd() { return TRUE; }
@@ -60,6 +104,24 @@ public:
     // Before a popup menu owned by this window shows.
     virtual void OnInitMenuPopup(CMenu*, UINT, BOOL) { }
 
+    // The DirectDraw object presenting into this window, if any: it loses its
+    // surfaces when the window's screen changes, and its depth decides whether
+    // activating the window asks for the palette.
+    virtual IDirectDraw* GetDisplay() const { return nullptr; }
+
+    // The window's resource id.
+    UINT m_nIDHelp = 0;
+
 protected:
     std::unique_ptr<FrameWindow> m_window;
+
+private:
+    friend class FrameWindow;
+    void OnScreenChanged();
+    void OnActivated();
+
+    POINT m_ptOrigin; // the desktop point under the window's client origin
+    bool m_bDestroyed = false;
+    bool m_bKeepPresented = false;
+    QImage m_presented;
 };

@@ -1,12 +1,17 @@
 #include "platform/CWinApp.h"
 
+#include "platform/CFrameWnd.h"
+
 #include <QApplication>
 
 namespace {
 CWinApp* g_app = nullptr;
 }
 
-CWinApp::CWinApp() { g_app = this; }
+CWinApp::CWinApp()
+{
+    g_app = this;
+}
 
 CWinApp::~CWinApp()
 {
@@ -14,8 +19,24 @@ CWinApp::~CWinApp()
         g_app = nullptr;
 }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
 
-int CWinApp::Run() { return QApplication::exec(); }
+int CWinApp::Run()
+{
+    int code = QApplication::exec();
+    DestroyMainWindow();
+    return code;
+}
 
-CWinApp* AfxGetApp() { return g_app; }
+void CWinApp::DestroyMainWindow()
+{
+    CWnd* window = m_pMainWnd;
+    if (!window)
+        return;
+    window->DestroyWindow();
+    m_pMainWnd = nullptr;
+    delete window;
+}

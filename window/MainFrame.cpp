@@ -1,12 +1,95 @@
 #include "window/MainFrame.h"
 
+#include "app/DesktopApp.h"
+#include "platform/MessageBox.h"
+#include "platform/Screen.h"
+#include "platform/StringResource.h"
+#include "platform/WindowClass.h"
+
 // Window creation and the window's own messages.
 
-CMainFrame* CMainFrame::CreateObject() { return new CMainFrame; }
-BOOL CMainFrame::LoadFrame(UINT, DWORD, CWnd*, CCreateContext*) { return FALSE; }
-BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) { return CFrameWnd::PreCreateWindow(cs); }
-BOOL CMainFrame::OnEraseBkgnd() { return TRUE; }
-void CMainFrame::OnPaint() { }
-void CMainFrame::OnActivateApp(BOOL, DWORD) { }
-BOOL CMainFrame::OnQueryNewPalette() { return FALSE; }
-void CMainFrame::OnDestroy() { }
+namespace {
+
+// The name of the desktop window's class, registered once.
+CString g_strMainFrameClass;
+
+} // namespace
+
+CMainFrame* CMainFrame::CreateObject()
+{
+    return new CMainFrame;
+}
+
+BOOL CMainFrame::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentWnd, CCreateContext* pContext)
+{
+    // 1. The resource id doubles as the help id.
+    m_nIDHelp = nIDResource;
+
+    // 2. The title is the string resource up to its first newline.
+    CString strFullString;
+    CString strTitle;
+    if (LoadStringResource(nIDResource, strFullString))
+        AfxExtractSubString(strTitle, strFullString, 0, '\n');
+
+    // 3. Icon and cursor.
+    HICON hIcon = LoadIcon(nIDResource);
+    HCURSOR hCursor = LoadCursor(nullptr, IDC_ARROW);
+
+    // 4. The window class.
+    g_strMainFrameClass = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, hCursor, hIcon);
+
+    // 5. The window, without a menu.
+    if (!Create(g_strMainFrameClass, strTitle, dwDefaultStyle, rectDefault, pParentWnd, nullptr, 0, pContext))
+        return FALSE;
+
+    // 6. The frame has no accelerators: its commands come from the context menu.
+    return TRUE;
+}
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs)
+{
+    cs.x = 0;
+    cs.y = 0;
+    cs.cx = GetSystemMetrics(SM_CXSCREEN);
+    cs.cy = GetSystemMetrics(SM_CYSCREEN);
+    return CFrameWnd::PreCreateWindow(cs);
+}
+
+// The composed scene covers the whole window, so there is nothing to erase.
+BOOL CMainFrame::OnEraseBkgnd()
+{
+    return TRUE;
+}
+
+void CMainFrame::OnPaint()
+{
+    if (IsIconic())
+        AfxMessageBox("Yeah, guess what!", MB_OK, 0);
+    DesktopApp()->ComposeScene();
+}
+
+void CMainFrame::OnActivateApp(BOOL bActive, DWORD dwThreadID)
+{
+    CFrameWnd::OnActivateApp(bActive, dwThreadID);
+}
+
+BOOL CMainFrame::OnQueryNewPalette()
+{
+    CDesktopApp* app = DesktopApp();
+    if (app->m_pDDPal && app->m_pDDSPrimary)
+        app->m_pDDSPrimary->SetPalette(app->m_pDDPal);
+    app->RestoreSurfaces();
+    return CFrameWnd::OnQueryNewPalette();
+}
+
+void CMainFrame::OnDestroy()
+{
+    CFrameWnd::OnDestroy();
+    DesktopApp()->ReleaseDirectDraw();
+}
+
+IDirectDraw* CMainFrame::GetDisplay() const
+{
+    CDesktopApp* app = DesktopApp();
+    return app ? app->m_pDD : nullptr;
+}

@@ -32,6 +32,8 @@ public:
     void OnMouseMove(UINT nFlags, POINT point) override;
     void OnRButtonDown(UINT nFlags, POINT point) override;
     BOOL OnCommand(UINT nID) override;
+    // The application's display.
+    IDirectDraw* GetDisplay() const override;
 
     // Context menu.
     void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu) override;

@@ -1,0 +1,175 @@
+#include "platform/FrameWindow.h"
+
+#include "platform/CFrameWnd.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+
+namespace {
+
+UINT MouseFlags(const QMouseEvent* event)
+{
+    UINT flags = 0;
+    if (event->buttons() & Qt::LeftButton)
+        flags |= MK_LBUTTON;
+    if (event->buttons() & Qt::RightButton)
+        flags |= MK_RBUTTON;
+    if (event->modifiers() & Qt::ShiftModifier)
+        flags |= MK_SHIFT;
+    if (event->modifiers() & Qt::ControlModifier)
+        flags |= MK_CONTROL;
+    return flags;
+}
+
+} // namespace
+
+FrameWindow::FrameWindow(CFrameWnd& owner)
+    : m_owner(owner)
+    , m_backingStore(this)
+{
+    setSurfaceType(QSurface::RasterSurface);
+    connect(this, &QWindow::screenChanged, this, [this](QScreen* screen) {
+        watchScreen(screen);
+        m_owner.OnScreenChanged();
+    });
+    watchScreen(screen());
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+        [this](Qt::ApplicationState state) { m_owner.OnActivateApp(state == Qt::ApplicationActive, 0); });
+}
+
+void FrameWindow::watchScreen(QScreen* screen)
+{
+    disconnect(m_screenGeometry);
+    if (screen)
+        m_screenGeometry = connect(screen, &QScreen::geometryChanged, this, [this] { m_owner.OnScreenChanged(); });
+}
+
+void FrameWindow::present(const QImage& image, const QPoint& offset)
+{
+    QRect area(QPoint(0, 0), size());
+    m_backingStore.beginPaint(area);
+    QPainter painter(m_backingStore.paintDevice());
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(offset, image);
+    painter.end();
+    m_backingStore.endPaint();
+    if (isExposed())
+        m_backingStore.flush(area);
+    ++m_presentCount;
+}
+
+bool FrameWindow::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::UpdateRequest:
+        paint();
+        return true;
+    case QEvent::WindowActivate:
+        m_owner.OnActivated();
+        break;
+    default:
+        break;
+    }
+    return QWindow::event(event);
+}
+
+void FrameWindow::exposeEvent(QExposeEvent*)
+{
+    if (isExposed())
+        paint();
+}
+
+// A paint erases, then lets the frame draw. The frame normally presents a
+// whole new frame; when it does not (no display yet), the window shows what
+// its backing store already holds.
+void FrameWindow::paint()
+{
+    int presented = m_presentCount;
+    m_owner.OnEraseBkgnd();
+    m_owner.OnPaint();
+    if (m_presentCount == presented && isExposed())
+        m_backingStore.flush(QRect(QPoint(0, 0), size()));
+}
+
+// A new backing store starts black rather than with whatever memory held.
+void FrameWindow::resizeEvent(QResizeEvent*)
+{
+    QRect area(QPoint(0, 0), size());
+    m_backingStore.resize(area.size());
+    m_backingStore.beginPaint(area);
+    QPainter painter(m_backingStore.paintDevice());
+    painter.fillRect(area, Qt::black);
+    painter.end();
+    m_backingStore.endPaint();
+}
+
+POINT FrameWindow::desktopPoint(const QMouseEvent* event) const
+{
+    QPoint p = event->position().toPoint();
+    return POINT { p.x() + m_owner.m_ptOrigin.x, p.y() + m_owner.m_ptOrigin.y };
+}
+
+void FrameWindow::mousePressEvent(QMouseEvent* event)
+{
+    POINT point = desktopPoint(event);
+    if (event->button() == Qt::LeftButton)
+        m_owner.OnLButtonDown(MouseFlags(event), point);
+    else if (event->button() == Qt::RightButton)
+        m_owner.OnRButtonDown(MouseFlags(event), point);
+}
+
+void FrameWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    POINT point = desktopPoint(event);
+    if (event->button() == Qt::LeftButton)
+        m_owner.OnLButtonUp(MouseFlags(event), point);
+}
+
+void FrameWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    POINT point = desktopPoint(event);
+    m_owner.OnMouseMove(MouseFlags(event), point);
+}
+
+void FrameWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (UINT nChar = VirtualKeyFromQt(event->key())) {
+        // The flags carry "the key was already down" for auto-repeats.
+        m_owner.OnKeyDown(nChar, 1, event->isAutoRepeat() ? 0x4000 : 0);
+        return;
+    }
+    QWindow::keyPressEvent(event);
+}
+
+void FrameWindow::closeEvent(QCloseEvent*)
+{
+    m_owner.DestroyWindow();
+}
+
+unsigned VirtualKeyFromQt(int key)
+{
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 0x70 + unsigned(key - Qt::Key_F1);
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
+        return unsigned(key); // same codes as the virtual keys
+    switch (key) {
+    case Qt::Key_Backspace:
+        return 0x08;
+    case Qt::Key_Tab:
+        return 0x09;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 0x0D;
+    case Qt::Key_Escape:
+        return 0x1B;
+    case Qt::Key_Space:
+        return 0x20;
+    case Qt::Key_Delete:
+        return 0x2E;
+    default:
+        return 0;
+    }
+}

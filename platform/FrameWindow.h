@@ -1,0 +1,44 @@
+#pragma once
+// The Qt window behind a CFrameWnd: a raster window whose backing store
+// receives the presented frames, and whose events become the frame's handlers.
+
+#include "platform/Types.h"
+
+#include <QBackingStore>
+#include <QWindow>
+
+class CFrameWnd;
+
+class FrameWindow : public QWindow {
+public:
+    explicit FrameWindow(CFrameWnd& owner);
+
+    // Draws `image` with its top-left corner at `offset` and shows it at once.
+    void present(const QImage& image, const QPoint& offset);
+    // Counts the frames presented, so a paint can tell whether it showed one.
+    int presentCount() const { return m_presentCount; }
+
+protected:
+    bool event(QEvent* event) override;
+    void exposeEvent(QExposeEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void paint();
+    void watchScreen(QScreen* screen);
+    // The desktop point under the pointer.
+    POINT desktopPoint(const QMouseEvent* event) const;
+
+    CFrameWnd& m_owner;
+    QBackingStore m_backingStore;
+    QMetaObject::Connection m_screenGeometry;
+    int m_presentCount = 0;
+};
+
+// The virtual-key code of a Qt key, or 0 for keys the program has no use for.
+unsigned VirtualKeyFromQt(int key);

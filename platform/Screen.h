@@ -1,0 +1,31 @@
+#pragma once
+// The screen the desktop covers: the primary screen's full size and its work
+// area (the part not taken by panels and docks). Screen coordinates have their
+// origin at the primary screen's top-left corner, wherever the window system
+// puts that screen among others.
+
+#include "platform/Types.h"
+
+#include <optional>
+
+// SM_CXSCREEN / SM_CYSCREEN: the primary screen's width / height; 0 for any
+// other index or when there is no screen.
+int GetSystemMetrics(int nIndex);
+
+// SPI_GETWORKAREA: stores the primary screen's available geometry in the RECT
+// that pvParam points to. FALSE for any other action or when there is no
+// screen.
+BOOL SystemParametersInfo(UINT uiAction, UINT uiParam, void* pvParam, UINT fWinIni);
+
+// The primary screen's top-left corner in the window system's coordinates.
+POINT PrimaryScreenOrigin();
+
+// Replaces the screen the two calls above report, for tests: a screen size
+// and a work area, or no work area to make SPI_GETWORKAREA fail. Reset with
+// ClearScreenOverride.
+struct ScreenOverride {
+    SIZE screen;
+    std::optional<RECT> workArea;
+};
+void SetScreenOverride(const ScreenOverride& screen);
+void ClearScreenOverride();
