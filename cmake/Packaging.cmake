@@ -1,0 +1,43 @@
+# Install layout and the Debian package.
+#
+#   <prefix>/lib/orvanta/orvanta          the program; its folder holds res/ and desktops/
+#   <prefix>/bin/orvanta                  a link to it (the program finds its folder through the link)
+#   <prefix>/bin/orvanta-desktop          the desktop-file inspector
+#   <prefix>/share/applications/orvanta.desktop
+#   <prefix>/share/icons/hicolor/64x64/apps/orvanta.png
+
+set(ORVANTA_PROGRAM_DIR lib/orvanta)
+
+install(TARGETS orvanta RUNTIME DESTINATION ${ORVANTA_PROGRAM_DIR})
+install(FILES ${CMAKE_BINARY_DIR}/res/palette.bmp DESTINATION ${ORVANTA_PROGRAM_DIR}/res)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/desktops DESTINATION ${ORVANTA_PROGRAM_DIR})
+install(CODE "
+    set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+    file(MAKE_DIRECTORY \"\${bin}\")
+    file(CREATE_LINK ../${ORVANTA_PROGRAM_DIR}/orvanta \"\${bin}/orvanta\" SYMBOLIC)
+    message(STATUS \"Installing: \${bin}/orvanta -> ../${ORVANTA_PROGRAM_DIR}/orvanta\")
+")
+if(TARGET orvanta-desktop)
+    install(TARGETS orvanta-desktop RUNTIME DESTINATION bin)
+endif()
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/orvanta.desktop DESTINATION share/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/res/orvanta.png DESTINATION share/icons/hicolor/64x64/apps OPTIONAL)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME orvanta)
+set(CPACK_PACKAGE_VENDOR "The Orvanta developers")
+set(CPACK_PACKAGE_CONTACT "The Orvanta developers <orvanta@orvanta.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION "Orvanta covers the screen with a desktop of its own: a tiled background and image
+buttons with captions that light up under the pointer. Buttons are arranged with the mouse and
+kept in desktop files.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The Qt libraries (and with them the X11 platform plugin) come from the
+# linked libraries; the captions are set in DejaVu Sans.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+include(CPack)

@@ -1,0 +1,304 @@
+#include "Artwork.h"
+
+#include <QFont>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <cmath>
+#include <numbers>
+
+namespace artwork {
+
+namespace {
+
+    QImage TransparentCanvas(const QSize& size)
+    {
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        return image;
+    }
+
+    QFont SansFont(int pixelSize, bool bold)
+    {
+        QFont font("DejaVu Sans");
+        font.setPixelSize(pixelSize);
+        font.setBold(bold);
+        return font;
+    }
+
+    void DrawFolder(QPainter& p, const QRectF& r)
+    {
+        QPainterPath path;
+        const qreal w = r.width(), h = r.height();
+        path.moveTo(r.left(), r.top() + h * 0.18);
+        path.lineTo(r.left() + w * 0.38, r.top() + h * 0.18);
+        path.lineTo(r.left() + w * 0.46, r.top() + h * 0.30);
+        path.lineTo(r.right(), r.top() + h * 0.30);
+        path.lineTo(r.right(), r.bottom() - h * 0.08);
+        path.lineTo(r.left(), r.bottom() - h * 0.08);
+        path.closeSubpath();
+        p.drawPath(path);
+        p.save();
+        p.setBrush(QColor(255, 255, 255, 0));
+        p.setPen(QPen(QColor(0, 0, 0, 60), 1.5));
+        p.drawLine(QPointF(r.left() + 2, r.top() + h * 0.42), QPointF(r.right() - 2, r.top() + h * 0.42));
+        p.restore();
+    }
+
+    void DrawPicture(QPainter& p, const QRectF& r)
+    {
+        p.drawRoundedRect(r.adjusted(0, r.height() * 0.1, 0, -r.height() * 0.1), 3, 3);
+        p.save();
+        const QColor ink(0, 0, 0, 70);
+        p.setBrush(ink);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(
+            QPointF(r.left() + r.width() * 0.72, r.top() + r.height() * 0.34), r.width() * 0.1, r.width() * 0.1);
+        QPainterPath hills;
+        hills.moveTo(r.left() + 3, r.bottom() - r.height() * 0.16);
+        hills.lineTo(r.left() + r.width() * 0.35, r.top() + r.height() * 0.42);
+        hills.lineTo(r.left() + r.width() * 0.55, r.top() + r.height() * 0.62);
+        hills.lineTo(r.left() + r.width() * 0.70, r.top() + r.height() * 0.52);
+        hills.lineTo(r.right() - 3, r.bottom() - r.height() * 0.16);
+        hills.closeSubpath();
+        p.drawPath(hills);
+        p.restore();
+    }
+
+    void DrawMusic(QPainter& p, const QRectF& r)
+    {
+        const qreal w = r.width(), h = r.height();
+        const QPointF a(r.left() + w * 0.28, r.bottom() - h * 0.18), b(r.left() + w * 0.74, r.bottom() - h * 0.28);
+        p.drawEllipse(a, w * 0.14, h * 0.10);
+        p.drawEllipse(b, w * 0.14, h * 0.10);
+        QPainterPath beam;
+        beam.moveTo(a.x() + w * 0.10, a.y());
+        beam.lineTo(a.x() + w * 0.10, r.top() + h * 0.16);
+        beam.lineTo(b.x() + w * 0.10, r.top() + h * 0.06);
+        beam.lineTo(b.x() + w * 0.10, b.y());
+        beam.lineTo(b.x() + w * 0.04, b.y());
+        beam.lineTo(b.x() + w * 0.04, r.top() + h * 0.20);
+        beam.lineTo(a.x() + w * 0.16, r.top() + h * 0.30);
+        beam.lineTo(a.x() + w * 0.16, a.y());
+        beam.closeSubpath();
+        p.drawPath(beam);
+    }
+
+    void DrawGlobe(QPainter& p, const QRectF& r)
+    {
+        p.drawEllipse(r);
+        p.save();
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(0, 0, 0, 80), 2));
+        p.drawEllipse(r.adjusted(r.width() * 0.28, 0, -r.width() * 0.28, 0));
+        p.drawLine(QPointF(r.center().x(), r.top()), QPointF(r.center().x(), r.bottom()));
+        p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
+        const qreal dy = r.height() * 0.25;
+        p.drawLine(QPointF(r.left() + r.width() * 0.07, r.center().y() - dy),
+            QPointF(r.right() - r.width() * 0.07, r.center().y() - dy));
+        p.drawLine(QPointF(r.left() + r.width() * 0.07, r.center().y() + dy),
+            QPointF(r.right() - r.width() * 0.07, r.center().y() + dy));
+        p.restore();
+    }
+
+    void DrawGear(QPainter& p, const QRectF& r)
+    {
+        const QPointF c = r.center();
+        const qreal outer = r.width() * 0.5, inner = r.width() * 0.36;
+        const int teeth = 8;
+        QPainterPath gear;
+        for (int i = 0; i < teeth * 4; ++i) {
+            const qreal angle = 2 * std::numbers::pi * i / (teeth * 4);
+            const qreal radius = (i % 4 == 1 || i % 4 == 2) ? outer : inner;
+            const QPointF pt(c.x() + radius * std::cos(angle), c.y() + radius * std::sin(angle));
+            if (i == 0)
+                gear.moveTo(pt);
+            else
+                gear.lineTo(pt);
+        }
+        gear.closeSubpath();
+        QPainterPath hole;
+        hole.addEllipse(c, r.width() * 0.14, r.width() * 0.14);
+        p.drawPath(gear.subtracted(hole));
+    }
+
+    void DrawHelp(QPainter& p, const QRectF& r)
+    {
+        p.drawEllipse(r);
+        p.save();
+        p.setPen(QColor(0, 0, 0, 110));
+        p.setFont(SansFont(int(r.height() * 0.72), true));
+        p.drawText(r, Qt::AlignCenter, "?");
+        p.restore();
+    }
+
+    void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& r)
+    {
+        switch (glyph) {
+        case Glyph::Folder:
+            DrawFolder(p, r);
+            break;
+        case Glyph::Picture:
+            DrawPicture(p, r);
+            break;
+        case Glyph::Music:
+            DrawMusic(p, r);
+            break;
+        case Glyph::Globe:
+            DrawGlobe(p, r);
+            break;
+        case Glyph::Gear:
+            DrawGear(p, r);
+            break;
+        case Glyph::Help:
+            DrawHelp(p, r);
+            break;
+        }
+    }
+
+} // namespace
+
+QImage KeyedImage(const QImage& drawing)
+{
+    const QImage argb = drawing.convertToFormat(QImage::Format_ARGB32);
+    QImage keyed(argb.size(), QImage::Format_RGB32);
+    const QRgb key = kKeyColor.rgb();
+    for (int y = 0; y < argb.height(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        QRgb* out = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            QRgb pixel = qAlpha(in[x]) >= 128 ? (in[x] | 0xFF000000u) : key;
+            // A drawn pixel that happens to be the key colour would vanish.
+            if (qAlpha(in[x]) >= 128 && pixel == key)
+                pixel = qRgb(0, 127, 128);
+            out[x] = pixel;
+        }
+    }
+    return keyed;
+}
+
+QImage BackgroundTile(int size)
+{
+    QImage tile(size, size, QImage::Format_RGB32);
+    tile.fill(QColor(36, 50, 74));
+    QPainter p(&tile);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    // Soft spots at the corners and the centre: the corner ones are cut by the
+    // edges and continue on the next tile, so the pattern has no seams.
+    const qreal radius = size * 0.42;
+    const QPointF spots[] = { { 0, 0 }, { qreal(size), 0 }, { 0, qreal(size) }, { qreal(size), qreal(size) },
+        { size / 2.0, size / 2.0 } };
+    for (const QPointF& c : spots) {
+        QRadialGradient glow(c, radius);
+        glow.setColorAt(0, QColor(58, 84, 118));
+        glow.setColorAt(1, QColor(36, 50, 74, 0));
+        p.setBrush(glow);
+        p.drawEllipse(c, radius, radius);
+    }
+    p.setPen(QPen(QColor(255, 255, 255, 14), 1));
+    for (int i = 0; i < size; i += 8)
+        p.drawLine(i, 0, i, size);
+    return tile;
+}
+
+QImage ButtonImage(Glyph glyph, const QColor& hue, Look look, int size)
+{
+    QImage canvas = TransparentCanvas(QSize(size, size));
+    QPainter p(&canvas);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal margin = size * 0.06, depth = size * 0.05, radius = size * 0.18;
+    const QRectF face(margin, margin, size - 2 * margin, size - 2 * margin - depth);
+    const QRectF base = face.translated(0, depth);
+    const bool down = look == Look::Down;
+    const QRectF top = down ? base : face;
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(hue.darker(220));
+    p.drawRoundedRect(base, radius, radius);
+
+    const QColor light = look == Look::Mouse ? hue.lighter(145) : hue.lighter(115);
+    const QColor dark = down ? hue.darker(135) : hue.darker(110);
+    QLinearGradient fill(top.topLeft(), top.bottomLeft());
+    fill.setColorAt(0, down ? dark : light);
+    fill.setColorAt(1, down ? light : dark);
+    p.setBrush(fill);
+    p.setPen(QPen(hue.darker(170), 1.2));
+    p.drawRoundedRect(top, radius, radius);
+    if (look == Look::Mouse) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(255, 236, 170), 2));
+        p.drawRoundedRect(top.adjusted(2, 2, -2, -2), radius - 2, radius - 2);
+    }
+
+    const qreal inset = size * 0.24;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255));
+    DrawGlyph(p, glyph, top.adjusted(inset, inset * 0.9, -inset, -inset * 0.9));
+    p.end();
+    return KeyedImage(canvas);
+}
+
+QImage BalloonImage(const QStringList& lines, const QSize& size)
+{
+    QImage canvas = TransparentCanvas(size);
+    QPainter p(&canvas);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal tail = 12;
+    const QRectF body(tail, 1, size.width() - tail - 1, size.height() - 2);
+    QPainterPath shape;
+    shape.addRoundedRect(body, 10, 10);
+    QPainterPath pointer;
+    pointer.moveTo(tail + 1, body.bottom() - 26);
+    pointer.lineTo(0, body.bottom() - 8);
+    pointer.lineTo(tail + 1, body.bottom() - 14);
+    pointer.closeSubpath();
+    shape = shape.united(pointer);
+    p.setPen(QPen(QColor(150, 120, 40), 1.5));
+    p.setBrush(QColor(255, 246, 204));
+    p.drawPath(shape);
+    p.setPen(QColor(60, 48, 20));
+    p.setFont(SansFont(12, false));
+    p.drawText(body.adjusted(10, 6, -8, -6), Qt::AlignLeft | Qt::AlignVCenter, lines.join('\n'));
+    p.end();
+    return KeyedImage(canvas);
+}
+
+QImage SplashImage()
+{
+    QImage image(199, 97, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 97);
+    sky.setColorAt(0, QColor(58, 84, 118));
+    sky.setColorAt(1, QColor(24, 34, 52));
+    p.fillRect(image.rect(), sky);
+
+    // A row of little keys in the desktop's button hues.
+    const QColor hues[] = { QColor(214, 150, 40), QColor(70, 160, 90), QColor(140, 90, 190), QColor(50, 120, 200),
+        QColor(110, 120, 135), QColor(220, 100, 60) };
+    const Glyph glyphs[] = { Glyph::Folder, Glyph::Picture, Glyph::Music, Glyph::Globe, Glyph::Gear, Glyph::Help };
+    for (int i = 0; i < 6; ++i) {
+        const QImage key = ButtonImage(glyphs[i], hues[i], i == 3 ? Look::Mouse : Look::Up, 28);
+        QImage masked = key.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < masked.height(); ++y) {
+            QRgb* line = reinterpret_cast<QRgb*>(masked.scanLine(y));
+            for (int x = 0; x < masked.width(); ++x)
+                if ((line[x] & 0xFFFFFF) == (kKeyColor.rgb() & 0xFFFFFF))
+                    line[x] = 0;
+        }
+        p.drawImage(QPointF(12 + i * 30, 58), masked);
+    }
+
+    p.setPen(QColor(255, 255, 255));
+    p.setFont(SansFont(30, true));
+    p.drawText(QRectF(0, 6, 199, 44), Qt::AlignCenter, "Orvanta");
+    p.setPen(QColor(255, 210, 80));
+    p.drawLine(QPointF(50, 47), QPointF(149, 47));
+    p.end();
+    return image;
+}
+
+} // namespace artwork

@@ -1,0 +1,34 @@
+#pragma once
+// The bundled pictures, drawn with QPainter. Object images come back keyed:
+// every pixel outside the drawn shape holds the transparent colour
+// RGB(0,127,127) and no pixel inside it does.
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+namespace artwork {
+
+// The colour every object surface treats as transparent.
+inline const QColor kKeyColor(0, 127, 127);
+
+enum class Glyph { Folder, Picture, Music, Globe, Gear, Help };
+enum class Look { Up, Down, Mouse };
+
+// Turns a drawing with alpha into a keyed opaque image: pixels at least half
+// covered keep their colour, the rest become the key colour.
+QImage KeyedImage(const QImage& drawing);
+
+// A seamless square for tiling the background.
+QImage BackgroundTile(int size);
+
+// A button face: a rounded key in the given hue carrying a white glyph.
+QImage ButtonImage(Glyph glyph, const QColor& hue, Look look, int size);
+
+// A speech balloon holding a few lines of text, its tail at the lower left.
+QImage BalloonImage(const QStringList& lines, const QSize& size);
+
+// The 199 x 97 greeting picture.
+QImage SplashImage();
+
+} // namespace artwork
