@@ -212,6 +212,8 @@ public:
     // every surface at once (a change of the window's screen, or a test).
     int displayDepth() const { return m_depth; }
     void loseAllSurfaces();
+    // Surfaces created and not yet released (for leak checks in tests).
+    size_t liveSurfaceCount() const { return m_surfaces.size(); }
 
 private:
     friend HRESULT DirectDrawCreate(void*, IDirectDraw**, void*);
