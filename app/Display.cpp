@@ -1,15 +1,164 @@
 #include "app/DesktopApp.h"
 
-BOOL CDesktopApp::FailDirectDrawInit() { return FALSE; }
+#include "bitmaps/DDUtil.h"
+#include "platform/MessageBox.h"
 
-void CDesktopApp::ReleaseDirectDraw() { }
+BOOL CDesktopApp::CreateDisplay(HWND window)
+{
+    if (DirectDrawCreate(nullptr, &m_pDD, nullptr) != DD_OK) {
+        AfxMessageBox("fail:DirectDrawCreate");
+        return FailDirectDrawInit();
+    }
 
-BOOL CDesktopApp::RestoreSurfaces() { return FALSE; }
+    m_pDD->SetCooperativeLevel(window, DDSCL_NORMAL);
 
-void CDesktopApp::ReleaseTextWorkSurface() { }
+    m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+    m_ddsd.dwFlags = DDSD_CAPS;
+    m_ddsd.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    if (m_pDD->CreateSurface(&m_ddsd, &m_pDDSPrimary, nullptr) != DD_OK) {
+        AfxMessageBox("fail:CreateSurface");
+        return FailDirectDrawInit();
+    }
 
-void CDesktopApp::ReleaseColorSurface() { }
+    m_ddsd.dwWidth = DWORD(m_cxScreen);
+    m_ddsd.dwHeight = DWORD(m_cyScreen);
+    m_ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    m_ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    if (m_pDD->CreateSurface(&m_ddsd, &m_pDDSBack, nullptr) != DD_OK) {
+        AfxMessageBox("fail:CreateSurface");
+        return FailDirectDrawInit();
+    }
 
-void CDesktopApp::CreateColorSurface() { }
+    if (m_pDD->CreateClipper(0, &m_pClipper, nullptr) != DD_OK) {
+        AfxMessageBox("fail:CreateClipper");
+        return FailDirectDrawInit();
+    }
 
-BOOL CDesktopApp::CreateDisplay(HWND) { return FALSE; }
+    if (m_pClipper->SetHWnd(0, window) != DD_OK) {
+        AfxMessageBox("fail:SetHwnd");
+        return FailDirectDrawInit();
+    }
+
+    if (m_pDDSPrimary->SetClipper(m_pClipper) != DD_OK) {
+        AfxMessageBox("fail:SetClipper");
+        return FailDirectDrawInit();
+    }
+    return TRUE;
+}
+
+BOOL CDesktopApp::FailDirectDrawInit()
+{
+    ReleaseDirectDraw();
+    AfxMessageBox("DirectDraw Init FAILED");
+    return FALSE;
+}
+
+void CDesktopApp::ReleaseDirectDraw()
+{
+    if (!m_pDD)
+        return;
+
+    if (m_pDDSBack) {
+        m_pDDSBack->Release();
+        m_pDDSBack = nullptr;
+    }
+    if (m_pDDSPrimary) {
+        m_pDDSPrimary->Release();
+        m_pDDSPrimary = nullptr;
+    }
+
+    for (int i = 0; i < m_nObjects; ++i) {
+        ReleaseObjectImages(i);
+        ReleaseCaptionSurfaces(i);
+    }
+
+    ReleaseTileSurface();
+    ReleaseTextWorkSurface();
+    ReleaseColorSurface();
+
+    if (m_pDDPal) {
+        m_pDDPal->Release();
+        m_pDDPal = nullptr;
+    }
+
+    // The clipper goes with the DirectDraw object.
+    m_pDD->Release();
+    m_pDD = nullptr;
+    m_pClipper = nullptr;
+}
+
+BOOL CDesktopApp::RestoreSurfaces()
+{
+    if (!m_pDDSPrimary || !m_pDDSBack)
+        return FALSE;
+    if (m_pDDSPrimary->Restore() != DD_OK)
+        return FALSE;
+    if (m_pDDSBack->Restore() != DD_OK)
+        return FALSE;
+
+    if (m_pDDSTile && m_pDDSTile->Restore() != DD_OK)
+        ReleaseTileSurface();
+    if (m_pDDSTextWork && m_pDDSTextWork->Restore() != DD_OK)
+        ReleaseTextWorkSurface();
+    if (m_pDDSColor && m_pDDSColor->Restore() != DD_OK) {
+        ReleaseColorSurface();
+        // Colour matching in the dialogs needs it: make it again.
+        CreateColorSurface();
+    }
+
+    for (int i = 0; i < m_nObjects; ++i) {
+        const DesktopObject& r = m_aObjects[i];
+        ObjectRuntime& s = m_aRuntime[i];
+        const std::pair<const CString&, IDirectDrawSurface*> images[] = {
+            { r.strUpImage, s.pUp },
+            { r.strDownImage, s.pDown },
+            { r.strMouseImage, s.pMouse },
+        };
+        for (const auto& [path, surface] : images) {
+            if (path.Compare(" ") > 0 && surface) {
+                if (surface->Restore() != DD_OK || DDReloadBitmap(surface, path) != DD_OK)
+                    return FALSE;
+            }
+        }
+        if (s.pText || s.pTextHot) {
+            ReleaseCaptionSurfaces(i);
+            CreateCaptionSurfaces(i);
+        }
+        SetObjectColorKeys(i);
+    }
+
+    UpdateTileSurface();
+    return TRUE;
+}
+
+void CDesktopApp::CreateColorSurface()
+{
+    if (!m_pDDSColor) {
+        m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+        m_ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+        m_ddsd.dwWidth = 1;
+        m_ddsd.dwHeight = 1;
+        m_ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        if (!m_pDD || m_pDD->CreateSurface(&m_ddsd, &m_pDDSColor, nullptr) != DD_OK) {
+            AfxMessageBox("fail:CreateColor");
+            return;
+        }
+    }
+    m_dwColorKeyPixel = DDColorMatch(m_pDDSColor, kColorKey);
+}
+
+void CDesktopApp::ReleaseColorSurface()
+{
+    if (m_pDDSColor) {
+        m_pDDSColor->Release();
+        m_pDDSColor = nullptr;
+    }
+}
+
+void CDesktopApp::ReleaseTextWorkSurface()
+{
+    if (m_pDDSTextWork) {
+        m_pDDSTextWork->Release();
+        m_pDDSTextWork = nullptr;
+    }
+}

@@ -6,8 +6,9 @@ std::unique_ptr<DeviceContext> DeviceContext::forSurface(
     BYTE* bits, int width, int height, int pitch, int depth, const PALETTEENTRY* palette)
 {
     std::unique_ptr<DeviceContext> dc(new DeviceContext);
+    dc->m_surfaceBits = bits;
+    dc->m_depth = depth;
     if (depth == 8) {
-        dc->m_surfaceBits = bits;
         dc->m_palette = palette;
         dc->m_indexed = QImage(bits, width, height, pitch, QImage::Format_Indexed8);
         dc->m_indexed.setColorTable(ColorTableFrom(palette));
@@ -36,7 +37,14 @@ QImage& DeviceContext::pixels()
 
 void DeviceContext::finish()
 {
-    if (!m_surfaceBits)
+    if (m_depth == 32) {
+        for (int y = 0; y < m_image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(m_surfaceBits + qsizetype(y) * m_image.bytesPerLine());
+            for (int x = 0; x < m_image.width(); ++x)
+                row[x] &= 0x00FFFFFF;
+        }
+    }
+    if (m_depth != 8)
         return;
     // Pixels still showing their entry's colour keep their index, so equal
     // entries are not merged; only drawn pixels are matched.

@@ -19,17 +19,21 @@ struct GdiObject {
 struct DeviceContext {
     // A context over surface memory. Where QPainter cannot draw on the
     // surface's format (8-bit), it draws on a 32-bit copy that finish()
-    // maps back to the nearest palette entries.
+    // maps back to the nearest palette entries. On 32 bits QPainter sets
+    // the top byte that the display keeps clear; finish() clears it again.
     static std::unique_ptr<DeviceContext> forSurface(
         BYTE* bits, int width, int height, int pitch, int depth, const PALETTEENTRY* palette);
     // A memory context with no bitmap selected yet.
     static std::unique_ptr<DeviceContext> forMemory();
     ~DeviceContext();
 
+    // Memory contexts are the caller's to delete; surface contexts the surface's.
+    bool isMemory() const { return m_memory; }
+
     // The pixels drawing goes to (an empty image for a memory context
     // without a bitmap).
     QImage& pixels();
-    // Writes drawing on a 32-bit copy back to the surface.
+    // Brings what was drawn into the surface's pixel format.
     void finish();
 
     GdiObject* bitmap = nullptr;
@@ -41,9 +45,11 @@ struct DeviceContext {
 
 private:
     DeviceContext() = default;
+    bool m_memory = false;
     QImage m_image;
-    // For an 8-bit surface: its memory, the indexed view and its palette.
+    // For a surface: its memory and depth; on 8 bits the indexed view and its palette.
     BYTE* m_surfaceBits = nullptr;
+    int m_depth = 0;
     QImage m_indexed;
     const PALETTEENTRY* m_palette = nullptr;
 };

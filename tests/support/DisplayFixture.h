@@ -1,0 +1,113 @@
+#pragma once
+// A working display for a CDesktopApp without a window, for tests.
+//
+//   CDesktopApp app;
+//   DisplayFixture display(app, 320, 240);       // ASSERT_TRUE(display.ok)
+//   ... app.ComposeScene(); ...
+//   QImage shown = display.target.lastFrame;     // what reached the "window"
+//
+// The fixture sets the screen and desktop sizes (m_cxScreen, m_cyScreen,
+// m_cxDesktop, m_cyDesktop, m_rcScreen), m_nMaxObjects = 51 and the shared
+// surface description as start-up does, builds the display through the app's
+// own CreateDisplay with `target` as the window, and creates the colour
+// surface (so m_dwColorKeyPixel is set). The pixel format is the one chosen
+// by ORVANTA_DISPLAY_DEPTH (32 bits unless set; use DisplayDepth to change it
+// for one test). The destructor calls ReleaseDirectDraw.
+//
+// WriteBitmap writes a real .bmp file for image loading tests.
+
+#include "app/DesktopApp.h"
+#include "platform/PresentTarget.h"
+
+#include <QColor>
+#include <QDir>
+#include <QImage>
+#include <QString>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+// Keeps a copy of the last frame presented and counts presentations.
+class CapturingTarget : public PresentTarget {
+public:
+    void presentFrame(const QImage& frame) override
+    {
+        lastFrame = frame.copy();
+        ++presentations;
+    }
+
+    QImage lastFrame;
+    int presentations = 0;
+};
+
+struct DisplayFixture {
+    DisplayFixture(CDesktopApp& desktop, int width = 640, int height = 480)
+        : app(desktop)
+    {
+        app.m_nMaxObjects = 51;
+        app.m_cxScreen = app.m_cxDesktop = width;
+        app.m_cyScreen = app.m_cyDesktop = height;
+        app.m_rcScreen = { 0, 0, width, height };
+        ok = app.CreateDisplay(&target) == TRUE;
+        if (!ok)
+            return;
+        app.CreateColorSurface();
+        app.m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+        app.m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+    }
+    ~DisplayFixture() { app.ReleaseDirectDraw(); }
+    DisplayFixture(const DisplayFixture&) = delete;
+    DisplayFixture& operator=(const DisplayFixture&) = delete;
+
+    CDesktopApp& app;
+    CapturingTarget target;
+    bool ok = false;
+};
+
+// Sets ORVANTA_DISPLAY_DEPTH for its lifetime (8, 16 or 32); displays
+// created meanwhile take that format.
+class DisplayDepth {
+public:
+    explicit DisplayDepth(int depth)
+    {
+        if (const char* old = std::getenv("ORVANTA_DISPLAY_DEPTH"))
+            m_old = old;
+        setenv("ORVANTA_DISPLAY_DEPTH", std::to_string(depth).c_str(), 1);
+    }
+    ~DisplayDepth()
+    {
+        if (m_old)
+            setenv("ORVANTA_DISPLAY_DEPTH", m_old->c_str(), 1);
+        else
+            unsetenv("ORVANTA_DISPLAY_DEPTH");
+    }
+    DisplayDepth(const DisplayDepth&) = delete;
+    DisplayDepth& operator=(const DisplayDepth&) = delete;
+
+private:
+    std::optional<std::string> m_old;
+};
+
+// Writes a `width` x `height` bitmap of one colour to `dir`/`name` and
+// returns its path. `format` picks the bit depth written: Format_RGB32 gives
+// a 24-bit file, Format_Indexed8 an 8-bit one, Format_Mono a 1-bit one.
+inline std::string WriteBitmap(const QString& dir, const QString& name, int width, int height, QColor color,
+    QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    if (format != QImage::Format_RGB32)
+        image = image.convertToFormat(format);
+    const QString path = QDir(dir).filePath(name);
+    image.save(path, "BMP");
+    return path.toStdString();
+}
+
+// Writes `image` as a .bmp file to `dir`/`name` and returns its path.
+inline std::string WriteBitmap(const QString& dir, const QString& name, const QImage& image)
+{
+    const QString path = QDir(dir).filePath(name);
+    image.save(path, "BMP");
+    return path.toStdString();
+}
