@@ -40,3 +40,5 @@ void CWinApp::DestroyMainWindow()
     m_pMainWnd = nullptr;
     delete window;
 }
+
+CWinApp* AfxGetApp() { return g_app; }
