@@ -21,7 +21,7 @@ if(TARGET orvanta-desktop)
     install(TARGETS orvanta-desktop RUNTIME DESTINATION bin)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/orvanta.desktop DESTINATION share/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/res/orvanta.png DESTINATION share/icons/hicolor/64x64/apps OPTIONAL)
+install(FILES ${CMAKE_SOURCE_DIR}/res/orvanta.png DESTINATION share/icons/hicolor/64x64/apps)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvanta)
@@ -37,7 +37,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries (and with them the X11 platform plugin) come from the
-# linked libraries; the captions are set in DejaVu Sans.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# linked libraries; without dpkg-shlibdeps they are named here.
+find_program(ORVANTA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(ORVANTA_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS
+        "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1")
+endif()
+# The captions are set in DejaVu Sans.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 include(CPack)

@@ -118,9 +118,11 @@ TEST_F(BundledDesktop, ObjectsFitASmallScreenAndKeepTheirSizeInEveryLook)
         EXPECT_LE(object.rcObject.left + up.width(), cxScreen);
         EXPECT_LE(object.rcObject.top + up.height(), cyScreen);
         // Down and Mouse pictures are stretched to the Up picture: same size keeps them crisp.
-        for (const CString* path : { &object.strDownImage, &object.strMouseImage })
-            if (!path->IsEmpty())
+        for (const CString* path : { &object.strDownImage, &object.strMouseImage }) {
+            if (!path->IsEmpty()) {
                 EXPECT_EQ(Picture(*path).size(), up.size());
+            }
+        }
         // Corners are transparent so the background shows round the keys.
         EXPECT_EQ(up.pixel(0, 0) & 0xFFFFFF, artwork::kKeyColor.rgb() & 0xFFFFFF);
     }
