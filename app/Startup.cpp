@@ -1,5 +1,6 @@
 #include "app/DesktopApp.h"
 
+#include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
 #include "platform/MessageBox.h"
 #include "platform/Module.h"
@@ -100,7 +101,10 @@ BOOL CDesktopApp::InitInstance()
         return FALSE;
 
     // 11. The palette; without a palette path the loader's built-in one.
-    // TODO: DDLoadPalette(m_pDD, m_szPalettePath[0] ? m_szPalettePath : nullptr) once the loader lands.
+    if (IDirectDrawPalette* pPalette = DDLoadPalette(m_pDD, m_szPalettePath[0] ? m_szPalettePath : nullptr)) {
+        m_pDDPal = pPalette;
+        m_pDDSPrimary->SetPalette(m_pDDPal);
+    }
 
     // 12. The colour surface; a failure has been reported and start-up goes on.
     CreateColorSurface();

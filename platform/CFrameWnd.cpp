@@ -96,11 +96,13 @@ BOOL CFrameWnd::SetWindowPos(const CWnd*, int x, int y, int cx, int cy, UINT fla
     POINT origin = PrimaryScreenOrigin();
     window->setGeometry(x + origin.x, y + origin.y, cx, cy);
     m_ptOrigin = POINT { x, y };
-    if (flags & SWP_SHOWWINDOW) {
+    // A window being shown comes up on top; one already shown is raised.
+    if (flags & SWP_SHOWWINDOW && !window->isVisible()) {
         window->show();
         window->requestActivate();
+    } else {
+        window->raise();
     }
-    window->raise();
     return TRUE;
 }
 

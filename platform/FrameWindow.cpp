@@ -50,6 +50,9 @@ void FrameWindow::watchScreen(QScreen* screen)
 void FrameWindow::present(const QImage& image, const QPoint& offset)
 {
     QRect area(QPoint(0, 0), size());
+    // A frame may come before the window system has reported the size.
+    if (m_backingStore.size() != area.size())
+        m_backingStore.resize(area.size());
     m_backingStore.beginPaint(area);
     QPainter painter(m_backingStore.paintDevice());
     painter.setCompositionMode(QPainter::CompositionMode_Source);
