@@ -18,7 +18,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from orvanta_e2e import KEY, PREFIX, Failure  # noqa: E402
+from orvanta_e2e import KEY, PREFIX, Failure, parse_ppm  # noqa: E402
 
 
 class Picture:
@@ -26,9 +26,7 @@ class Picture:
 
     def __init__(self, path):
         ppm = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True, check=True).stdout
-        parts = ppm.split(maxsplit=4)
-        self.w, self.h = int(parts[1]), int(parts[2])
-        self.data = parts[4][: self.w * self.h * 3]
+        self.w, self.h, self.data = parse_ppm(ppm)
 
     def at(self, x, y):
         i = (y * self.w + x) * 3
@@ -76,9 +74,10 @@ def check_screenshot(root, work):
                          capture_output=True, text=True, timeout=60)
     if run.returncode != 0 or not os.path.isfile(shot):
         raise Failure(f"--screenshot failed with status {run.returncode}: {run.stderr.strip()}")
-    if run.stderr.strip():
-        # Every message the program shows goes there when nobody can answer it.
-        raise Failure(f"--screenshot reported: {run.stderr.strip()}")
+    # Every message box goes to standard error when nobody can answer it.
+    messages = [line for line in run.stderr.splitlines() if line.startswith("orvanta:")]
+    if messages:
+        raise Failure("--screenshot reported: " + " | ".join(messages))
     screen = Picture(shot)
 
     dump = subprocess.run([os.path.join(root, "usr/bin/orvanta-desktop"), "dump", os.path.join(lib, "desktops",
