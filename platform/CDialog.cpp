@@ -131,7 +131,7 @@ QWidget* DialogWindow::createControl(const DialogControl& control)
     switch (control.kind) {
     case ControlKind::Static: {
         auto* label = new QLabel(text, this);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setAlignment((control.style & CS_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
         return label;
     }
     case ControlKind::Frame: {

@@ -29,6 +29,7 @@ enum ControlStyle : DWORD {
     CS_DEFAULT = 0x20, // the default push button
     CS_SUNKEN = 0x40,
     CS_VSCROLL = 0x80,
+    CS_CENTER = 0x100, // centred text
 };
 
 inline constexpr int IDC_STATIC = -1;

@@ -72,12 +72,14 @@ constexpr DialogControl kDesktopSettings[] = {
     { IDC_REFRESH, K::PushButton, "Refresh", 260, 99, 50, 14 },
 };
 
+// The four lines are centred across a dialog wide enough for the ownership
+// notice; the picture keeps its place above them.
 constexpr DialogControl kSplash[] = {
-    { IDOK, K::PushButton, "OK", 45, 113, 50, 14, CS_DEFAULT },
-    { IDC_STATIC, K::Static, kSplashProductLine, 17, 66, 101, 8 },
-    { IDC_STATIC, K::Static, kSplashCopyrightLine, 19, 76, 96, 8 },
-    { IDC_STATIC, K::Static, kSplashRightsLine, 33, 87, 63, 8 },
-    { IDC_STATIC, K::Static, kSplashWebLine, 23, 97, 87, 8 },
+    { IDOK, K::PushButton, "OK", 55, 113, 50, 14, CS_DEFAULT },
+    { IDC_STATIC, K::Static, kSplashProductLine, 3, 66, 154, 8, CS_CENTER },
+    { IDC_STATIC, K::Static, kSplashCopyrightLine, 3, 76, 154, 8, CS_CENTER },
+    { IDC_STATIC, K::Static, kSplashRightsLine, 3, 87, 154, 8, CS_CENTER },
+    { IDC_STATIC, K::Static, kSplashWebLine, 3, 97, 154, 8, CS_CENTER },
 };
 
 constexpr const char* kFont = "MS Sans Serif";
@@ -86,7 +88,7 @@ const std::array kTemplates = {
     DialogTemplate { IDD_OBJECT_PROPERTIES, "Object Properties", kFont, 8, 390, 198, kObjectProperties },
     DialogTemplate { IDD_OBJECT_LIST, "Objects", kFont, 8, 212, 122, kObjectList },
     DialogTemplate { IDD_DESKTOP_SETTINGS, "Desktop Settings", kFont, 8, 342, 125, kDesktopSettings },
-    DialogTemplate { IDD_SPLASH, nullptr, kFont, 8, 138, 132, kSplash },
+    DialogTemplate { IDD_SPLASH, nullptr, kFont, 8, 160, 132, kSplash },
 };
 
 } // namespace
