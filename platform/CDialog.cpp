@@ -244,6 +244,9 @@ int CDialog::DoModal()
             if (!m_bEnded)
                 EndDialog(IDCANCEL);
         } else {
+            // Take the keyboard at once, so Enter and Escape reach the dialog.
+            m_window->show();
+            m_window->activateWindow();
             m_window->exec();
         }
     }

@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstring>
@@ -145,6 +146,21 @@ TEST(DialogFramework, RadioButtonsAreExclusiveWithinTheirRange)
     };
     CDialog dlg(IDD_OBJECT_PROPERTIES);
     dlg.DoModal();
+}
+
+TEST(DialogFramework, UnscriptedDialogRunsItsOwnLoopUntilEnter)
+{
+    // No script: the real modal loop runs; Enter sent to the modal window ends it.
+    QTimer::singleShot(50, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            Key(modal->focusWidget() ? modal->focusWidget() : modal, Qt::Key_Return, "\r");
+    });
+    QTimer::singleShot(5000, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    CDialog dlg(IDD_OBJECT_LIST);
+    EXPECT_EQ(dlg.DoModal(), IDOK);
 }
 
 TEST(CommonDialogs, FilterStringsBecomeQtNameFilters)
