@@ -370,3 +370,31 @@ TEST_F(MainFrameTest, ScreenGeometryChangeLosesTheSurfaces)
     emit screen->geometryChanged(screen->geometry());
     EXPECT_TRUE(app.m_pDDSPrimary->isLost());
 }
+
+TEST_F(MainFrameTest, PaletteRealisationAttachesTheDesktopPaletteAgain)
+{
+    DisplayDepth depth(8);
+    DisplayFixture display(app, 16, 8);
+    ASSERT_TRUE(display.ok);
+    PALETTEENTRY ours[256];
+    PALETTEENTRY other[256];
+    for (int i = 0; i < 256; ++i) {
+        ours[i] = PALETTEENTRY { BYTE(i), 0, 0, 0 };
+        other[i] = PALETTEENTRY { 0, BYTE(i), 0, 0 };
+    }
+    IDirectDrawPalette* pOther = nullptr;
+    ASSERT_EQ(app.m_pDD->CreatePalette(DDPCAPS_8BIT, ours, &app.m_pDDPal, nullptr), DD_OK);
+    ASSERT_EQ(app.m_pDD->CreatePalette(DDPCAPS_8BIT, other, &pOther, nullptr), DD_OK);
+    // Another palette has taken the display meanwhile.
+    app.m_pDDSPrimary->SetPalette(pOther);
+    pOther->Release();
+
+    CMainFrame frame;
+    frame.OnQueryNewPalette();
+    EXPECT_EQ(app.restores, 1);
+    app.m_pDDSPrimary->Blt(&app.m_rcScreen, app.m_pDDSBack, nullptr, DDBLT_WAIT, nullptr);
+    const QImage& shown = display.target.lastFrame;
+    ASSERT_EQ(shown.format(), QImage::Format_Indexed8);
+    ASSERT_EQ(shown.colorCount(), 256);
+    EXPECT_EQ(shown.colorTable()[200], qRgb(200, 0, 0));
+}
