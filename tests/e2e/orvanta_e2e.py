@@ -308,7 +308,7 @@ class Session:
                              check=True).stdout
         return Screen(ppm)
 
-    def expect(self, what, checks, timeout=5):
+    def expect(self, what, checks, timeout=10):
         """Captures until every check holds; on timeout keeps the screen and fails."""
         deadline = time.time() + timeout
         while True:

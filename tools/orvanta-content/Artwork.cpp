@@ -198,9 +198,6 @@ QImage BackgroundTile(int size)
         p.setBrush(glow);
         p.drawEllipse(c, radius, radius);
     }
-    p.setPen(QPen(QColor(255, 255, 255, 14), 1));
-    for (int i = 0; i < size; i += 8)
-        p.drawLine(i, 0, i, size);
     return tile;
 }
 
