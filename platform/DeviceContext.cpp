@@ -21,7 +21,9 @@ std::unique_ptr<DeviceContext> DeviceContext::forSurface(
 
 std::unique_ptr<DeviceContext> DeviceContext::forMemory()
 {
-    return std::unique_ptr<DeviceContext>(new DeviceContext);
+    std::unique_ptr<DeviceContext> dc(new DeviceContext);
+    dc->m_memory = true;
+    return dc;
 }
 
 DeviceContext::~DeviceContext()

@@ -57,7 +57,10 @@ std::optional<QString> resourcePath(LPCSTR name)
 // Windows bitmap files only, whatever their name or content claims.
 QImage readBitmap(const QString& path)
 {
-    QImageReader reader(path, "bmp");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&file, "bmp");
     reader.setAutoDetectImageFormat(false);
     return reader.read();
 }
