@@ -130,13 +130,13 @@ bool ReadDesktop(CArchive& ar, DesktopData& desktop, DesktopReadError* error)
     const std::uint64_t countAt = ar.GetPosition();
     LONG nCount = 0;
     ar >> nCount;
+    if (!ar.Failed() && (nCount < 0 || nCount > kMaxDesktopRecords))
+        return fail(countAt, "object count " + std::to_string(nCount) + " is outside 0 to 51");
     ReadFlag(ar, desktop.bTile);
     ar >> desktop.dwBackPixel >> desktop.crBackground;
     ReadFont(ar, desktop.lfDefault);
     if (ar.Failed())
         return fail(ar.GetPosition(), "header: " + FailureReason(ar));
-    if (nCount < 0 || nCount > kMaxDesktopRecords)
-        return fail(countAt, "object count " + std::to_string(nCount) + " is outside 0 to 51");
 
     desktop.aObjects.assign(size_t(nCount), DesktopObject());
     for (int i = 0; i < nCount; ++i) {

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <filesystem>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -35,6 +36,7 @@ CFile::~CFile()
 BOOL CFile::Open(LPCSTR fileName, UINT openFlags)
 {
     Abort();
+    m_writeFailed = false;
     const QString path = QString::fromStdString(NativePath(fileName));
     m_writing = (openFlags & modeWrite) != 0;
     if (m_writing) {
@@ -42,7 +44,9 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags)
             return FALSE;
         auto file = std::make_unique<QSaveFile>(path);
         file->setDirectWriteFallback(false);
-        if (!file->open(QIODevice::WriteOnly))
+        // Unbuffered, so that a short write shows in Write's result: QSaveFile
+        // itself would commit a file cut short by a full disk.
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return FALSE;
         m_file = std::move(file);
     } else {
@@ -66,7 +70,9 @@ BOOL CFile::Write(const void* buffer, UINT count)
 {
     if (!m_file || !m_writing)
         return FALSE;
-    return m_file->write(static_cast<const char*>(buffer), qint64(count)) == qint64(count) ? TRUE : FALSE;
+    if (m_writeFailed || m_file->write(static_cast<const char*>(buffer), qint64(count)) != qint64(count))
+        m_writeFailed = true;
+    return m_writeFailed ? FALSE : TRUE;
 }
 
 BOOL CFile::Close()
@@ -74,9 +80,12 @@ BOOL CFile::Close()
     if (!m_file)
         return FALSE;
     BOOL ok = TRUE;
-    if (m_writing)
-        ok = static_cast<QSaveFile*>(m_file.get())->commit() ? TRUE : FALSE;
-    else
+    if (m_writing) {
+        // The data must be on the disk before the rename makes it the file;
+        // QSaveFile ignores a failed sync.
+        auto* file = static_cast<QSaveFile*>(m_file.get());
+        ok = !m_writeFailed && ::fsync(file->handle()) == 0 && file->commit() ? TRUE : FALSE;
+    } else
         m_file->close();
     m_file.reset();
     return ok;

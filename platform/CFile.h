@@ -49,4 +49,5 @@ public:
 private:
     std::unique_ptr<QFileDevice> m_file;
     bool m_writing = false;
+    bool m_writeFailed = false;
 };
