@@ -378,8 +378,9 @@ BOOL CObjectPropertiesDlg::CheckName(CString name)
     }
     m_strName.MakeLower();
     for (int i = 0; i < app->m_nObjects; i++) {
+        // Stored names keep their white space: compare them trimmed too.
         CString strOther = app->m_aObjects[i].strName;
-        if (m_strName.Compare(strOther.MakeLower()) == 0) {
+        if (m_strName.Compare(strOther.Trim().MakeLower()) == 0) {
             if (!app->m_bInserting && i == app->m_nCurObject)
                 return TRUE;
             AfxMessageBox("The name '" + name + "' already exists.\n\nPlease select another name", MB_OK, 0);

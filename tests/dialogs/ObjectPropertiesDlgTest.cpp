@@ -92,7 +92,7 @@ TEST_F(ObjectPropertiesTest, DefaultNameIsFirstFreeIgnoringCase)
     std::string offered;
     ui.onDialog = [&](CDialog& dlg) { offered = Text(dlg, IDC_OBJECT_NAME); };
     app.AddObject("OBJECT1");
-    app.AddObject("object2");
+    app.AddObject(" object2 "); // would be refused as taken
     app.InsertObject();
     EXPECT_EQ(offered, "object3");
     EXPECT_EQ(app.m_nObjects, 3); // left open: cancelled
