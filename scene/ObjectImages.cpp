@@ -1,10 +1,77 @@
 #include "app/DesktopApp.h"
+#include "bitmaps/DDUtil.h"
+#include "platform/MessageBox.h"
 
-void CDesktopApp::SetObjectColorKeys(int) { }
+void CDesktopApp::SetObjectColorKeys(int i)
+{
+    ObjectRuntime& s = m_aRuntime[i];
+    for (IDirectDrawSurface* surface : { s.pUp, s.pDown, s.pMouse, s.pText, s.pTextHot }) {
+        if (surface)
+            DDSetColorKey(surface, kColorKey);
+    }
+}
 
-void CDesktopApp::LoadObjectImages(int) { }
+void CDesktopApp::LoadObjectImages(int i)
+{
+    DesktopObject& r = m_aObjects[i];
+    ObjectRuntime& s = m_aRuntime[i];
 
-void CDesktopApp::ReleaseObjectImages(int) { }
+    // 1. Up image; " " means none as well as an empty path.
+    if (r.strUpImage.Compare(" ") > 0) {
+        s.pUp = DDLoadBitmap(m_pDD, r.strUpImage, 0, 0);
+        if (!s.pUp) {
+            AfxMessageBox("Unable to load: " + r.strUpImage);
+        } else {
+            m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+            s.pUp->GetSurfaceDesc(&m_ddsd);
+            r.rcObject.right = r.rcObject.left + LONG(m_ddsd.dwWidth);
+            r.rcObject.bottom = r.rcObject.top + LONG(m_ddsd.dwHeight);
 
-void CDesktopApp::ReleaseCaptionSurfaces(int) { }
+            // The image must lie within the full display at its position.
+            if (!(r.rcObject.left <= m_cxScreen && r.rcObject.top <= m_cyScreen && r.rcObject.right <= m_cxScreen
+                    && r.rcObject.bottom <= m_cyScreen)) {
+                AfxMessageBox("Image dimensions exceed screen margins\nrelative to "
+                              "position:\n\n"
+                    + r.strUpImage + "\n\nPlease check display and image dimensions.");
+                s.pUp->Release();
+                s.pUp = nullptr;
+            }
+        }
+    }
 
+    // 2. Down image: drawn into the Up image's rectangle, so no size check.
+    if (!r.strDownImage.IsEmpty()) {
+        s.pDown = DDLoadBitmap(m_pDD, r.strDownImage, 0, 0);
+        if (!s.pDown)
+            AfxMessageBox("Unable to load: " + r.strDownImage);
+    }
+
+    // 3. Mouse image, likewise.
+    if (!r.strMouseImage.IsEmpty()) {
+        s.pMouse = DDLoadBitmap(m_pDD, r.strMouseImage, 0, 0);
+        if (!s.pMouse)
+            AfxMessageBox("Unable to load: " + r.strMouseImage);
+    }
+}
+
+void CDesktopApp::ReleaseObjectImages(int i)
+{
+    ObjectRuntime& s = m_aRuntime[i];
+    for (IDirectDrawSurface** surface : { &s.pUp, &s.pDown, &s.pMouse }) {
+        if (*surface) {
+            (*surface)->Release();
+            *surface = nullptr;
+        }
+    }
+}
+
+void CDesktopApp::ReleaseCaptionSurfaces(int i)
+{
+    ObjectRuntime& s = m_aRuntime[i];
+    for (IDirectDrawSurface** surface : { &s.pText, &s.pTextHot }) {
+        if (*surface) {
+            (*surface)->Release();
+            *surface = nullptr;
+        }
+    }
+}

@@ -1,6 +1,229 @@
 #include "app/DesktopApp.h"
+#include "platform/Gdi.h"
+#include "platform/MessageBox.h"
 
-void CDesktopApp::RenderTextLine(CString, int, int) { }
+#include <algorithm>
 
-void CDesktopApp::CreateCaptionSurfaces(int) { }
+namespace {
 
+constexpr int kJustifyRight = 1088;
+constexpr int kJustifyCenter = 1089;
+constexpr int kMaxLineLength = 129;
+
+// Copies the n assembled lines from the back buffer into a W x H caption
+// surface, each line placed according to the justification.
+void CopyCaptionLines(
+    IDirectDrawSurface* back, IDirectDrawSurface* caption, RECT* lines, int n, int nJustify, LONG W, LONG H)
+{
+    if (nJustify == kJustifyCenter || nJustify == kJustifyRight) {
+        for (int j = 0; j < n; ++j) {
+            RECT& l = lines[j];
+            const LONG w = l.right;
+            RECT d = { nJustify == kJustifyCenter ? W / 2 - w / 2 : W - w, l.top, 0, l.bottom };
+            d.right = d.left + w;
+            caption->Blt(&d, back, &l, 0, nullptr);
+        }
+        return;
+    }
+    // Left (and anything else): the block as it stands.
+    RECT block = { 0, 0, W, H };
+    caption->Blt(&block, back, &block, 0, nullptr);
+}
+
+} // namespace
+
+void CDesktopApp::RenderTextLine(CString line, int i, int nLine)
+{
+    if (nLine < 0 || nLine >= kMaxCaptionLines)
+        return;
+    const DesktopObject& r = m_aObjects[i];
+
+    // 1. and 2.
+    if (line.GetLength() > kMaxLineLength)
+        line = line.Left(kMaxLineLength);
+    if (!line.IsEmpty() && line[line.GetLength() - 1] == '\r')
+        line = line.Left(line.GetLength() - 1);
+
+    // 3.
+    HFONT font = CreateFontIndirectA(&r.lfFont);
+
+    // 4. The work surface is made once and kept.
+    if (!m_pDDSTextWork) {
+        m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+        m_ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+        m_ddsd.dwWidth = DWORD(m_cxScreen);
+        m_ddsd.dwHeight = DWORD(m_cyScreen);
+        m_ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        if (m_pDD->CreateSurface(&m_ddsd, &m_pDDSTextWork, nullptr) != DD_OK) {
+            m_pDDSTextWork = nullptr;
+            AfxMessageBox("fail:CreateSurface");
+            DeleteObject(font);
+            return;
+        }
+    }
+
+    // 5.
+    HDC dc = nullptr;
+    if (m_pDDSTextWork->GetDC(&dc) != DD_OK) {
+        DeleteObject(font);
+        return;
+    }
+
+    // 6.
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SetTextColor(dc, m_crCurrentText);
+    SetBkColor(dc, kColorKey);
+    SetBkMode(dc, OPAQUE);
+
+    // 7. The whole work surface becomes the key colour, the line at its top left.
+    const RECT rcOpaque = { 0, 0, 10000, 10000 };
+    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &rcOpaque, line, UINT(line.GetLength()), nullptr);
+
+    // 8. A line wider than the screen is cut at the screen's width.
+    SIZE extent;
+    GetTextExtentPointA(dc, line, line.GetLength(), &extent);
+    const LONG cx = std::clamp<LONG>(extent.cx, 0, m_cxScreen);
+    const LONG cy = std::max<LONG>(extent.cy, 0);
+    m_rcLineExtent = { 0, 0, cx, cy };
+
+    // 9.
+    if (oldFont)
+        SelectObject(dc, oldFont);
+    m_pDDSTextWork->ReleaseDC(dc);
+
+    // A line that would reach below the screen cannot be assembled in the back
+    // buffer: it is left out, adds no height and copies nothing.
+    if (m_cyCaption + cy > m_cyScreen) {
+        m_arcCaptionLines[nLine] = { 0, m_cyCaption, 0, m_cyCaption };
+        DeleteObject(font);
+        return;
+    }
+
+    // 10.
+    RECT d = { 0, m_cyCaption, cx, m_cyCaption + cy };
+    if (cx > m_cxCaption)
+        m_cxCaption = cx;
+
+    // 11.
+    m_pDDSBack->Blt(&d, m_pDDSTextWork, &m_rcLineExtent, 0, nullptr);
+
+    // 12.
+    m_arcCaptionLines[nLine] = d;
+    m_cyCaption += cy;
+
+    // 13.
+    DeleteObject(font);
+}
+
+void CDesktopApp::CreateCaptionSurfaces(int i)
+{
+    DesktopObject& r = m_aObjects[i];
+    ObjectRuntime& s = m_aRuntime[i];
+
+    // 1. Empty, " ", or a first character below the space: no caption.
+    if (r.strText.Compare(" ") <= 0) {
+        ReleaseCaptionSurfaces(i);
+        m_astrCaptionLines.RemoveAll();
+        return;
+    }
+
+    // 2. Split at LF; a CR before the LF stays with its line (RenderTextLine
+    // drops it). Lines past the limit are never drawn, so they are not kept.
+    const CString& text = r.strText;
+    int start = 0;
+    while (m_astrCaptionLines.GetSize() < kMaxCaptionLines) {
+        const int lf = text.Find('\n', start);
+        if (lf < 0) {
+            m_astrCaptionLines.Add(text.Mid(start));
+            break;
+        }
+        m_astrCaptionLines.Add(lf == start ? CString(" ") : text.Mid(start, lf - start));
+        start = lf + 1;
+        if (start >= text.GetLength())
+            break;
+    }
+
+    // 3.
+    const int n = std::min(m_astrCaptionLines.GetSize(), kMaxCaptionLines);
+
+    // Both caption surfaces are made the same way and filled from the back
+    // buffer.
+    auto createCaptionSurface = [&](IDirectDrawSurface** surface) {
+        m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+        m_ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+        m_ddsd.dwHeight = DWORD(m_cyCaption);
+        m_ddsd.dwWidth = DWORD(m_cxCaption);
+        m_ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        if (m_pDD->CreateSurface(&m_ddsd, surface, nullptr) != DD_OK) {
+            *surface = nullptr;
+            AfxMessageBox("fail:CreateTextSurface");
+            m_astrCaptionLines.RemoveAll();
+            return false;
+        }
+        m_ddbltfx.dwSize = DDBLTFX_SIZE;
+        m_ddbltfx.dwFillColor = m_dwColorKeyPixel;
+        (*surface)->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
+        CopyCaptionLines(m_pDDSBack, *surface, m_arcCaptionLines, n, r.nJustify, m_cxCaption, m_cyCaption);
+        return true;
+    };
+
+    // 4. and 6. One pass per colour, each into a freshly cleared back buffer.
+    auto renderPass = [&](COLORREF color) {
+        m_ddbltfx.dwSize = DDBLTFX_SIZE;
+        m_ddbltfx.dwFillColor = m_dwColorKeyPixel;
+        m_pDDSBack->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
+        m_cyCaption = 0;
+        m_cxCaption = 0;
+        m_crCurrentText = color;
+        // A line that cannot be drawn leaves an empty rectangle, not a stale one.
+        for (int j = 0; j < n; ++j)
+            m_arcCaptionLines[j] = RECT {};
+        for (int j = 0; j < n; ++j)
+            RenderTextLine(m_astrCaptionLines[j], i, j);
+    };
+
+    // 4.
+    renderPass(r.crText);
+
+    // 5. No normal caption when it is shown only on mouse over.
+    if (!s.pText && !r.bTextOnMouseOver) {
+        if (!createCaptionSurface(&s.pText))
+            return;
+    }
+
+    // 6.
+    renderPass(r.crHotText);
+
+    // 7. An existing mouse-over caption means the caption is in place already.
+    if (!s.pTextHot) {
+        if (!createCaptionSurface(&s.pTextHot))
+            return;
+
+        // 8. Place the caption.
+        const LONG H = m_cyCaption;
+        const LONG W = m_cxCaption;
+        RECT& rc = r.rcText;
+        if (rc.top != 0 && rc.left != 0) {
+            // a. Placed before: keep its vertical centre.
+            rc.top = rc.top + (rc.bottom - rc.top) / 2 - H / 2;
+            if (rc.top < 0)
+                rc.top = 0;
+        } else if (r.rcObject.right != 0 && r.rcObject.bottom != 0) {
+            // b. Beside the image, centred on it.
+            rc.top = r.rcObject.top + (r.rcObject.bottom - H - r.rcObject.top) / 2;
+            if (rc.top < 0)
+                rc.top = 0;
+            rc.left = r.rcObject.right + 2;
+        } else {
+            // c. Where the context menu was opened.
+            rc.left = m_ptContext.x;
+            rc.top = m_ptContext.y;
+        }
+        // d.
+        rc.right = rc.left + W;
+        rc.bottom = rc.top + H;
+    }
+
+    // 9.
+    m_astrCaptionLines.RemoveAll();
+}
