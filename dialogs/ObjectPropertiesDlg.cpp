@@ -348,8 +348,9 @@ void CObjectPropertiesDlg::MakeDefaultName()
     int n = 1;
     m_strName.Format("object%d", n);
     for (int i = 0; i < app->m_nObjects; i++) {
+        // Stored names keep their white space: compare them trimmed.
         CString strOther = app->m_aObjects[i].strName;
-        if (m_strName.Compare(strOther.MakeLower()) == 0) {
+        if (m_strName.Compare(strOther.Trim().MakeLower()) == 0) {
             n = n + 1;
             m_strName.Format("object%d", n);
             i = -1;
