@@ -218,6 +218,10 @@ class Session:
         self.env = dict(os.environ, DISPLAY=xserver.display, QT_QPA_PLATFORM="xcb")
         for var in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME", "ORVANTA_DISPLAY_DEPTH"):
             self.env.pop(var, None)
+        # A sanitizer build reports the program's own leaks, not the system's.
+        suppressions = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
+        self.env["LSAN_OPTIONS"] = ":".join(filter(None, [os.environ.get("LSAN_OPTIONS"),
+                                                          "suppressions=" + suppressions]))
         self.program_dir = program_dir
         self.artifacts = artifacts
         self.proc = None
