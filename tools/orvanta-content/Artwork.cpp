@@ -182,7 +182,7 @@ QImage KeyedImage(const QImage& drawing)
 QImage BackgroundTile(int size)
 {
     QImage tile(size, size, QImage::Format_RGB32);
-    tile.fill(QColor(36, 50, 74));
+    tile.fill(kBackgroundBase);
     QPainter p(&tile);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
@@ -193,8 +193,10 @@ QImage BackgroundTile(int size)
         { size / 2.0, size / 2.0 } };
     for (const QPointF& c : spots) {
         QRadialGradient glow(c, radius);
-        glow.setColorAt(0, QColor(58, 84, 118));
-        glow.setColorAt(1, QColor(36, 50, 74, 0));
+        glow.setColorAt(0, kBackgroundSpot);
+        QColor ground = kBackgroundBase;
+        ground.setAlpha(0);
+        glow.setColorAt(1, ground);
         p.setBrush(glow);
         p.drawEllipse(c, radius, radius);
     }
@@ -269,7 +271,7 @@ QImage SplashImage()
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient sky(0, 0, 0, 97);
-    sky.setColorAt(0, QColor(58, 84, 118));
+    sky.setColorAt(0, kBackgroundSpot);
     sky.setColorAt(1, QColor(24, 34, 52));
     p.fillRect(image.rect(), sky);
 

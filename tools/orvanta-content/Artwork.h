@@ -11,6 +11,9 @@ namespace artwork {
 
 // The colour every object surface treats as transparent.
 inline const QColor kKeyColor(0, 127, 127);
+// The background tile's ground and the centre of its lighter spots.
+inline const QColor kBackgroundBase(36, 50, 74);
+inline const QColor kBackgroundSpot(58, 84, 118);
 
 enum class Glyph { Folder, Picture, Music, Globe, Gear, Help };
 enum class Look { Up, Down, Mouse };

@@ -39,7 +39,7 @@ constexpr int kMargin = 28;
 constexpr int kRowStep = 92;
 constexpr int kTileSize = 128;
 
-const QColor kBackground(36, 50, 74);
+const QColor kBackground = artwork::kBackgroundBase;
 const QColor kCaption(255, 255, 255);
 const QColor kHotCaption(255, 210, 80);
 constexpr int kJustifyLeft = 1087;
@@ -148,8 +148,13 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
         return false;
 
     // Palette: the cube and greys, then the tones the pictures are made of.
-    QList<QRgb> tones = { kBackground.rgb(), QColor(58, 84, 118).rgb(), kHotCaption.rgb(), QColor(255, 246, 204).rgb(),
-        QColor(60, 48, 20).rgb() };
+    QList<QRgb> tones;
+    const QColor spot = artwork::kBackgroundSpot;
+    for (int i = 0; i < 8; ++i)
+        tones.append(qRgb(kBackground.red() + (spot.red() - kBackground.red()) * i / 7,
+            kBackground.green() + (spot.green() - kBackground.green()) * i / 7,
+            kBackground.blue() + (spot.blue() - kBackground.blue()) * i / 7));
+    tones += { kHotCaption.rgb(), QColor(255, 246, 204).rgb(), QColor(60, 48, 20).rgb() };
     for (const ButtonSpec& spec : kButtons)
         tones.append(spec.hue.rgb());
     if (!SaveImage(PaletteImage(tones), res, "palette.bmp", error))

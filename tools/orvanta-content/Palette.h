@@ -6,6 +6,7 @@
 #include <QList>
 
 // A 16 x 16 picture showing entry i at pixel (i mod 16, i / 16). The table
-// holds a 6 x 6 x 6 colour cube, a grey ramp, the transparent colour and then
-// the given colours (at most 15), so the bundled pictures keep their tones.
+// holds a 6 x 6 x 6 colour cube, the transparent colour, the given colours (at
+// most kMaxOwnColors) so that the bundled pictures keep their tones, and a grey ramp.
+inline constexpr int kMaxOwnColors = 20;
 QImage PaletteImage(const QList<QRgb>& ownColors);
