@@ -17,6 +17,7 @@ import subprocess
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from orvanta_e2e import KEY, PREFIX, Failure, parse_ppm  # noqa: E402
 

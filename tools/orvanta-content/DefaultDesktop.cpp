@@ -10,13 +10,14 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace {
 
 using artwork::Glyph;
 using artwork::Look;
 
-struct ButtonSpec {
+struct ButtonDesign {
     const char* name;
     const char* caption;
     const char* file; // picture name stem
@@ -25,7 +26,7 @@ struct ButtonSpec {
     const char* action;
 };
 
-const ButtonSpec kButtons[] = {
+const ButtonDesign kButtons[] = {
     { "Documents", "Documents", "documents", Glyph::Folder, QColor(214, 150, 40), "xdg-open ~/Documents" },
     { "Pictures", "Pictures", "pictures", Glyph::Picture, QColor(70, 160, 90), "xdg-open ~/Pictures" },
     { "Music", "Music", "music", Glyph::Music, QColor(140, 90, 190), "xdg-open ~/Music" },
@@ -95,24 +96,24 @@ bool SaveImage(const QImage& image, const QDir& dir, const QString& fileName, QS
     return false;
 }
 
-DesktopObject Button(const ButtonSpec& spec, int x, int y)
+DesktopObject Button(const ButtonDesign& design, int x, int y)
 {
     DesktopObject object;
-    object.strName = spec.name;
-    object.strText = spec.caption;
+    object.strName = design.name;
+    object.strText = design.caption;
     object.lfFont = CaptionFont();
     object.crText = ToColorRef(kCaption);
     object.dwTextPixel = ToPixel(kCaption);
     object.crHotText = ToColorRef(kHotCaption);
     object.dwHotTextPixel = ToPixel(kHotCaption);
     object.nJustify = kJustifyLeft;
-    const QString stem = spec.file;
+    const QString stem = design.file;
     object.strUpImage = RelocatablePath(stem + "_up.bmp");
     object.strDownImage = RelocatablePath(stem + "_down.bmp");
     object.strMouseImage = RelocatablePath(stem + "_mouse.bmp");
     object.rcObject = { x, y, x + kButtonSize, y + kButtonSize };
     object.bVisible = 1;
-    object.strAction = spec.action;
+    object.strAction = design.action;
     return object;
 }
 
@@ -131,15 +132,14 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
     // Pictures.
     if (!SaveImage(artwork::BackgroundTile(kTileSize), images, "background.bmp", error))
         return false;
-    for (const ButtonSpec& spec : kButtons) {
-        const QString stem = spec.file;
-        if (!SaveImage(
-                artwork::ButtonImage(spec.glyph, spec.hue, Look::Up, kButtonSize), images, stem + "_up.bmp", error)
-            || !SaveImage(
-                artwork::ButtonImage(spec.glyph, spec.hue, Look::Down, kButtonSize), images, stem + "_down.bmp", error)
-            || !SaveImage(artwork::ButtonImage(spec.glyph, spec.hue, Look::Mouse, kButtonSize), images,
-                stem + "_mouse.bmp", error))
-            return false;
+    const std::pair<Look, const char*> looks[]
+        = { { Look::Up, "_up.bmp" }, { Look::Down, "_down.bmp" }, { Look::Mouse, "_mouse.bmp" } };
+    for (const ButtonDesign& design : kButtons) {
+        for (const auto& [look, suffix] : looks) {
+            const QImage face = artwork::ButtonImage(design.glyph, design.hue, look, kButtonSize);
+            if (!SaveImage(face, images, QString(design.file) + suffix, error))
+                return false;
+        }
     }
     const QImage tip = artwork::BalloonImage(
         { "Right-click anywhere for the menu.", "Unlock it there to move buttons.", "F2 redraws, F12 quits." },
@@ -155,8 +155,8 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
             kBackground.green() + (spot.green() - kBackground.green()) * i / 7,
             kBackground.blue() + (spot.blue() - kBackground.blue()) * i / 7));
     tones += { kHotCaption.rgb(), QColor(255, 246, 204).rgb(), QColor(60, 48, 20).rgb() };
-    for (const ButtonSpec& spec : kButtons)
-        tones.append(spec.hue.rgb());
+    for (const ButtonDesign& design : kButtons)
+        tones.append(design.hue.rgb());
     if (!SaveImage(PaletteImage(tones), res, "palette.bmp", error))
         return false;
 
@@ -174,8 +174,8 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
     background.bVisible = 1;
 
     int n = 1;
-    for (const ButtonSpec& spec : kButtons) {
-        app->m_aObjects[n] = Button(spec, kMargin, kMargin + (n - 1) * kRowStep);
+    for (const ButtonDesign& design : kButtons) {
+        app->m_aObjects[n] = Button(design, kMargin, kMargin + (n - 1) * kRowStep);
         ++n;
     }
     // The tip balloon beside Help, shown only while the pointer is over Help.
