@@ -1,5 +1,6 @@
 // The context menu's states and the object commands.
 
+#include "dialogs/ObjectListDlg.h"
 #include "res/resource.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/window/InteractionTestApp.h"
@@ -307,6 +308,35 @@ TEST_F(CommandsTest, PastedObjectsMouseActivateLinkWorksAtOnce)
     frame.OnMouseMove(0, { 105, 105 });
     EXPECT_EQ(app.m_nHoverObject, pasted);
     EXPECT_TRUE(app.m_aRuntime[lamp].bVisible);
+}
+
+TEST_F(CommandsTest, ObjectListOpensPropertiesOfThePickAndEmptiesClipboard)
+{
+    Row({ "Cat", "Ant", "Bee" });
+    Menu(At(1), 15, ID_OBJECT_COPY);
+    int button = IDOK;
+    ui.onDialog = [&](CDialog& dialog) {
+        auto* list = dynamic_cast<CListBox*>(dialog.GetDlgItem(IDC_OBJECT_LIST));
+        ASSERT_NE(list, nullptr);
+        for (int k = 0; k < list->GetCount(); ++k) {
+            CString text;
+            list->GetText(k, text);
+            if (text == "Bee")
+                list->SetCurSel(k);
+        }
+        dialog.ClickButton(button);
+    };
+
+    button = IDCANCEL;
+    Menu(At(1), 15, ID_OBJECT_LIST);
+    EXPECT_TRUE(app.calls.empty());
+    EXPECT_EQ(app.m_nCurObject, 0);
+    EXPECT_TRUE(app.m_bClipboardFull);
+
+    button = IDOK;
+    Menu(At(1), 15, ID_OBJECT_LIST);
+    EXPECT_EQ(app.calls, (std::vector<std::string> { "EditObjectProperties 3" }));
+    EXPECT_FALSE(app.m_bClipboardFull);
 }
 
 }
