@@ -52,11 +52,20 @@ AxisMap mapAxis(LONG destBegin, LONG destEnd, int destLimit, LONG sourceBegin, L
     return map;
 }
 
-// The keyed copy is the hot loop of every frame: a branch-free select the
-// compiler turns into vector compares and blends.
+// The keyed copy is the hot loop of every frame: a branch-free select over
+// fixed-size blocks, which the compiler turns into vector compares and
+// blends even at -O2 (a block's trip count is known), then a short tail.
 template<typename Pixel> void keyedRow(Pixel* __restrict dest, const Pixel* __restrict source, int count, Pixel key)
 {
-    for (int i = 0; i < count; ++i) {
+    constexpr int kBlock = 64 / sizeof(Pixel);
+    int i = 0;
+    for (; i + kBlock <= count; i += kBlock) {
+        for (int j = 0; j < kBlock; ++j) {
+            const Pixel value = source[i + j];
+            dest[i + j] = value == key ? dest[i + j] : value;
+        }
+    }
+    for (; i < count; ++i) {
         const Pixel value = source[i];
         dest[i] = value == key ? dest[i] : value;
     }
