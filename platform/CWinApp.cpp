@@ -41,4 +41,7 @@ void CWinApp::DestroyMainWindow()
     delete window;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
