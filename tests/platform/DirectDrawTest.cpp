@@ -1,5 +1,4 @@
 #include "platform/DirectDraw.h"
-#include "platform/DirectDrawFaults.h"
 #include "support/DisplayFixture.h"
 
 #include <gtest/gtest.h>
@@ -363,22 +362,6 @@ TEST_F(Presentation, EightBitFramesTakeThePrimarysPalette)
     palette->Release(); // the primary keeps its own reference
     ASSERT_EQ(screen->Blt(&frame, back, nullptr, 0, nullptr), DD_OK);
     EXPECT_EQ(target.lastFrame.pixel(0, 0), qRgb(1, 2, 3));
-}
-
-TEST_F(Presentation, FaultSeamFailsTheChosenCall)
-{
-    FailNextCall(FaultPoint::CreateSurface, 2);
-    IDirectDrawSurface* first = make(1, 1);
-    DDSURFACEDESC desc;
-    desc.dwSize = DDSURFACEDESC_SIZE;
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    desc.dwWidth = desc.dwHeight = 1;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    IDirectDrawSurface* second = nullptr;
-    EXPECT_EQ(dd->CreateSurface(&desc, &second, nullptr), DDERR_OUTOFMEMORY);
-    EXPECT_NE(first, nullptr);
-    EXPECT_EQ(second, nullptr);
-    EXPECT_NE(make(1, 1), nullptr);
 }
 
 } // namespace

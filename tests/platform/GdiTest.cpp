@@ -1,6 +1,5 @@
 #include "platform/Gdi.h"
 #include "platform/DirectDraw.h"
-#include "platform/DirectDrawFaults.h"
 #include "platform/Font.h"
 #include "support/DisplayFixture.h"
 
@@ -319,15 +318,6 @@ TEST(OldFiles, ReadThroughNativePaths)
     EXPECT_STREQ(buffer, "abcdef");
     EXPECT_EQ(_lclose(f), 0);
     EXPECT_EQ(_lopen((dir.path() + "/missing").toLatin1(), OF_READ), HFILE_ERROR);
-}
-
-TEST(OldFiles, MemoryDcFaultReturnsNull)
-{
-    FailNextCall(FaultPoint::CreateCompatibleDC);
-    EXPECT_EQ(CreateCompatibleDC(nullptr), nullptr);
-    HDC dc = CreateCompatibleDC(nullptr);
-    EXPECT_NE(dc, nullptr);
-    DeleteDC(dc);
 }
 
 } // namespace
