@@ -138,6 +138,11 @@ TEST_F(TableOperationsTest, LinksResolveByExactNameAndHideTargets)
     app.m_aObjects[0].strName = "Background";
     addObject("Bg", "Background", true); // 8: the background is never a target
     app.m_aRuntime[4].nActivates = 9;
+    app.m_aObjects[5].bVisible = 7; // any non-zero byte means shown
+    // The background slot and slots past the table are left alone.
+    app.m_aRuntime[0].bVisible = TRUE;
+    app.m_aObjects[0].bVisible = FALSE;
+    app.m_aObjects[9].bVisible = TRUE;
 
     app.ResolveActivationLinks();
     app.ApplyVisibility();
@@ -150,23 +155,8 @@ TEST_F(TableOperationsTest, LinksResolveByExactNameAndHideTargets)
         EXPECT_EQ(bool(app.m_aObjects[i].bVisible), expectedVisible[i]);
         EXPECT_EQ(app.m_aRuntime[i].bVisible, expectedVisible[i] ? TRUE : FALSE);
     }
-    EXPECT_EQ(app.m_aObjects[0].strName, "Background");
-}
-
-TEST_F(TableOperationsTest, VisibilityLeavesBackgroundAndUnusedSlots)
-{
-    app.m_nObjects = 1;
-    addObject("A", "", true);
-    app.m_aObjects[1].bVisible = 7; // any non-zero byte means shown
-    app.m_aRuntime[0].bVisible = TRUE;
-    app.m_aObjects[0].bVisible = FALSE;
-    app.m_aObjects[2].bVisible = TRUE; // beyond m_nObjects
-
-    app.ApplyVisibility();
-
-    EXPECT_EQ(app.m_aRuntime[1].bVisible, TRUE);
     EXPECT_EQ(app.m_aRuntime[0].bVisible, TRUE);
-    EXPECT_EQ(app.m_aRuntime[2].bVisible, FALSE);
+    EXPECT_EQ(app.m_aRuntime[9].bVisible, FALSE);
 }
 
 } // namespace
