@@ -10,11 +10,11 @@ constexpr DWORD kHighlightPixel = 0xFFFF00;
 
 void CDesktopApp::ComposeScene()
 {
-    // 0. Paints can arrive before the display exists.
+    // Paints can arrive before the display exists.
     if (!m_pDDSBack || !m_pDDSPrimary)
         return;
 
-    // 1. Apply a pending drag once per composition, before drawing.
+    // Apply a pending drag once per composition, before drawing.
     if (m_bDragImage || m_bDragText) {
         if (ClampDragOffset()) {
             for (int i = 1; i < m_nObjects; ++i) {
@@ -26,7 +26,7 @@ void CDesktopApp::ComposeScene()
 
     m_ddbltfx.dwSize = DDBLTFX_SIZE;
     for (;;) {
-        // 2. Background, then the objects in drawing order.
+        // Background, then the objects in drawing order.
         for (int i = 0; i < m_nObjects; ++i) {
             DesktopObject& r = m_aObjects[i];
             ObjectRuntime& s = m_aRuntime[i];
@@ -49,7 +49,7 @@ void CDesktopApp::ComposeScene()
             if (!s.bVisible)
                 continue;
 
-            // a. Missing Down or Mouse images fall back to the Up image.
+            // Missing Down or Mouse images fall back to the Up image.
             IDirectDrawSurface* pImage = nullptr;
             if (s.nState == 3 && s.pDown)
                 pImage = s.pDown;
@@ -60,7 +60,6 @@ void CDesktopApp::ComposeScene()
             if (pImage)
                 m_pDDSBack->Blt(&r.rcObject, pImage, nullptr, DDBLT_KEYSRC, nullptr);
 
-            // b.
             IDirectDrawSurface* pCaption = nullptr;
             if ((s.nState == 3 || s.nState == 2) && s.pTextHot)
                 pCaption = s.pTextHot;
@@ -70,7 +69,7 @@ void CDesktopApp::ComposeScene()
                 m_pDDSBack->Blt(&r.rcText, pCaption, nullptr, DDBLT_KEYSRC, nullptr);
         }
 
-        // 3. Highlight frame: top, bottom, left, right bands.
+        // Highlight frame: top, bottom, left, right bands.
         if (m_bRubberBand || m_bShowSelection) {
             const RECT& h = m_rcHighlight;
             RECT bands[4] = {
@@ -84,7 +83,7 @@ void CDesktopApp::ComposeScene()
                 m_pDDSBack->Blt(&band, nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
         }
 
-        // 4. Present.
+        // Present.
         const HRESULT hr = m_pDDSPrimary->Blt(&m_rcScreen, m_pDDSBack, nullptr, DDBLT_WAIT, nullptr);
         if (hr == DD_OK) {
             if (m_bSplashPending)
@@ -123,7 +122,6 @@ void CDesktopApp::ReleaseTileSurface()
 
 void CDesktopApp::BuildTileSurface()
 {
-    // 1.
     if (!m_pDDSTile) {
         m_ddsd.dwSize = DDSURFACEDESC_SIZE;
         m_ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
@@ -137,7 +135,7 @@ void CDesktopApp::BuildTileSurface()
         }
     }
 
-    // 2. Tile the background image from the screen origin; edge cells are cut.
+    // Tile the background image from the screen origin; edge cells are cut.
     IDirectDrawSurface* pImage = m_aRuntime[0].pUp;
     const RECT& rcImage = m_aObjects[0].rcObject;
     const LONG w = rcImage.right - rcImage.left;
@@ -150,7 +148,7 @@ void CDesktopApp::BuildTileSurface()
     const LONG cxPart = m_cxScreen - nCols * w;
     const LONG cyPart = m_cyScreen - nRows * h;
 
-    // a. Full rows, each ending in its partial cell.
+    // Full rows, each ending in its partial cell.
     for (LONG row = 0; row < nRows; ++row) {
         const LONG y = row * h;
         for (LONG col = 0; col < nCols; ++col) {
@@ -162,7 +160,7 @@ void CDesktopApp::BuildTileSurface()
         m_pDDSTile->Blt(&dest, pImage, &source, 0, nullptr);
     }
 
-    // b. The partial bottom row, then the corner piece.
+    // The partial bottom row, then the corner piece.
     const LONG y = nRows * h;
     for (LONG col = 0; col < nCols; ++col) {
         RECT dest = { col * w, y, col * w + w, m_cyScreen };

@@ -16,7 +16,7 @@ void CDesktopApp::LoadObjectImages(int i)
     DesktopObject& r = m_aObjects[i];
     ObjectRuntime& s = m_aRuntime[i];
 
-    // 1. Up image; " " means none as well as an empty path.
+    // Up image; " " means none as well as an empty path.
     if (r.strUpImage.Compare(" ") > 0) {
         s.pUp = DDLoadBitmap(m_pDD, r.strUpImage, 0, 0);
         if (!s.pUp) {
@@ -39,14 +39,14 @@ void CDesktopApp::LoadObjectImages(int i)
         }
     }
 
-    // 2. Down image: drawn into the Up image's rectangle, so no size check.
+    // Down image: drawn into the Up image's rectangle, so no size check.
     if (!r.strDownImage.IsEmpty()) {
         s.pDown = DDLoadBitmap(m_pDD, r.strDownImage, 0, 0);
         if (!s.pDown)
             AfxMessageBox("Unable to load: " + r.strDownImage);
     }
 
-    // 3. Mouse image, likewise.
+    // Mouse image, likewise.
     if (!r.strMouseImage.IsEmpty()) {
         s.pMouse = DDLoadBitmap(m_pDD, r.strMouseImage, 0, 0);
         if (!s.pMouse)

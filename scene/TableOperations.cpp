@@ -9,14 +9,14 @@ void CDesktopApp::OffsetObject(int i)
     const LONG dx = m_sizeDrag.cx;
     const LONG dy = m_sizeDrag.cy;
 
-    // 1. The image moves only with an image drag, and only when there is one.
+    // The image moves only with an image drag, and only when there is one.
     if (m_bDragImage && s.pUp) {
         r.rcObject.left += dx;
         r.rcObject.top += dy;
         r.rcObject.right += dx;
         r.rcObject.bottom += dy;
     }
-    // 2. The caption moves with either drag.
+    // The caption moves with either drag.
     if ((m_bDragImage || m_bDragText) && s.pTextHot) {
         r.rcText.left += dx;
         r.rcText.top += dy;
@@ -31,10 +31,9 @@ BOOL CDesktopApp::ClampDragOffset()
     LONG dx = m_sizeDrag.cx;
     LONG dy = m_sizeDrag.cy;
 
-    // 1.
     RECT n = { s.left + dx, s.top + dy, s.right + dx, s.bottom + dy };
 
-    // 2. Left edge first, so a selection wider than the desktop stays pinned left.
+    // Left edge first, so a selection wider than the desktop stays pinned left.
     if (n.left < 0) {
         dx = -s.left;
         n.left = 0;
@@ -45,7 +44,6 @@ BOOL CDesktopApp::ClampDragOffset()
         n.left = s.left + dx;
     }
 
-    // 3.
     if (n.top < 0) {
         dy = -s.top;
         n.top = 0;
@@ -56,23 +54,20 @@ BOOL CDesktopApp::ClampDragOffset()
         n.top = s.top + dy;
     }
 
-    // 4.
     m_sizeDrag.cx = dx;
     m_sizeDrag.cy = dy;
     m_rcSelection = n;
     if (m_bShowSelection)
         m_rcHighlight = n;
 
-    // 5.
     return TRUE;
 }
 
 void CDesktopApp::ResolveActivationLinks()
 {
     for (int i = 1; i < m_nObjects; ++i) {
-        // 1.
         m_aRuntime[i].nActivates = 0;
-        // 2. The first object of that exact name; the target starts hidden.
+        // The first object of that exact name; the target starts hidden.
         for (int j = 1; j < m_nObjects; ++j) {
             if (m_aObjects[i].strActivate == m_aObjects[j].strName) {
                 m_aRuntime[i].nActivates = j;

@@ -38,16 +38,14 @@ void CDesktopApp::RenderTextLine(CString line, int i, int nLine)
         return;
     const DesktopObject& r = m_aObjects[i];
 
-    // 1. and 2.
     if (line.GetLength() > kMaxLineLength)
         line = line.Left(kMaxLineLength);
     if (!line.IsEmpty() && line[line.GetLength() - 1] == '\r')
         line = line.Left(line.GetLength() - 1);
 
-    // 3.
     HFONT font = CreateFontIndirectA(&r.lfFont);
 
-    // 4. The work surface is made once and kept.
+    // The work surface is made once and kept.
     if (!m_pDDSTextWork) {
         m_ddsd.dwSize = DDSURFACEDESC_SIZE;
         m_ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
@@ -62,31 +60,28 @@ void CDesktopApp::RenderTextLine(CString line, int i, int nLine)
         }
     }
 
-    // 5.
     HDC dc = nullptr;
     if (m_pDDSTextWork->GetDC(&dc) != DD_OK) {
         DeleteObject(font);
         return;
     }
 
-    // 6.
     HGDIOBJ oldFont = SelectObject(dc, font);
     SetTextColor(dc, m_crCurrentText);
     SetBkColor(dc, kColorKey);
     SetBkMode(dc, OPAQUE);
 
-    // 7. The whole work surface becomes the key colour, the line at its top left.
+    // The whole work surface becomes the key colour, the line at its top left.
     const RECT rcOpaque = { 0, 0, 10000, 10000 };
     ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &rcOpaque, line, UINT(line.GetLength()), nullptr);
 
-    // 8. A line wider than the screen is cut at the screen's width.
+    // A line wider than the screen is cut at the screen's width.
     SIZE extent;
     GetTextExtentPointA(dc, line, line.GetLength(), &extent);
     const LONG cx = std::clamp<LONG>(extent.cx, 0, m_cxScreen);
     const LONG cy = std::max<LONG>(extent.cy, 0);
     m_rcLineExtent = { 0, 0, cx, cy };
 
-    // 9.
     if (oldFont)
         SelectObject(dc, oldFont);
     m_pDDSTextWork->ReleaseDC(dc);
@@ -99,19 +94,15 @@ void CDesktopApp::RenderTextLine(CString line, int i, int nLine)
         return;
     }
 
-    // 10.
     RECT d = { 0, m_cyCaption, cx, m_cyCaption + cy };
     if (cx > m_cxCaption)
         m_cxCaption = cx;
 
-    // 11.
     m_pDDSBack->Blt(&d, m_pDDSTextWork, &m_rcLineExtent, 0, nullptr);
 
-    // 12.
     m_arcCaptionLines[nLine] = d;
     m_cyCaption += cy;
 
-    // 13.
     DeleteObject(font);
 }
 
@@ -120,14 +111,14 @@ void CDesktopApp::CreateCaptionSurfaces(int i)
     DesktopObject& r = m_aObjects[i];
     ObjectRuntime& s = m_aRuntime[i];
 
-    // 1. Empty, " ", or a first character below the space: no caption.
+    // Empty, " ", or a first character below the space: no caption.
     if (r.strText.Compare(" ") <= 0) {
         ReleaseCaptionSurfaces(i);
         m_astrCaptionLines.RemoveAll();
         return;
     }
 
-    // 2. Split at LF; a CR before the LF stays with its line (RenderTextLine
+    // Split at LF; a CR before the LF stays with its line (RenderTextLine
     // drops it). Lines past the limit are never drawn, so they are not kept.
     const CString& text = r.strText;
     int start = 0;
@@ -143,7 +134,6 @@ void CDesktopApp::CreateCaptionSurfaces(int i)
             break;
     }
 
-    // 3.
     const int n = std::min(m_astrCaptionLines.GetSize(), kMaxCaptionLines);
 
     // Both caption surfaces are made the same way and filled from the back
@@ -167,7 +157,7 @@ void CDesktopApp::CreateCaptionSurfaces(int i)
         return true;
     };
 
-    // 4. and 6. One pass per colour, each into a freshly cleared back buffer.
+    // One pass per colour, each into a freshly cleared back buffer.
     auto renderPass = [&](COLORREF color) {
         m_ddbltfx.dwSize = DDBLTFX_SIZE;
         m_ddbltfx.dwFillColor = m_dwColorKeyPixel;
@@ -182,48 +172,44 @@ void CDesktopApp::CreateCaptionSurfaces(int i)
             RenderTextLine(m_astrCaptionLines[j], i, j);
     };
 
-    // 4.
     renderPass(r.crText);
 
-    // 5. No normal caption when it is shown only on mouse over.
+    // No normal caption when it is shown only on mouse over.
     if (!s.pText && !r.bTextOnMouseOver) {
         if (!createCaptionSurface(&s.pText))
             return;
     }
 
-    // 6.
     renderPass(r.crHotText);
 
-    // 7. An existing mouse-over caption means the caption is in place already.
+    // An existing mouse-over caption means the caption is in place already.
     if (!s.pTextHot) {
         if (!createCaptionSurface(&s.pTextHot))
             return;
 
-        // 8. Place the caption.
+        // Place the caption.
         const LONG H = m_cyCaption;
         const LONG W = m_cxCaption;
         RECT& rc = r.rcText;
         if (rc.top != 0 && rc.left != 0) {
-            // a. Placed before: keep its vertical centre.
+            // Placed before: keep its vertical centre.
             rc.top = rc.top + (rc.bottom - rc.top) / 2 - H / 2;
             if (rc.top < 0)
                 rc.top = 0;
         } else if (r.rcObject.right != 0 && r.rcObject.bottom != 0) {
-            // b. Beside the image, centred on it.
+            // Beside the image, centred on it.
             rc.top = r.rcObject.top + (r.rcObject.bottom - H - r.rcObject.top) / 2;
             if (rc.top < 0)
                 rc.top = 0;
             rc.left = r.rcObject.right + 2;
         } else {
-            // c. Where the context menu was opened.
+            // Where the context menu was opened.
             rc.left = m_ptContext.x;
             rc.top = m_ptContext.y;
         }
-        // d.
         rc.right = rc.left + W;
         rc.bottom = rc.top + H;
     }
 
-    // 9.
     m_astrCaptionLines.RemoveAll();
 }
