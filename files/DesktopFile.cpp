@@ -201,7 +201,7 @@ void CDesktopApp::LoadDesktop()
     // The file is read whole before the desktop takes it over. A damaged file
     // (bad count, bad string, ends early) changes nothing at all: m_nObjects,
     // the records, the runtime slots, the settings and the lock stay as they
-    // were, and the user is told as for a file that cannot be opened.
+    // were, and the user is told the file is damaged.
     DesktopData desktop;
     bool bComplete = false;
     {
@@ -211,7 +211,7 @@ void CDesktopApp::LoadDesktop()
     }
     file.Close();
     if (!bComplete) {
-        AfxMessageBox("Desktop file could not be opened!", MB_OK, 0);
+        AfxMessageBox("Desktop file is damaged and could not be loaded!", MB_OK, 0);
         return;
     }
     ApplyDesktop(*this, desktop);

@@ -14,6 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kOpenMessage = "Desktop file could not be opened!";
+constexpr const char* kDamagedMessage = "Desktop file is damaged and could not be loaded!";
 constexpr const char* kSaveMessage = "Desktop file could not be saved!";
 
 void ExpectSameObject(const DesktopObject& a, const DesktopObject& b)
@@ -337,7 +338,7 @@ TEST_F(DesktopFileTest, DamagedFilesAreRejectedWholeAndChangeNothing)
     expectUntouched("huge string");
 
     for (const std::string& message : ui.messages)
-        EXPECT_EQ(message, kOpenMessage);
+        EXPECT_EQ(message, kDamagedMessage);
     EXPECT_EQ(ui.messages.size(), good.size() + 6);
 
     // The whole file still loads.
