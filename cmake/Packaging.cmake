@@ -23,7 +23,8 @@ if(TARGET orvanta-desktop)
     install(TARGETS orvanta-desktop RUNTIME DESTINATION bin)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/orvanta.desktop DESTINATION share/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/res/orvanta.png DESTINATION share/icons/hicolor/64x64/apps)
+# The icon is drawn at build time (tools/orvanta-art).
+install(FILES ${CMAKE_BINARY_DIR}/generated/orvanta.png DESTINATION share/icons/hicolor/64x64/apps)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvanta)

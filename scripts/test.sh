@@ -25,11 +25,32 @@ ctest --preset asan
 echo "== fuzzing"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
+# Binary seeds are not kept in the repository: the project's own tools write
+# them into the fuzzer's working corpus.
+seed() {
+    local name=$1 work=$2
+    case $name in
+    desktop_file)
+        for json in fuzz/corpus/desktop_json/*.json; do
+            ASAN_OPTIONS=detect_leaks=0 build/fuzz/tools/orvanta-desktop/orvanta-desktop build \
+                "$json" "$work/$(basename "$json" .json).orv"
+        done
+        ;;
+    bitmap_loader)
+        cp build/fuzz/res/palette.bmp "$work/generated-palette.bmp"
+        cp build/fuzz/generated/splash.bmp "$work/generated-splash.bmp"
+        ;;
+    palette_loader)
+        cp build/fuzz/res/palette.bmp "$work/generated-palette.bmp"
+        ;;
+    esac
+}
 for fuzzer in build/fuzz/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue
     name=${fuzzer##*/fuzz_}
     work=$(mktemp -d)
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
+    seed "$name" "$work"
     echo "-- $name"
     "$fuzzer" -max_total_time=60 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 "$work" 2>&1 | tail -n 5
     rm -rf "$work"

@@ -134,6 +134,51 @@ namespace {
         p.restore();
     }
 
+    void DrawTerminal(QPainter& p, const QRectF& r)
+    {
+        const QRectF screen = r.adjusted(0, r.height() * 0.1, 0, -r.height() * 0.1);
+        p.drawRoundedRect(screen, 3, 3);
+        p.save();
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(0, 0, 0, 120), r.width() * 0.08, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const qreal x = screen.left() + screen.width() * 0.18, y = screen.center().y();
+        const qreal d = screen.height() * 0.18;
+        p.drawPolyline(QList<QPointF> { { x, y - d }, { x + d, y }, { x, y + d } });
+        p.drawLine(QPointF(x + d * 1.6, y + d), QPointF(screen.right() - screen.width() * 0.18, y + d));
+        p.restore();
+    }
+
+    void DrawMail(QPainter& p, const QRectF& r)
+    {
+        const QRectF envelope = r.adjusted(0, r.height() * 0.16, 0, -r.height() * 0.16);
+        p.drawRect(envelope);
+        p.save();
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(0, 0, 0, 90), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QList<QPointF> { envelope.topLeft(),
+            { envelope.center().x(), envelope.top() + envelope.height() * 0.58 }, envelope.topRight() });
+        p.restore();
+    }
+
+    void DrawTrash(QPainter& p, const QRectF& r)
+    {
+        const qreal w = r.width(), h = r.height();
+        p.drawRect(QRectF(r.left() + w * 0.05, r.top() + h * 0.12, w * 0.9, h * 0.1));
+        p.drawRect(QRectF(r.left() + w * 0.36, r.top(), w * 0.28, h * 0.14));
+        QPainterPath can;
+        can.moveTo(r.left() + w * 0.12, r.top() + h * 0.26);
+        can.lineTo(r.right() - w * 0.12, r.top() + h * 0.26);
+        can.lineTo(r.right() - w * 0.2, r.bottom());
+        can.lineTo(r.left() + w * 0.2, r.bottom());
+        can.closeSubpath();
+        p.drawPath(can);
+        p.save();
+        p.setPen(QPen(QColor(0, 0, 0, 80), 1.8));
+        for (const qreal f : { 0.36, 0.5, 0.64 })
+            p.drawLine(QPointF(r.left() + w * f, r.top() + h * 0.36), QPointF(r.left() + w * f, r.bottom() - h * 0.1));
+        p.restore();
+    }
+
     void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& r)
     {
         switch (glyph) {
@@ -154,6 +199,15 @@ namespace {
             break;
         case Glyph::Help:
             DrawHelp(p, r);
+            break;
+        case Glyph::Terminal:
+            DrawTerminal(p, r);
+            break;
+        case Glyph::Mail:
+            DrawMail(p, r);
+            break;
+        case Glyph::Trash:
+            DrawTrash(p, r);
             break;
         }
     }
@@ -298,6 +352,34 @@ QImage SplashImage()
     p.drawLine(QPointF(50, 47), QPointF(149, 47));
     p.end();
     return image;
+}
+
+QImage IconImage(int size)
+{
+    QImage icon = TransparentCanvas(QSize(size, size));
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    QLinearGradient ground(0, 0, 0, s);
+    ground.setColorAt(0, kBackgroundSpot);
+    ground.setColorAt(1, kBackgroundBase);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ground);
+    p.drawRoundedRect(QRectF(0, 0, s, s).adjusted(s * 0.03, s * 0.03, -s * 0.03, -s * 0.03), s * 0.2, s * 0.2);
+
+    // Four keys in the desktop's button hues, the last one lit as under the pointer.
+    const QColor hues[] = { QColor(220, 100, 60), QColor(214, 150, 40), QColor(70, 160, 90), QColor(235, 235, 240) };
+    const qreal cell = s * 0.31, gap = s * 0.08, origin = (s - 2 * cell - gap) / 2;
+    for (int i = 0; i < 4; ++i) {
+        const QRectF key(origin + (i % 2) * (cell + gap), origin + (i / 2) * (cell + gap), cell, cell);
+        QLinearGradient face(key.topLeft(), key.bottomLeft());
+        face.setColorAt(0, hues[i].lighter(115));
+        face.setColorAt(1, hues[i].darker(115));
+        p.setBrush(face);
+        p.drawRoundedRect(key, cell * 0.24, cell * 0.24);
+    }
+    p.end();
+    return icon;
 }
 
 } // namespace artwork

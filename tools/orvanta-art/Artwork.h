@@ -15,7 +15,7 @@ inline const QColor kKeyColor(0, 127, 127);
 inline const QColor kBackgroundBase(36, 50, 74);
 inline const QColor kBackgroundSpot(58, 84, 118);
 
-enum class Glyph { Folder, Picture, Music, Globe, Gear, Help };
+enum class Glyph { Folder, Picture, Music, Globe, Gear, Help, Terminal, Mail, Trash };
 enum class Look { Up, Down, Mouse };
 
 // Turns a drawing with alpha into a keyed opaque image: pixels at least half
@@ -33,5 +33,8 @@ QImage BalloonImage(const QStringList& lines, const QSize& size);
 
 // The 199 x 97 greeting picture.
 QImage SplashImage();
+
+// The window and menu icon: four keys on a dark rounded square, with alpha.
+QImage IconImage(int size);
 
 } // namespace artwork

@@ -1,16 +1,20 @@
 // The bundled content: the desktop loads through the program's own reader from
 // wherever the program folder is, its pictures are usable where they stand,
-// and the palette and greeting picture have the layouts their readers expect.
+// its captions sit clear of every picture, and the palette has the layout its
+// reader expects.
 #include "Artwork.h"
 #include "DefaultDesktop.h"
 
 #include "app/DesktopApp.h"
+#include "platform/Gdi.h"
 #include "platform/Path.h"
 #include "platform/UiScript.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QMap>
+#include <QRect>
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -55,6 +59,48 @@ QByteArray ReadAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The caption's lines as the caption builder splits them: at LF, a CR before
+// it dropped, no empty last line.
+QStringList CaptionLines(const CString& text)
+{
+    QStringList lines = QString::fromLatin1(text.str()).split('\n');
+    if (lines.size() > 1 && lines.last().isEmpty())
+        lines.removeLast();
+    for (QString& line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    return lines;
+}
+
+// Where the caption of a freshly loaded object goes: beside its picture,
+// centred on it, as wide as its widest line and as tall as its lines, measured
+// in its own font by the program's text layer.
+QRect PlacedCaption(const DesktopObject& object)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontIndirectA(&object.lfFont);
+    HGDIOBJ old = SelectObject(dc, font);
+    int width = 0, height = 0;
+    for (const QString& line : CaptionLines(object.strText)) {
+        const QByteArray bytes = line.toLatin1();
+        SIZE extent {};
+        GetTextExtentPointA(dc, bytes.constData(), int(bytes.size()), &extent);
+        width = std::max(width, int(extent.cx));
+        height += extent.cy;
+    }
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    const RECT& image = object.rcObject;
+    const int top = std::max(0, int(image.top + (image.bottom - height - image.top) / 2));
+    return QRect(int(image.right) + 2, top, width, height);
+}
+
+QRect ToQRect(const RECT& r)
+{
+    return QRect(QPoint(int(r.left), int(r.top)), QPoint(int(r.right) - 1, int(r.bottom) - 1));
+}
+
 class BundledDesktop : public testing::Test {
 protected:
     void SetUp() override
@@ -75,6 +121,16 @@ protected:
 
     QImage Picture(const CString& path) const { return QImage(QString::fromStdString(NativePath(path))); }
 
+    // The object as loading its Up picture leaves it: its rectangle the picture's size.
+    DesktopObject Loaded(int i) const
+    {
+        DesktopObject object = app->m_aObjects[i];
+        const QSize size = Picture(object.strUpImage).size();
+        object.rcObject.right = object.rcObject.left + size.width();
+        object.rcObject.bottom = object.rcObject.top + size.height();
+        return object;
+    }
+
     QTemporaryDir dir;
     QString programDir;
     NoUi ui;
@@ -84,7 +140,8 @@ protected:
 TEST_F(BundledDesktop, LoadsWithEveryPictureInTheProgramFolder)
 {
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
-    ASSERT_GE(app->m_nObjects, 7);
+    // The background and about ten objects.
+    ASSERT_GE(app->m_nObjects, 10);
     EXPECT_EQ(app->m_aObjects[0].strName, "Background");
     EXPECT_TRUE(app->m_bTile);
 
@@ -128,6 +185,67 @@ TEST_F(BundledDesktop, ObjectsFitASmallScreenAndKeepTheirSizeInEveryLook)
     }
 }
 
+TEST_F(BundledDesktop, CaptionsSitBesideTheirPicturesAndCoverNoOtherObject)
+{
+    ASSERT_TRUE(ui.messages.empty());
+    QList<std::pair<std::string, QRect>> taken;
+    for (int i = 1; i < app->m_nObjects; ++i) {
+        ASSERT_FALSE(Picture(app->m_aObjects[i].strUpImage).isNull());
+        taken.append({ app->m_aObjects[i].strName.str(), ToQRect(Loaded(i).rcObject) });
+    }
+    for (int i = 1; i < app->m_nObjects; ++i) {
+        const DesktopObject object = Loaded(i);
+        if (object.strText.IsEmpty())
+            continue;
+        SCOPED_TRACE(object.strName.str());
+        // Left unplaced, so that it follows the picture in any font.
+        EXPECT_EQ(object.rcText.left, 0);
+        EXPECT_EQ(object.rcText.top, 0);
+
+        const QRect caption = PlacedCaption(object);
+        EXPECT_GT(caption.width(), 10);
+        EXPECT_GT(caption.height(), 10);
+        EXPECT_TRUE(QRect(0, 0, 1024, 768).contains(caption));
+        for (const auto& [name, rect] : taken)
+            EXPECT_FALSE(caption.intersects(rect)) << "covers " << name;
+        taken.append({ object.strName.str() + " caption", caption });
+    }
+}
+
+TEST_F(BundledDesktop, ShowsEveryKindOfCaption)
+{
+    // Justification -> line counts seen with it.
+    QMap<int, QSet<int>> lineCounts;
+    QSet<QString> faces;
+    QSet<COLORREF> colors;
+    int onlyOnMouseOver = 0, allLooks = 0;
+    for (int i = 1; i < app->m_nObjects; ++i) {
+        const DesktopObject& object = app->m_aObjects[i];
+        if (!object.strDownImage.IsEmpty() && !object.strMouseImage.IsEmpty())
+            ++allLooks;
+        if (object.strText.IsEmpty())
+            continue;
+        SCOPED_TRACE(object.strName.str());
+        const QStringList lines = CaptionLines(object.strText);
+        for (const QString& line : lines)
+            EXPECT_FALSE(line.trimmed().isEmpty());
+        lineCounts[object.nJustify].insert(std::min(int(lines.size()), 2));
+        faces.insert(QString::fromLatin1(object.lfFont.lfFaceName).toLower());
+        colors.insert(object.crText);
+        // The mouse-over colour is visibly another one.
+        EXPECT_NE(object.crHotText, object.crText);
+        onlyOnMouseOver += object.bTextOnMouseOver;
+    }
+    for (int justify : { 1087, 1088, 1089 }) {
+        EXPECT_TRUE(lineCounts[justify].contains(1)) << justify << ": no one-line caption";
+        EXPECT_TRUE(lineCounts[justify].contains(2)) << justify << ": no caption of several lines";
+    }
+    EXPECT_GE(faces.size(), 3);
+    EXPECT_GE(colors.size(), 4);
+    EXPECT_GE(onlyOnMouseOver, 1);
+    EXPECT_GE(allLooks, 8);
+}
+
 TEST_F(BundledDesktop, MouseActivateTargetExistsAndStartsHidden)
 {
     int links = 0;
@@ -169,36 +287,6 @@ TEST_F(BundledDesktop, PaletteHasTheLayoutThePaletteLoaderReads)
     // The desktop's own background colour is exact on an 8-bit display.
     const COLORREF back = app->m_crBackground;
     EXPECT_TRUE(table.contains(qRgb(GetRValue(back), GetGValue(back), GetBValue(back))));
-}
-
-TEST(Artwork, KeyingNeverLeavesAKeyColouredPixelInsideTheShape)
-{
-    QImage drawing(3, 1, QImage::Format_ARGB32);
-    drawing.setPixel(0, 0, qRgba(0, 127, 127, 255)); // drawn in exactly the key colour
-    drawing.setPixel(1, 0, qRgba(200, 10, 10, 100)); // mostly uncovered edge
-    drawing.setPixel(2, 0, qRgba(200, 10, 10, 200)); // mostly covered edge
-    const QImage keyed = artwork::KeyedImage(drawing);
-    const QRgb key = artwork::kKeyColor.rgb();
-    EXPECT_NE(keyed.pixel(0, 0), key);
-    EXPECT_EQ(keyed.pixel(1, 0), key);
-    EXPECT_NE(keyed.pixel(2, 0), key);
-    EXPECT_EQ(qRed(keyed.pixel(2, 0)), 200);
-}
-
-TEST(Artwork, GreetingPictureIs199By97With24BitsPerPixel)
-{
-    QTemporaryDir dir;
-    const QString generated = dir.filePath("splash.bmp");
-    ASSERT_TRUE(artwork::SplashImage().save(generated, "BMP"));
-    // Both the picture made now and the copy kept in the sources.
-    for (const QString& path : { generated, QString(ORVANTA_SOURCE_DIR "/res/splash.bmp") }) {
-        SCOPED_TRACE(path.toStdString());
-        const QByteArray bytes = ReadAll(path);
-        ASSERT_GE(bytes.size(), 54);
-        EXPECT_EQ(Le32(bytes, 18), 199u);
-        EXPECT_EQ(Le32(bytes, 22), 97u);
-        EXPECT_EQ(Le16(bytes, 28), 24u);
-    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/UiScript.h"
 
 #include <QDir>
+#include <QPoint>
 
 #include <cstring>
 #include <memory>
@@ -17,33 +18,74 @@ namespace {
 using artwork::Glyph;
 using artwork::Look;
 
+// How a caption looks: its font and its two colours.
+struct CaptionStyle {
+    const char* face;
+    int pixelHeight;
+    int weight;
+    QColor color;
+    QColor hotColor;
+};
+
+constexpr int kJustifyLeft = 1087;
+constexpr int kJustifyRight = 1088;
+constexpr int kJustifyCentre = 1089;
+
+const CaptionStyle kPlain { "DejaVu Sans", 15, 700, QColor(255, 255, 255), QColor(255, 210, 80) };
+const CaptionStyle kSerif { "DejaVu Serif", 16, 700, QColor(255, 240, 200), QColor(255, 170, 90) };
+const CaptionStyle kSmall { "DejaVu Sans", 13, 400, QColor(200, 230, 255), QColor(120, 220, 255) };
+const CaptionStyle kMono { "DejaVu Sans Mono", 14, 700, QColor(150, 250, 150), QColor(220, 255, 220) };
+const CaptionStyle kRose { "DejaVu Serif", 15, 400, QColor(255, 200, 220), QColor(255, 120, 170) };
+
+// One button of the bundled desktop. Together they show what an object can
+// do: three looks, captions of one and several lines in each justification,
+// several fonts and colours, a caption only on mouse over, and a button that
+// shows another object while the pointer is over it.
 struct ButtonDesign {
     const char* name;
     const char* caption;
     const char* file; // picture name stem
     Glyph glyph;
     QColor hue;
+    const CaptionStyle& style;
+    int justify;
+    QPoint position;
     const char* action;
-};
-
-const ButtonDesign kButtons[] = {
-    { "Documents", "Documents", "documents", Glyph::Folder, QColor(214, 150, 40), "xdg-open ~/Documents" },
-    { "Pictures", "Pictures", "pictures", Glyph::Picture, QColor(70, 160, 90), "xdg-open ~/Pictures" },
-    { "Music", "Music", "music", Glyph::Music, QColor(140, 90, 190), "xdg-open ~/Music" },
-    { "Web", "Web\r\nBrowser", "web", Glyph::Globe, QColor(50, 120, 200), "x-www-browser" },
-    { "Settings", "Settings", "settings", Glyph::Gear, QColor(110, 120, 135), "" },
-    { "Help", "Help", "help", Glyph::Help, QColor(220, 100, 60), "" },
+    bool textOnMouseOver = false;
 };
 
 constexpr int kButtonSize = 72;
-constexpr int kMargin = 28;
+constexpr int kColumnA = 28;
+constexpr int kColumnB = 260;
 constexpr int kRowStep = 92;
 constexpr int kTileSize = 128;
 
+constexpr int Row(int n)
+{
+    return 28 + n * kRowStep;
+}
+
+const ButtonDesign kButtons[] = {
+    { "Documents", "Documents", "documents", Glyph::Folder, QColor(214, 150, 40), kPlain, kJustifyLeft,
+        { kColumnA, Row(0) }, "xdg-open ~/Documents" },
+    { "Pictures", "Pictures\r\nand photos", "pictures", Glyph::Picture, QColor(70, 160, 90), kSerif, kJustifyCentre,
+        { kColumnA, Row(1) }, "xdg-open ~/Pictures" },
+    { "Music", "Music\r\nPlaylists\r\nand radio", "music", Glyph::Music, QColor(140, 90, 190), kSmall, kJustifyRight,
+        { kColumnA, Row(2) }, "xdg-open ~/Music" },
+    { "Web", "Web\r\nBrowser", "web", Glyph::Globe, QColor(50, 120, 200), kPlain, kJustifyLeft, { kColumnA, Row(3) },
+        "x-www-browser" },
+    { "Settings", "Desktop\r\nSettings", "settings", Glyph::Gear, QColor(110, 120, 135), kMono, kJustifyRight,
+        { kColumnA, Row(4) }, "" },
+    { "Help", "Help", "help", Glyph::Help, QColor(220, 100, 60), kPlain, kJustifyLeft, { kColumnA, Row(5) }, "" },
+    { "Terminal", "Terminal", "terminal", Glyph::Terminal, QColor(60, 70, 80), kMono, kJustifyCentre,
+        { kColumnB, Row(0) }, "x-terminal-emulator" },
+    { "Mail", "Mail", "mail", Glyph::Mail, QColor(200, 70, 110), kRose, kJustifyRight, { kColumnB, Row(1) },
+        "xdg-email" },
+    { "Trash", "Trash\r\nis empty", "trash", Glyph::Trash, QColor(90, 140, 150), kSmall, kJustifyCentre,
+        { kColumnB, Row(2) }, "", true },
+};
+
 const QColor kBackground = artwork::kBackgroundBase;
-const QColor kCaption(255, 255, 255);
-const QColor kHotCaption(255, 210, 80);
-constexpr int kJustifyLeft = 1087;
 
 // Message boxes cannot be answered in a build step: keep their texts.
 class CollectingUi : public UiScript {
@@ -78,13 +120,16 @@ CString RelocatablePath(const QString& fileName)
     return CString(kRelocatablePrefix) + "\\desktops\\images\\" + fileName.toLatin1().constData();
 }
 
-LOGFONT CaptionFont()
+LOGFONT CaptionFont(const CaptionStyle& style)
 {
     LOGFONT font;
-    font.lfHeight = -15;
-    font.lfWeight = 700;
-    font.lfPitchAndFamily = 0x22; // variable pitch, sans serif
-    std::strncpy(font.lfFaceName, "DejaVu Sans", LF_FACESIZE - 1);
+    font.lfHeight = -style.pixelHeight;
+    font.lfWeight = style.weight;
+    const bool mono = std::strstr(style.face, "Mono") != nullptr;
+    const bool serif = !mono && std::strstr(style.face, "Serif") != nullptr;
+    // Pitch and family as the font dialog records them: fixed or variable pitch, and the family.
+    font.lfPitchAndFamily = mono ? 0x31 : serif ? 0x12 : 0x22;
+    std::strncpy(font.lfFaceName, style.face, LF_FACESIZE - 1);
     return font;
 }
 
@@ -96,23 +141,25 @@ bool SaveImage(const QImage& image, const QDir& dir, const QString& fileName, QS
     return false;
 }
 
-DesktopObject Button(const ButtonDesign& design, int x, int y)
+DesktopObject Button(const ButtonDesign& design)
 {
     DesktopObject object;
     object.strName = design.name;
     object.strText = design.caption;
-    object.lfFont = CaptionFont();
-    object.crText = ToColorRef(kCaption);
-    object.dwTextPixel = ToPixel(kCaption);
-    object.crHotText = ToColorRef(kHotCaption);
-    object.dwHotTextPixel = ToPixel(kHotCaption);
-    object.nJustify = kJustifyLeft;
+    object.lfFont = CaptionFont(design.style);
+    object.crText = ToColorRef(design.style.color);
+    object.dwTextPixel = ToPixel(design.style.color);
+    object.crHotText = ToColorRef(design.style.hotColor);
+    object.dwHotTextPixel = ToPixel(design.style.hotColor);
+    object.nJustify = design.justify;
     const QString stem = design.file;
     object.strUpImage = RelocatablePath(stem + "_up.bmp");
     object.strDownImage = RelocatablePath(stem + "_down.bmp");
     object.strMouseImage = RelocatablePath(stem + "_mouse.bmp");
-    object.rcObject = { x, y, x + kButtonSize, y + kButtonSize };
+    const QPoint at = design.position;
+    object.rcObject = { at.x(), at.y(), at.x() + kButtonSize, at.y() + kButtonSize };
     object.bVisible = 1;
+    object.bTextOnMouseOver = design.textOnMouseOver;
     object.strAction = design.action;
     return object;
 }
@@ -154,7 +201,7 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
         tones.append(qRgb(kBackground.red() + (spot.red() - kBackground.red()) * i / 7,
             kBackground.green() + (spot.green() - kBackground.green()) * i / 7,
             kBackground.blue() + (spot.blue() - kBackground.blue()) * i / 7));
-    tones += { kHotCaption.rgb(), QColor(255, 246, 204).rgb(), QColor(60, 48, 20).rgb() };
+    tones += { kPlain.hotColor.rgb(), QColor(255, 246, 204).rgb(), QColor(60, 48, 20).rgb() };
     for (const ButtonDesign& design : kButtons)
         tones.append(design.hue.rgb());
     if (!SaveImage(PaletteImage(tones), res, "palette.bmp", error))
@@ -165,7 +212,7 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
     app->m_bTile = 1;
     app->m_crBackground = ToColorRef(kBackground);
     app->m_dwBackPixel = ToPixel(kBackground);
-    app->m_lfDefault = CaptionFont();
+    app->m_lfDefault = CaptionFont(kPlain);
 
     DesktopObject& background = app->m_aObjects[0];
     background.strName = "Background";
@@ -174,18 +221,20 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
     background.bVisible = 1;
 
     int n = 1;
+    int help = 0;
     for (const ButtonDesign& design : kButtons) {
-        app->m_aObjects[n] = Button(design, kMargin, kMargin + (n - 1) * kRowStep);
-        ++n;
+        if (std::strcmp(design.name, "Help") == 0)
+            help = n;
+        app->m_aObjects[n++] = Button(design);
     }
     // The tip balloon beside Help, shown only while the pointer is over Help.
-    DesktopObject& help = app->m_aObjects[n - 1];
-    help.strActivate = "Tip";
+    const RECT helpRect = app->m_aObjects[help].rcObject;
+    app->m_aObjects[help].strActivate = "Tip";
     DesktopObject& tipObject = app->m_aObjects[n];
     tipObject.strName = "Tip";
     tipObject.strUpImage = RelocatablePath("tip.bmp");
-    tipObject.rcObject = { 160, help.rcObject.top - 2, 160 + tip.width(), help.rcObject.top - 2 + tip.height() };
-    tipObject.lfFont = CaptionFont();
+    tipObject.rcObject = { 160, helpRect.top - 2, 160 + tip.width(), helpRect.top - 2 + tip.height() };
+    tipObject.lfFont = CaptionFont(kPlain);
     tipObject.nJustify = kJustifyLeft;
     // Hidden in the file as well: a link target starts hidden after every load.
     tipObject.bVisible = 0;

@@ -1,7 +1,5 @@
 // Writes the content bundled with the program:
 //   orvanta-content PROGRAM_DIR        the palette, the default desktop and its pictures
-//   orvanta-content --splash FILE.bmp  the greeting picture (kept in the sources)
-#include "Artwork.h"
 #include "DefaultDesktop.h"
 
 #include <QApplication>
@@ -15,13 +13,6 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
     QTextStream err(stderr);
 
-    if (args.size() == 2 && args[0] == "--splash") {
-        if (!artwork::SplashImage().save(args[1], "BMP")) {
-            err << "orvanta-content: cannot write " << args[1] << "\n";
-            return 1;
-        }
-        return 0;
-    }
     if (args.size() == 1 && !args[0].startsWith("-")) {
         QString error;
         if (!WriteDefaultDesktop(args[0], &error)) {
@@ -30,7 +21,6 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    err << "usage: orvanta-content PROGRAM_DIR\n"
-           "       orvanta-content --splash FILE.bmp\n";
+    err << "usage: orvanta-content PROGRAM_DIR\n";
     return 2;
 }
