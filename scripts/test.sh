@@ -36,12 +36,8 @@ seed() {
                 "$json" "$work/$(basename "$json" .json).orv"
         done
         ;;
-    bitmap_loader)
-        cp build/fuzz/res/palette.bmp "$work/generated-palette.bmp"
-        cp build/fuzz/generated/splash.bmp "$work/generated-splash.bmp"
-        ;;
-    palette_loader)
-        cp build/fuzz/res/palette.bmp "$work/generated-palette.bmp"
+    bitmap_loader | palette_loader)
+        python3 -B fuzz/seeds.py "$name" "$work"
         ;;
     esac
 }

@@ -1,0 +1,73 @@
+#!/usr/bin/env python3
+"""Writes the bitmap seeds of a fuzz target into a folder.
+
+    seeds.py bitmap_loader|palette_loader DIR
+
+Small Windows bitmap files of every depth the loaders read, so that the
+fuzzers start from valid headers, colour tables and rows.
+"""
+
+import os
+import struct
+import sys
+
+sys.dont_write_bytecode = True
+
+
+def bitmap(width, height, bits, colors=0, resolution=3780):
+    """A bottom-up bitmap file; pixel (x, y) is a pattern of its index."""
+    table_size = colors if colors else (1 << bits if bits <= 8 else 0)
+    table = b"".join(struct.pack("<BBBB", (i * 37) & 0xFF, (i * 91) & 0xFF, (i * 53) & 0xFF, 0)
+                     for i in range(table_size))
+    stride = (width * bits + 31) // 32 * 4
+    rows = b""
+    for y in range(height):
+        if bits == 24:
+            row = b"".join(bytes(((x * 40) & 0xFF, (y * 60) & 0xFF, 127)) for x in range(width))
+        else:
+            value, used = 0, 0
+            row = b""
+            for x in range(width):
+                value = (value << bits) | ((x + y * width) % max(table_size, 1))
+                used += bits
+                if used == 8:
+                    row, value, used = row + bytes((value,)), 0, 0
+            if used:
+                row += bytes((value << (8 - used),))
+        rows += row.ljust(stride, b"\0")
+    offset = 14 + 40 + len(table)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(rows), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(rows), resolution, resolution,
+                       colors, colors)
+    return header + info + table + rows
+
+
+SEEDS = {
+    "bitmap_loader": {
+        "mono1.bmp": bitmap(6, 4, 1, colors=2),
+        "indexed4.bmp": bitmap(6, 4, 4, colors=16, resolution=2835),
+        "indexed8.bmp": bitmap(6, 4, 8, colors=24),
+        "rgb24.bmp": bitmap(6, 4, 24),
+    },
+    "palette_loader": {
+        "palette256.bmp": bitmap(16, 16, 8, colors=256),
+        "indexed4.bmp": bitmap(6, 4, 4, colors=16, resolution=2835),
+        "rgb24.bmp": bitmap(6, 4, 24),
+        "short.bmp": bitmap(6, 4, 24)[:6],  # the file ends inside its header
+    },
+}
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[1] not in SEEDS:
+        print(f"usage: seeds.py {'|'.join(SEEDS)} DIR", file=sys.stderr)
+        return 2
+    os.makedirs(sys.argv[2], exist_ok=True)
+    for name, data in SEEDS[sys.argv[1]].items():
+        with open(os.path.join(sys.argv[2], name), "wb") as f:
+            f.write(data)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
