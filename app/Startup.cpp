@@ -1,4 +1,5 @@
 #include "app/DesktopApp.h"
+#include "app/StartOptions.h"
 
 #include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
@@ -9,6 +10,20 @@
 #include "window/MainFrame.h"
 
 #include <cstring>
+
+namespace {
+std::optional<CString> g_startDesktopFile;
+}
+
+void SetStartDesktopFile(std::optional<CString> path)
+{
+    g_startDesktopFile = std::move(path);
+}
+
+const std::optional<CString>& StartDesktopFile()
+{
+    return g_startDesktopFile;
+}
 
 BOOL CDesktopApp::InitInstance()
 {
@@ -59,9 +74,10 @@ BOOL CDesktopApp::InitInstance()
     CString strModule(szModule);
     m_strAppDir = strModule.Left(strModule.ReverseFind('/'));
 
-    // 7. The two paths. A palette path that does not fit is not kept: the
+    // 7. The two paths; a desktop named on the command line replaces the
+    // default one. A palette path that does not fit is not kept: the
     // built-in palette serves instead.
-    m_strDesktopFile = m_strAppDir + "\\desktops\\default.orv";
+    m_strDesktopFile = StartDesktopFile().value_or(m_strAppDir + "\\desktops\\default.orv");
     CString strPalettePath = m_strAppDir + "\\res\\palette.bmp";
     m_szPalettePath[0] = '\0';
     if (strPalettePath.GetLength() < int(sizeof m_szPalettePath))

@@ -1,16 +1,30 @@
 // The one application object and the program's entry.
 #include "app/DesktopApp.h"
+#include "app/StartOptions.h"
 #include "platform/CFrameWnd.h"
+#include "platform/Screen.h"
 #include "platform/UiScript.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstdio>
+#include <optional>
+#include <variant>
 
 static CDesktopApp theApp;
 
 namespace {
+
+// Exit status of a command line the program cannot run with.
+constexpr int kBadCommandLine = 2;
+// The largest screen side a surface can have.
+constexpr int kMaxScreenSide = 32767;
+
+constexpr char kUsage[]
+    = "Usage: orvanta [--desktop FILE] [--screen WIDTHxHEIGHT] [--screenshot FILE.png] [--help] [--version]";
 
 // Runs without anyone at the screen: messages go to standard error and are
 // acknowledged, dialogs and choosers are cancelled.
@@ -23,7 +37,7 @@ public:
 
     int answerMessageBox(const CString& text, UINT) override
     {
-        std::fprintf(stderr, "orvanta: %s\n", LPCSTR(text));
+        std::fprintf(stderr, "Orvanta: %s\n", LPCSTR(text));
         return IDOK;
     }
     UINT chooseMenuCommand(const std::vector<MenuItemState>&) override { return 0; }
@@ -33,8 +47,106 @@ public:
     std::optional<LOGFONT> chooseFont(const LOGFONT&) override { return std::nullopt; }
 };
 
-// Starts on the default desktop, saves the first frame that reaches the
-// window as a PNG file and ends.
+struct Options {
+    std::optional<CString> desktopFile;
+    std::optional<SIZE> screen;
+    std::optional<QString> screenshot;
+};
+
+// "WIDTHxHEIGHT", both sides from 1 to the largest a surface can have.
+std::optional<SIZE> ParseScreenSize(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]+)x([0-9]+)$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool widthOk = false;
+    bool heightOk = false;
+    const int width = match.captured(1).toInt(&widthOk);
+    const int height = match.captured(2).toInt(&heightOk);
+    if (!widthOk || !heightOk || width < 1 || height < 1 || width > kMaxScreenSide || height > kMaxScreenSide)
+        return std::nullopt;
+    return SIZE { width, height };
+}
+
+int BadCommandLine(const QString& problem)
+{
+    std::fprintf(stderr, "orvanta: %s\n%s\n", qPrintable(problem), kUsage);
+    return kBadCommandLine;
+}
+
+// The options to run with, or the exit status when the command line asks for
+// no run (help, version) or cannot be run with.
+std::variant<Options, int> ReadCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("A desktop of image buttons over the screen's work area.\n"
+                                                    "F12 closes it, F2 redraws it; the right mouse button "
+                                                    "opens the context menu."));
+    // Not addHelpOption(): its --help-all offers Qt's own options, which the
+    // program does not take.
+    const QCommandLineOption help(
+        { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Displays this help."));
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption desktop(QStringLiteral("desktop"),
+        QStringLiteral("Start on the desktop file <file> instead of the default desktop."), QStringLiteral("file"));
+    const QCommandLineOption screen(QStringLiteral("screen"),
+        QStringLiteral("Take <size> (WIDTHxHEIGHT, for example 1920x1080) as the screen's size and work area."),
+        QStringLiteral("size"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+        QStringLiteral("Compose the first frame without the greeting, save what the window shows to <file> as "
+                       "PNG and exit. Messages go to standard error. Needs no display."),
+        QStringLiteral("file"));
+    parser.addOptions({ desktop, screen, screenshot });
+
+    if (!parser.parse(arguments))
+        return BadCommandLine(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return BadCommandLine(QStringLiteral("unexpected argument '%1'.").arg(parser.positionalArguments().first()));
+    if (parser.isSet(help)) {
+        // Our usage line in place of Qt's, which names no options.
+        const QString text = parser.helpText();
+        std::printf("%s\n%s", kUsage, qPrintable(text.mid(text.indexOf('\n') + 1)));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+            qPrintable(QCoreApplication::applicationVersion()));
+        return 0;
+    }
+
+    Options options;
+    if (parser.isSet(desktop)) {
+        const QString file = parser.value(desktop);
+        if (file.isEmpty())
+            return BadCommandLine(QStringLiteral("--desktop needs a file name."));
+        options.desktopFile = CString(QFileInfo(file).absoluteFilePath().toStdString());
+    }
+    if (parser.isSet(screen)) {
+        options.screen = ParseScreenSize(parser.value(screen));
+        if (!options.screen)
+            return BadCommandLine(QStringLiteral("--screen needs WIDTHxHEIGHT with sides from 1 to %1, not '%2'.")
+                                      .arg(kMaxScreenSide)
+                                      .arg(parser.value(screen)));
+    }
+    if (parser.isSet(screenshot)) {
+        options.screenshot = parser.value(screenshot);
+        if (options.screenshot->isEmpty())
+            return BadCommandLine(QStringLiteral("--screenshot needs a file name."));
+    }
+    return options;
+}
+
+// Neither X11 nor Wayland is there, and no Qt platform has been chosen.
+bool NoDisplay()
+{
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Starts without the greeting, saves the first frame that reaches the window
+// as a PNG file and ends.
 int SaveScreenshot(const QString& path)
 {
     UnattendedUi ui;
@@ -49,7 +161,7 @@ int SaveScreenshot(const QString& path)
     // showing; the next one shows.
     for (int attempt = 0; attempt < 3 && frame->presentedFrame().isNull(); ++attempt)
         theApp.ComposeScene();
-    bool saved = !frame->presentedFrame().isNull() && frame->presentedFrame().save(path, "PNG");
+    const bool saved = !frame->presentedFrame().isNull() && frame->presentedFrame().save(path, "PNG");
     theApp.DestroyMainWindow();
     if (!saved) {
         std::fprintf(stderr, "orvanta: could not save a screenshot to %s\n", qPrintable(path));
@@ -62,25 +174,33 @@ int SaveScreenshot(const QString& path)
 
 int main(int argc, char** argv)
 {
-    QApplication qtApp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("orvanta"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationName(QStringLiteral("orvanta"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("A desktop of image buttons over the screen's work area.\n"
-                                                    "F12 closes it, F2 redraws it; the right mouse button "
-                                                    "opens the context menu."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption screenshot(QStringLiteral("screenshot"),
-        QStringLiteral("Start on the default desktop without the greeting, save the first frame to <file> as "
-                       "PNG and exit."),
-        QStringLiteral("file"));
-    parser.addOption(screenshot);
-    parser.process(qtApp);
+    // Read before Qt starts, so that help, version and mistakes need no
+    // display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const std::variant<Options, int> command = ReadCommandLine(arguments);
+    if (const int* status = std::get_if<int>(&command))
+        return *status;
+    const Options& options = std::get<Options>(command);
 
-    if (parser.isSet(screenshot))
-        return SaveScreenshot(parser.value(screenshot));
+    if (options.screenshot && NoDisplay())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The command line is the program's alone: Qt reads none of it.
+    int qtArgc = 1;
+    QApplication qtApp(qtArgc, argv);
+
+    if (options.screen) {
+        const SIZE size = *options.screen;
+        SetScreenOverride(ScreenOverride { size, RECT { 0, 0, size.cx, size.cy } });
+    }
+    SetStartDesktopFile(options.desktopFile);
+
+    if (options.screenshot)
+        return SaveScreenshot(*options.screenshot);
 
     if (!theApp.InitInstance()) {
         theApp.DestroyMainWindow();

@@ -76,7 +76,7 @@ def check_screenshot(root, work):
     if run.returncode != 0 or not os.path.isfile(shot):
         raise Failure(f"--screenshot failed with status {run.returncode}: {run.stderr.strip()}")
     # Every message box goes to standard error when nobody can answer it.
-    messages = [line for line in run.stderr.splitlines() if line.startswith("orvanta:")]
+    messages = [line for line in run.stderr.splitlines() if line.startswith(("Orvanta:", "orvanta:"))]
     if messages:
         raise Failure("--screenshot reported: " + " | ".join(messages))
     screen = Picture(shot)
