@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -106,10 +107,11 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type)
         if (!file.open(QIODevice::ReadOnly))
             return nullptr;
         info = std::make_unique<ResourceInfo>();
-        info->data.bytes = file.readAll();
-        // A bitmap resource is the file without its 14-byte file header.
-        if (info->data.bytes.startsWith("BM"))
-            info->data.bytes.remove(0, 14);
+        // A bitmap resource is the file without its 14-byte file header,
+        // in memory of its own so that its headers are aligned.
+        const QByteArray bytes = file.readAll();
+        const qsizetype skip = bytes.startsWith("BM") ? std::min<qsizetype>(14, bytes.size()) : 0;
+        info->data.bytes = QByteArray(bytes.constData() + skip, bytes.size() - skip);
         // Readers take the header and colour table from it without knowing
         // its size: pad it so a short one reads zeros, not past the end.
         info->data.bytes.append(QByteArray(40 + 256 * 4, '\0'));
