@@ -20,7 +20,8 @@ ctest --preset default
 echo "== asan preset"
 cmake --preset asan >/dev/null
 cmake --build --preset asan
-ctest --preset asan
+# The package test builds and unpacks the .deb: once, in the default preset, is enough.
+ctest --preset asan -LE package
 
 echo "== fuzzing"
 cmake --preset fuzz >/dev/null
