@@ -12,9 +12,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A file whose write permission bits are all clear is read-only for us too,
-// also when the process could override them (as root can).
-bool isReadOnly(const std::string& path)
+// A file or folder whose write permission bits are all clear is read-only
+// for us too, also when the process could override them (as root can).
+bool isReadOnly(const fs::path& path)
 {
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
@@ -40,7 +40,10 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags)
     const QString path = QString::fromStdString(NativePath(fileName));
     m_writing = (openFlags & modeWrite) != 0;
     if (m_writing) {
-        if (isReadOnly(path.toStdString()))
+        // The file is written beside its target, so the folder must be
+        // writable too.
+        const fs::path target(path.toStdString());
+        if (isReadOnly(target) || isReadOnly(target.parent_path().empty() ? fs::path(".") : target.parent_path()))
             return FALSE;
         auto file = std::make_unique<QSaveFile>(path);
         file->setDirectWriteFallback(false);

@@ -1,0 +1,216 @@
+// A hover step against one composition.
+//
+// The desktop: 1920x1080, a tiled 100x100 background and 50 objects with Up
+// and Mouse images and two-line captions, written as bitmaps and a desktop
+// file to a temporary folder, then loaded and rebuilt as start-up does. A
+// hover step moves the pointer from one object onto another through the
+// window's mouse handler; it must cost one composition and nothing more.
+// "x_compose" is its time over that of ComposeScene alone, measured in the
+// same run (both in thread CPU time, so that other load on the machine
+// does not tilt it); "compositions" is the number of compositions per step.
+
+#include "app/DesktopApp.h"
+#include "platform/PresentTarget.h"
+#include "window/MainFrame.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr int kObjects = 50;
+
+class DiscardTarget : public PresentTarget {
+public:
+    void presentFrame(const QImage&) override { }
+};
+
+// Counts compositions and never opens the splash dialog.
+class BenchApp : public CDesktopApp {
+public:
+    void ComposeScene() override
+    {
+        ++composed;
+        CDesktopApp::ComposeScene();
+    }
+    void ShowSplash() override { m_bSplashPending = FALSE; }
+
+    long composed = 0;
+};
+
+CString WriteImage(const QTemporaryDir& dir, const QString& name, int width, int height, QColor color)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    // A key-coloured border, as object images have.
+    for (int x = 0; x < width; ++x)
+        image.setPixelColor(x, 0, QColor(0, 127, 127));
+    const QString path = dir.filePath(name);
+    image.save(path, "BMP");
+    return CString(path.toStdString());
+}
+
+void SetScreen(CDesktopApp& app)
+{
+    app.m_nMaxObjects = kTableSize - 1;
+    app.m_cxScreen = app.m_cxDesktop = kWidth;
+    app.m_cyScreen = app.m_cyDesktop = kHeight;
+    app.m_rcScreen = { 0, 0, kWidth, kHeight };
+}
+
+// Writes the bitmaps and the desktop file; returns the file's path.
+CString WriteDesktop(const QTemporaryDir& dir)
+{
+    CDesktopApp writer;
+    SetScreen(writer);
+    writer.m_bTile = TRUE;
+    writer.m_crBackground = RGB(32, 48, 64);
+    writer.m_nObjects = 1 + kObjects;
+    DesktopObject& back = writer.m_aObjects[0];
+    back.strName = "Background";
+    back.strUpImage = WriteImage(dir, "tile.bmp", 100, 100, QColor(40, 60, 90));
+    back.bVisible = TRUE;
+
+    const CString up = WriteImage(dir, "up.bmp", 64, 64, QColor(200, 40, 40));
+    const CString mouse = WriteImage(dir, "mouse.bmp", 64, 64, QColor(240, 200, 40));
+    for (int i = 1; i <= kObjects; ++i) {
+        DesktopObject& r = writer.m_aObjects[i];
+        const LONG x = 40 + (i - 1) % 10 * 188;
+        const LONG y = 40 + (i - 1) / 10 * 205;
+        r.strName = CString("Object " + std::to_string(i));
+        r.strText = "Caption\r\nline two";
+        r.crText = RGB(255, 255, 255);
+        r.crHotText = RGB(255, 255, 0);
+        r.nJustify = 1089;
+        r.lfFont.lfHeight = -12;
+        std::strcpy(r.lfFont.lfFaceName, "DejaVu Sans");
+        r.strUpImage = up;
+        r.strMouseImage = mouse;
+        r.rcObject = { x, y, 0, 0 };
+        r.bVisible = TRUE;
+    }
+    writer.m_strDesktopFile = CString(dir.filePath("bench.orv").toStdString());
+    writer.SaveDesktop();
+    return writer.m_strDesktopFile;
+}
+
+// The desktop loaded and rebuilt through the program's own operations.
+class Desktop {
+public:
+    Desktop()
+    {
+        SetScreen(app);
+        app.m_strDesktopFile = file;
+        app.m_bSplashPending = FALSE;
+        app.LoadDesktop();
+        ok = app.CreateDisplay(&target) == TRUE;
+        if (!ok)
+            return;
+        app.CreateColorSurface();
+        app.m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+        app.m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+        for (int i = 0; i < app.m_nObjects; ++i) {
+            app.LoadObjectImages(i);
+            app.CreateCaptionSurfaces(i);
+            app.SetObjectColorKeys(i);
+        }
+        app.UpdateTileSurface();
+        app.ResolveActivationLinks();
+        app.ApplyVisibility();
+        ok = app.m_nObjects == 1 + kObjects && app.m_pDDSTile && app.m_aRuntime[kObjects].pMouse;
+    }
+    ~Desktop() { app.ReleaseDirectDraw(); }
+
+    POINT Centre(int i) const
+    {
+        const RECT& rc = app.m_aObjects[i].rcObject;
+        return { (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2 };
+    }
+
+    QTemporaryDir dir;
+    // Written before the application object exists: the writer is one too.
+    CString file = WriteDesktop(dir);
+    BenchApp app;
+    DiscardTarget target;
+    CMainFrame frame;
+    bool ok = false;
+};
+
+double ThreadSeconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+// Seconds per ComposeScene, timed outside the benchmark loop.
+double ComposeSeconds(Desktop& desktop)
+{
+    constexpr int kRounds = 200;
+    const double start = ThreadSeconds();
+    for (int n = 0; n < kRounds; ++n)
+        desktop.app.ComposeScene();
+    return (ThreadSeconds() - start) / kRounds;
+}
+
+void BM_HoverStep(benchmark::State& state)
+{
+    Desktop desktop;
+    if (!desktop.ok) {
+        state.SkipWithError("the desktop could not be built");
+        return;
+    }
+    const double composeSeconds = ComposeSeconds(desktop);
+    // Two neighbours in the middle row.
+    const POINT points[2] = { desktop.Centre(25), desktop.Centre(26) };
+    desktop.frame.OnMouseMove(0, points[1]);
+
+    const long composedBefore = desktop.app.composed;
+    int next = 0;
+    const double start = ThreadSeconds();
+    for (auto _ : state) {
+        desktop.frame.OnMouseMove(0, points[next]);
+        next ^= 1;
+    }
+    const double elapsed = ThreadSeconds() - start;
+
+    const double steps = double(state.iterations());
+    state.counters["compositions"] = double(desktop.app.composed - composedBefore) / steps;
+    state.counters["x_compose"] = elapsed / steps / composeSeconds;
+    if (desktop.app.m_nHoverObject != (next == 0 ? 26 : 25))
+        state.SkipWithError("the pointer did not hover the objects");
+}
+BENCHMARK(BM_HoverStep)->Unit(benchmark::kMicrosecond);
+
+void BM_ComposeSceneAlone(benchmark::State& state)
+{
+    Desktop desktop;
+    if (!desktop.ok) {
+        state.SkipWithError("the desktop could not be built");
+        return;
+    }
+    for (auto _ : state)
+        desktop.app.ComposeScene();
+}
+BENCHMARK(BM_ComposeSceneAlone)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
