@@ -1,161 +1,516 @@
-// Composition of a full frame against one screen-size opaque copy.
+// One frame of a 50-object desktop: ComposeScene including presentation,
+// against the memory floor of the same frame and against the same frame
+// composed with SDL2 software surfaces, in the same run. Then the start-up
+// work of the desktop's surfaces against decoding its bitmaps with QImage and
+// drawing its caption lines with QPainter.
 //
-// The frame: a 1024x768 back buffer, a background (colour, screen-size image,
-// or a 100x100 image tiled), and 50 colour-keyed 64x64 objects with captions.
-// ComposeScene's time is reported as "x_copy", its ratio to the time of one
-// opaque copy of the whole back buffer, measured in the same run.
+// The desktop is written to a temporary folder (.bmp files and a desktop
+// file) and built through the program's own load and rebuild operations:
+// 64x64 Up, Down and Mouse images (about 40% key colour), three-line captions,
+// a 100x100 background tiled over a colour. Run with
+// --benchmark_repetitions=3; the table at the end gives medians and ratios.
+//
+//   frame/WxH     one composed and presented frame
+//   startup/WxH   images, captions and colour keys of every object
+
+#include "RatioReporter.h"
 
 #include "app/DesktopApp.h"
-#include "platform/PresentTarget.h"
+#include "platform/UiScript.h"
+#include "tests/support/DisplayFixture.h"
 
 #include <QApplication>
+#include <QFont>
+#include <QFontMetrics>
 #include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <immintrin.h>
 
-#include <chrono>
+#ifdef ORVANTA_BENCH_SDL2
+#include <SDL.h>
+#endif
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 constexpr int kObjects = 50;
+constexpr int kImageSide = 64;
+constexpr int kTileSide = 100;
 
-class DiscardTarget : public PresentTarget {
+struct Size {
+    int width;
+    int height;
+};
+constexpr Size kFrames[] = { { 1920, 1080 }, { 3840, 2160 } };
+
+std::string frameName(Size frame)
+{
+    return std::to_string(frame.width) + "x" + std::to_string(frame.height);
+}
+
+// Answers every message with OK and remembers that one was shown: a desktop
+// that shows a message is not the desktop being measured.
+class QuietUi : public UiScript {
 public:
-    void presentFrame(const QImage&) override { }
+    QuietUi() { SetUiScript(this); }
+    ~QuietUi() override { SetUiScript(nullptr); }
+    int answerMessageBox(const CString& text, UINT) override
+    {
+        std::fprintf(stderr, "message: %s\n", text.str().c_str());
+        ++messages;
+        return IDOK;
+    }
+    UINT chooseMenuCommand(const std::vector<MenuItemState>&) override { return 0; }
+    void runDialog(CDialog&) override { }
+    std::optional<CString> chooseFile(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<COLORREF> chooseColor(COLORREF) override { return std::nullopt; }
+    std::optional<LOGFONT> chooseFont(const LOGFONT&) override { return std::nullopt; }
+
+    int messages = 0;
 };
 
-// Composes frames but never opens the splash dialog.
 class BenchApp : public CDesktopApp {
 public:
     void ShowSplash() override { m_bSplashPending = FALSE; }
-    BOOL RestoreSurfaces() override { return FALSE; }
 };
 
-IDirectDrawSurface* CreatePlain(CDesktopApp& app, int width, int height)
+QColor keyColor()
 {
-    app.m_ddsd = DDSURFACEDESC {};
+    return QColor(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey));
+}
+
+// A round button: outside a disc of radius 28 (about 40% of the square) is
+// the key colour.
+QImage buttonImage(int object, int look)
+{
+    QImage image(kImageSide, kImageSide, QImage::Format_RGB32);
+    for (int y = 0; y < kImageSide; ++y) {
+        for (int x = 0; x < kImageSide; ++x) {
+            const int dx = 2 * x - 63, dy = 2 * y - 63;
+            image.setPixelColor(x, y,
+                dx * dx + dy * dy > 4 * 28 * 28
+                    ? keyColor()
+                    : QColor((object * 5 + x) & 255, (look * 80 + y) & 255, 90 + look * 40));
+        }
+    }
+    return image;
+}
+
+QImage tileImage()
+{
+    QImage image(kTileSide, kTileSide, QImage::Format_RGB32);
+    for (int y = 0; y < kTileSide; ++y) {
+        for (int x = 0; x < kTileSide; ++x)
+            image.setPixelColor(x, y, QColor(20 + x, 40 + y, 60 + (x ^ y) % 64));
+    }
+    return image;
+}
+
+// Where object i sits: a 10x5 grid over the screen, its caption beside it.
+POINT objectOrigin(int i, Size frame)
+{
+    return { LONG((i - 1) % 10 * (frame.width / 10) + 8), LONG((i - 1) / 10 * (frame.height / 5) + 8) };
+}
+
+CString captionText(int i)
+{
+    return CString(("Object " + std::to_string(i) + "\r\nsecond line\r\nthe third line").c_str());
+}
+
+// Writes the desktop's bitmaps and its desktop file into `dir`.
+bool writeDesktop(const QString& dir, Size frame, const QString& file)
+{
+    BenchApp writer;
+    writer.m_strDesktopFile = CString(file.toStdString().c_str());
+    writer.m_nObjects = 1 + kObjects;
+    writer.m_bTile = TRUE;
+    writer.m_crBackground = RGB(30, 60, 90);
+    writer.m_dwBackPixel = 0x1E3C5A;
+    std::strcpy(writer.m_lfDefault.lfFaceName, "DejaVu Sans");
+    writer.m_lfDefault.lfHeight = -12;
+
+    DesktopObject& background = writer.m_aObjects[0];
+    background.strName = "Background";
+    background.strUpImage = CString(WriteBitmap(dir, "tile.bmp", tileImage()).c_str());
+    background.rcObject = { 0, 0, kTileSide, kTileSide };
+    background.bVisible = TRUE;
+
+    const char* faces[] = { "DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono" };
+    const int justifications[] = { 0, 1088, 1089 };
+    for (int i = 1; i <= kObjects; ++i) {
+        DesktopObject& r = writer.m_aObjects[i];
+        const QString stem = QString("object%1").arg(i);
+        r.strName = CString(("Object " + std::to_string(i)).c_str());
+        r.strText = captionText(i);
+        r.crText = RGB(255, 255, 255);
+        r.crHotText = RGB(255, 255, 0);
+        r.nJustify = justifications[i % 3];
+        r.lfFont.lfHeight = -11 - i % 4;
+        std::strcpy(r.lfFont.lfFaceName, faces[i % 3]);
+        r.strUpImage = CString(WriteBitmap(dir, stem + "up.bmp", buttonImage(i, 0)).c_str());
+        r.strDownImage = CString(WriteBitmap(dir, stem + "down.bmp", buttonImage(i, 1)).c_str());
+        r.strMouseImage = CString(WriteBitmap(dir, stem + "mouse.bmp", buttonImage(i, 2)).c_str());
+        const POINT at = objectOrigin(i, frame);
+        r.rcObject = { at.x, at.y, at.x + kImageSide, at.y + kImageSide };
+        r.bVisible = TRUE;
+    }
+    QuietUi ui;
+    writer.SaveDesktop();
+    return ui.messages == 0;
+}
+
+// The rebuild of start-up: images, captions and colour keys of every record,
+// then the tile surface, links and visibility.
+void rebuildSurfaces(CDesktopApp& app)
+{
     app.m_ddsd.dwSize = DDSURFACEDESC_SIZE;
-    app.m_ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    app.m_ddsd.dwWidth = DWORD(width);
-    app.m_ddsd.dwHeight = DWORD(height);
-    app.m_ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    IDirectDrawSurface* surface = nullptr;
-    app.m_pDD->CreateSurface(&app.m_ddsd, &surface, nullptr);
-    return surface;
+    app.m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+    for (int i = 0; i < app.m_nObjects; i++) {
+        app.LoadObjectImages(i);
+        app.CreateCaptionSurfaces(i);
+        app.SetObjectColorKeys(i);
+    }
+    app.UpdateTileSurface();
+    app.ResolveActivationLinks();
+    app.ApplyVisibility();
 }
 
-// Writes a pattern through Lock: every 7th pixel of an object is the key colour.
-void Paint(IDirectDrawSurface* surface, DWORD base, DWORD key)
+void releaseSurfaces(CDesktopApp& app)
 {
-    DDSURFACEDESC desc;
-    desc.dwSize = DDSURFACEDESC_SIZE;
-    if (surface->Lock(nullptr, &desc, 0, nullptr) != DD_OK)
-        return;
-    for (DWORD y = 0; y < desc.dwHeight; ++y) {
-        auto* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(desc.lpSurface) + y * desc.lPitch);
-        for (DWORD x = 0; x < desc.dwWidth; ++x)
-            row[x] = (x + y) % 7 == 0 ? key : base + x + (y << 8);
+    for (int i = 0; i < app.m_nObjects; i++) {
+        app.ReleaseObjectImages(i);
+        app.ReleaseCaptionSurfaces(i);
     }
-    surface->Unlock(nullptr);
+    app.ReleaseTileSurface();
 }
 
-class Scene {
-public:
-    // background: 0 colour only, 1 a screen-size image, 2 a tiled 100x100 image.
-    explicit Scene(int background)
+// A desktop written, loaded and built at one screen size.
+struct Desktop {
+    explicit Desktop(Size frame)
+        : display(app, frame.width, frame.height)
     {
-        app.m_cxScreen = app.m_cxDesktop = kWidth;
-        app.m_cyScreen = app.m_cyDesktop = kHeight;
-        app.m_rcScreen = { 0, 0, kWidth, kHeight };
-        app.m_nMaxObjects = 51;
-        app.CreateDisplay(&target);
-        app.CreateColorSurface();
-        app.m_dwBackPixel = 0x203040;
-
-        app.m_nObjects = 1 + kObjects;
-        DesktopObject& bg = app.m_aObjects[0];
-        bg.strName = "Background";
-        app.m_aRuntime[0].bVisible = TRUE;
-        if (background != 0) {
-            const int side = background == 1 ? 0 : 100;
-            const int w = side ? side : kWidth;
-            const int h = side ? side : kHeight;
-            bg.strUpImage = "background.bmp";
-            bg.rcObject = { 0, 0, w, h };
-            app.m_aRuntime[0].pUp = CreatePlain(app, w, h);
-            Paint(app.m_aRuntime[0].pUp, 0x102030, 0x102030);
-            app.m_bTile = background == 2;
-            app.UpdateTileSurface();
-        }
-
-        for (int i = 1; i <= kObjects; ++i) {
-            DesktopObject& r = app.m_aObjects[i];
-            ObjectRuntime& s = app.m_aRuntime[i];
-            const LONG x = 20 + (i - 1) % 10 * 100;
-            const LONG y = 20 + (i - 1) / 10 * 140;
-            r.strName = CString(std::string("Object ") + std::to_string(i));
-            r.strText = "Caption\r\nline two";
-            r.crText = 0xFFFFFF;
-            r.crHotText = 0x00FFFF;
-            r.nJustify = 1089;
-            r.lfFont.lfHeight = -12;
-            std::strcpy(r.lfFont.lfFaceName, "DejaVu Sans");
-            r.rcObject = { x, y, x + 64, y + 64 };
-            r.bVisible = TRUE;
-            s.bVisible = TRUE;
-            s.nState = i % 3 + 1;
-            s.pUp = CreatePlain(app, 64, 64);
-            Paint(s.pUp, 0x400000 + DWORD(i), app.m_dwColorKeyPixel);
-            app.CreateCaptionSurfaces(i);
-            // Captions sit below the images so all 50 fit on the screen.
-            r.rcText = { x, y + 66, x + (r.rcText.right - r.rcText.left), y + 66 + (r.rcText.bottom - r.rcText.top) };
-            app.SetObjectColorKeys(i);
-        }
+        const QString file = QDir(dir.path()).filePath("bench.orv");
+        ok = display.ok && writeDesktop(dir.path(), frame, file);
+        if (!ok)
+            return;
+        app.m_strDesktopFile = CString(file.toStdString().c_str());
+        app.m_strAppDir = CString(dir.path().toStdString().c_str());
+        app.LoadDesktop();
+        rebuildSurfaces(app);
+        // Every look of an object shows: Up, Mouse, Down.
+        for (int i = 1; i < app.m_nObjects; ++i)
+            app.m_aRuntime[i].nState = i % 3 + 1;
+        ok = ui.messages == 0 && app.m_nObjects == 1 + kObjects;
     }
-    ~Scene() { app.ReleaseDirectDraw(); }
 
+    QuietUi ui;
+    QTemporaryDir dir;
     BenchApp app;
-    DiscardTarget target;
+    DisplayFixture display;
+    bool ok = false;
 };
 
-// Seconds per opaque screen-size copy, timed outside the benchmark loop.
-double OpaqueCopySeconds(Scene& scene)
+// The rectangles the keyed blits of a frame cover.
+std::vector<RECT> keyedRects(const CDesktopApp& app)
 {
-    IDirectDrawSurface* copy = CreatePlain(scene.app, kWidth, kHeight);
-    constexpr int kRounds = 200;
-    const auto start = std::chrono::steady_clock::now();
-    for (int n = 0; n < kRounds; ++n)
-        copy->Blt(nullptr, scene.app.m_pDDSBack, nullptr, 0, nullptr);
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    copy->Release();
-    return elapsed.count() / kRounds;
+    std::vector<RECT> rects;
+    for (int i = 1; i < app.m_nObjects; ++i) {
+        rects.push_back(app.m_aObjects[i].rcObject);
+        if (app.m_aRuntime[i].pText || app.m_aRuntime[i].pTextHot)
+            rects.push_back(app.m_aObjects[i].rcText);
+    }
+    return rects;
 }
 
-void BM_ComposeScene(benchmark::State& state)
+void frameOrvanta(benchmark::State& state, Size frame)
 {
-    Scene scene(int(state.range(0)));
-    const double copySeconds = OpaqueCopySeconds(scene);
-    const auto start = std::chrono::steady_clock::now();
+    Desktop desktop(frame);
+    if (!desktop.ok)
+        return state.SkipWithError("the desktop could not be built");
+    const int before = desktop.display.target.presentations;
     for (auto _ : state)
-        scene.app.ComposeScene();
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    state.counters["x_copy"] = elapsed.count() / double(state.iterations()) / copySeconds;
-    state.SetLabel(state.range(0) == 0 ? "colour" : state.range(0) == 1 ? "image" : "tiled");
+        desktop.app.ComposeScene();
+    if (desktop.display.target.presentations - before != int(state.iterations()))
+        state.SkipWithError("a frame was not presented");
 }
-BENCHMARK(BM_ComposeScene)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
-void BM_OpaqueScreenCopy(benchmark::State& state)
+// Memory floor: a fill of the frame, a copy of the frame for the tile and one
+// for the presentation, and a copy of the bytes the keyed blits cover.
+struct Frame {
+    explicit Frame(Size size)
+        : size(size)
+        , bytes(size_t(size.width) * size_t(size.height) * 4)
+    {
+        for (auto& buffer : buffers) {
+            buffer.reset(static_cast<BYTE*>(std::aligned_alloc(64, bytes)));
+            std::memset(buffer.get(), 1, bytes);
+        }
+    }
+    struct Free {
+        void operator()(BYTE* p) const { std::free(p); }
+    };
+    Size size;
+    size_t bytes;
+    std::unique_ptr<BYTE, Free> buffers[3]; // back, tile, presented
+};
+
+void streamFill(BYTE* to, size_t bytes)
 {
-    Scene scene(0);
-    IDirectDrawSurface* copy = CreatePlain(scene.app, kWidth, kHeight);
-    for (auto _ : state)
-        copy->Blt(nullptr, scene.app.m_pDDSBack, nullptr, 0, nullptr);
-    copy->Release();
-    state.SetBytesProcessed(state.iterations() * kWidth * kHeight * 4);
+    const __m128i v = _mm_set1_epi32(0x1E3C5A);
+    for (size_t i = 0; i < bytes; i += 64) {
+        auto* p = reinterpret_cast<__m128i*>(to + i);
+        _mm_stream_si128(p, v);
+        _mm_stream_si128(p + 1, v);
+        _mm_stream_si128(p + 2, v);
+        _mm_stream_si128(p + 3, v);
+    }
+    _mm_sfence();
 }
-BENCHMARK(BM_OpaqueScreenCopy)->Unit(benchmark::kMicrosecond);
+
+void streamCopy(BYTE* to, const BYTE* from, size_t bytes)
+{
+    for (size_t i = 0; i < bytes; i += 64) {
+        _mm_prefetch(reinterpret_cast<const char*>(from + i + 512), _MM_HINT_NTA);
+        const auto* s = reinterpret_cast<const __m128i*>(from + i);
+        auto* d = reinterpret_cast<__m128i*>(to + i);
+        const __m128i a = _mm_load_si128(s), b = _mm_load_si128(s + 1), c = _mm_load_si128(s + 2),
+                      e = _mm_load_si128(s + 3);
+        _mm_stream_si128(d, a);
+        _mm_stream_si128(d + 1, b);
+        _mm_stream_si128(d + 2, c);
+        _mm_stream_si128(d + 3, e);
+    }
+    _mm_sfence();
+}
+
+void frameFloor(benchmark::State& state, Size size, bool stream)
+{
+    std::vector<RECT> rects;
+    {
+        Desktop desktop(size);
+        if (!desktop.ok)
+            return state.SkipWithError("the desktop could not be built");
+        rects = keyedRects(desktop.app);
+    }
+    Frame frame(size);
+    BYTE* back = frame.buffers[0].get();
+    BYTE* tile = frame.buffers[1].get();
+    BYTE* shown = frame.buffers[2].get();
+    const size_t pitch = size_t(size.width) * 4;
+    size_t keyedBytes = 0;
+    for (const RECT& r : rects)
+        keyedBytes += size_t(r.right - r.left) * 4 * size_t(r.bottom - r.top);
+    std::vector<BYTE> objects(keyedBytes, 2); // the keyed blits' sources, end to end
+    for (auto _ : state) {
+        if (stream) {
+            streamFill(back, frame.bytes);
+            streamCopy(back, tile, frame.bytes);
+        } else {
+            std::memset(back, 0x1E, frame.bytes);
+            std::memcpy(back, tile, frame.bytes);
+        }
+        size_t from = 0;
+        for (const RECT& r : rects) {
+            const size_t rowBytes = size_t(r.right - r.left) * 4;
+            for (LONG y = r.top; y < r.bottom; ++y) {
+                std::memcpy(back + size_t(y) * pitch + size_t(r.left) * 4, objects.data() + from, rowBytes);
+                from += rowBytes;
+            }
+        }
+        if (stream)
+            streamCopy(shown, back, frame.bytes);
+        else
+            std::memcpy(shown, back, frame.bytes);
+        benchmark::ClobberMemory();
+    }
+}
+
+#ifdef ORVANTA_BENCH_SDL2
+
+SDL_Surface* sdlSurface(int width, int height)
+{
+    return SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGB888);
+}
+
+// A copy of an Orvanta surface, with its colour key when it has one.
+SDL_Surface* sdlCopy(IDirectDrawSurface* surface)
+{
+    DDSURFACEDESC desc {};
+    desc.dwSize = DDSURFACEDESC_SIZE;
+    if (!surface || surface->Lock(nullptr, &desc, 0, nullptr) != DD_OK)
+        return nullptr;
+    SDL_Surface* copy = sdlSurface(int(desc.dwWidth), int(desc.dwHeight));
+    for (DWORD y = 0; y < desc.dwHeight; ++y)
+        std::memcpy(static_cast<Uint8*>(copy->pixels) + y * DWORD(copy->pitch),
+            static_cast<const BYTE*>(desc.lpSurface) + y * DWORD(desc.lPitch), desc.dwWidth * 4);
+    surface->Unlock(nullptr);
+    // Only keyed surfaces describe a key; the key colour is never black here.
+    if (desc.ddckCKSrcBlt.dwColorSpaceLowValue)
+        SDL_SetColorKey(copy, SDL_TRUE, desc.ddckCKSrcBlt.dwColorSpaceLowValue);
+    return copy;
+}
+
+// The same frame with SDL2: fill, background image, tile, each object's
+// image and caption for its state, then the copy into the window's image.
+void frameSdl(benchmark::State& state, Size frame)
+{
+    Desktop desktop(frame);
+    if (!desktop.ok)
+        return state.SkipWithError("the desktop could not be built");
+    CDesktopApp& app = desktop.app;
+    std::vector<SDL_Surface*> owned;
+    auto keep = [&](IDirectDrawSurface* surface) {
+        SDL_Surface* copy = sdlCopy(surface);
+        if (copy)
+            owned.push_back(copy);
+        return copy;
+    };
+    // The object surfaces carry their keys already; the tile copy of the
+    // desktop is the program's own.
+    SDL_Surface* back = sdlSurface(frame.width, frame.height);
+    owned.push_back(back);
+    SDL_Surface* background = keep(app.m_aRuntime[0].pUp);
+    SDL_Surface* tile = keep(app.m_pDDSTile);
+    struct Drawn {
+        SDL_Surface* image;
+        SDL_Rect imageAt;
+        SDL_Surface* caption;
+        SDL_Rect captionAt;
+    };
+    std::vector<Drawn> drawn;
+    for (int i = 1; i < app.m_nObjects; ++i) {
+        const ObjectRuntime& s = app.m_aRuntime[i];
+        const DesktopObject& r = app.m_aObjects[i];
+        IDirectDrawSurface* image = s.nState == 3 && s.pDown ? s.pDown : s.nState == 2 && s.pMouse ? s.pMouse : s.pUp;
+        IDirectDrawSurface* caption = (s.nState == 3 || s.nState == 2) && s.pTextHot ? s.pTextHot : s.pText;
+        drawn.push_back({ keep(image),
+            { int(r.rcObject.left), int(r.rcObject.top), int(r.rcObject.right - r.rcObject.left),
+                int(r.rcObject.bottom - r.rcObject.top) },
+            keep(caption),
+            { int(r.rcText.left), int(r.rcText.top), int(r.rcText.right - r.rcText.left),
+                int(r.rcText.bottom - r.rcText.top) } });
+    }
+    QImage window(frame.width, frame.height, QImage::Format_RGB32);
+    const Uint32 backPixel = app.m_dwBackPixel;
+    for (auto _ : state) {
+        SDL_FillRect(back, nullptr, backPixel);
+        SDL_Rect at { 0, 0, kTileSide, kTileSide };
+        SDL_BlitSurface(background, nullptr, back, &at);
+        SDL_BlitSurface(tile, nullptr, back, nullptr);
+        for (Drawn& d : drawn) {
+            SDL_BlitSurface(d.image, nullptr, back, &d.imageAt);
+            if (d.caption)
+                SDL_BlitSurface(d.caption, nullptr, back, &d.captionAt);
+        }
+        window = QImage(static_cast<const uchar*>(back->pixels), back->w, back->h, back->pitch, QImage::Format_RGB32)
+                     .copy();
+        benchmark::DoNotOptimize(window.constBits());
+    }
+    for (SDL_Surface* surface : owned)
+        SDL_FreeSurface(surface);
+}
+
+#endif
+
+// Start-up: the surfaces of every object, built from the loaded desktop.
+void startupOrvanta(benchmark::State& state, Size frame)
+{
+    Desktop desktop(frame);
+    if (!desktop.ok)
+        return state.SkipWithError("the desktop could not be built");
+    for (auto _ : state) {
+        state.PauseTiming();
+        releaseSurfaces(desktop.app);
+        state.ResumeTiming();
+        rebuildSurfaces(desktop.app);
+    }
+    if (desktop.ui.messages)
+        state.SkipWithError("rebuilding showed a message");
+}
+
+// The same bitmaps decoded by QImage, and the same caption lines, in both
+// colours, drawn by QPainter into images the size of each line.
+void startupQt(benchmark::State& state, Size frame)
+{
+    Desktop desktop(frame);
+    if (!desktop.ok)
+        return state.SkipWithError("the desktop could not be built");
+    const CDesktopApp& app = desktop.app;
+    struct Caption {
+        QFont font;
+        QStringList lines;
+        QColor colors[2];
+    };
+    std::vector<QString> files;
+    std::vector<Caption> captions;
+    for (int i = 0; i < app.m_nObjects; ++i) {
+        const DesktopObject& r = app.m_aObjects[i];
+        for (const CString* path : { &r.strUpImage, &r.strDownImage, &r.strMouseImage }) {
+            if (path->Compare(" ") > 0)
+                files.push_back(QString::fromStdString(path->str()));
+        }
+        if (r.strText.Compare(" ") > 0) {
+            QFont font(QString::fromLatin1(r.lfFont.lfFaceName));
+            font.setPixelSize(std::abs(int(r.lfFont.lfHeight)));
+            font.setStyleStrategy(QFont::NoAntialias);
+            captions.push_back({ font, QString::fromStdString(r.strText.str()).remove('\r').split('\n'),
+                { QColor(GetRValue(r.crText), GetGValue(r.crText), GetBValue(r.crText)),
+                    QColor(GetRValue(r.crHotText), GetGValue(r.crHotText), GetBValue(r.crHotText)) } });
+        }
+    }
+    for (auto _ : state) {
+        for (const QString& file : files) {
+            QImage image(file);
+            benchmark::DoNotOptimize(image.constBits());
+        }
+        for (const Caption& caption : captions) {
+            const QFontMetrics metrics(caption.font);
+            for (const QColor& color : caption.colors) {
+                for (const QString& line : caption.lines) {
+                    QImage image(std::max(1, metrics.horizontalAdvance(line)), metrics.height(), QImage::Format_RGB32);
+                    image.fill(keyColor());
+                    QPainter painter(&image);
+                    painter.setFont(caption.font);
+                    painter.setPen(color);
+                    painter.drawText(0, metrics.ascent(), line);
+                }
+            }
+        }
+    }
+}
+
+template<typename F> void add(const std::string& name, Size frame, F run)
+{
+    benchmark::RegisterBenchmark(name.c_str(), [frame, run](benchmark::State& state) {
+        run(state, frame);
+    })->Unit(benchmark::kMicrosecond);
+}
+
+void registerAll()
+{
+    for (const Size frame : kFrames) {
+        const std::string f = frameName(frame);
+        add("frame/" + f + "/orvanta", frame, frameOrvanta);
+        add("frame/" + f + "/floor_plain", frame, [](benchmark::State& s, Size z) { frameFloor(s, z, false); });
+        add("frame/" + f + "/floor_stream", frame, [](benchmark::State& s, Size z) { frameFloor(s, z, true); });
+#ifdef ORVANTA_BENCH_SDL2
+        add("frame/" + f + "/sdl2", frame, frameSdl);
+#endif
+    }
+    // The Qt reference is this group's floor: startup's x_floor is the ratio
+    // to decoding and drawing the same content with Qt.
+    const Size large = kFrames[1];
+    add("startup/" + frameName(large) + "/orvanta", large, startupOrvanta);
+    add("startup/" + frameName(large) + "/floor_qt", large, startupQt);
+}
 
 } // namespace
 
@@ -163,9 +518,14 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    setenv("ORVANTA_DISPLAY_DEPTH", "32", 1);
     QApplication qapp(argc, argv);
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    registerAll();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
 }
