@@ -1,6 +1,6 @@
 #include "bitmaps/DDUtil.h"
 #include "platform/DirectDrawFaults.h"
-#include "support/DisplayFixture.h"
+#include "support/SurfaceTest.h"
 
 #include <gtest/gtest.h>
 
@@ -12,42 +12,8 @@
 
 namespace {
 
-class BitmapUtilities : public testing::Test {
+class BitmapUtilities : public SurfaceTest {
 protected:
-    void open(int depth)
-    {
-        if (dd)
-            dd->Release();
-        DisplayDepth chosen(depth);
-        ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-    }
-    void SetUp() override { open(32); }
-    void TearDown() override
-    {
-        ClearFaults();
-        dd->Release();
-    }
-
-    IDirectDrawSurface* make(int width, int height)
-    {
-        DDSURFACEDESC desc;
-        desc.dwSize = DDSURFACEDESC_SIZE;
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = DWORD(width);
-        desc.dwHeight = DWORD(height);
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-        IDirectDrawSurface* surface = nullptr;
-        EXPECT_EQ(dd->CreateSurface(&desc, &surface, nullptr), DD_OK);
-        return surface;
-    }
-
-    static DWORD at(IDirectDrawSurface* s, int x, int y)
-    {
-        DWORD value = 0;
-        std::memcpy(&value, s->bits() + y * s->pitch() + x * (s->bitsPerPixel() / 8), size_t(s->bitsPerPixel() / 8));
-        return value;
-    }
-
     // A file of the two headers (biSize, biBitCount, biClrUsed as given)
     // followed by `tail`.
     std::string paletteFile(DWORD biSize, WORD bitCount, DWORD clrUsed, const std::vector<BYTE>& tail)
@@ -90,7 +56,6 @@ protected:
     }
 
     QTemporaryDir dir;
-    IDirectDraw* dd = nullptr;
 };
 
 TEST_F(BitmapUtilities, DefaultPaletteIsThreeThreeTwo)

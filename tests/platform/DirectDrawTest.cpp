@@ -1,5 +1,5 @@
 #include "platform/DirectDraw.h"
-#include "support/DisplayFixture.h"
+#include "support/SurfaceTest.h"
 
 #include <gtest/gtest.h>
 
@@ -12,41 +12,8 @@
 namespace {
 
 // A display of a given depth with helpers to make and read surfaces.
-class Surfaces : public testing::Test {
+class Surfaces : public SurfaceTest {
 protected:
-    void open(int depth)
-    {
-        DisplayDepth chosen(depth);
-        ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-    }
-    void SetUp() override { open(32); }
-    void TearDown() override
-    {
-        if (dd)
-            dd->Release();
-    }
-
-    IDirectDrawSurface* make(int width, int height)
-    {
-        DDSURFACEDESC desc;
-        desc.dwSize = DDSURFACEDESC_SIZE;
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = DWORD(width);
-        desc.dwHeight = DWORD(height);
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-        IDirectDrawSurface* surface = nullptr;
-        EXPECT_EQ(dd->CreateSurface(&desc, &surface, nullptr), DD_OK);
-        return surface;
-    }
-
-    static DWORD at(IDirectDrawSurface* s, int x, int y)
-    {
-        const BYTE* p = s->bits() + y * s->pitch() + x * (s->bitsPerPixel() / 8);
-        DWORD value = 0;
-        std::memcpy(&value, p, size_t(s->bitsPerPixel() / 8));
-        return value;
-    }
-
     static void fill(IDirectDrawSurface* s, RECT* rect, DWORD value)
     {
         DDBLTFX fx;
@@ -64,8 +31,6 @@ protected:
                 fill(s, &one, DWORD(1000 * y + x));
             }
     }
-
-    IDirectDraw* dd = nullptr;
 };
 
 TEST_F(Surfaces, ColorFillIsClippedToTheSurface)

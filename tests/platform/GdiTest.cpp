@@ -1,7 +1,7 @@
 #include "platform/Gdi.h"
 #include "platform/DirectDraw.h"
 #include "platform/Font.h"
-#include "support/DisplayFixture.h"
+#include "support/SurfaceTest.h"
 
 #include <gtest/gtest.h>
 
@@ -13,40 +13,7 @@
 
 namespace {
 
-class SurfaceDc : public testing::Test {
-protected:
-    void open(int depth)
-    {
-        if (dd)
-            dd->Release();
-        DisplayDepth chosen(depth);
-        ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-    }
-    void SetUp() override { open(32); }
-    void TearDown() override { dd->Release(); }
-
-    IDirectDrawSurface* make(int width, int height)
-    {
-        DDSURFACEDESC desc;
-        desc.dwSize = DDSURFACEDESC_SIZE;
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = DWORD(width);
-        desc.dwHeight = DWORD(height);
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-        IDirectDrawSurface* surface = nullptr;
-        EXPECT_EQ(dd->CreateSurface(&desc, &surface, nullptr), DD_OK);
-        return surface;
-    }
-
-    static DWORD at(IDirectDrawSurface* s, int x, int y)
-    {
-        DWORD value = 0;
-        std::memcpy(&value, s->bits() + y * s->pitch() + x * (s->bitsPerPixel() / 8), size_t(s->bitsPerPixel() / 8));
-        return value;
-    }
-
-    IDirectDraw* dd = nullptr;
-};
+using SurfaceDc = SurfaceTest;
 
 TEST_F(SurfaceDc, SetPixelStoresTheDisplaysPixelValue)
 {
