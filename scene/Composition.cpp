@@ -32,18 +32,20 @@ void CDesktopApp::ComposeScene()
             ObjectRuntime& s = m_aRuntime[i];
             if (i == 0) {
                 bool bDrawTile = false;
-                if (r.rcObject.right < m_cxScreen || r.rcObject.bottom < m_cyScreen || !s.pUp) {
+                if (r.rcObject.right < m_cxScreen || r.rcObject.bottom < m_cyScreen || !s.pUp)
+                    bDrawTile = m_bTile;
+                // Without a tile surface (it could not be made) the image stays
+                // untiled. The tile covers the whole screen, so the fill and the
+                // image under it would never show and are not drawn.
+                const bool bTiled = bDrawTile && s.pUp && m_pDDSTile;
+                if ((r.rcObject.right < m_cxScreen || r.rcObject.bottom < m_cyScreen || !s.pUp) && !bTiled) {
                     m_ddbltfx.dwFillColor = m_dwBackPixel;
                     m_pDDSBack->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
-                    bDrawTile = m_bTile;
                 }
-                if (s.pUp) {
+                if (bTiled)
+                    m_pDDSBack->Blt(&m_rcScreen, m_pDDSTile, nullptr, 0, nullptr);
+                else if (s.pUp)
                     m_pDDSBack->Blt(&r.rcObject, s.pUp, nullptr, 0, nullptr);
-                    // Without a tile surface (it could not be made) the image stays
-                    // untiled.
-                    if (bDrawTile && m_pDDSTile)
-                        m_pDDSBack->Blt(&m_rcScreen, m_pDDSTile, nullptr, 0, nullptr);
-                }
                 continue;
             }
             if (!s.bVisible)
