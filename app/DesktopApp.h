@@ -146,4 +146,7 @@ public:
 };
 
 // The running application object.
-inline CDesktopApp* DesktopApp() { return static_cast<CDesktopApp*>(AfxGetApp()); }
+inline CDesktopApp* DesktopApp()
+{
+    return static_cast<CDesktopApp*>(AfxGetApp());
+}

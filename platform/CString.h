@@ -9,9 +9,18 @@
 class CString {
 public:
     CString() = default;
-    CString(const char* text) : m_text(text ? text : "") { }
-    CString(const char* text, int length) : m_text(text, size_t(length)) { }
-    explicit CString(std::string text) : m_text(std::move(text)) { }
+    CString(const char* text)
+        : m_text(text ? text : "")
+    {
+    }
+    CString(const char* text, int length)
+        : m_text(text, size_t(length))
+    {
+    }
+    explicit CString(std::string text)
+        : m_text(std::move(text))
+    {
+    }
 
     int GetLength() const { return int(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }

@@ -64,9 +64,18 @@ constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b)
 {
     return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
-constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
-constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
+constexpr BYTE GetRValue(COLORREF c)
+{
+    return BYTE(c);
+}
+constexpr BYTE GetGValue(COLORREF c)
+{
+    return BYTE(c >> 8);
+}
+constexpr BYTE GetBValue(COLORREF c)
+{
+    return BYTE(c >> 16);
+}
 inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 
 // Result codes.
@@ -81,8 +90,14 @@ inline constexpr HRESULT DDERR_INVALIDRECT = HRESULT(0x88760096);
 inline constexpr HRESULT DDERR_NOTLOCKED = HRESULT(0x887601E6);
 inline constexpr HRESULT DDERR_SURFACELOST = HRESULT(0x887601C2);
 inline constexpr HRESULT DDERR_WASSTILLDRAWING = HRESULT(0x8876021C);
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 // Message boxes.
 inline constexpr UINT MB_OK = 0x0;

@@ -4,6 +4,12 @@ namespace {
 UiScript* g_script = nullptr;
 }
 
-void SetUiScript(UiScript* script) { g_script = script; }
+void SetUiScript(UiScript* script)
+{
+    g_script = script;
+}
 
-UiScript* CurrentUiScript() { return g_script; }
+UiScript* CurrentUiScript()
+{
+    return g_script;
+}
