@@ -289,7 +289,6 @@ TEST_F(Presentation, PartOfTheSourceIsScaledToTheDestination)
 
 TEST_F(Presentation, SixteenBitFramesAreRgb565)
 {
-    dd->Release();
     open(16);
     IDirectDrawSurface* screen = primary();
     IDirectDrawSurface* back = make(2, 1);
@@ -306,7 +305,6 @@ TEST_F(Presentation, SixteenBitFramesAreRgb565)
 
 TEST_F(Presentation, EightBitFramesTakeThePrimarysPalette)
 {
-    dd->Release();
     open(8);
     IDirectDrawSurface* screen = primary();
     IDirectDrawSurface* back = make(2, 1);
