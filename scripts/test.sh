@@ -43,7 +43,7 @@ seed() {
     esac
 }
 for fuzzer in build/fuzz/fuzz/fuzz_*; do
-    [ -x "$fuzzer" ] || continue
+    [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || continue
     name=${fuzzer##*/fuzz_}
     work=$(mktemp -d)
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
