@@ -48,6 +48,11 @@ SEEDS = {
         "indexed4.bmp": bitmap(6, 4, 4, colors=16, resolution=2835),
         "indexed8.bmp": bitmap(6, 4, 8, colors=24),
         "rgb24.bmp": bitmap(6, 4, 24),
+        # Found by fuzzing: 78 bytes claiming a 240 x 23809 one-bit image,
+        # which the reader padded out and every drawing pass then walked.
+        "regression-claimed-size.bmp": bytes.fromhex(
+            "424d4e000000000000003e00000028000000f0000000015d0000010001000000"
+            "000010000000c40e0000c40e00000200000002000000000000255b35005400"),
     },
     "palette_loader": {
         "palette256.bmp": bitmap(16, 16, 8, colors=256),

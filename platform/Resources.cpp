@@ -5,6 +5,7 @@
 #include "platform/DeviceContext.h"
 #include "platform/Path.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
@@ -55,13 +56,64 @@ std::optional<QString> resourcePath(LPCSTR name)
     return path;
 }
 
+constexpr qint64 kMaxBitmapSide = 32767;
+// Run-length data may be shorter than the pixels it covers, but not without
+// bound: a few bytes must not make the reader fill a huge image.
+constexpr qint64 kMaxRunLengthPixelsPerByte = 2048;
+
+// Checks the headers against the file before Qt's reader sees it: the reader
+// accepts sides beyond 32767 and pads short pixel data out with zeros, so a
+// damaged file of a few bytes could claim a huge image.
+bool PlausibleBitmap(const QByteArray& bytes)
+{
+    const auto byte = [&](qint64 at) { return qint64(uchar(bytes[qsizetype(at)])); };
+    const auto u16 = [&](qint64 at) { return byte(at) | byte(at + 1) << 8; };
+    const auto u32 = [&](qint64 at) { return u16(at) | u16(at + 2) << 16; };
+    constexpr qint64 kFileHeader = 14;
+    if (bytes.size() < kFileHeader + 12 || bytes[0] != 'B' || bytes[1] != 'M')
+        return false;
+    const qint64 offBits = u32(10);
+    const qint64 infoSize = u32(kFileHeader);
+    qint64 width = 0;
+    qint64 height = 0;
+    qint64 bitCount = 0;
+    qint64 compression = 0;
+    if (infoSize == 12) {
+        width = u16(18);
+        height = u16(20);
+        bitCount = u16(24);
+    } else if (infoSize >= 40 && bytes.size() >= kFileHeader + 40) {
+        width = qint32(quint32(u32(18)));
+        height = qint32(quint32(u32(22)));
+        bitCount = u16(28);
+        compression = u32(30);
+    } else {
+        return false;
+    }
+    height = height < 0 ? -height : height;
+    if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide)
+        return false;
+    constexpr qint64 kRgb = 0;
+    constexpr qint64 kBitFields = 3;
+    if (compression == kRgb || compression == kBitFields) {
+        const qint64 rowBytes = (width * bitCount + 31) / 32 * 4;
+        return offBits + rowBytes * height <= bytes.size();
+    }
+    return width * height <= bytes.size() * kMaxRunLengthPixelsPerByte;
+}
+
 // Windows bitmap files only, whatever their name or content claims.
 QImage readBitmap(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QImageReader reader(&file, "bmp");
+    QByteArray bytes = file.readAll();
+    if (!PlausibleBitmap(bytes))
+        return {};
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "bmp");
     reader.setAutoDetectImageFormat(false);
     return reader.read();
 }

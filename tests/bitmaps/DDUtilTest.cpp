@@ -262,3 +262,120 @@ TEST_F(BitmapUtilities, EightBitSurfacesGetNearestEntries)
 }
 
 } // namespace
+
+namespace {
+
+// A 3 x 2 Windows bitmap of the given depth written byte by byte, bottom-up
+// or top-down; pixel (x, y) has colour kColors[(x + 3 * y) % colours].
+constexpr QRgb kColors[6]
+    = { qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0), qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 255, 255) };
+
+QByteArray HandWrittenBitmap(int bitCount, bool topDown)
+{
+    const int width = 3;
+    const int height = 2;
+    const int colours = bitCount == 1 ? 2 : 6;
+    const int tableSize = bitCount <= 8 ? (1 << bitCount) : 0;
+    const int rowBytes = (width * bitCount + 31) / 32 * 4;
+    QByteArray pixels(rowBytes * height, '\0');
+    for (int y = 0; y < height; ++y) {
+        char* row = pixels.data() + (topDown ? y : height - 1 - y) * rowBytes;
+        for (int x = 0; x < width; ++x) {
+            const int index = (x + 3 * y) % colours;
+            const QRgb c = kColors[index];
+            switch (bitCount) {
+            case 1:
+                row[x / 8] = char(row[x / 8] | index << (7 - x % 8));
+                break;
+            case 4:
+                row[x / 2] = char(row[x / 2] | index << (x % 2 ? 0 : 4));
+                break;
+            case 8:
+                row[x] = char(index);
+                break;
+            case 16: {
+                const int v = (qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3;
+                row[2 * x] = char(v);
+                row[2 * x + 1] = char(v >> 8);
+                break;
+            }
+            default:
+                row[x * bitCount / 8] = char(qBlue(c));
+                row[x * bitCount / 8 + 1] = char(qGreen(c));
+                row[x * bitCount / 8 + 2] = char(qRed(c));
+            }
+        }
+    }
+    BITMAPINFOHEADER info {};
+    info.biSize = 40;
+    info.biWidth = width;
+    info.biHeight = topDown ? -height : height;
+    info.biPlanes = 1;
+    info.biBitCount = WORD(bitCount);
+    info.biSizeImage = DWORD(pixels.size());
+    QByteArray table(tableSize * 4, '\0');
+    for (int i = 0; i < std::min(tableSize, colours); ++i) {
+        table[4 * i] = char(qBlue(kColors[i]));
+        table[4 * i + 1] = char(qGreen(kColors[i]));
+        table[4 * i + 2] = char(qRed(kColors[i]));
+    }
+    BITMAPFILEHEADER file {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = DWORD(sizeof(file) + sizeof(info) + table.size());
+    file.bfSize = DWORD(file.bfOffBits + pixels.size());
+    QByteArray bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
+    return bytes + table + pixels;
+}
+
+} // namespace
+
+TEST_F(BitmapUtilities, FilesOfEveryDepthLoadInEitherRowOrder)
+{
+    for (int bitCount : { 1, 4, 8, 16, 24, 32 }) {
+        for (bool topDown : { false, true }) {
+            const QString path = dir.path() + "/depth.bmp";
+            QFile out(path);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            out.write(HandWrittenBitmap(bitCount, topDown));
+            out.close();
+            IDirectDrawSurface* s = DDLoadBitmap(dd, path.toLatin1(), 0, 0);
+            ASSERT_NE(s, nullptr) << bitCount << " bits";
+            const int colours = bitCount == 1 ? 2 : 6;
+            // Five-bit components widen by a shift, as GDI does: 31 becomes 248.
+            const DWORD mask = bitCount == 16 ? 0xF8F8F8 : 0xFFFFFF;
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 3; ++x)
+                    EXPECT_EQ(at(s, x, y), kColors[(x + 3 * y) % colours] & mask)
+                        << bitCount << " bits, top-down " << topDown << " at " << x << "," << y;
+            s->Release();
+        }
+    }
+}
+
+TEST_F(BitmapUtilities, DamagedOrHugeFilesAreRefused)
+{
+    const QByteArray good = HandWrittenBitmap(24, false);
+    const auto load = [&](const QByteArray& bytes) {
+        const QString path = dir.path() + "/damaged.bmp";
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+        out.close();
+        return DDLoadBitmap(dd, path.toLatin1(), 0, 0);
+    };
+    IDirectDrawSurface* whole = load(good);
+    ASSERT_NE(whole, nullptr);
+    whole->Release();
+    // Every cut of the file, headers or pixels, is refused.
+    for (qsizetype length = 0; length < good.size(); ++length)
+        EXPECT_EQ(load(good.left(length)), nullptr) << "cut to " << length << " bytes";
+    // Sides beyond 32767, claimed by a header whose data would cover them.
+    for (LONG side : { 32768, -32768 }) {
+        QByteArray huge = good;
+        std::memcpy(huge.data() + 22, &side, 4); // biHeight
+        huge.append(QByteArray(12 * 32768, '\0'));
+        EXPECT_EQ(load(huge), nullptr) << side;
+    }
+    EXPECT_EQ(dd->liveSurfaceCount(), 0u);
+}
