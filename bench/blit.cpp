@@ -10,11 +10,11 @@
 //   stretch/WxH   50 keyed 48x48 images stretched to 64x64 onto a frame
 
 #include "RatioReporter.h"
+#include "StreamingStores.h"
 
 #include "platform/DirectDraw.h"
 
 #include <benchmark/benchmark.h>
-#include <immintrin.h>
 
 #ifdef ORVANTA_BENCH_SDL2
 #include <SDL.h>
@@ -185,43 +185,12 @@ struct Buffer {
     BYTE* data;
 };
 
-// Non-temporal stores of 64 bytes at a time (the copy prefetches its source
-// past the cache as well); sizes are multiples of 64, buffers 64-byte aligned.
-void streamFill(BYTE* to, int value, size_t bytes)
-{
-    const __m128i v = _mm_set1_epi8(char(value));
-    for (size_t i = 0; i < bytes; i += 64) {
-        auto* p = reinterpret_cast<__m128i*>(to + i);
-        _mm_stream_si128(p, v);
-        _mm_stream_si128(p + 1, v);
-        _mm_stream_si128(p + 2, v);
-        _mm_stream_si128(p + 3, v);
-    }
-    _mm_sfence();
-}
-
-void streamCopy(BYTE* to, const BYTE* from, size_t bytes)
-{
-    for (size_t i = 0; i < bytes; i += 64) {
-        _mm_prefetch(reinterpret_cast<const char*>(from + i + 512), _MM_HINT_NTA);
-        const auto* s = reinterpret_cast<const __m128i*>(from + i);
-        auto* d = reinterpret_cast<__m128i*>(to + i);
-        const __m128i a = _mm_load_si128(s), b = _mm_load_si128(s + 1), c = _mm_load_si128(s + 2),
-                      e = _mm_load_si128(s + 3);
-        _mm_stream_si128(d, a);
-        _mm_stream_si128(d + 1, b);
-        _mm_stream_si128(d + 2, c);
-        _mm_stream_si128(d + 3, e);
-    }
-    _mm_sfence();
-}
-
 void fillFloor(benchmark::State& state, Size frame, bool stream)
 {
     Buffer to(size_t(frame.width) * size_t(frame.height) * 4);
     for (auto _ : state) {
         if (stream)
-            streamFill(to.data, 0x20, to.bytes);
+            StreamFill(to.data, 0x20202020, to.bytes);
         else
             std::memset(to.data, 0x20, to.bytes);
         benchmark::ClobberMemory();
@@ -233,7 +202,7 @@ void copyFloor(benchmark::State& state, Size frame, bool stream)
     Buffer from(size_t(frame.width) * size_t(frame.height) * 4), to(from.bytes);
     for (auto _ : state) {
         if (stream)
-            streamCopy(to.data, from.data, to.bytes);
+            StreamCopy(to.data, from.data, to.bytes);
         else
             std::memcpy(to.data, from.data, to.bytes);
         benchmark::ClobberMemory();

@@ -14,6 +14,7 @@
 //   startup/WxH   images, captions and colour keys of every object
 
 #include "RatioReporter.h"
+#include "StreamingStores.h"
 
 #include "app/DesktopApp.h"
 #include "platform/UiScript.h"
@@ -26,7 +27,6 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <immintrin.h>
 
 #ifdef ORVANTA_BENCH_SDL2
 #include <SDL.h>
@@ -262,35 +262,6 @@ struct Frame {
     std::unique_ptr<BYTE, Free> buffers[3]; // back, tile, presented
 };
 
-void streamFill(BYTE* to, size_t bytes)
-{
-    const __m128i v = _mm_set1_epi32(0x1E3C5A);
-    for (size_t i = 0; i < bytes; i += 64) {
-        auto* p = reinterpret_cast<__m128i*>(to + i);
-        _mm_stream_si128(p, v);
-        _mm_stream_si128(p + 1, v);
-        _mm_stream_si128(p + 2, v);
-        _mm_stream_si128(p + 3, v);
-    }
-    _mm_sfence();
-}
-
-void streamCopy(BYTE* to, const BYTE* from, size_t bytes)
-{
-    for (size_t i = 0; i < bytes; i += 64) {
-        _mm_prefetch(reinterpret_cast<const char*>(from + i + 512), _MM_HINT_NTA);
-        const auto* s = reinterpret_cast<const __m128i*>(from + i);
-        auto* d = reinterpret_cast<__m128i*>(to + i);
-        const __m128i a = _mm_load_si128(s), b = _mm_load_si128(s + 1), c = _mm_load_si128(s + 2),
-                      e = _mm_load_si128(s + 3);
-        _mm_stream_si128(d, a);
-        _mm_stream_si128(d + 1, b);
-        _mm_stream_si128(d + 2, c);
-        _mm_stream_si128(d + 3, e);
-    }
-    _mm_sfence();
-}
-
 void frameFloor(benchmark::State& state, Size size, bool stream)
 {
     std::vector<RECT> rects;
@@ -311,8 +282,8 @@ void frameFloor(benchmark::State& state, Size size, bool stream)
     std::vector<BYTE> objects(keyedBytes, 2); // the keyed blits' sources, end to end
     for (auto _ : state) {
         if (stream) {
-            streamFill(back, frame.bytes);
-            streamCopy(back, tile, frame.bytes);
+            StreamFill(back, 0x1E3C5A, frame.bytes);
+            StreamCopy(back, tile, frame.bytes);
         } else {
             std::memset(back, 0x1E, frame.bytes);
             std::memcpy(back, tile, frame.bytes);
@@ -326,7 +297,7 @@ void frameFloor(benchmark::State& state, Size size, bool stream)
             }
         }
         if (stream)
-            streamCopy(shown, back, frame.bytes);
+            StreamCopy(shown, back, frame.bytes);
         else
             std::memcpy(shown, back, frame.bytes);
         benchmark::ClobberMemory();
