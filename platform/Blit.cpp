@@ -257,3 +257,59 @@ void CopyPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffer
         copyRows<std::uint8_t>(dest, source, xs, ys, key);
     }
 }
+
+namespace {
+
+bool isEmptyRect(const RECT& r)
+{
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+RECT intersection(const RECT& a, const RECT& b)
+{
+    const RECT r { std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+        std::min(a.bottom, b.bottom) };
+    return isEmptyRect(r) ? RECT {} : r;
+}
+
+bool contains(const RECT& outer, const RECT& inner)
+{
+    return isEmptyRect(inner)
+        || (outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right
+            && outer.bottom >= inner.bottom);
+}
+
+} // namespace
+
+void KnownFill::wrote(const RECT& area)
+{
+    if (isEmptyRect(area))
+        return;
+    if (isEmptyRect(drawn)) {
+        drawn = area;
+        return;
+    }
+    drawn = { std::min(drawn.left, area.left), std::min(drawn.top, area.top), std::max(drawn.right, area.right),
+        std::max(drawn.bottom, area.bottom) };
+}
+
+RECT KnownFill::fill(const RECT& area, DWORD fillValue, const RECT& whole, bool exact)
+{
+    const RECT target = intersection(area, whole);
+    if (isEmptyRect(target))
+        return {};
+    if (fillValue == value) {
+        const RECT needed = intersection(target, drawn);
+        if (exact && contains(target, drawn))
+            drawn = {};
+        return needed;
+    }
+    if (contains(target, whole)) {
+        value = fillValue;
+        if (exact)
+            drawn = {};
+        return target;
+    }
+    wrote(target);
+    return target;
+}

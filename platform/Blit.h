@@ -24,3 +24,18 @@ void FillPixels(const PixelBuffer& dest, const RECT& rect, DWORD value);
 // buffers must not overlap.
 void CopyPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect,
     std::optional<DWORD> key);
+
+// What is known of a surface's pixels: outside `drawn` every pixel holds
+// `value`. Fills of the whole surface then rewrite only what was drawn since,
+// so work follows what is drawn, not the surface's size.
+struct KnownFill {
+    DWORD value = 0; // new surfaces are zeroed
+    RECT drawn {};
+
+    // Pixels of `area` may now hold anything.
+    void wrote(const RECT& area);
+    // The part of `area` (clipped to `whole`) that a fill with `value` must
+    // still write, and records the fill. An inexact fill may leave some drawn
+    // pixels at other values, so those stay recorded as drawn.
+    RECT fill(const RECT& area, DWORD value, const RECT& whole, bool exact = true);
+};

@@ -1,18 +1,37 @@
 #include "platform/DeviceContext.h"
 
+#include "platform/Blit.h"
 #include "platform/PixelFormat.h"
 
+#include <QPainter>
+
+namespace {
+
+RECT toRect(const QRect& r)
+{
+    return { r.left(), r.top(), r.right() + 1, r.bottom() + 1 };
+}
+
+QRect toQRect(const RECT& r)
+{
+    return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
+}
+
+} // namespace
+
 std::unique_ptr<DeviceContext> DeviceContext::forSurface(
-    BYTE* bits, int width, int height, int pitch, int depth, const PALETTEENTRY* palette)
+    BYTE* bits, int width, int height, int pitch, int depth, const PALETTEENTRY* palette, KnownFill* known)
 {
     std::unique_ptr<DeviceContext> dc(new DeviceContext);
     dc->m_surfaceBits = bits;
+    dc->m_pitch = pitch;
     dc->m_depth = depth;
+    dc->m_known = known;
     if (depth == 8) {
         dc->m_palette = palette;
-        dc->m_indexed = QImage(bits, width, height, pitch, QImage::Format_Indexed8);
-        dc->m_indexed.setColorTable(ColorTableFrom(palette));
-        dc->m_image = dc->m_indexed.convertToFormat(QImage::Format_RGB32);
+        dc->m_table = ColorTableFrom(palette);
+        // Left uninitialised: only touched areas are converted into it.
+        dc->m_image = QImage(width, height, QImage::Format_RGB32);
     } else {
         dc->m_image = QImage(bits, width, height, pitch, ImageFormatFor(depth));
     }
@@ -32,17 +51,81 @@ DeviceContext::~DeviceContext()
         --bitmap->selections;
 }
 
-QImage& DeviceContext::pixels()
+const QImage& DeviceContext::image() const
 {
     return bitmap ? std::get<QImage>(bitmap->value) : m_image;
 }
 
+QImage& DeviceContext::pixels(const QRect& area, bool write)
+{
+    if (bitmap)
+        return std::get<QImage>(bitmap->value);
+    const QRect clipped = area & m_image.rect();
+    if (m_surfaceBits && !clipped.isEmpty()) {
+        touch(clipped);
+        if (write && m_known)
+            m_known->wrote(toRect(clipped));
+    }
+    return m_image;
+}
+
+void DeviceContext::fill(const QRect& area, COLORREF color)
+{
+    QRect target = area & image().rect();
+    if (target.isEmpty())
+        return;
+    const QRgb rgb = qRgb(GetRValue(color), GetGValue(color), GetBValue(color));
+    if (m_surfaceBits) {
+        // The value the fill leaves in a pixel; on 8 bits a pixel already
+        // showing the colour keeps its entry.
+        DWORD value = PixelFromColor(color, m_depth, m_palette);
+        if (m_depth == 8 && m_known->value < 256 && m_table[int(m_known->value)] == rgb)
+            value = m_known->value;
+        target = toQRect(m_known->fill(toRect(target), value, toRect(m_image.rect()), m_depth != 8));
+        if (target.isEmpty())
+            return;
+        touch(target);
+    }
+    QPainter painter(&(bitmap ? std::get<QImage>(bitmap->value) : m_image));
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(target, QColor(rgb));
+}
+
+void DeviceContext::touch(const QRect& area)
+{
+    if (m_depth == 8) {
+        // Convert the parts of the new bounds not converted yet.
+        const QRect bounds = m_touched | area;
+        if (m_touched.isEmpty()) {
+            convert(bounds);
+        } else if (bounds != m_touched) {
+            convert(QRect(bounds.left(), bounds.top(), bounds.width(), m_touched.top() - bounds.top()));
+            convert(QRect(QPoint(bounds.left(), m_touched.bottom() + 1), bounds.bottomRight()));
+            convert(QRect(bounds.left(), m_touched.top(), m_touched.left() - bounds.left(), m_touched.height()));
+            convert(QRect(QPoint(m_touched.right() + 1, m_touched.top()), QPoint(bounds.right(), m_touched.bottom())));
+        }
+    }
+    m_touched |= area;
+}
+
+void DeviceContext::convert(const QRect& area)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const BYTE* row = m_surfaceBits + qsizetype(y) * m_pitch;
+        auto* out = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x)
+            out[x] = m_table[row[x]];
+    }
+}
+
 void DeviceContext::finish()
 {
+    if (m_touched.isEmpty())
+        return;
     if (m_depth == 32) {
-        for (int y = 0; y < m_image.height(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(m_surfaceBits + qsizetype(y) * m_image.bytesPerLine());
-            for (int x = 0; x < m_image.width(); ++x)
+        for (int y = m_touched.top(); y <= m_touched.bottom(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(m_surfaceBits + qsizetype(y) * m_pitch);
+            for (int x = m_touched.left(); x <= m_touched.right(); ++x)
                 row[x] &= 0x00FFFFFF;
         }
     }
@@ -50,15 +133,14 @@ void DeviceContext::finish()
         return;
     // Pixels still showing their entry's colour keep their index, so equal
     // entries are not merged; only drawn pixels are matched.
-    const QList<QRgb> table = ColorTableFrom(m_palette);
     QRgb lastColor = 0; // drawn colours are opaque, so this matches none
     BYTE lastIndex = 0;
-    for (int y = 0; y < m_image.height(); ++y) {
+    for (int y = m_touched.top(); y <= m_touched.bottom(); ++y) {
         const auto* drawn = reinterpret_cast<const QRgb*>(m_image.constScanLine(y));
-        BYTE* row = m_surfaceBits + qsizetype(y) * m_indexed.bytesPerLine();
-        for (int x = 0; x < m_image.width(); ++x) {
+        BYTE* row = m_surfaceBits + qsizetype(y) * m_pitch;
+        for (int x = m_touched.left(); x <= m_touched.right(); ++x) {
             const QRgb color = drawn[x] | 0xFF000000;
-            if (color == table[row[x]])
+            if (color == m_table[row[x]])
                 continue;
             if (color != lastColor) {
                 lastColor = color;

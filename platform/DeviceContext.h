@@ -16,13 +16,17 @@ struct GdiObject {
     int selections = 0;
 };
 
+struct KnownFill;
+
 struct DeviceContext {
     // A context over surface memory. Where QPainter cannot draw on the
-    // surface's format (8-bit), it draws on a 32-bit copy that finish()
-    // maps back to the nearest palette entries. On 32 bits QPainter sets
-    // the top byte that the display keeps clear; finish() clears it again.
+    // surface's format (8-bit), it draws on a 32-bit copy of the areas it
+    // touches, which finish() maps back to the nearest palette entries. On
+    // 32 bits QPainter sets the top byte that the display keeps clear;
+    // finish() clears it again. Only touched areas are converted and
+    // finished, and `known` learns what was drawn.
     static std::unique_ptr<DeviceContext> forSurface(
-        BYTE* bits, int width, int height, int pitch, int depth, const PALETTEENTRY* palette);
+        BYTE* bits, int width, int height, int pitch, int depth, const PALETTEENTRY* palette, KnownFill* known);
     // A memory context with no bitmap selected yet.
     static std::unique_ptr<DeviceContext> forMemory();
     ~DeviceContext();
@@ -31,8 +35,13 @@ struct DeviceContext {
     bool isMemory() const { return m_memory; }
 
     // The pixels drawing goes to (an empty image for a memory context
-    // without a bitmap).
-    QImage& pixels();
+    // without a bitmap), ready to be read within `area` and, when `write`,
+    // drawn on there. Drawing must stay within `area`.
+    QImage& pixels(const QRect& area, bool write = true);
+    // The pixels as they stand, for their size.
+    const QImage& image() const;
+    // Fills `area` with `color`, leaving out what holds that colour already.
+    void fill(const QRect& area, COLORREF color);
     // Brings what was drawn into the surface's pixel format.
     void finish();
 
@@ -45,11 +54,20 @@ struct DeviceContext {
 
 private:
     DeviceContext() = default;
+    // Makes `area` of the drawing image current (converting it on 8 bits)
+    // and due for finishing.
+    void touch(const QRect& area);
+    void convert(const QRect& area);
+
     bool m_memory = false;
     QImage m_image;
-    // For a surface: its memory and depth; on 8 bits the indexed view and its palette.
+    // For a surface: its memory and depth, what is known of its pixels, the
+    // area touched; on 8 bits the palette.
     BYTE* m_surfaceBits = nullptr;
+    int m_pitch = 0;
     int m_depth = 0;
-    QImage m_indexed;
+    KnownFill* m_known = nullptr;
+    QRect m_touched;
     const PALETTEENTRY* m_palette = nullptr;
+    QList<QRgb> m_table;
 };

@@ -140,7 +140,10 @@ HRESULT IDirectDrawSurface::Blt(
     if (flags & DDBLT_COLORFILL) {
         if (!fx || m_primary)
             return DDERR_INVALIDPARAMS;
-        FillPixels({ m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }, dest, fx->dwFillColor);
+        const DWORD mask = m_bitsPerPixel == 32 ? 0xFFFFFFFF : (DWORD(1) << m_bitsPerPixel) - 1;
+        const RECT needed = m_known.fill(dest, fx->dwFillColor & mask, whole);
+        if (!isEmpty(needed))
+            FillPixels({ m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }, needed, fx->dwFillColor);
         return DD_OK;
     }
 
@@ -168,6 +171,8 @@ HRESULT IDirectDrawSurface::Blt(
         std::memcpy(snapshot.get(), m_bits.get(), bytes);
         from.bits = snapshot.get();
     }
+    m_known.wrote({ std::max(dest.left, LONG(0)), std::max(dest.top, LONG(0)), std::min(dest.right, LONG(m_width)),
+        std::min(dest.bottom, LONG(m_height)) });
     CopyPixels({ m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }, dest, from, src, key);
     return DD_OK;
 }
@@ -223,7 +228,7 @@ HRESULT IDirectDrawSurface::GetDC(HDC* dc)
         return E_FAIL;
     if (m_dc)
         return DDERR_DCALREADYCREATED;
-    m_dc = DeviceContext::forSurface(m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel, colorTable());
+    m_dc = DeviceContext::forSurface(m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel, colorTable(), &m_known);
     *dc = m_dc.get();
     return DD_OK;
 }
@@ -251,6 +256,7 @@ HRESULT IDirectDrawSurface::Lock(LPRECT rect, DDSURFACEDESC* desc, DWORD, void*)
     if (isEmpty(area) || area.left < 0 || area.top < 0 || area.right > m_width || area.bottom > m_height)
         return DDERR_INVALIDRECT;
     GetSurfaceDesc(desc);
+    m_known.wrote(area);
     desc->dwFlags |= DDSD_LPSURFACE;
     desc->lpSurface
         = m_bits.get() + size_t(area.top) * size_t(m_pitch) + size_t(area.left) * size_t(m_bitsPerPixel / 8);

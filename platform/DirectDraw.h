@@ -1,6 +1,7 @@
 #pragma once
 // Software DirectDraw: surfaces are plain memory in the display's pixel format.
 
+#include "platform/Blit.h"
 #include "platform/PresentTarget.h"
 #include "platform/Types.h"
 
@@ -197,6 +198,7 @@ private:
     IDirectDrawClipper* m_clipper = nullptr;
     IDirectDrawPalette* m_palette = nullptr;
     std::unique_ptr<DeviceContext> m_dc;
+    KnownFill m_known;
     ULONG m_refs = 1;
 };
 

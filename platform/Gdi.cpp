@@ -124,22 +124,29 @@ int SetBkMode(HDC dc, int mode)
 
 BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count, const int*)
 {
-    if (!dc || dc->pixels().isNull() || (!text && count > 0))
+    if (!dc || dc->image().isNull() || (!text && count > 0))
         return FALSE;
-    QPainter painter(&dc->pixels());
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
     if ((options & ETO_OPAQUE) && rect)
-        painter.fillRect(
-            QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)), toQColor(dc->bkColor));
+        dc->fill(QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)), dc->bkColor);
     if (count == 0)
         return TRUE;
 
     const QString line = toQString(text, int(count));
     const QFontMetrics metrics(dc->qfont);
+    const QRect box(x, y, metrics.horizontalAdvance(line), metrics.height());
     if (dc->bkMode == OPAQUE)
-        painter.fillRect(x, y, metrics.horizontalAdvance(line), metrics.height(), toQColor(dc->bkColor));
+        dc->fill(box, dc->bkColor);
+    // Glyphs may reach past their advance (italics, accents): the area drawn
+    // takes in their ink as well.
+    const QRect ink = box | metrics.boundingRect(line).translated(x, y + metrics.ascent()).adjusted(-1, -1, 1, 1);
+    // Qt's text drawing on 16-bit images also writes beyond the clip, along
+    // the rows it draws on and the row below: those rows count as drawn.
+    QRect drawn = ink;
+    if (dc->image().format() == QImage::Format_RGB16)
+        drawn = QRect(0, ink.top(), dc->image().width(), ink.height() + 2);
+    QPainter painter(&dc->pixels(drawn));
+    painter.setClipRect(ink);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setFont(dc->qfont);
     painter.setPen(toQColor(dc->textColor));
     painter.drawText(x, y + metrics.ascent(), line);
@@ -160,16 +167,16 @@ BOOL GetTextExtentPointA(HDC dc, LPCSTR text, int count, SIZE* size)
 
 COLORREF GetPixel(HDC dc, int x, int y)
 {
-    if (!dc || !dc->pixels().valid(x, y))
+    if (!dc || !dc->image().valid(x, y))
         return CLR_INVALID;
-    return toColorRef(dc->pixels().pixel(x, y));
+    return toColorRef(dc->pixels(QRect(x, y, 1, 1), false).pixel(x, y));
 }
 
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color)
 {
-    if (!dc || !dc->pixels().valid(x, y))
+    if (!dc || !dc->image().valid(x, y))
         return CLR_INVALID;
-    dc->pixels().setPixel(x, y, toQColor(color).rgb());
+    dc->pixels(QRect(x, y, 1, 1)).setPixel(x, y, toQColor(color).rgb());
     return GetPixel(dc, x, y);
 }
 
@@ -177,11 +184,13 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int s
 {
     if (!dest || !source || rop != SRCCOPY || width <= 0 || height <= 0 || sw <= 0 || sh <= 0)
         return FALSE;
-    if (dest->pixels().isNull() || source->pixels().isNull())
+    if (dest->image().isNull() || source->image().isNull())
         return FALSE;
-    QPainter painter(&dest->pixels());
+    const QRect to(x, y, width, height);
+    QPainter painter(&dest->pixels(to));
+    painter.setClipRect(to);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QRect(x, y, width, height), source->pixels(), QRect(sx, sy, sw, sh));
+    painter.drawImage(to, source->pixels(QRect(sx, sy, sw, sh), false), QRect(sx, sy, sw, sh));
     return TRUE;
 }
 
