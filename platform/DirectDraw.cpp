@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 
 namespace {
@@ -90,8 +91,11 @@ IDirectDrawSurface::IDirectDrawSurface(IDirectDraw* owner, int width, int height
 {
     // The primary surface is the window: frames blitted onto it go straight
     // to the presentation target, so it holds no memory of its own.
-    if (!primary)
-        m_bits.reset(new BYTE[size_t(m_pitch) * size_t(height)]());
+    if (!primary) {
+        m_bits.reset(static_cast<BYTE*>(std::calloc(size_t(m_pitch) * size_t(height), 1)));
+        if (!m_bits)
+            throw std::bad_alloc();
+    }
 }
 
 IDirectDrawSurface::~IDirectDrawSurface()

@@ -5,6 +5,7 @@
 #include "platform/PresentTarget.h"
 #include "platform/Types.h"
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -194,7 +195,9 @@ private:
     bool m_locked = false;
     bool m_hasSourceKey = false;
     DWORD m_sourceKey = 0;
-    std::unique_ptr<BYTE[]> m_bits;
+    // Zeroed memory from calloc: pages of large surfaces are mapped, and
+    // counted, only once they are written.
+    std::unique_ptr<BYTE, decltype(&std::free)> m_bits { nullptr, &std::free };
     IDirectDrawClipper* m_clipper = nullptr;
     IDirectDrawPalette* m_palette = nullptr;
     std::unique_ptr<DeviceContext> m_dc;
