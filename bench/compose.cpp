@@ -12,6 +12,8 @@
 //
 //   frame/WxH     one composed and presented frame
 //   startup/WxH   images, captions and colour keys of every object
+//   rebuild_one/WxH   one object made again after a composed frame
+//   caption_*/WxH     one object's captions, ordinary and 100 large lines
 
 #include "RatioReporter.h"
 #include "StreamingStores.h"
@@ -458,6 +460,57 @@ void startupQt(benchmark::State& state, Size frame)
     }
 }
 
+// Properties OK on one object after a composed frame: its images, captions
+// and keys made again (the frame that follows is frame/WxH).
+void rebuildOneOrvanta(benchmark::State& state, Size frame)
+{
+    Desktop desktop(frame);
+    if (!desktop.ok)
+        return state.SkipWithError("the desktop could not be built");
+    CDesktopApp& app = desktop.app;
+    const int c = kObjects / 2;
+    for (auto _ : state) {
+        state.PauseTiming();
+        app.ComposeScene();
+        state.ResumeTiming();
+        app.ReleaseObjectImages(c);
+        app.LoadObjectImages(c);
+        app.ReleaseCaptionSurfaces(c);
+        app.CreateCaptionSurfaces(c);
+        app.SetObjectColorKeys(c);
+    }
+    if (desktop.ui.messages)
+        state.SkipWithError("rebuilding showed a message");
+}
+
+// One object's captions: the desktop's three-line caption, or 100 lines of
+// 129 characters in a 200-pixel font. Reports the caption's pixels.
+void captionOrvanta(benchmark::State& state, Size frame, bool large)
+{
+    Desktop desktop(frame);
+    if (!desktop.ok)
+        return state.SkipWithError("the desktop could not be built");
+    CDesktopApp& app = desktop.app;
+    const int c = kObjects / 2;
+    if (large) {
+        std::string text;
+        for (int j = 0; j < 100; ++j)
+            text += std::string(129, char('A' + j % 26)) + "\r\n";
+        app.m_aObjects[c].strText = CString(text.c_str());
+        app.m_aObjects[c].lfFont.lfHeight = -200;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        app.ReleaseCaptionSurfaces(c);
+        state.ResumeTiming();
+        app.CreateCaptionSurfaces(c);
+    }
+    const IDirectDrawSurface* caption = app.m_aRuntime[c].pTextHot;
+    state.counters["pixels"] = caption ? double(caption->width()) * caption->height() : 0;
+    if (desktop.ui.messages)
+        state.SkipWithError("building showed a message");
+}
+
 template<typename F> void add(const std::string& name, Size frame, F run)
 {
     benchmark::RegisterBenchmark(name.c_str(), [frame, run](benchmark::State& state) {
@@ -481,6 +534,11 @@ void registerAll()
     const Size large = kFrames[1];
     add("startup/" + frameName(large) + "/orvanta", large, startupOrvanta);
     add("startup/" + frameName(large) + "/floor_qt", large, startupQt);
+    add("rebuild_one/" + frameName(large) + "/orvanta", large, rebuildOneOrvanta);
+    add("caption_ordinary/" + frameName(large) + "/orvanta", large,
+        [](benchmark::State& s, Size z) { captionOrvanta(s, z, false); });
+    add("caption_100x129x200px/" + frameName(large) + "/orvanta", large,
+        [](benchmark::State& s, Size z) { captionOrvanta(s, z, true); });
 }
 
 } // namespace

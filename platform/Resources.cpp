@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QHash>
 #include <QImageReader>
 
 #include <fcntl.h>
@@ -111,11 +112,24 @@ QImage readBitmap(const QString& path)
     QByteArray bytes = file.readAll();
     if (!PlausibleBitmap(bytes))
         return {};
+    // Objects often share their pictures: the same small file is decoded
+    // once. Keyed by content, so a file changed on disk is decoded again.
+    constexpr qsizetype kMaxCachedBytes = 256 * 1024;
+    constexpr qsizetype kMaxCached = 64;
+    static QHash<QByteArray, QImage> decoded;
+    if (const auto found = decoded.constFind(bytes); found != decoded.cend())
+        return *found;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "bmp");
     reader.setAutoDetectImageFormat(false);
-    return reader.read();
+    const QImage image = reader.read();
+    if (bytes.size() <= kMaxCachedBytes) {
+        if (decoded.size() >= kMaxCached)
+            decoded.clear();
+        decoded.insert(bytes, image);
+    }
+    return image;
 }
 
 } // namespace
