@@ -1,7 +1,7 @@
 #include "dialogs/DesktopSettingsDlg.h"
 
 #include "app/DesktopApp.h"
-#include "bitmaps/DDUtil.h"
+#include "dialogs/ColorMatch.h"
 #include "platform/CommonDialogs.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
@@ -161,7 +161,7 @@ void CDesktopSettingsDlg::OnOK()
 
     if (m_crColor != app->m_crBackground) {
         app->m_crBackground = m_crColor;
-        app->m_dwBackPixel = DDColorMatch(app->m_pDDSColor, m_crColor);
+        app->m_dwBackPixel = MatchColor(*app, m_crColor);
     }
 
     CDialog::OnOK();

@@ -1,7 +1,7 @@
 #include "dialogs/ObjectPropertiesDlg.h"
 
 #include "app/DesktopApp.h"
-#include "bitmaps/DDUtil.h"
+#include "dialogs/ColorMatch.h"
 #include "platform/CommonDialogs.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
@@ -303,11 +303,11 @@ void CObjectPropertiesDlg::OnOK()
     if (!bInserting) {
         if (m_crText != r.crText) {
             r.crText = m_crText;
-            r.dwTextPixel = DDColorMatch(app->m_pDDSColor, m_crText);
+            r.dwTextPixel = MatchColor(*app, m_crText);
         }
         if (m_crHotText != r.crHotText) {
             r.crHotText = m_crHotText;
-            r.dwHotTextPixel = DDColorMatch(app->m_pDDSColor, m_crHotText);
+            r.dwHotTextPixel = MatchColor(*app, m_crHotText);
         }
         r.lfFont = m_lf;
         r.strText = m_edText.GetWindowText();
@@ -324,9 +324,9 @@ void CObjectPropertiesDlg::OnOK()
         r.lfFont = m_lf;
         r.nJustify = GetCheckedRadioButton(IDC_JUSTIFY_LEFT, IDC_JUSTIFY_CENTER);
         r.crText = m_crText;
-        r.dwTextPixel = DDColorMatch(app->m_pDDSColor, m_crText);
+        r.dwTextPixel = MatchColor(*app, m_crText);
         r.crHotText = m_crHotText;
-        r.dwHotTextPixel = DDColorMatch(app->m_pDDSColor, m_crHotText);
+        r.dwHotTextPixel = MatchColor(*app, m_crHotText);
         r.bTextOnMouseOver = m_chkTextOnMouseOver.GetCheck() == BST_CHECKED;
         r.rcObject = RECT { app->m_ptContext.x, app->m_ptContext.y, 0, 0 };
         s.bSelected = FALSE;

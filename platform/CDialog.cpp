@@ -29,6 +29,16 @@ QColor ToQColor(COLORREF color)
     return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
 }
 
+// A read-only edit shows the window colour behind its text, so that it does
+// not look like a field to type in.
+void ShowAsReadOnly(QWidget* edit)
+{
+    QPalette palette = edit->palette();
+    for (const QPalette::ColorGroup group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
+        palette.setBrush(group, QPalette::Base, palette.brush(group, QPalette::Window));
+    edit->setPalette(palette);
+}
+
 // A single-line edit whose background can come from the dialog's OnCtlColor.
 class DialogEdit : public QLineEdit {
 public:
@@ -67,6 +77,10 @@ public:
     }
 
     void reject() override { m_dialog.OnCommand(IDCANCEL, BN_CLICKED); }
+
+    // The first control that Tab reaches takes the focus, an edit with its
+    // text selected, as when Tab reaches it.
+    void focusFirstControl();
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -124,6 +138,18 @@ const DialogControl* DialogWindow::controlData(int id) const
     return nullptr;
 }
 
+void DialogWindow::focusFirstControl()
+{
+    for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain()) {
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled() && widget->isVisibleTo(this)) {
+            widget->setFocus(Qt::TabFocusReason);
+            if (auto* edit = qobject_cast<QLineEdit*>(widget))
+                edit->selectAll();
+            return;
+        }
+    }
+}
+
 QWidget* DialogWindow::createControl(const DialogControl& control)
 {
     const QString text = QString::fromLatin1(control.text);
@@ -144,14 +170,20 @@ QWidget* DialogWindow::createControl(const DialogControl& control)
     }
     case ControlKind::Edit: {
         if (control.style & CS_MULTILINE) {
+            // Long lines scroll sideways, as captions are drawn, instead of wrapping.
             auto* edit = new QPlainTextEdit(this);
             edit->setTabChangesFocus(true);
+            edit->setLineWrapMode(QPlainTextEdit::NoWrap);
             edit->setReadOnly(control.style & CS_READONLY);
+            if (edit->isReadOnly())
+                ShowAsReadOnly(edit);
             return edit;
         }
         auto* edit = new DialogEdit;
         edit->setParent(this);
         edit->setReadOnly(control.style & CS_READONLY);
+        if (edit->isReadOnly())
+            ShowAsReadOnly(edit);
         edit->brush = [this, id] {
             CDC dc;
             return m_dialog.CtlColor(&dc, id);
@@ -232,7 +264,9 @@ int CDialog::DoModal()
     m_nResult = IDCANCEL;
     m_window = std::make_unique<DialogWindow>(*this, *m_pTemplate);
 
-    OnInitDialog();
+    // FALSE: the dialog has set the focus itself.
+    if (OnInitDialog() && !m_bEnded)
+        m_window->focusFirstControl();
     if (!m_bEnded) {
         if (UiScript* script = CurrentUiScript()) {
             m_window->show();

@@ -1,6 +1,7 @@
 #include "platform/CommonDialogs.h"
 
 #include "platform/Controls.h"
+#include "platform/Font.h"
 #include "platform/Path.h"
 #include "platform/UiScript.h"
 
@@ -41,8 +42,10 @@ QStringList NameFiltersFromFilter(LPCSTR filter)
 QFont QFontFromLogFont(const LOGFONT& lf)
 {
     QFont font(QString::fromLatin1(lf.lfFaceName, int(strnlen(lf.lfFaceName, LF_FACESIZE))));
+    // The chooser works in points; it starts at the size captions are drawn
+    // in, which for a cell height is less than the height itself.
     if (lf.lfHeight != 0)
-        font.setPointSizeF(std::abs(lf.lfHeight) * 72.0 / ScreenDpi());
+        font.setPointSizeF(FontFromLogFont(lf).pixelSize() * 72.0 / ScreenDpi());
     if (lf.lfWeight != 0)
         font.setWeight(QFont::Weight(std::clamp<int>(lf.lfWeight, 1, 1000)));
     font.setItalic(lf.lfItalic != 0);
@@ -149,13 +152,15 @@ int CFontDialog::DoModal()
     if (m_cf.lpLogFont && (m_cf.Flags & CF_INITTOLOGFONTSTRUCT))
         initial = *m_cf.lpLogFont;
 
+    const QFont start = QFontFromLogFont(initial);
     if (UiScript* script = CurrentUiScript()) {
-        std::optional<LOGFONT> answer = script->chooseFont(initial);
+        // The script sees the font as the chooser shows it.
+        std::optional<LOGFONT> answer = script->chooseFont(LogFontFromQFont(start, initial));
         if (!answer)
             return IDCANCEL;
         m_lf = *answer;
     } else {
-        QFontDialog dialog(QFontFromLogFont(initial));
+        QFontDialog dialog(start);
         dialog.setOption(QFontDialog::DontUseNativeDialog);
         // Underline and strike-out are not offered.
         if (!(m_cf.Flags & CF_EFFECTS))

@@ -537,6 +537,36 @@ def scenario_redraw(s):
     s.expect("after F2", everything_in_place())
 
 
+def open_dialog(s, mnemonic, what):
+    before = set(s.visible_windows())
+    s.context_menu(EMPTY, mnemonic)
+    s.wait_for(lambda: set(s.visible_windows()) - before, what)
+    return (set(s.visible_windows()) - before).pop()
+
+
+def scenario_dialogs(s):
+    # Insert: the offered name is selected, so typing a taken name replaces it and OK refuses it.
+    open_dialog(s, "i", "the Object Properties dialog")
+    s.xdo("type", "Alpha")
+    s.key("Return")
+    s.wait_for(lambda: len(s.visible_windows()) == 3, "the taken name 'Alpha' to be refused")
+    for _ in range(2):
+        s.key("Escape")
+    s.wait_for(lambda: len(s.visible_windows()) == 1, "the dialog to close")
+    # Desktop Settings: the read-only Desktop field shows the dialog's own colour, not a white field.
+    window = open_dialog(s, "r", "the Desktop Settings dialog")
+    out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=s.env, capture_output=True,
+                         text=True, check=True).stdout
+    g = dict(line.split("=") for line in out.split())
+    x, y, ux, uy = int(g["X"]), int(g["Y"]), int(g["WIDTH"]) / 342, int(g["HEIGHT"]) / 125  # pixels per unit
+    def check(screen):
+        field, face = screen.at(x + int(198 * ux), y + int(20 * uy)), screen.at(x + int(230 * ux), y + int(75 * uy))
+        return None if field == face != (255, 255, 255) else f"Desktop field {field}, dialog {face}"
+    s.expect("the read-only Desktop field", [check])
+    s.key("Escape")
+    s.wait_for(lambda: len(s.visible_windows()) == 1, "Desktop Settings to close")
+
+
 SCENARIOS = {
     "first_frame": scenario_first_frame,
     "hover": scenario_hover,
@@ -545,6 +575,7 @@ SCENARIOS = {
     "rubber_band": scenario_rubber_band,
     "delete": scenario_delete,
     "redraw": scenario_redraw,
+    "dialogs": scenario_dialogs,
 }
 
 
