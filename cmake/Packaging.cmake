@@ -5,6 +5,8 @@
 #   <prefix>/bin/orvanta-desktop          the desktop-file inspector
 #   <prefix>/share/applications/orvanta.desktop
 #   <prefix>/share/icons/hicolor/64x64/apps/orvanta.png
+#   <prefix>/share/man/man1/orvanta.1.gz, orvanta-desktop.1.gz
+#   <prefix>/share/doc/orvanta/copyright, changelog.gz
 
 set(ORVANTA_PROGRAM_DIR lib/orvanta)
 
@@ -26,14 +28,34 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/orvanta.desktop DESTINATION share/ap
 # The icon is drawn at build time (tools/orvanta-art).
 install(FILES ${CMAKE_BINARY_DIR}/generated/orvanta.png DESTINATION share/icons/hicolor/64x64/apps)
 
+# Manual pages and the changelog go compressed, as Debian's policy asks; -n
+# keeps the build time out of them.
+set(ORVANTA_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
+set(ORVANTA_COMPRESSED)
+foreach(name orvanta.1 orvanta-desktop.1 changelog)
+    add_custom_command(OUTPUT ${ORVANTA_PACKAGING_OUT}/${name}.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${ORVANTA_PACKAGING_OUT}
+        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/${name} ${ORVANTA_PACKAGING_OUT}/${name}
+        COMMAND gzip -9nf ${ORVANTA_PACKAGING_OUT}/${name}
+        DEPENDS ${CMAKE_SOURCE_DIR}/packaging/${name}
+        VERBATIM)
+    list(APPEND ORVANTA_COMPRESSED ${ORVANTA_PACKAGING_OUT}/${name}.gz)
+endforeach()
+add_custom_target(orvanta-packaging ALL DEPENDS ${ORVANTA_COMPRESSED})
+install(FILES ${ORVANTA_PACKAGING_OUT}/orvanta.1.gz ${ORVANTA_PACKAGING_OUT}/orvanta-desktop.1.gz
+    DESTINATION share/man/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${ORVANTA_PACKAGING_OUT}/changelog.gz
+    DESTINATION share/doc/orvanta)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvanta)
 set(CPACK_PACKAGE_VENDOR "The Orvanta developers")
 set(CPACK_PACKAGE_CONTACT "The Orvanta developers <orvanta@orvanta.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_DESCRIPTION "Orvanta covers the screen with a desktop of its own: a tiled background and image
-buttons with captions that light up under the pointer. Buttons are arranged with the mouse and
-kept in desktop files.")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop of image buttons over the screen's work area")
+# Debian wants the lines of the long description within 80 columns.
+set(CPACK_PACKAGE_DESCRIPTION "Orvanta covers the screen with a desktop of its own: a tiled background
+and image buttons with captions that light up under the pointer. Buttons
+are arranged with the mouse and kept in desktop files.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -3,7 +3,8 @@
 
     package_check.py --build-dir DIR
 
-Checks the layout and the declared dependencies, then runs the unpacked
+Checks the layout, the declared dependencies and Debian's own checks
+(lintian: no errors, no warnings), then runs the unpacked
 `orvanta --screenshot` through its /usr/bin link and compares the frame with
 the bundled desktop's own pictures, read through the unpacked orvanta-desktop.
 """
@@ -52,6 +53,9 @@ def check_layout(root):
     for line in ("[Desktop Entry]", "Exec=orvanta", "Icon=orvanta", "Type=Application"):
         if line not in entry:
             raise Failure(f"orvanta.desktop lacks {line!r}")
+    for page in ("orvanta.1.gz", "orvanta-desktop.1.gz"):
+        if not os.path.isfile(os.path.join(root, "usr/share/man/man1", page)):
+            raise Failure(f"manual page {page} missing")
     icon = Picture(os.path.join(root, "usr/share/icons/hicolor/64x64/apps/orvanta.png"))
     if (icon.w, icon.h) != (64, 64):
         raise Failure(f"the icon is {icon.w}x{icon.h}, expected 64x64")
@@ -64,6 +68,12 @@ def check_dependencies(deb):
     for needed in ("libqt6core6", "libqt6gui6", "libqt6widgets6", "libc6", "libstdc++6"):
         if needed not in names:
             raise Failure(f"Depends lacks {needed}: {depends.strip()}")
+
+
+def check_lintian(deb):
+    run = subprocess.run(["lintian", "--fail-on", "error,warning", deb], capture_output=True, text=True)
+    if run.returncode != 0:
+        raise Failure("lintian: " + " | ".join(line for line in run.stdout.splitlines() if line[:2] in ("E:", "W:")))
 
 
 def check_screenshot(root, work):
@@ -139,6 +149,7 @@ def main():
         subprocess.run(["dpkg-deb", "-x", debs[0], root], check=True)
         check_layout(root)
         check_dependencies(debs[0])
+        check_lintian(debs[0])
         check_screenshot(root, work)
         print(f"PASS: {os.path.basename(debs[0])}")
         return 0
