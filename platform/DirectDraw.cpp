@@ -92,9 +92,7 @@ IDirectDrawSurface::IDirectDrawSurface(IDirectDraw* owner, int width, int height
     // The primary surface is the window: frames blitted onto it go straight
     // to the presentation target, so it holds no memory of its own.
     if (!primary) {
-        m_bits.reset(static_cast<BYTE*>(std::calloc(size_t(m_pitch) * size_t(height), 1)));
-        if (!m_bits)
-            throw std::bad_alloc();
+        m_bits = PixelMemory(size_t(m_pitch) * size_t(height));
     }
 }
 

@@ -2,6 +2,7 @@
 // Software DirectDraw: surfaces are plain memory in the display's pixel format.
 
 #include "platform/Blit.h"
+#include "platform/PixelMemory.h"
 #include "platform/PresentTarget.h"
 #include "platform/Types.h"
 
@@ -195,9 +196,7 @@ private:
     bool m_locked = false;
     bool m_hasSourceKey = false;
     DWORD m_sourceKey = 0;
-    // Zeroed memory from calloc: pages of large surfaces are mapped, and
-    // counted, only once they are written.
-    std::unique_ptr<BYTE, decltype(&std::free)> m_bits { nullptr, &std::free };
+    PixelMemory m_bits;
     IDirectDrawClipper* m_clipper = nullptr;
     IDirectDrawPalette* m_palette = nullptr;
     std::unique_ptr<DeviceContext> m_dc;
