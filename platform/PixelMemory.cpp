@@ -10,11 +10,19 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
+// AddressSanitizer guards heap blocks only: under it every surface comes from
+// calloc, so that a write past a surface's end is caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMapLargeBlocks = false;
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+
 } // namespace
 
 PixelMemory::PixelMemory(std::size_t bytes)
 {
-    if (bytes < kHugePage) {
+    if (!kMapLargeBlocks || bytes < kHugePage) {
         m_pixels = static_cast<std::uint8_t*>(std::calloc(bytes ? bytes : 1, 1));
         if (!m_pixels)
             throw std::bad_alloc();
