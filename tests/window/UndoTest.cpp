@@ -14,10 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -26,12 +23,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(display.ok);
-        std::strcpy(app.m_lfDefault.lfFaceName, "DejaVu Sans");
-        app.m_lfDefault.lfHeight = -12;
         app.m_nObjects = 9;
         app.m_aObjects[0].strName = "Background";
-        app.m_aObjects[0].bVisible = TRUE;
-        app.m_aRuntime[0].bVisible = TRUE;
+        app.m_aObjects[0].bVisible = app.m_aRuntime[0].bVisible = TRUE;
         const QColor colors[] = { Qt::red, Qt::blue, Qt::yellow, Qt::darkGreen };
         for (int i = 1; i < app.m_nObjects; ++i) {
             DesktopObject& r = app.m_aObjects[i];
@@ -39,8 +33,6 @@ protected:
             r.strUpImage = Picture(i, colors[i % 4]);
             r.strText = i % 2 ? "Caption\r\nline two" : "";
             r.strActivate = i == 3 ? "Obj4" : "";
-            r.lfFont = app.m_lfDefault;
-            r.crText = RGB(255, 255, 255);
             r.rcObject = { 60 * i, 45 * i, 0, 0 };
             r.bVisible = TRUE;
         }
@@ -59,7 +51,7 @@ protected:
 
     CString Picture(int k, QColor color)
     {
-        return CString(WriteBitmap(dir.path(), QString("p%1.bmp").arg(k), 20 + 3 * k, 24, color).c_str());
+        return WriteBitmap(dir.path(), QString("p%1.bmp").arg(k), 20 + 3 * k, 24, color).c_str();
     }
     QByteArray Bytes()
     {
@@ -72,11 +64,12 @@ protected:
         app.ComposeScene();
         return display.target.lastFrame;
     }
-    void Drag(POINT from, POINT to)
+    void Drag(POINT from, POINT to, bool bRelease = true)
     {
         frame.OnLButtonDown(0, from);
         frame.OnMouseMove(0, to);
-        frame.OnLButtonUp(0, to);
+        if (bRelease)
+            frame.OnLButtonUp(0, to);
     }
     POINT Centre(int i) const
     {
@@ -95,27 +88,21 @@ protected:
             &CMainFrame::OnOrderMoveToTop, &CMainFrame::OnOrderMoveToBottom };
         switch (pick(0, 6)) {
         case 0:
-            Drag(Centre(c), { Centre(c).x + pick(-90, 90), Centre(c).y + pick(-90, 90) });
-            break;
+            return Drag(Centre(c), { Centre(c).x + pick(-90, 90), Centre(c).y + pick(-90, 90) });
         case 1:
-            if (app.m_nObjects > 4)
-                frame.OnObjectDelete();
-            break;
+            return app.m_nObjects > 4 ? frame.OnObjectDelete() : void();
         case 2:
             frame.OnObjectCopy();
-            frame.OnObjectPaste();
-            break;
+            return frame.OnObjectPaste();
         case 3:
-            (frame.*orders[pick(0, 3)])();
-            break;
+            return (frame.*orders[pick(0, 3)])();
         case 4:
             ui.onDialog = [&](CDialog& dlg) {
                 auto& props = dynamic_cast<CObjectPropertiesDlg&>(dlg);
                 props.m_edText.SetWindowText(("Edited " + std::to_string(pick(0, 999))).c_str());
                 props.ClickButton(IDOK);
             };
-            frame.OnObjectProperties();
-            break;
+            return frame.OnObjectProperties();
         case 5:
             app.m_nCurObject = 0;
             ui.onDialog = [](CDialog& dlg) {
@@ -123,8 +110,7 @@ protected:
                 settings.m_chkTile.SetCheck(settings.m_chkTile.GetCheck() ? BST_UNCHECKED : BST_CHECKED);
                 settings.ClickButton(IDOK);
             };
-            frame.OnObjectProperties();
-            break;
+            return frame.OnObjectProperties();
         case 6:
             ui.onDialog = [&](CDialog& dlg) {
                 auto& props = dynamic_cast<CObjectPropertiesDlg&>(dlg);
@@ -132,8 +118,7 @@ protected:
                 props.m_edUpImage.SetWindowText(Picture(20, Qt::magenta));
                 props.ClickButton(IDOK);
             };
-            frame.OnObjectInsert();
-            break;
+            return frame.OnObjectInsert();
         }
     }
 
@@ -192,8 +177,7 @@ TEST_F(UndoTest, StepsAreBoundedIgnoredDuringADragAndANewEditDropsTheRedoSide)
 
     frame.OnEditRedo();
     const QByteArray before = Bytes();
-    frame.OnLButtonDown(0, Centre(1));
-    frame.OnMouseMove(0, { Centre(1).x, Centre(1).y + 30 });
+    Drag(Centre(1), { Centre(1).x, Centre(1).y + 30 }, false);
     const QByteArray during = Bytes();
     frame.OnEditUndo();
     frame.OnEditRedo();
@@ -209,13 +193,8 @@ TEST_F(UndoTest, DesktopSettingsClearTheHistoryOnlyWhenTheDesktopIsReplaced)
     const struct {
         std::vector<int> buttons;
         bool bKept;
-    } cases[] = {
-        { { IDC_SAVE }, true },
-        { { IDCANCEL }, true },
-        { { IDC_REFRESH }, false },
-        { { IDC_NEW, IDCANCEL }, false },
-        { { IDC_NEW, IDOK }, false },
-    };
+    } cases[] = { { { IDC_SAVE }, true }, { { IDCANCEL }, true }, { { IDC_REFRESH }, false },
+        { { IDC_NEW, IDCANCEL }, false }, { { IDC_NEW, IDOK }, false } };
     for (const auto& c : cases) {
         Drag(Centre(1), { Centre(1).x + 10, Centre(1).y });
         Bytes();
