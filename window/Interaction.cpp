@@ -357,9 +357,11 @@ void CMainFrame::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags)
         PostMessage(WM_CLOSE);
     else if (nChar == VK_F2)
         DesktopApp()->ComposeScene();
-    else if (GetKeyState(VK_CONTROL) < 0 && nChar == 'Z')
-        GetKeyState(VK_SHIFT) < 0 ? OnEditRedo() : OnEditUndo();
-    else if (GetKeyState(VK_CONTROL) < 0 && nChar == 'Y')
+    else if (nChar == 'Z' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) < 0)
+        OnEditRedo();
+    else if (nChar == 'Z' && GetKeyState(VK_CONTROL) < 0)
+        OnEditUndo();
+    else if (nChar == 'Y' && GetKeyState(VK_CONTROL) < 0)
         OnEditRedo();
     CFrameWnd::OnKeyDown(nChar, nRepCnt, nFlags);
 }
