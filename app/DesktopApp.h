@@ -6,6 +6,7 @@
 #include "platform/CWinApp.h"
 #include "platform/DirectDraw.h"
 #include "platform/Types.h"
+#include "scene/History.h"
 
 // One record of the object table.
 struct DesktopObject {
@@ -143,6 +144,9 @@ public:
     int m_cyCaption = 0;
     int m_cxCaption = 0;
     RECT m_rcLineExtent;
+
+    // Undo and redo of the edits since the desktop was last replaced.
+    CEditHistory m_history;
 };
 
 // The running application object.

@@ -138,6 +138,7 @@ BOOL CDesktopApp::InitInstance()
     UpdateTileSurface();
     ResolveActivationLinks();
     ApplyVisibility();
+    m_history.Clear(*this);
 
     // 15. The desktop ends where the work area does.
     m_cxDesktop = rcWorkArea.right;

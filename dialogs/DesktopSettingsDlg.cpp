@@ -193,6 +193,7 @@ void CDesktopSettingsDlg::OnNew()
     m_strSavedDesktopFile = app->m_strDesktopFile;
     app->m_strDesktopFile = app->m_strAppDir + "\\desktops\\new.orv";
     m_edBackground.SetWindowText("");
+    m_bReplacedDesktop = TRUE;
 }
 
 void CDesktopSettingsDlg::ResetBackgroundObject()
@@ -233,6 +234,7 @@ void CDesktopSettingsDlg::OnLoad()
     if (!CheckFileExists(m_strBrowseResult, "desktop"))
         return;
     app->m_strDesktopFile = m_strBrowseResult;
+    m_bReplacedDesktop = TRUE;
     ReleaseAll();
     app->m_nObjects = 0;
     app->LoadDesktop();
@@ -264,6 +266,7 @@ void CDesktopSettingsDlg::OnSaveAs()
 
 void CDesktopSettingsDlg::OnRefresh()
 {
+    m_bReplacedDesktop = TRUE;
     ReleaseAll();
     RestoreBackgroundInUse();
     RebuildAll();

@@ -23,6 +23,8 @@ public:
     COLORREF m_crColor = 0;
     CBrush* m_pbrColor = nullptr;
     CString m_strSavedDesktopFile;
+    // Set by New, Load and Refresh: the desktop was replaced, not edited.
+    BOOL m_bReplacedDesktop = FALSE;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

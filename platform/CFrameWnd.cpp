@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QThread>
 
@@ -176,4 +177,13 @@ void CFrameWnd::OnActivated()
 {
     if (IDirectDraw* display = GetDisplay(); display && display->displayDepth() == 8)
         OnQueryNewPalette();
+}
+
+short GetKeyState(int nVirtKey)
+{
+    const Qt::KeyboardModifiers held = QGuiApplication::keyboardModifiers();
+    if ((nVirtKey == VK_SHIFT && (held & Qt::ShiftModifier))
+        || (nVirtKey == VK_CONTROL && (held & Qt::ControlModifier)))
+        return short(0x8000);
+    return 0;
 }

@@ -22,6 +22,9 @@ inline constexpr UINT MK_RBUTTON = 0x2;
 inline constexpr UINT MK_SHIFT = 0x4;
 inline constexpr UINT MK_CONTROL = 0x8;
 
+// Negative while the key (VK_SHIFT or VK_CONTROL) is held down, else 0.
+short GetKeyState(int nVirtKey);
+
 // Let the window system choose the position or size.
 inline constexpr LONG CW_USEDEFAULT = LONG(0x80000000);
 

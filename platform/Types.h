@@ -108,6 +108,8 @@ inline constexpr int IDCANCEL = 2;
 // Keys.
 inline constexpr UINT VK_F2 = 0x71;
 inline constexpr UINT VK_F12 = 0x7B;
+inline constexpr int VK_SHIFT = 0x10;
+inline constexpr int VK_CONTROL = 0x11;
 
 // Window styles and system metrics.
 inline constexpr DWORD WS_POPUP = 0x80000000;

@@ -38,6 +38,7 @@ void CDesktopApp::InsertObject()
         CreateCaptionSurfaces(n);
         SetObjectColorKeys(n);
         ComposeScene();
+        m_history.RecordEdit(*this);
     }
 }
 
@@ -65,6 +66,7 @@ void CDesktopApp::EditObjectProperties()
     if (m_bImagesChanged || m_bTextChanged) {
         SetObjectColorKeys(c);
         ComposeScene();
+        m_history.RecordEdit(*this);
     }
 }
 
@@ -76,6 +78,11 @@ void CDesktopApp::EditDesktopSettings()
     {
         CDesktopSettingsDlg dlg;
         dlg.DoModal();
+        // New, Load and Refresh replace the desktop; what came before cannot be undone into it.
+        if (dlg.m_bReplacedDesktop)
+            m_history.Clear(*this);
+        else
+            m_history.RecordEdit(*this);
     }
     ComposeScene();
 }

@@ -172,6 +172,7 @@ void CMainFrame::OnObjectPaste()
 
     // 9.
     app->ComposeScene();
+    app->m_history.RecordEdit(*app);
 }
 
 CString CMainFrame::MakeCopyName()
@@ -236,6 +237,7 @@ void CMainFrame::OnObjectDelete()
     app->ResolveActivationLinks();
     app->ApplyVisibility();
     app->ComposeScene();
+    app->m_history.RecordEdit(*app);
 }
 
 void CMainFrame::OnObjectProperties()
@@ -361,4 +363,5 @@ void CMainFrame::MoveObjectInOrder(int nObject, int nHow)
 
     // 7.
     app->ComposeScene();
+    app->m_history.RecordEdit(*app);
 }

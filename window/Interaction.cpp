@@ -275,7 +275,10 @@ void CMainFrame::OnLButtonUp(UINT nFlags, POINT point)
         ClearSelection();
         bRedraw = true;
     }
-    // 2. and 3. The last move already showed the objects in place.
+    // 2. and 3. The last move already showed the objects in place; the
+    // completed drag is one step to undo.
+    if (app->m_bDragImage || app->m_bDragText)
+        app->m_history.RecordEdit(*app);
     if (app->m_bDragImage) {
         app->m_bDragImage = FALSE;
         ClearSelection();
@@ -354,5 +357,30 @@ void CMainFrame::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags)
         PostMessage(WM_CLOSE);
     else if (nChar == VK_F2)
         DesktopApp()->ComposeScene();
+    else if (nChar == 'Z' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) < 0)
+        OnEditRedo();
+    else if (nChar == 'Z' && GetKeyState(VK_CONTROL) < 0)
+        OnEditUndo();
+    else if (nChar == 'Y' && GetKeyState(VK_CONTROL) < 0)
+        OnEditRedo();
     CFrameWnd::OnKeyDown(nChar, nRepCnt, nFlags);
+}
+
+// Undo and redo wait for a drag or rubber band to end; an empty side does nothing.
+void CMainFrame::OnEditUndo()
+{
+    CDesktopApp* app = DesktopApp();
+    if (app->m_bDragImage || app->m_bDragText || app->m_bRubberBand)
+        return;
+    if (app->m_history.Undo(*app))
+        app->ComposeScene();
+}
+
+void CMainFrame::OnEditRedo()
+{
+    CDesktopApp* app = DesktopApp();
+    if (app->m_bDragImage || app->m_bDragText || app->m_bRubberBand)
+        return;
+    if (app->m_history.Redo(*app))
+        app->ComposeScene();
 }

@@ -49,6 +49,10 @@ public:
     void OnOrderMoveToTop();
     void OnOrderMoveToBottom();
 
+    // Undo and redo of desktop edits (Ctrl+Z; Ctrl+Y or Ctrl+Shift+Z).
+    void OnEditUndo();
+    void OnEditRedo();
+
     BOOL m_bCanInsert = FALSE;
     BOOL m_bCanCopy = FALSE;
     BOOL m_bCanDelete = FALSE;

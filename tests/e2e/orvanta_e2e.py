@@ -567,6 +567,26 @@ def scenario_dialogs(s):
     s.wait_for(lambda: len(s.visible_windows()) == 1, "Desktop Settings to close")
 
 
+# ---------------------------------------------------------------- undo
+
+def scenario_undo(s):
+    unlock(s)
+    dx, dy = 300, 400
+    s.drag(ALPHA.center(), ALPHA.center(dx, dy))
+    s.move(*EMPTY)
+    moved = [shows_background(*ALPHA.center(), "Alpha's old place"),
+             shows(ALPHA, ALPHA.up, at=ALPHA.center(dx, dy), what="Alpha at its new place")]
+    s.expect("Alpha dragged", moved)
+    s.key("ctrl+z")
+    s.expect("drag undone", everything_in_place())
+    s.key("ctrl+y")
+    s.expect("drag redone", moved)
+    s.key("ctrl+z")
+    s.expect("drag undone again", everything_in_place())
+    s.key("ctrl+shift+z")
+    s.expect("drag redone by Ctrl+Shift+Z", moved)
+
+
 SCENARIOS = {
     "first_frame": scenario_first_frame,
     "hover": scenario_hover,
@@ -576,6 +596,7 @@ SCENARIOS = {
     "delete": scenario_delete,
     "redraw": scenario_redraw,
     "dialogs": scenario_dialogs,
+    "undo": scenario_undo,
 }
 
 
