@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <optional>
@@ -170,6 +171,20 @@ int SaveScreenshot(const QString& path)
     return 0;
 }
 
+// Without a desktop session (no XDG_RUNTIME_DIR) Qt warns and falls back to
+// a shared folder of its own; a private folder for this run keeps the start
+// quiet and is removed at exit.
+std::optional<QTemporaryDir> PrivateRuntimeFolder()
+{
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return std::nullopt;
+    std::optional<QTemporaryDir> folder(std::in_place);
+    if (!folder->isValid())
+        return std::nullopt;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder->path()));
+    return folder;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -189,6 +204,7 @@ int main(int argc, char** argv)
 
     if (options.screenshot && NoDisplay())
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::optional<QTemporaryDir> runtimeFolder = PrivateRuntimeFolder();
     // The command line is the program's alone: Qt reads none of it.
     int qtArgc = 1;
     QApplication qtApp(qtArgc, argv);
