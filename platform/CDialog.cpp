@@ -1,4 +1,5 @@
 #include "platform/CDialog.h"
+#include "platform/QtConversions.h"
 
 #include "platform/DialogTemplate.h"
 #include "platform/UiScript.h"
@@ -23,11 +24,6 @@
 #include <functional>
 
 namespace {
-
-QColor ToQColor(COLORREF color)
-{
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
-}
 
 // A read-only edit shows the window colour behind its text, so that it does
 // not look like a field to type in.
@@ -100,7 +96,7 @@ DialogWindow::DialogWindow(CDialog& dialog, const DialogTemplate& dlgTemplate)
     , m_dialog(dialog)
     , m_template(dlgTemplate)
 {
-    QFont font(QString::fromLatin1(dlgTemplate.fontFace), dlgTemplate.fontPointSize);
+    QFont font(ToQString(dlgTemplate.fontFace), dlgTemplate.fontPointSize);
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
     const QFontMetrics metrics(font);
@@ -110,7 +106,7 @@ DialogWindow::DialogWindow(CDialog& dialog, const DialogTemplate& dlgTemplate)
     m_baseY = metrics.height();
 
     if (dlgTemplate.caption)
-        setWindowTitle(QString::fromLatin1(dlgTemplate.caption));
+        setWindowTitle(ToQString(dlgTemplate.caption));
     setFixedSize(toPixels(0, 0, dlgTemplate.cx, dlgTemplate.cy).size());
     setModal(true);
 
@@ -152,7 +148,7 @@ void DialogWindow::focusFirstControl()
 
 QWidget* DialogWindow::createControl(const DialogControl& control)
 {
-    const QString text = QString::fromLatin1(control.text);
+    const QString text = ToQString(control.text);
     const int id = control.id;
     switch (control.kind) {
     case ControlKind::Static: {

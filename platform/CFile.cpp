@@ -1,4 +1,5 @@
 #include "platform/CFile.h"
+#include "platform/QtConversions.h"
 
 #include "platform/Path.h"
 
@@ -37,7 +38,7 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags)
 {
     Abort();
     m_writeFailed = false;
-    const QString path = QString::fromStdString(NativePath(fileName));
+    const QString path = PathToQString(CString(NativePath(fileName)));
     m_writing = (openFlags & modeWrite) != 0;
     if (m_writing) {
         // The file is written beside its target, so the folder must be

@@ -1,4 +1,5 @@
 #include "platform/CFrameWnd.h"
+#include "platform/QtConversions.h"
 
 #include "platform/CWinApp.h"
 #include "platform/DirectDraw.h"
@@ -53,9 +54,9 @@ BOOL CFrameWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyl
 
     auto window = std::make_unique<FrameWindow>(*this);
     window->setFlags(cs.style & WS_POPUP ? Qt::Window | Qt::FramelessWindowHint : Qt::Window);
-    window->setTitle(QString::fromLatin1(lpszWindowName ? lpszWindowName : ""));
+    window->setTitle(ToQString(lpszWindowName ? lpszWindowName : ""));
     if (wndClass && wndClass->icon)
-        window->setIcon(QIcon(QString::fromLatin1(wndClass->icon->path)));
+        window->setIcon(QIcon(ToQString(wndClass->icon->path)));
     if (wndClass && wndClass->cursor)
         window->setCursor(QCursor(wndClass->cursor->shape));
     if (cs.x != CW_USEDEFAULT) {

@@ -1,4 +1,5 @@
 #include "platform/CMenu.h"
+#include "platform/QtConversions.h"
 
 #include "platform/CFrameWnd.h"
 #include "res/Menus.h"
@@ -19,11 +20,6 @@ QAction* FindAction(const QMenu* menu, UINT nID)
         }
     }
     return nullptr;
-}
-
-CString ToCString(const QString& text)
-{
-    return CString(text.toLatin1().toStdString());
 }
 
 }
@@ -59,11 +55,11 @@ void CMenu::Build(std::span<const MenuItemTemplate> items)
             m_menu->addSeparator();
             m_popups.push_back(nullptr);
         } else if (!item.popup.empty()) {
-            auto popup = std::unique_ptr<CMenu>(new CMenu(m_menu->addMenu(QString::fromLatin1(item.text))));
+            auto popup = std::unique_ptr<CMenu>(new CMenu(m_menu->addMenu(ToQString(item.text))));
             popup->Build(item.popup);
             m_popups.push_back(std::move(popup));
         } else {
-            QAction* action = m_menu->addAction(QString::fromLatin1(item.text));
+            QAction* action = m_menu->addAction(ToQString(item.text));
             action->setData(item.id);
             // Only a checked item shows a check mark, as on the original platform.
             action->setCheckable(item.checked);
@@ -128,7 +124,7 @@ std::vector<MenuItemState> CMenu::ItemStates() const
         const QAction* action = actions[pos];
         MenuItemState state;
         if (!action->isSeparator()) {
-            state.text = ToCString(action->text());
+            state.text = FromQString(action->text());
             state.enabled = action->isEnabled();
             state.checked = action->isChecked();
             if (const CMenu* popup = GetSubMenu(int(pos)))

@@ -1,4 +1,5 @@
 #include "platform/CommonDialogs.h"
+#include "platform/QtConversions.h"
 
 #include "platform/Controls.h"
 #include "platform/Font.h"
@@ -29,7 +30,7 @@ double ScreenDpi()
 QStringList NameFiltersFromFilter(LPCSTR filter)
 {
     // Pairs of description and pattern, separated by '|', ended by "||".
-    const QStringList parts = QString::fromLatin1(filter ? filter : "").split(QLatin1Char('|'));
+    const QStringList parts = ToQString(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (int i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
         const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
@@ -41,7 +42,7 @@ QStringList NameFiltersFromFilter(LPCSTR filter)
 
 QFont QFontFromLogFont(const LOGFONT& lf)
 {
-    QFont font(QString::fromLatin1(lf.lfFaceName, int(strnlen(lf.lfFaceName, LF_FACESIZE))));
+    QFont font(ToQString(lf.lfFaceName, qsizetype(strnlen(lf.lfFaceName, LF_FACESIZE))));
     // The chooser works in points; it starts at the size captions are drawn
     // in, which for a cell height is less than the height itself.
     if (lf.lfHeight != 0)
@@ -61,8 +62,8 @@ LOGFONT LogFontFromQFont(const QFont& font, const LOGFONT& base)
     lf.lfWeight = LONG(font.weight());
     lf.lfItalic = font.italic() ? 1 : 0;
     std::memset(lf.lfFaceName, 0, sizeof lf.lfFaceName);
-    const QByteArray face = font.family().toLatin1().left(LF_FACESIZE - 1);
-    std::memcpy(lf.lfFaceName, face.constData(), size_t(face.size()));
+    const CString face = FromQString(font.family());
+    std::memcpy(lf.lfFaceName, LPCSTR(face), std::min(size_t(face.GetLength()), size_t(LF_FACESIZE - 1)));
     return lf;
 }
 
@@ -91,7 +92,7 @@ int CFileDialog::DoModal()
         std::optional<CString> answer = script->chooseFile(request);
         if (!answer || answer->IsEmpty())
             return IDCANCEL;
-        chosen = ToQString(*answer);
+        chosen = PathToQString(*answer);
     } else {
         QFileDialog dialog;
         dialog.setAcceptMode(m_bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
@@ -104,16 +105,16 @@ int CFileDialog::DoModal()
             suffix.remove(0, 1);
         dialog.setDefaultSuffix(suffix);
         if (!request.initialDir.IsEmpty())
-            dialog.setDirectory(QString::fromStdString(NativePath(request.initialDir)));
+            dialog.setDirectory(PathToQString(CString(NativePath(request.initialDir))));
         // A wildcard name only repeats the filter.
-        const QString name = ToQString(m_strFileName);
+        const QString name = PathToQString(m_strFileName);
         if (!name.isEmpty() && !name.contains(QLatin1Char('*')) && !name.contains(QLatin1Char('?')))
             dialog.selectFile(name);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return IDCANCEL;
         chosen = dialog.selectedFiles().first();
     }
-    m_strPathName = FromQString(QString(chosen).replace(QLatin1Char('/'), QLatin1Char('\\')));
+    m_strPathName = PathFromQString(QString(chosen).replace(QLatin1Char('/'), QLatin1Char('\\')));
     return IDOK;
 }
 
@@ -133,7 +134,7 @@ int CColorDialog::DoModal()
         return IDOK;
     }
     const COLORREF initial = m_cc.rgbResult;
-    const QColor color = QColorDialog::getColor(QColor(GetRValue(initial), GetGValue(initial), GetBValue(initial)));
+    const QColor color = QColorDialog::getColor(ToQColor(initial));
     if (!color.isValid())
         return IDCANCEL;
     m_cc.rgbResult = RGB(BYTE(color.red()), BYTE(color.green()), BYTE(color.blue()));

@@ -1,5 +1,7 @@
 #include "platform/Controls.h"
 
+#include "platform/QtConversions.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
@@ -7,16 +9,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-
-QString ToQString(const CString& text)
-{
-    return QString::fromLatin1(text.str().data(), text.GetLength());
-}
-
-CString FromQString(const QString& text)
-{
-    return CString(text.toLatin1().toStdString());
-}
 
 namespace {
 

@@ -81,5 +81,3 @@ public:
 };
 
 // Latin-1 conversions between the system's bytes and Qt.
-QString ToQString(const CString& text);
-CString FromQString(const QString& text);

@@ -1,4 +1,5 @@
 #include "platform/Font.h"
+#include "platform/QtConversions.h"
 
 #include <QFontMetrics>
 
@@ -8,7 +9,7 @@
 QFont FontFromLogFont(const LOGFONT& font)
 {
     QFont qfont;
-    const QString face = QString::fromLatin1(font.lfFaceName, qsizetype(strnlen(font.lfFaceName, LF_FACESIZE)));
+    const QString face = ToQString(font.lfFaceName, qsizetype(strnlen(font.lfFaceName, LF_FACESIZE)));
     if (!face.isEmpty())
         qfont.setFamily(face);
     if (font.lfWeight > 0)

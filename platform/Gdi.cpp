@@ -3,6 +3,7 @@
 #include "platform/DeviceContext.h"
 #include "platform/DirectDrawFaults.h"
 #include "platform/Font.h"
+#include "platform/QtConversions.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -11,19 +12,9 @@
 
 namespace {
 
-QColor toQColor(COLORREF color)
-{
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
-}
-
-COLORREF toColorRef(QRgb rgb)
-{
-    return RGB(BYTE(qRed(rgb)), BYTE(qGreen(rgb)), BYTE(qBlue(rgb)));
-}
-
 QString toQString(LPCSTR text, int count)
 {
-    return QString::fromLatin1(text, count < 0 ? qsizetype(std::strlen(text)) : qsizetype(count));
+    return count < 0 ? ToQString(text) : ToQString(text, qsizetype(count));
 }
 
 } // namespace
@@ -148,7 +139,7 @@ BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR te
     painter.setClipRect(ink);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
     painter.setFont(dc->qfont);
-    painter.setPen(toQColor(dc->textColor));
+    painter.setPen(ToQColor(dc->textColor));
     painter.drawText(x, y + metrics.ascent(), line);
     return TRUE;
 }
@@ -169,14 +160,14 @@ COLORREF GetPixel(HDC dc, int x, int y)
 {
     if (!dc || !dc->image().valid(x, y))
         return CLR_INVALID;
-    return toColorRef(dc->pixels(QRect(x, y, 1, 1), false).pixel(x, y));
+    return FromQColor(QColor(dc->pixels(QRect(x, y, 1, 1), false).pixel(x, y)));
 }
 
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color)
 {
     if (!dc || !dc->image().valid(x, y))
         return CLR_INVALID;
-    dc->pixels(QRect(x, y, 1, 1)).setPixel(x, y, toQColor(color).rgb());
+    dc->pixels(QRect(x, y, 1, 1)).setPixel(x, y, ToQColor(color).rgb());
     return GetPixel(dc, x, y);
 }
 

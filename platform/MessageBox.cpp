@@ -1,4 +1,5 @@
 #include "platform/MessageBox.h"
+#include "platform/QtConversions.h"
 
 #include "platform/UiScript.h"
 
@@ -9,7 +10,9 @@ int AfxMessageBox(LPCSTR text, UINT type, UINT)
     if (UiScript* script = CurrentUiScript())
         return script->answerMessageBox(CString(text), type);
 
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), QString::fromLatin1(text));
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), ToQString(text));
+    // Shown as written: a path or a name is never taken for markup.
+    box.setTextFormat(Qt::PlainText);
     if (type == MB_OKCANCEL) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setIcon(QMessageBox::Question);

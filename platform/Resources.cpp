@@ -1,6 +1,7 @@
 // Bitmaps from files and from the Qt resource system, and the kernel's
 // resource and file calls the loaders use.
 #include "platform/Gdi.h"
+#include "platform/QtConversions.h"
 
 #include "platform/DeviceContext.h"
 #include "platform/Path.h"
@@ -50,7 +51,7 @@ std::optional<QString> resourcePath(LPCSTR name)
             return std::nullopt;
         path = QStringLiteral(":/splash.bmp");
     } else {
-        path = QStringLiteral(":/") + QString::fromLatin1(name);
+        path = QStringLiteral(":/") + ToQString(name);
     }
     if (!QFile::exists(path))
         return std::nullopt;
