@@ -1,5 +1,32 @@
 #include "platform/UiScript.h"
 
+int UiScript::answerMessageBox(const CString&, UINT)
+{
+    return IDOK;
+}
+
+UINT UiScript::chooseMenuCommand(const std::vector<MenuItemState>&)
+{
+    return 0;
+}
+
+void UiScript::runDialog(CDialog&) { }
+
+std::optional<CString> UiScript::chooseFile(const FileDialogRequest&)
+{
+    return std::nullopt;
+}
+
+std::optional<COLORREF> UiScript::chooseColor(COLORREF)
+{
+    return std::nullopt;
+}
+
+std::optional<LOGFONT> UiScript::chooseFont(const LOGFONT&)
+{
+    return std::nullopt;
+}
+
 namespace {
 UiScript* g_script = nullptr;
 }

@@ -26,20 +26,22 @@ struct FileDialogRequest {
     CString filter; // "Description (*.ext)|*.ext||"
 };
 
+// Each answer defaults to what a user in a hurry gives: OK for a message
+// box, Cancel for everything else; a script overrides what it cares about.
 class UiScript {
 public:
     virtual ~UiScript() = default;
     // A message box titled "Orvanta": IDOK or IDCANCEL.
-    virtual int answerMessageBox(const CString& text, UINT type) = 0;
+    virtual int answerMessageBox(const CString& text, UINT type);
     // The context menu as the user would see it: the chosen command, or 0 for none.
-    virtual UINT chooseMenuCommand(const std::vector<MenuItemState>& items) = 0;
+    virtual UINT chooseMenuCommand(const std::vector<MenuItemState>& items);
     // A modal dialog after its initialisation: work its controls and press a
     // button that ends it. A dialog still open afterwards is cancelled.
-    virtual void runDialog(CDialog& dialog) = 0;
+    virtual void runDialog(CDialog& dialog);
     // The choosers: a result, or nothing for Cancel.
-    virtual std::optional<CString> chooseFile(const FileDialogRequest& request) = 0;
-    virtual std::optional<COLORREF> chooseColor(COLORREF initial) = 0;
-    virtual std::optional<LOGFONT> chooseFont(const LOGFONT& initial) = 0;
+    virtual std::optional<CString> chooseFile(const FileDialogRequest& request);
+    virtual std::optional<COLORREF> chooseColor(COLORREF initial);
+    virtual std::optional<LOGFONT> chooseFont(const LOGFONT& initial);
 };
 
 // Installs a script (nullptr removes it); the caller keeps ownership.

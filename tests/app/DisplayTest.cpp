@@ -79,7 +79,6 @@ class DisplayCreationFailure : public testing::TestWithParam<StepFault> { };
 TEST_P(DisplayCreationFailure, ShowsTheStepThenReleasesEverything)
 {
     ScriptedUi ui;
-    ui.acceptMessages();
     CDesktopApp app;
     app.m_cxScreen = 32;
     app.m_cyScreen = 16;
@@ -124,7 +123,6 @@ TEST(DisplayRelease, GoesInItsOrderAndClearsEveryField)
 TEST(ColorSurface, FailureKeepsTheOldKeyPixel)
 {
     ScriptedUi ui;
-    ui.acceptMessages();
     CDesktopApp app;
     DisplayFixture display(app, 8, 8);
     ASSERT_TRUE(display.ok);

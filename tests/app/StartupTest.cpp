@@ -167,7 +167,6 @@ TEST_F(StartupTest, WorkAreaAwayFromTheCornerPlacesTheWindowThere)
 
 TEST_F(StartupTest, WithoutAWorkAreaStartUpFails)
 {
-    ui.acceptMessages();
     UseScreen(SIZE { 1024, 768 }, std::nullopt);
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(ui.messages, (std::vector<std::string> { "Unable to get workarea dimensions" }));
@@ -177,7 +176,6 @@ TEST_F(StartupTest, WithoutAWorkAreaStartUpFails)
 
 TEST_F(StartupTest, DisplayFailureEndsStartUpWithNothingBuilt)
 {
-    ui.acceptMessages();
     UseScreen(SIZE { 640, 480 }, RECT { 0, 0, 640, 480 });
     app.onLoadDesktop = [&] { app.m_nObjects = 2; };
     FailNextCall(FaultPoint::CreateClipper);
@@ -191,7 +189,6 @@ TEST_F(StartupTest, DisplayFailureEndsStartUpWithNothingBuilt)
 
 TEST_F(StartupTest, MissingDefaultDesktopStillStarts)
 {
-    ui.acceptMessages();
     UseScreen(SIZE { 640, 480 }, RECT { 0, 0, 640, 480 });
     if (QFile::exists(QString::fromStdString(NativePath(ExpectedAppDir() + "\\desktops\\default.orv"))))
         GTEST_SKIP() << "a default desktop lies beside the test program";
@@ -276,7 +273,6 @@ TEST(StartupInFolder, Run)
     if (!folder)
         GTEST_SKIP() << "runs from a prepared folder only";
     ScriptedUi ui;
-    ui.acceptMessages();
     StartupApp app;
     ASSERT_TRUE(app.InitInstance());
     EXPECT_EQ(app.m_strAppDir, folder);

@@ -33,7 +33,6 @@ protected:
         app.m_crBackground = RGB(1, 2, 3);
         app.SaveDesktop();
         ASSERT_TRUE(QFile::exists(dir.filePath("desktops/default.orv")));
-        ui.acceptMessages();
     }
 
     bool Exists(const CString& path)

@@ -7,6 +7,8 @@
 #include "support/DisplayFixture.h"
 #include "support/ScriptedUi.h"
 
+#include <gtest/gtest.h>
+
 #include <QTemporaryDir>
 
 #include <cstring>

@@ -1,4 +1,5 @@
 // The dialogs as a person meets them, and colour matching without a colour surface.
+#include <gtest/gtest.h>
 #include "DialogTestApp.h"
 
 #include "bitmaps/DDUtil.h"
@@ -84,7 +85,6 @@ TEST_F(DialogUseTest, FontChooserStartsAtTheDrawnSizeOfACellHeight)
 // The colour surface lost at start-up or in a restore; making it again works or fails too.
 TEST_F(DialogUseTest, ColourMatchingMakesTheColourSurfaceAgainOrLeavesTheColourUnmatched)
 {
-    ui.acceptMessages();
     const COLORREF color = RGB(10, 20, 30);
     app.m_crLastColor = color;
     ui.onColor = [&](COLORREF) { return std::optional<COLORREF>(color); };

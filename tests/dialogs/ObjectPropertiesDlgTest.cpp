@@ -102,7 +102,6 @@ TEST_F(ObjectPropertiesTest, DefaultNameIsFirstFreeIgnoringCase)
 TEST_F(ObjectPropertiesTest, InsertRefusedWhenTableFull)
 {
     app.m_nObjects = 51;
-    ui.acceptMessages();
     app.InsertObject();
     EXPECT_EQ(ui.messages,
         (std::vector<std::string> { "Unable to insert new object:\nDesktop contains maximum objects allowed." }));
@@ -112,7 +111,6 @@ TEST_F(ObjectPropertiesTest, InsertRefusedWhenTableFull)
 TEST_F(ObjectPropertiesTest, EveryCheckReportsAndNothingIsWritten)
 {
     app.AddObject("lamp");
-    ui.acceptMessages();
     const std::string down = WriteBitmap(dir.path(), "down.bmp", 2, 2, Qt::blue);
     int stillOpen = 0;
     ui.onDialog = [&](CDialog& dlg) {

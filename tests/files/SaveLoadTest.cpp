@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include "files/DesktopFiles.h"
 
 #include "support/ScriptedUi.h"
@@ -261,7 +262,6 @@ TEST_F(DesktopFileTest, WindowsStylePathsFindFoldersIgnoringCase)
 TEST_F(DesktopFileTest, UnopenableFilesShowTheOpenMessageAndChangeNothing)
 {
     ScriptedUi ui;
-    ui.acceptMessages();
     FillDesktop(3);
     app->m_bLocked = FALSE;
     for (const std::string& path : { Path("missing.orv"), Path("") }) {
@@ -301,7 +301,6 @@ TEST_F(DesktopFileTest, DamagedFilesAreRejectedWholeAndChangeNothing)
     };
 
     ScriptedUi ui;
-    ui.acceptMessages();
     for (size_t length = 0; length < good.size(); ++length) {
         WriteBytes(Path("damaged.orv"), Bytes(good.begin(), good.begin() + std::ptrdiff_t(length)));
         app->LoadDesktop();
@@ -376,7 +375,6 @@ TEST_F(DesktopFileTest, FullTableLoadsAndLongFaceNamesAreCut)
 TEST_F(DesktopFileTest, FailedSavesShowTheSaveMessageAndKeepTheOldFile)
 {
     ScriptedUi ui;
-    ui.acceptMessages();
     FillDesktop(3);
     app->m_strDesktopFile = CString(Path("keep.orv").c_str());
     app->SaveDesktop();
@@ -415,7 +413,6 @@ TEST_F(DesktopFileTest, SaveIntoReadOnlyFolderFails)
 {
     // Refused on the folder's permission bits, for root too.
     ScriptedUi ui;
-    ui.acceptMessages();
     FillDesktop(2);
     app->m_strDesktopFile = CString(Path("keep.orv").c_str());
     app->SaveDesktop();

@@ -110,7 +110,6 @@ TEST_F(CompositionTest, TileSurfaceFollowsTheSettings)
     EXPECT_EQ(app.m_pDDSTile, nullptr);
 
     // A tile surface that cannot be made leaves the image untiled over the colour.
-    ui.acceptMessages();
     app.m_bTile = TRUE;
     FailNextCall(FaultPoint::CreateSurface);
     app.UpdateTileSurface();

@@ -16,7 +16,6 @@ protected:
     ObjectImagesTest()
         : display(app, 1024, 768)
     {
-        ui.acceptMessages();
         app.m_nObjects = 2;
     }
 

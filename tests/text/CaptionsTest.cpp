@@ -26,7 +26,6 @@ protected:
     explicit CaptionsTest(int width = 320, int height = 240)
         : display(app, width, height)
     {
-        ui.acceptMessages();
         app.m_nObjects = 2;
         DesktopObject& r = app.m_aObjects[1];
         r.lfFont.lfHeight = -16;

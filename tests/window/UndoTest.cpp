@@ -46,7 +46,6 @@ protected:
         app.m_bLocked = FALSE;
         app.m_strDesktopFile = CString(dir.filePath("undo.orv").toStdString().c_str());
         app.m_history.Clear(app);
-        ui.acceptMessages();
     }
 
     CString Picture(int k, QColor color)
