@@ -4,8 +4,7 @@
 #include "dialogs/DesktopSettingsDlg.h"
 #include "dialogs/ObjectPropertiesDlg.h"
 #include "res/resource.h"
-#include "tests/support/DisplayFixture.h"
-#include "tests/support/ScriptedUi.h"
+#include "tests/support/TestDesktop.h"
 #include "window/MainFrame.h"
 
 #include <QFile>
@@ -99,7 +98,7 @@ protected:
             ui.onDialog = [&](CDialog& dlg) {
                 auto& props = dynamic_cast<CObjectPropertiesDlg&>(dlg);
                 props.m_edText.SetWindowText(("Edited " + std::to_string(pick(0, 999))).c_str());
-                props.ClickButton(IDOK);
+                Click(props, IDOK);
             };
             return frame.OnObjectProperties();
         case 5:
@@ -107,7 +106,7 @@ protected:
             ui.onDialog = [](CDialog& dlg) {
                 auto& settings = dynamic_cast<CDesktopSettingsDlg&>(dlg);
                 settings.m_chkTile.SetCheck(settings.m_chkTile.GetCheck() ? BST_UNCHECKED : BST_CHECKED);
-                settings.ClickButton(IDOK);
+                Click(settings, IDOK);
             };
             return frame.OnObjectProperties();
         case 6:
@@ -115,7 +114,7 @@ protected:
                 auto& props = dynamic_cast<CObjectPropertiesDlg&>(dlg);
                 props.m_edName.SetWindowText(("New" + std::to_string(++inserted)).c_str());
                 props.m_edUpImage.SetWindowText(Picture(20, Qt::magenta));
-                props.ClickButton(IDOK);
+                Click(props, IDOK);
             };
             return frame.OnObjectInsert();
         }
@@ -200,7 +199,7 @@ TEST_F(UndoTest, DesktopSettingsClearTheHistoryOnlyWhenTheDesktopIsReplaced)
         app.m_nCurObject = 0;
         ui.onDialog = [&](CDialog& dlg) {
             for (int id : c.buttons)
-                dlg.ClickButton(id);
+                Click(dlg, id);
         };
         frame.OnObjectProperties();
         EXPECT_EQ(app.m_history.CanUndo(), c.bKept) << c.buttons.front() << " " << c.buttons.size();
