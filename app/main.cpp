@@ -41,11 +41,6 @@ public:
         std::fprintf(stderr, "Orvanta: %s\n", LPCSTR(text));
         return IDOK;
     }
-    UINT chooseMenuCommand(const std::vector<MenuItemState>&) override { return 0; }
-    void runDialog(CDialog&) override { }
-    std::optional<CString> chooseFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<COLORREF> chooseColor(COLORREF) override { return std::nullopt; }
-    std::optional<LOGFONT> chooseFont(const LOGFONT&) override { return std::nullopt; }
 };
 
 struct Options {
@@ -146,6 +141,14 @@ bool NoDisplay()
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
+// A Wayland client cannot place its window over the work area, so where X
+// is there too and no platform was chosen, the desktop runs on X.
+void PreferX11()
+{
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 // Starts without the greeting, saves the first frame that reaches the window
 // as a PNG file and ends.
 int SaveScreenshot(const QString& path)
@@ -204,6 +207,7 @@ int main(int argc, char** argv)
 
     if (options.screenshot && NoDisplay())
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    PreferX11();
     const std::optional<QTemporaryDir> runtimeFolder = PrivateRuntimeFolder();
     // The command line is the program's alone: Qt reads none of it.
     int qtArgc = 1;
