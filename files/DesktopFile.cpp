@@ -164,30 +164,44 @@ void ApplyDesktop(CDesktopApp& app, const DesktopData& desktop)
     }
 }
 
-void CDesktopApp::SaveDesktop()
+void WriteDesktop(CArchive& ar, const DesktopData& desktop)
+{
+    ar << CString(kMagic);
+    ar << LONG(desktop.aObjects.size());
+    WriteFlag(ar, desktop.bTile);
+    ar << desktop.dwBackPixel << desktop.crBackground;
+    WriteFont(ar, desktop.lfDefault);
+    for (const DesktopObject& object : desktop.aObjects)
+        WriteObject(ar, object);
+}
+
+bool WriteDesktopFile(LPCSTR path, const DesktopData& desktop)
 {
     // Written beside the target, which is replaced only when every byte has
     // reached the disk: a failed save leaves the old file as it was.
     CFile file;
-    if (!file.Open(m_strDesktopFile, CFile::modeCreate | CFile::modeWrite)) {
-        AfxMessageBox("Desktop file could not be saved!", MB_OK, 0);
-        return;
-    }
-
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite))
+        return false;
     CArchive ar(&file, CArchive::store);
-    ar << CString(kMagic);
-    ar << LONG(m_nObjects);
-    WriteFlag(ar, m_bTile);
-    ar << m_dwBackPixel << m_crBackground;
-    WriteFont(ar, m_lfDefault);
-    for (int i = 0; i < m_nObjects; ++i)
-        WriteObject(ar, m_aObjects[i]);
-
+    WriteDesktop(ar, desktop);
     ar.Close();
     if (ar.Failed() || !file.Close()) {
         file.Abort();
-        AfxMessageBox("Desktop file could not be saved!", MB_OK, 0);
+        return false;
     }
+    return true;
+}
+
+void CDesktopApp::SaveDesktop()
+{
+    DesktopData desktop;
+    desktop.bTile = m_bTile;
+    desktop.dwBackPixel = m_dwBackPixel;
+    desktop.crBackground = m_crBackground;
+    desktop.lfDefault = m_lfDefault;
+    desktop.aObjects.assign(m_aObjects, m_aObjects + m_nObjects);
+    if (!WriteDesktopFile(m_strDesktopFile, desktop))
+        AfxMessageBox("Desktop file could not be saved!", MB_OK, 0);
 }
 
 void CDesktopApp::LoadDesktop()

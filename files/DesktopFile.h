@@ -1,5 +1,5 @@
 #pragma once
-// The desktop file's reader, and the desktop it reads into before the
+// The desktop file's reader and writer, and the desktop it reads into before the
 // application takes it over.
 
 #include "app/DesktopApp.h"
@@ -33,6 +33,12 @@ struct DesktopReadError {
 // a file that ends before its last record make it fail, telling where and why.
 // A face name longer than 31 characters is cut to 31.
 bool ReadDesktop(CArchive& ar, DesktopData& desktop, DesktopReadError* error = nullptr);
+
+// Writes a desktop in the file's layout: the header, then its records.
+void WriteDesktop(CArchive& ar, const DesktopData& desktop);
+// Writes a whole desktop file at path; false when it could not be written, in
+// which case a file that was there is left as it was.
+bool WriteDesktopFile(LPCSTR path, const DesktopData& desktop);
 
 // Hands a desktop that was read to the application: header fields and records,
 // and each record's runtime slot reset to normal, unselected and hidden.

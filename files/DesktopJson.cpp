@@ -1,7 +1,6 @@
 #include "files/DesktopJson.h"
 
 #include "platform/CFile.h"
-#include "platform/UiScript.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -236,33 +235,6 @@ DesktopObject objectFromJson(JsonFields& fields, const QJsonObject& json, const 
     return object;
 }
 
-// Turns the save's message box into a line of the tool's error output.
-class MessageCollector : public UiScript {
-public:
-    MessageCollector()
-        : m_previous(CurrentUiScript())
-    {
-        SetUiScript(this);
-    }
-    ~MessageCollector() override { SetUiScript(m_previous); }
-
-    std::vector<std::string> messages;
-
-    int answerMessageBox(const CString& text, UINT) override
-    {
-        messages.push_back(text.str());
-        return IDOK;
-    }
-    UINT chooseMenuCommand(const std::vector<MenuItemState>&) override { return 0; }
-    void runDialog(CDialog&) override { }
-    std::optional<CString> chooseFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<COLORREF> chooseColor(COLORREF) override { return std::nullopt; }
-    std::optional<LOGFONT> chooseFont(const LOGFONT&) override { return std::nullopt; }
-
-private:
-    UiScript* m_previous;
-};
-
 }
 
 QByteArray DesktopToJson(const DesktopData& desktop)
@@ -367,13 +339,9 @@ int BuildDesktopFile(const char* jsonPath, const char* orvPath, std::ostream& er
         return 1;
     }
 
-    // Written by the program's own writer.
-    auto app = std::make_unique<CDesktopApp>();
-    ApplyDesktop(*app, desktop);
-    app->m_strDesktopFile = orvPath;
-    MessageCollector collector;
-    app->SaveDesktop();
-    for (const std::string& message : collector.messages)
-        err << orvPath << ": " << message << "\n";
-    return collector.messages.empty() ? 0 : 1;
+    if (!WriteDesktopFile(orvPath, desktop)) {
+        err << orvPath << ": Desktop file could not be saved!\n";
+        return 1;
+    }
+    return 0;
 }

@@ -4,7 +4,7 @@
 #include "Palette.h"
 
 #include "app/DesktopApp.h"
-#include "platform/UiScript.h"
+#include "files/DesktopFile.h"
 
 #include <QDir>
 #include <QPoint>
@@ -86,23 +86,6 @@ const ButtonDesign kButtons[] = {
 };
 
 const QColor kBackground = artwork::kBackgroundBase;
-
-// Message boxes cannot be answered in a build step: keep their texts.
-class CollectingUi : public UiScript {
-public:
-    QStringList messages;
-
-    int answerMessageBox(const CString& text, UINT) override
-    {
-        messages.append(QString::fromStdString(text.str()));
-        return IDOK;
-    }
-    UINT chooseMenuCommand(const std::vector<MenuItemState>&) override { return 0; }
-    void runDialog(CDialog&) override { }
-    std::optional<CString> chooseFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<COLORREF> chooseColor(COLORREF) override { return std::nullopt; }
-    std::optional<LOGFONT> chooseFont(const LOGFONT&) override { return std::nullopt; }
-};
 
 COLORREF ToColorRef(const QColor& c)
 {
@@ -208,29 +191,29 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
         return false;
 
     // The desktop file, through the program's own writer.
-    auto app = std::make_unique<CDesktopApp>();
-    app->m_bTile = 1;
-    app->m_crBackground = ToColorRef(kBackground);
-    app->m_dwBackPixel = ToPixel(kBackground);
-    app->m_lfDefault = CaptionFont(kPlain);
+    DesktopData desktop;
+    desktop.bTile = 1;
+    desktop.crBackground = ToColorRef(kBackground);
+    desktop.dwBackPixel = ToPixel(kBackground);
+    desktop.lfDefault = CaptionFont(kPlain);
 
-    DesktopObject& background = app->m_aObjects[0];
+    DesktopObject background;
     background.strName = "Background";
     background.strUpImage = RelocatablePath("background.bmp");
     background.rcObject = { 0, 0, kTileSize, kTileSize };
     background.bVisible = 1;
+    desktop.aObjects.push_back(background);
 
-    int n = 1;
-    int help = 0;
+    size_t help = 0;
     for (const ButtonDesign& design : kButtons) {
         if (std::strcmp(design.name, "Help") == 0)
-            help = n;
-        app->m_aObjects[n++] = Button(design);
+            help = desktop.aObjects.size();
+        desktop.aObjects.push_back(Button(design));
     }
     // The tip balloon beside Help, shown only while the pointer is over Help.
-    const RECT helpRect = app->m_aObjects[help].rcObject;
-    app->m_aObjects[help].strActivate = "Tip";
-    DesktopObject& tipObject = app->m_aObjects[n];
+    const RECT helpRect = desktop.aObjects[help].rcObject;
+    desktop.aObjects[help].strActivate = "Tip";
+    DesktopObject tipObject;
     tipObject.strName = "Tip";
     tipObject.strUpImage = RelocatablePath("tip.bmp");
     tipObject.rcObject = { 160, helpRect.top - 2, 160 + tip.width(), helpRect.top - 2 + tip.height() };
@@ -238,20 +221,11 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
     tipObject.nJustify = kJustifyLeft;
     // Hidden in the file as well: a link target starts hidden after every load.
     tipObject.bVisible = 0;
-    app->m_nObjects = n + 1;
+    desktop.aObjects.push_back(tipObject);
 
     const QString desktopFile = QDir::toNativeSeparators(root.filePath("desktops/default.orv"));
-    app->m_strDesktopFile = CString(desktopFile.toLocal8Bit().constData());
-    CollectingUi ui;
-    SetUiScript(&ui);
-    app->SaveDesktop();
-    SetUiScript(nullptr);
-    if (!ui.messages.isEmpty()) {
-        *error = ui.messages.join('\n');
-        return false;
-    }
-    if (!QFileInfo(desktopFile).isFile()) {
-        *error = "nothing was written to " + desktopFile;
+    if (!WriteDesktopFile(desktopFile.toLocal8Bit().constData(), desktop)) {
+        *error = "Desktop file could not be saved to " + desktopFile;
         return false;
     }
     return true;
