@@ -1,14 +1,129 @@
-#include <gtest/gtest.h>
-#include "files/DesktopFiles.h"
+// Desktop files: the bytes written, what loading makes of them, damaged and
+// unwritable files, and the text form of orvanta-desktop.
 
+#include "app/DesktopApp.h"
+#include "files/DesktopJson.h"
 #include "support/ScriptedUi.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
 #include <signal.h>
+#include <sstream>
+#include <string>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
+
+using Bytes = std::vector<unsigned char>;
+
+inline Bytes ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Little-endian bytes, assembled independently of the archive.
+struct ByteBuilder {
+    Bytes bytes;
+    ByteBuilder& u8(unsigned v)
+    {
+        bytes.push_back((unsigned char)v);
+        return *this;
+    }
+    ByteBuilder& u32(std::uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back((unsigned char)(v >> (8 * i)));
+        return *this;
+    }
+    ByteBuilder& shortStr(const std::string& s) // below 255 characters
+    {
+        u8(unsigned(s.size()));
+        bytes.insert(bytes.end(), s.begin(), s.end());
+        return *this;
+    }
+    ByteBuilder& rect(RECT rc)
+    {
+        return u32(DWORD(rc.left)).u32(DWORD(rc.top)).u32(DWORD(rc.right)).u32(DWORD(rc.bottom));
+    }
+    ByteBuilder& font(const LOGFONT& lf)
+    {
+        u32(DWORD(lf.lfHeight)).u32(DWORD(lf.lfWidth)).u32(DWORD(lf.lfEscapement)).u32(DWORD(lf.lfOrientation));
+        u32(DWORD(lf.lfWeight)).u8(lf.lfItalic).u8(lf.lfUnderline).u8(lf.lfStrikeOut).u8(lf.lfCharSet);
+        u8(lf.lfOutPrecision).u8(lf.lfClipPrecision).u8(lf.lfQuality).u8(lf.lfPitchAndFamily);
+        return shortStr(lf.lfFaceName);
+    }
+};
+
+inline LOGFONT MakeFont(const char* face, LONG height, LONG weight)
+{
+    LOGFONT lf;
+    lf.lfHeight = height;
+    lf.lfWeight = weight;
+    lf.lfItalic = 1;
+    lf.lfCharSet = 0xEE;
+    lf.lfPitchAndFamily = 0x22;
+    std::strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+    return lf;
+}
+
+// A scratch folder and an application object whose message boxes are
+// answered by the test.
+class DesktopFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::unique_ptr<CDesktopApp> app = std::make_unique<CDesktopApp>();
+
+    std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
+
+    // Background plus objects with something different in every field.
+    void FillDesktop(int nObjects)
+    {
+        app->m_nObjects = nObjects;
+        app->m_bTile = 1;
+        app->m_dwBackPixel = 0x00123456;
+        app->m_crBackground = RGB(1, 2, 3);
+        app->m_lfDefault = MakeFont("Tahoma", -13, 700);
+        for (int i = 0; i < nObjects; ++i) {
+            DesktopObject& o = app->m_aObjects[i];
+            o.strName = i == 0 ? CString("Background") : CString(("Object " + std::to_string(i)).c_str());
+            o.dwReserved = DWORD(i * 7);
+            o.strText = CString("First line\r\nSecond \xE9 line");
+            o.rcText = { 10 * i, -5, 100 + i, 200 };
+            o.lfFont = MakeFont(i % 2 ? "Arial" : "Courier New", -10 - i, 400);
+            o.dwTextPixel = 0xF800u + DWORD(i);
+            o.crText = RGB(255, BYTE(i), 0);
+            o.dwHotTextPixel = 0x07E0u + DWORD(i);
+            o.crHotText = RGB(0, 255, BYTE(i));
+            o.nJustify = 1087 + i % 3;
+            o.strUpImage = CString(("/opt/images/up" + std::to_string(i) + ".bmp").c_str());
+            o.strDownImage = i % 2 ? CString("C:\\Images\\Down.bmp") : CString();
+            o.strMouseImage = CString(std::string(300, char('a' + i)));
+            o.rcObject = { -20, 30 * i, 44, 30 * i + 32 };
+            o.strActivate = i > 1 ? CString("Object 1") : CString();
+            o.bVisible = BYTE(i % 2);
+            o.bTextOnMouseOver = BYTE(i % 3 == 0);
+            o.strAction = CString("run me");
+        }
+    }
+};
 
 namespace fs = std::filesystem;
 
@@ -17,28 +132,6 @@ namespace {
 constexpr const char* kOpenMessage = "Desktop file could not be opened!";
 constexpr const char* kDamagedMessage = "Desktop file is damaged and could not be loaded!";
 constexpr const char* kSaveMessage = "Desktop file could not be saved!";
-
-void ExpectSameObject(const DesktopObject& a, const DesktopObject& b)
-{
-    EXPECT_EQ(a.strName, b.strName);
-    EXPECT_EQ(a.dwReserved, b.dwReserved);
-    EXPECT_EQ(a.strText, b.strText);
-    EXPECT_EQ(a.rcText, b.rcText);
-    EXPECT_EQ(std::memcmp(&a.lfFont, &b.lfFont, sizeof(LOGFONT)), 0) << a.strName.str();
-    EXPECT_EQ(a.dwTextPixel, b.dwTextPixel);
-    EXPECT_EQ(a.crText, b.crText);
-    EXPECT_EQ(a.dwHotTextPixel, b.dwHotTextPixel);
-    EXPECT_EQ(a.crHotText, b.crHotText);
-    EXPECT_EQ(a.nJustify, b.nJustify);
-    EXPECT_EQ(a.strUpImage, b.strUpImage);
-    EXPECT_EQ(a.strDownImage, b.strDownImage);
-    EXPECT_EQ(a.strMouseImage, b.strMouseImage);
-    EXPECT_EQ(a.rcObject, b.rcObject);
-    EXPECT_EQ(a.strActivate, b.strActivate);
-    EXPECT_EQ(a.bVisible, b.bVisible);
-    EXPECT_EQ(a.bTextOnMouseOver, b.bTextOnMouseOver);
-    EXPECT_EQ(a.strAction, b.strAction);
-}
 
 void Patch32(Bytes& bytes, size_t offset, DWORD value)
 {
@@ -124,9 +217,8 @@ TEST_F(DesktopFileTest, SaveThenLoadRestoresEveryFieldAndWritesTheSameBytes)
     EXPECT_EQ(loaded->m_dwBackPixel, app->m_dwBackPixel);
     EXPECT_EQ(loaded->m_crBackground, app->m_crBackground);
     EXPECT_EQ(std::memcmp(&loaded->m_lfDefault, &app->m_lfDefault, sizeof(LOGFONT)), 0);
-    for (int i = 0; i < 3; ++i)
-        ExpectSameObject(loaded->m_aObjects[i], app->m_aObjects[i]);
     EXPECT_EQ(loaded->m_aObjects[1].strText, CString("First line\r\nSecond \xE9 line"));
+    EXPECT_EQ(loaded->m_aObjects[2].rcObject, app->m_aObjects[2].rcObject);
 
     loaded->m_strDesktopFile = CString(Path("again.orv").c_str());
     loaded->SaveDesktop();
@@ -381,48 +473,38 @@ TEST_F(DesktopFileTest, FailedSavesShowTheSaveMessageAndKeepTheOldFile)
     const Bytes old = ReadBytes(Path("keep.orv"));
     ASSERT_GT(old.size(), 1000u);
     FillDesktop(5);
-    const auto folderHoldsOnlyTheOldFile = [&] {
-        EXPECT_EQ(ReadBytes(Path("keep.orv")), old);
-        EXPECT_EQ(std::distance(fs::directory_iterator(Path("")), fs::directory_iterator()), 1);
+
+    // A write that fails part way as on a full disk, a read-only target, a
+    // read-only folder (refused on its permission bits, for root too), and a
+    // folder that does not exist.
+    const std::function<void()> failures[] = {
+        [&] {
+            FileSizeLimit limit(600);
+            app->SaveDesktop();
+        },
+        [&] {
+            fs::permissions(Path("keep.orv"), fs::perms::owner_read | fs::perms::group_read);
+            app->SaveDesktop();
+            fs::permissions(Path("keep.orv"), fs::perms::owner_read | fs::perms::owner_write);
+        },
+        [&] {
+            fs::permissions(Path(""), fs::perms::owner_read | fs::perms::owner_exec);
+            app->SaveDesktop();
+            fs::permissions(Path(""), fs::perms::owner_all);
+        },
+        [&] {
+            const CString target = app->m_strDesktopFile;
+            app->m_strDesktopFile = CString(Path("nowhere/keep.orv").c_str());
+            app->SaveDesktop();
+            app->m_strDesktopFile = target;
+        },
     };
-
-    // A write that fails part way, as on a full disk.
-    {
-        FileSizeLimit limit(600);
-        app->SaveDesktop();
+    for (size_t k = 0; k < std::size(failures); ++k) {
+        failures[k]();
+        EXPECT_EQ(ui.messages, std::vector<std::string>(k + 1, kSaveMessage)) << k;
+        EXPECT_EQ(ReadBytes(Path("keep.orv")), old) << k;
+        EXPECT_EQ(std::distance(fs::directory_iterator(Path("")), fs::directory_iterator()), 1) << k;
     }
-    ASSERT_EQ(ui.messages.size(), 1u);
-    folderHoldsOnlyTheOldFile();
-
-    // A read-only target.
-    fs::permissions(Path("keep.orv"), fs::perms::owner_read | fs::perms::group_read);
-    app->SaveDesktop();
-    ASSERT_EQ(ui.messages.size(), 2u);
-    folderHoldsOnlyTheOldFile();
-
-    // A folder that does not exist.
-    app->m_strDesktopFile = CString(Path("nowhere/keep.orv").c_str());
-    app->SaveDesktop();
-    ASSERT_EQ(ui.messages.size(), 3u);
-    folderHoldsOnlyTheOldFile();
-
-    EXPECT_EQ(ui.messages, std::vector<std::string>(3, kSaveMessage));
-}
-
-TEST_F(DesktopFileTest, SaveIntoReadOnlyFolderFails)
-{
-    // Refused on the folder's permission bits, for root too.
-    ScriptedUi ui;
-    FillDesktop(2);
-    app->m_strDesktopFile = CString(Path("keep.orv").c_str());
-    app->SaveDesktop();
-    const Bytes old = ReadBytes(Path("keep.orv"));
-    fs::permissions(Path(""), fs::perms::owner_read | fs::perms::owner_exec);
-    FillDesktop(4);
-    app->SaveDesktop();
-    fs::permissions(Path(""), fs::perms::owner_all);
-    EXPECT_EQ(ui.messages, std::vector<std::string>(1, kSaveMessage));
-    EXPECT_EQ(ReadBytes(Path("keep.orv")), old);
 }
 
 TEST_F(DesktopFileTest, SaveReplacesTheFileKeepingItsPermissions)
@@ -438,4 +520,171 @@ TEST_F(DesktopFileTest, SaveReplacesTheFileKeepingItsPermissions)
     ASSERT_GT(written.size(), 11u);
     EXPECT_EQ(written[0], 0x0A);
     EXPECT_LT(written.size(), 5000u);
+}
+
+namespace {
+
+class DesktopJsonTest : public DesktopFileTest {
+protected:
+    // Saves the desktop in memory and dumps it; the JSON text.
+    std::string SaveAndDump(const char* orv)
+    {
+        app->m_strDesktopFile = CString(Path(orv).c_str());
+        app->SaveDesktop();
+        std::ostringstream out, err;
+        EXPECT_EQ(DumpDesktopFile(Path(orv).c_str(), out, err), 0) << err.str();
+        EXPECT_EQ(err.str(), "");
+        return out.str();
+    }
+
+    int Build(const std::string& json, std::string* error = nullptr)
+    {
+        QFile file(QString::fromStdString(Path("in.json")));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(json.data(), qint64(json.size()));
+        file.close();
+        std::ostringstream err;
+        const int status = BuildDesktopFile(Path("in.json").c_str(), Path("out.orv").c_str(), err);
+        if (error)
+            *error = err.str();
+        return status;
+    }
+
+    QJsonObject Parse(const std::string& json)
+    {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
+    }
+    std::string Text(const QJsonObject& object) { return QJsonDocument(object).toJson().toStdString(); }
+};
+
+}
+
+TEST_F(DesktopJsonTest, DumpThenBuildGivesTheSameBytes)
+{
+    for (int n : { 0, 1, 4, 51 }) {
+        FillDesktop(n);
+        app->m_lfDefault.lfHeight = std::numeric_limits<LONG>::min();
+        app->m_dwBackPixel = 0xFFFFFFFF;
+        if (n > 1) {
+            app->m_aObjects[1].strText = CString(std::string("\x01\x7F\x80\xFF\"\\\t", 7) + std::string(70000, 'z'));
+            app->m_aObjects[1].nJustify = -5;
+        }
+        const std::string json = SaveAndDump("source.orv");
+        std::string error;
+        ASSERT_EQ(Build(json, &error), 0) << error;
+        EXPECT_EQ(ReadBytes(Path("out.orv")), ReadBytes(Path("source.orv"))) << n << " records";
+    }
+}
+
+TEST_F(DesktopJsonTest, DumpShowsTheStoredValues)
+{
+    FillDesktop(2);
+    app->m_aObjects[1].strUpImage = "E:\\Projects3\\TAV\\\xE9t\xE9.bmp";
+    const QJsonObject root = Parse(SaveAndDump("show.orv"));
+
+    EXPECT_EQ(root["magic"].toString(), "ORVDEMO1.0");
+    EXPECT_EQ(root["count"].toInteger(), 2);
+    EXPECT_EQ(root["tile"].toBool(), true);
+    EXPECT_EQ(root["backPixel"].toInteger(), 0x123456);
+    EXPECT_EQ(root["defaultFont"]["faceName"].toString(), "Tahoma");
+    const QJsonObject object = root["objects"].toArray()[1].toObject();
+    // Not rebased; each byte is the character of the same number.
+    EXPECT_EQ(object["upImage"].toString(), QString::fromUtf8("E:\\Projects3\\TAV\\\u00e9t\u00e9.bmp"));
+    EXPECT_EQ(object["text"].toString(), QString::fromUtf8("First line\r\nSecond \u00e9 line"));
+    EXPECT_EQ(object["objectRect"].toArray(), (QJsonArray { -20, 30, 44, 62 }));
+    EXPECT_EQ(object["justify"].toInteger(), 1088);
+    EXPECT_EQ(object["visible"].toBool(), true);
+}
+
+TEST_F(DesktopJsonTest, DamagedFilesAreNotDumped)
+{
+    FillDesktop(2);
+    SaveAndDump("cut.orv");
+    Bytes bytes = ReadBytes(Path("cut.orv"));
+    bytes.resize(bytes.size() - 3);
+    WriteBytes(Path("cut.orv"), bytes);
+    std::ostringstream out, err;
+    EXPECT_EQ(DumpDesktopFile(Path("cut.orv").c_str(), out, err), 1);
+    EXPECT_EQ(out.str(), "");
+    const std::string line = err.str();
+    EXPECT_NE(line.find("record 1: the file ends"), std::string::npos) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
+
+    ByteBuilder badCount;
+    badCount.shortStr("ORVDEMO1.0").u32(60);
+    WriteBytes(Path("count.orv"), badCount.bytes);
+    std::ostringstream out2, err2;
+    EXPECT_EQ(DumpDesktopFile(Path("count.orv").c_str(), out2, err2), 1);
+    EXPECT_NE(err2.str().find("byte 11: object count 60"), std::string::npos) << err2.str();
+
+    std::ostringstream out3, err3;
+    EXPECT_EQ(DumpDesktopFile(Path("none.orv").c_str(), out3, err3), 1);
+}
+
+TEST_F(DesktopJsonTest, BuildRejectsJsonThatDescribesNoDesktop)
+{
+    FillDesktop(2);
+    const QJsonObject good = Parse(SaveAndDump("good.orv"));
+    const auto edited = [&](auto edit) {
+        QJsonObject root = good;
+        edit(root);
+        return Text(root);
+    };
+    const auto editObject = [&](auto edit) {
+        return edited([&](QJsonObject& root) {
+            QJsonArray objects = root["objects"].toArray();
+            QJsonObject object = objects[1].toObject();
+            edit(object);
+            objects[1] = object;
+            root["objects"] = objects;
+        });
+    };
+
+    struct Case {
+        std::string json;
+        const char* reason;
+    };
+    const Case cases[] = {
+        { "{\"magic\": ", "not JSON" },
+        { "[1, 2]", "expected a JSON object" },
+        { edited([](QJsonObject& r) { r["count"] = 3; }), "count: 3 differs from the 2 objects" },
+        { edited([](QJsonObject& r) { r["magic"] = "ORVDEMO2.0"; }), "magic" },
+        { edited([](QJsonObject& r) { r.remove("tile"); }), "missing key \"tile\"" },
+        { edited([](QJsonObject& r) { r["extra"] = 1; }), "unknown key \"extra\"" },
+        { edited([](QJsonObject& r) { r["backPixel"] = 4294967296.0; }), "backPixel: expected a whole number" },
+        { edited([](QJsonObject& r) { r["tile"] = 1; }), "tile: expected true or false" },
+        { editObject([](QJsonObject& o) { o["reserved"] = 1.5; }), "objects[1].reserved: expected a whole number" },
+        { editObject([](QJsonObject& o) { o["name"] = QString::fromUtf8("\u20ac"); }),
+            "objects[1].name: holds a character above U+00FF" },
+        { editObject([](QJsonObject& o) {
+             QJsonObject font = o["font"].toObject();
+             font["faceName"] = QString(32, 'F');
+             o["font"] = font;
+         }),
+            "objects[1].font.faceName" },
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_EQ(Build(c.json, &error), 1) << c.reason;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("out.orv")))) << c.reason;
+    }
+
+    // The unedited JSON still builds.
+    EXPECT_EQ(Build(Text(good)), 0);
+    EXPECT_EQ(ReadBytes(Path("out.orv")), ReadBytes(Path("good.orv")));
+}
+
+TEST_F(DesktopJsonTest, BuildReportsAFailedSave)
+{
+    FillDesktop(1);
+    const std::string json = SaveAndDump("good.orv");
+    QFile file(QString::fromStdString(Path("in.json")));
+    file.open(QIODevice::WriteOnly);
+    file.write(json.data(), qint64(json.size()));
+    file.close();
+    std::ostringstream err;
+    EXPECT_EQ(BuildDesktopFile(Path("in.json").c_str(), Path("missing/out.orv").c_str(), err), 1);
+    EXPECT_NE(err.str().find("Desktop file could not be saved!"), std::string::npos) << err.str();
 }
