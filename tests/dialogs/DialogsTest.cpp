@@ -10,7 +10,6 @@
 #include "platform/Font.h"
 #include "res/resource.h"
 #include "support/TestDesktop.h"
-#include "window/MainFrame.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,23 +43,16 @@ QWidget* Focused(CDialog& dlg)
     return DialogWindowOf(dlg)->focusWidget();
 }
 
-Strings Entries(CComboBox& combo)
-{
-    Strings items;
-    for (int i = 0; i < combo.GetCount(); ++i) {
-        CString text;
-        combo.GetLBText(i, text);
-        items.push_back(text.str());
-    }
-    return items;
-}
-
-Strings Entries(CListBox& list)
+// The items of a list box or combo box, in order.
+template<class List> Strings Entries(List& list)
 {
     Strings items;
     for (int i = 0; i < list.GetCount(); ++i) {
         CString text;
-        list.GetText(i, text);
+        if constexpr (std::is_same_v<List, CComboBox>)
+            list.GetLBText(i, text);
+        else
+            list.GetText(i, text);
         items.push_back(text.str());
     }
     return items;
@@ -121,34 +113,21 @@ TEST(DialogFramework, EnterPressesTheDefaultButtonOrTheFocusedOne)
     }
 }
 
-TEST(DialogFramework, MultiLineEditTakesEnterAsCrLfLineBreak)
+TEST(DialogFramework, MultiLineEditSortedComboAndExclusiveRadioButtons)
 {
     ScriptedUi ui;
-    std::string typed;
-    int blocks = 0;
-    bool open = false;
-    ui.onDialog = [&](CDialog& dlg) {
+    ui.onDialog = [](CDialog& dlg) {
+        // Enter in the caption is a CR LF line break, not OK.
         QWidget* text = Widget(dlg, IDC_TEXT);
         text->setFocus(Qt::OtherFocusReason);
         Key(text, Qt::Key_A, "A");
         PressEnter(dlg);
         Key(text, Qt::Key_B, "B");
-        open = IsOpen(dlg);
-        typed = Text(dlg, IDC_TEXT);
+        EXPECT_TRUE(IsOpen(dlg));
+        EXPECT_EQ(Text(dlg, IDC_TEXT), "A\r\nB");
         SetText(dlg, IDC_TEXT, "x\r\ny\r\nz");
-        blocks = qobject_cast<QPlainTextEdit*>(text)->blockCount();
-    };
-    CDialog dlg(IDD_OBJECT_PROPERTIES);
-    dlg.DoModal();
-    EXPECT_TRUE(open);
-    EXPECT_EQ(typed, "A\r\nB");
-    EXPECT_EQ(blocks, 3);
-}
+        EXPECT_EQ(qobject_cast<QPlainTextEdit*>(text)->blockCount(), 3);
 
-TEST(DialogFramework, SortedComboAndExclusiveRadioButtons)
-{
-    ScriptedUi ui;
-    ui.onDialog = [](CDialog& dlg) {
         auto& combo = Item<CComboBox>(dlg, IDC_ACTIVATE);
         for (const char* name : { "pear", " ", "Apple", "apple", "fig" })
             combo.AddString(name);
@@ -189,7 +168,7 @@ TEST(DialogFramework, UnscriptedDialogRunsItsOwnLoopUntilEnter)
     EXPECT_EQ(dlg.DoModal(), IDOK);
 }
 
-TEST(CommonDialogs, FiltersFontsAndChooserResults)
+TEST(CommonDialogs, FilterStringsAndChosenFonts)
 {
     EXPECT_EQ(NameFiltersFromFilter("Bitmap Files (*.bmp)|*.bmp||"), QStringList { "Bitmap Files (*.bmp)" });
     EXPECT_EQ(NameFiltersFromFilter("Desktops|*.orv|All|*.*||"), (QStringList { "Desktops (*.orv)", "All (*.*)" }));
@@ -210,15 +189,6 @@ TEST(CommonDialogs, FiltersFontsAndChooserResults)
     EXPECT_EQ(std::string(lf.lfFaceName), font.family().left(31).toStdString());
     // A point size comes back as the pixel height the chooser showed.
     EXPECT_EQ(LogFontFromQFont(QFontFromLogFont(lf), base).lfHeight, -17);
-
-    ScriptedUi ui;
-    CColorDialog color(RGB(1, 2, 3));
-    EXPECT_EQ(color.DoModal(), IDCANCEL);
-    EXPECT_EQ(color.m_cc.rgbResult, RGB(1, 2, 3));
-    ui.onFile = [](const FileDialogRequest&) { return std::optional<CString>(CString("/a/b c/d.orv")); };
-    CFileDialog file(FALSE, "*.orv", "x.orv", 0, "Desktop Files (*.orv)|*.orv||");
-    EXPECT_EQ(file.DoModal(), IDOK);
-    EXPECT_EQ(file.GetPathName(), "\\a\\b c\\d.orv");
 }
 
 // ---- The program's dialogs on the real desktop -----------------------------
@@ -407,61 +377,52 @@ TEST_F(DialogsTest, SettingsNewThenOkLeavesOnlyTheResetBackground)
     EXPECT_EQ(desk.Shown(55, 15), Rgb(Qt::cyan));
 }
 
-TEST_F(DialogsTest, SettingsNewThenCancelReloadsThePreviousDesktop)
+// Whatever follows New, the background stays in use.
+TEST_F(DialogsTest, SettingsNewThenAnotherButtonKeepsTheBackground)
 {
     SavedDesktop();
     app.m_aObjects[1].strName = "unsaved";
-    OnDialog([](CDialog& dlg) {
-        Click(dlg, IDC_NEW);
-        Click(dlg, IDCANCEL);
-    });
-    app.EditDesktopSettings();
-    EXPECT_EQ(desk.Names(), (Strings { "one", "two" }));
-    EXPECT_EQ(app.m_strDesktopFile, DesktopPath("default.orv"));
-    EXPECT_TRUE(desk.ui.messages.empty());
-    EXPECT_NE(app.m_aRuntime[2].pText, nullptr);
-    EXPECT_EQ(desk.Shown(55, 15), Rgb(TestDesktop::ColorOf(2)));
-
-    // New twice: the file to go back to is new.orv, which is not there.
-    OnDialog([](CDialog& dlg) {
-        Click(dlg, IDC_NEW);
-        Click(dlg, IDC_NEW);
-    });
-    app.EditDesktopSettings();
-    EXPECT_EQ(desk.ui.messages, (Strings { "Desktop file could not be opened!" }));
-    EXPECT_EQ(app.m_strDesktopFile, DesktopPath("new.orv"));
-    EXPECT_EQ(app.m_nObjects, 1);
-    EXPECT_EQ(app.m_aObjects[0].strName, "Background");
-}
-
-TEST_F(DialogsTest, SettingsSaveSaveAsAndRefreshAfterNewKeepTheBackground)
-{
-    SavedDesktop();
     const QString copy = desk.dir.filePath("copy.orv");
     QFile junk(copy); // Save As overwrites without asking
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("junk");
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("junk") == 4);
     junk.close();
     desk.ui.onFile = [&](const FileDialogRequest&) { return std::optional<CString>(CString(copy.toStdString())); };
-    for (int button : { IDC_SAVE, IDC_SAVE_AS, IDC_REFRESH }) {
-        SCOPED_TRACE(button);
-        OnDialog([button](CDialog& dlg) {
+    struct Case {
+        int button;
+        Strings names, messages;
+        std::string file;
+    };
+    const std::string fresh = DesktopPath("new.orv").str();
+    const Case cases[] = {
+        { IDCANCEL, { "one", "two" }, {}, DesktopPath("default.orv").str() }, // the previous desktop again
+        { IDC_NEW, {}, { "Desktop file could not be opened!" }, fresh }, // back to new.orv, never written
+        { IDC_SAVE, {}, {}, fresh },
+        { IDC_SAVE_AS, {}, {}, Backslashed(copy) },
+        { IDC_REFRESH, {}, {}, fresh },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        desk.ui.messages.clear();
+        OnDialog([&](CDialog& dlg) {
             Click(dlg, IDC_NEW);
-            Click(dlg, button);
+            Click(dlg, c.button);
         });
         app.EditDesktopSettings();
-        EXPECT_EQ(app.m_nObjects, 1);
-        if (button != IDC_REFRESH) {
+        EXPECT_EQ(app.m_nObjects, int(c.names.size()) + 1);
+        EXPECT_EQ(desk.Names(), c.names);
+        EXPECT_EQ(app.m_aObjects[0].strName, "Background");
+        EXPECT_EQ(app.m_strDesktopFile, c.file.c_str());
+        EXPECT_EQ(desk.ui.messages, c.messages);
+        if (c.button == IDCANCEL) {
+            EXPECT_EQ(desk.Shown(55, 15), Rgb(TestDesktop::ColorOf(2)));
+        }
+        if (c.button == IDC_SAVE || c.button == IDC_SAVE_AS) {
             app.m_nObjects = 0;
             app.LoadDesktop();
             EXPECT_EQ(app.m_nObjects, 1) << "the file holds the background record";
         }
-        if (button == IDC_SAVE_AS) {
-            EXPECT_EQ(app.m_strDesktopFile, Backslashed(copy).c_str());
-        }
     }
     EXPECT_GT(QFile(copy).size(), 4);
-    EXPECT_TRUE(desk.ui.messages.empty());
 }
 
 TEST_F(DialogsTest, SettingsLoadReadsTheChosenFileOrRefusesAMissingOne)
@@ -559,12 +520,10 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
     EXPECT_EQ(r.rcObject.left, 40);
     EXPECT_EQ(r.rcObject.top, 50);
     EXPECT_EQ(r.crText, RGB(10, 20, 30));
-    EXPECT_EQ(r.crHotText, RGB(10, 20, 30));
     EXPECT_EQ(r.dwTextPixel, DDColorMatch(app.m_pDDSColor, RGB(10, 20, 30)));
     EXPECT_EQ(r.lfFont.lfHeight, app.m_lfDefault.lfHeight);
     EXPECT_STREQ(r.lfFont.lfFaceName, app.m_lfDefault.lfFaceName);
     EXPECT_EQ(app.m_aRuntime[4].nActivates, 3);
-    EXPECT_EQ(app.m_aRuntime[4].nState, 1);
     EXPECT_FALSE(app.m_bInserting);
     EXPECT_FALSE(app.m_bClipboardFull);
     EXPECT_NE(app.m_aRuntime[4].pTextHot, nullptr);
@@ -837,68 +796,14 @@ TEST_F(DialogsTest, SplashPaintsThePictureAndClosesOnEnter)
         EXPECT_EQ(shown.pixel(p + QPoint(3, 3)), picture.pixel(p)) << p.x() << "," << p.y();
 }
 
-// A whole editing session through the context menu and the real dialogs,
-// saved with Save As and loaded into a fresh application: the same desktop,
-// pixel for pixel.
-TEST_F(DialogsTest, SavedSessionLoadsAgainAsLeft)
+// A desktop edited in the settings dialog, saved with Save As and loaded into
+// a fresh application: the same desktop, pixel for pixel.
+TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
 {
-    CMainFrame frame;
-    const auto command = [&](POINT pt, UINT id) {
-        desk.ui.onMenu = [id](const std::vector<MenuItemState>&) { return id; };
-        frame.OnRButtonDown(0, pt);
-    };
-    const auto centre = [&](int i) {
-        const RECT& rc = app.m_aObjects[i].rcObject;
-        return POINT { (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2 };
-    };
-    struct Insert {
-        POINT at;
-        const char* name;
-        int width, height;
-        QColor color;
-        const char* caption;
-    };
-    for (const Insert& in : { Insert { { 20, 20 }, "Red", 20, 16, Qt::red, "Red one" },
-             { { 120, 30 }, "Blue", 24, 24, Qt::blue, "Blue\r\ntwo lines" },
-             { { 40, 150 }, "Yellow", 16, 12, Qt::yellow, "Yellow" } }) {
-        const std::string image = desk.Bitmap(in.width, in.height, in.color);
-        OnDialog([&](CDialog& dlg) {
-            SetText(dlg, IDC_OBJECT_NAME, in.name);
-            SetText(dlg, IDC_UP_IMAGE, image);
-            SetText(dlg, IDC_TEXT, in.caption);
-            Click(dlg, IDOK);
-        });
-        command(in.at, ID_OBJECT_INSERT);
-    }
-    ASSERT_EQ(desk.Names(), (Strings { "Red", "Blue", "Yellow" }));
-    EXPECT_EQ(app.m_aObjects[1].rcObject.right - app.m_aObjects[1].rcObject.left, 20);
-
-    // Unlocked, the red object is dragged by (30, 25).
-    command({ 300, 220 }, ID_DESKTOP_LOCKED);
-    ASSERT_FALSE(app.m_bLocked);
-    const RECT before = app.m_aObjects[1].rcObject;
-    const RECT captionBefore = app.m_aObjects[1].rcText;
-    const POINT grip = centre(1);
-    frame.OnLButtonDown(0, grip);
-    frame.OnMouseMove(0, { grip.x + 10, grip.y + 5 });
-    frame.OnMouseMove(0, { grip.x + 30, grip.y + 25 });
-    frame.OnLButtonUp(0, { grip.x + 30, grip.y + 25 });
-    EXPECT_EQ(app.m_aObjects[1].rcObject.left, before.left + 30);
-    EXPECT_EQ(app.m_aObjects[1].rcObject.top, before.top + 25);
-    EXPECT_EQ(app.m_aObjects[1].rcText.left, captionBefore.left + 30);
-
-    // Copy and paste it, move the copy to the bottom, delete the blue one.
-    command(centre(1), ID_OBJECT_COPY);
-    command({ 200, 160 }, ID_OBJECT_PASTE);
-    ASSERT_EQ(desk.Names(), (Strings { "Red", "Blue", "Yellow", "Red.1" }));
-    EXPECT_EQ(app.m_aObjects[4].rcObject.left, 200);
-    command(centre(4), ID_ORDER_MOVE_TO_BOTTOM);
-    ASSERT_EQ(desk.Names(), (Strings { "Red.1", "Red", "Blue", "Yellow" }));
-    command(centre(3), ID_OBJECT_DELETE);
-    EXPECT_EQ(desk.ui.messages, (Strings { "Are you sure you want to delete 'Blue'?" }));
-    ASSERT_EQ(desk.Names(), (Strings { "Red.1", "Red", "Yellow" }));
-
-    // A tiled background of two halves and a colour, then Save As.
+    desk.AddObject("Red", { 20, 20, 40, 36 }, "Red one");
+    desk.AddObject("Blue", { 120, 30, 144, 54 }, "Blue\r\ntwo lines");
+    desk.AddObject("Hidden", { 40, 150, 56, 162 }, "Hidden", false);
+    // A tile of two halves, so the tiling shows in the frame.
     QImage tile(30, 20, QImage::Format_RGB32);
     tile.fill(QColor(0, 80, 0));
     for (int y = 0; y < 20; ++y)
@@ -913,23 +818,18 @@ TEST_F(DialogsTest, SavedSessionLoadsAgainAsLeft)
         Click(dlg, IDC_BACK_COLOR);
         Click(dlg, IDOK);
     });
-    command({ 300, 10 }, ID_OBJECT_PROPERTIES);
-    EXPECT_TRUE(app.m_bTile);
+    app.EditDesktopSettings();
     const std::string saveFile = desk.Path("session.orv");
     desk.ui.onFile = [&](const FileDialogRequest&) { return std::optional<CString>(CString(saveFile)); };
     OnDialog([](CDialog& dlg) { Click(dlg, IDC_SAVE_AS); });
-    command({ 300, 10 }, ID_OBJECT_PROPERTIES);
+    app.EditDesktopSettings();
     ASSERT_TRUE(QFile::exists(QString::fromStdString(saveFile)));
 
-    // The pointer rests on empty desktop for the frame to compare.
-    frame.OnMouseMove(0, { 300, 10 });
-    app.ComposeScene();
     const QImage left = desk.display.target.lastFrame;
-    for (const POINT pt : { POINT { 300, 10 }, POINT { 310, 200 }, POINT { 5, 230 } })
+    for (const POINT pt : { POINT { 300, 10 }, POINT { 310, 200 }, POINT { 41, 151 } })
         EXPECT_EQ(desk.Shown(pt.x, pt.y), pt.x % 30 < 15 ? 0x00A000u : 0x005000u) << pt.x << "," << pt.y;
-    for (const auto& [i, color] : { std::pair { 1, Qt::red }, { 2, Qt::red }, { 3, Qt::yellow } })
-        EXPECT_EQ(desk.Shown(app.m_aObjects[i].rcObject.left + 1, app.m_aObjects[i].rcObject.top + 1), Rgb(color)) << i;
-    EXPECT_EQ(desk.ui.messages.size(), 1u); // nothing said but the one confirmation
+    EXPECT_EQ(desk.Shown(21, 21), Rgb(TestDesktop::ColorOf(1)));
+    EXPECT_EQ(desk.Shown(121, 31), Rgb(TestDesktop::ColorOf(2)));
 
     TestDesktop again;
     again.ui.onFile = desk.ui.onFile;
@@ -944,6 +844,7 @@ TEST_F(DialogsTest, SavedSessionLoadsAgainAsLeft)
         for (int x = 0; x < shown.width(); ++x)
             differing += (shown.pixel(x, y) & 0xFFFFFF) != (left.pixel(x, y) & 0xFFFFFF) ? 1 : 0;
     EXPECT_EQ(differing, 0);
+    EXPECT_TRUE(desk.ui.messages.empty());
     EXPECT_TRUE(again.ui.messages.empty());
 }
 
