@@ -491,7 +491,6 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
         EXPECT_EQ(Item<CComboBox>(dlg, IDC_ACTIVATE).GetCurSel(), CB_ERR);
         EXPECT_FALSE(dlg.GetDlgItem(IDC_ACTION)->IsWindowEnabled());
 
-        Key(name, Qt::Key_L, "L"); // replaces the selected name
         SetText(dlg, IDC_OBJECT_NAME, " Lamp ");
         SetText(dlg, IDC_UP_IMAGE, up);
         // Long caption lines stay whole: wrapped, they would need no sideways scrolling.
