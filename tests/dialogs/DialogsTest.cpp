@@ -1,0 +1,850 @@
+// The dialogs: the framework under them, each dialog worked as a user works
+// it on the real desktop, and a whole session saved and started again.
+
+#include "bitmaps/DDUtil.h"
+#include "dialogs/ObjectListDlg.h"
+#include "dialogs/SplashDlg.h"
+#include "platform/CFile.h"
+#include "platform/CommonDialogs.h"
+#include "platform/DirectDrawFaults.h"
+#include "platform/Font.h"
+#include "res/resource.h"
+#include "support/TestDesktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+void Key(QWidget* target, Qt::Key key, const QString& text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+}
+
+QWidget* Widget(CDialog& dlg, int id)
+{
+    return dlg.GetDlgItem(id)->GetWidget();
+}
+
+QWidget* Focused(CDialog& dlg)
+{
+    return DialogWindowOf(dlg)->focusWidget();
+}
+
+// The items of a list box or combo box, in order.
+template<class List> Strings Entries(List& list)
+{
+    Strings items;
+    for (int i = 0; i < list.GetCount(); ++i) {
+        CString text;
+        if constexpr (std::is_same_v<List, CComboBox>)
+            list.GetLBText(i, text);
+        else
+            list.GetText(i, text);
+        items.push_back(text.str());
+    }
+    return items;
+}
+
+std::string Backslashed(QString path)
+{
+    return path.replace('/', '\\').toStdString();
+}
+
+QRgb Rgb(QColor color)
+{
+    return color.rgb() & 0xFFFFFF;
+}
+
+// ---- The framework, on the program's own templates -------------------------
+
+TEST(DialogFramework, LaysOutInDialogUnitsAndTabsInTemplateOrder)
+{
+    ScriptedUi ui;
+    ui.onDialog = [](CDialog& dlg) {
+        QWidget* window = DialogWindowOf(dlg);
+        const QFontMetrics metrics(window->font());
+        const int baseX
+            = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+        const int baseY = metrics.height();
+        ASSERT_GT(baseX, 0);
+        EXPECT_EQ(window->size(), QSize(342 * baseX / 4, 125 * baseY / 8));
+        EXPECT_EQ(Widget(dlg, IDC_BROWSE_BACKGROUND)->geometry(),
+            QRect(211 * baseX / 4, 34 * baseY / 8, 50 * baseX / 4, 14 * baseY / 8));
+        EXPECT_EQ(window->windowTitle(), "Desktop Settings");
+        EXPECT_TRUE(Item<CEdit>(dlg, IDC_DESKTOP).IsReadOnly());
+        EXPECT_FALSE(dlg.GetDlgItem(IDC_BACK_SWATCH)->IsWindowEnabled());
+
+        // The swatch is disabled, so Tab passes it.
+        const int order[] = { IDC_DESKTOP, IDC_BACKGROUND, IDC_BROWSE_BACKGROUND, IDC_TILE, IDC_BACK_COLOR, IDOK,
+            IDCANCEL, IDC_NEW, IDC_LOAD, IDC_SAVE, IDC_SAVE_AS, IDC_REFRESH, IDC_DESKTOP };
+        Widget(dlg, order[0])->setFocus(Qt::OtherFocusReason);
+        for (size_t i = 1; i < std::size(order); ++i) {
+            Key(Focused(dlg), Qt::Key_Tab);
+            EXPECT_EQ(Focused(dlg), Widget(dlg, order[i])) << "step " << i;
+        }
+    };
+    CDialog dlg(IDD_DESKTOP_SETTINGS);
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+TEST(DialogFramework, EnterPressesTheDefaultButtonOrTheFocusedOne)
+{
+    ScriptedUi ui;
+    for (const auto& [focus, result] : { std::pair { IDC_BACKGROUND, IDOK }, std::pair { IDCANCEL, IDCANCEL } }) {
+        ui.onDialog = [focus = focus](CDialog& dlg) {
+            Widget(dlg, focus)->setFocus(Qt::OtherFocusReason);
+            PressEnter(dlg);
+        };
+        CDialog dlg(IDD_DESKTOP_SETTINGS);
+        EXPECT_EQ(dlg.DoModal(), result) << focus;
+    }
+}
+
+TEST(DialogFramework, MultiLineEditSortedComboAndExclusiveRadioButtons)
+{
+    ScriptedUi ui;
+    ui.onDialog = [](CDialog& dlg) {
+        // Enter in the caption is a CR LF line break, not OK.
+        QWidget* text = Widget(dlg, IDC_TEXT);
+        text->setFocus(Qt::OtherFocusReason);
+        Key(text, Qt::Key_A, "A");
+        PressEnter(dlg);
+        Key(text, Qt::Key_B, "B");
+        EXPECT_TRUE(IsOpen(dlg));
+        EXPECT_EQ(Text(dlg, IDC_TEXT), "A\r\nB");
+        SetText(dlg, IDC_TEXT, "x\r\ny\r\nz");
+        EXPECT_EQ(qobject_cast<QPlainTextEdit*>(text)->blockCount(), 3);
+
+        auto& combo = Item<CComboBox>(dlg, IDC_ACTIVATE);
+        for (const char* name : { "pear", " ", "Apple", "apple", "fig" })
+            combo.AddString(name);
+        EXPECT_EQ(Entries(combo), (Strings { " ", "Apple", "apple", "fig", "pear" }));
+        EXPECT_EQ(combo.GetCurSel(), CB_ERR);
+        EXPECT_EQ(combo.GetWindowText(), "");
+        // Exact but ignoring case, searching after the given item and wrapping.
+        for (const auto& [after, name, found] :
+            { std::tuple { 0, "APPLE", 1 }, { 1, "APPLE", 2 }, { 3, "pear", 4 }, { 4, " ", 0 }, { 0, "pea", CB_ERR } })
+            EXPECT_EQ(combo.FindStringExact(after, name), found) << after << " " << name;
+        combo.SetCurSel(3);
+        combo.AddString("banana"); // lands before the selection, which follows its item
+        EXPECT_EQ(combo.GetWindowText(), "fig");
+
+        EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_JUSTIFY_LEFT, IDC_JUSTIFY_CENTER), 0);
+        dlg.CheckRadioButton(IDC_JUSTIFY_LEFT, IDC_JUSTIFY_CENTER, IDC_JUSTIFY_RIGHT);
+        Click(dlg, IDC_JUSTIFY_CENTER);
+        EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_JUSTIFY_LEFT, IDC_JUSTIFY_CENTER), IDC_JUSTIFY_CENTER);
+        EXPECT_EQ(Item<CButton>(dlg, IDC_JUSTIFY_RIGHT).GetCheck(), BST_UNCHECKED);
+        dlg.CheckRadioButton(IDC_JUSTIFY_LEFT, IDC_JUSTIFY_CENTER, 0);
+        EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_JUSTIFY_LEFT, IDC_JUSTIFY_CENTER), 0);
+    };
+    CDialog dlg(IDD_OBJECT_PROPERTIES);
+    dlg.DoModal();
+}
+
+TEST(DialogFramework, UnscriptedDialogRunsItsOwnLoopUntilEnter)
+{
+    QTimer::singleShot(50, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            Key(modal->focusWidget() ? modal->focusWidget() : modal, Qt::Key_Return, "\r");
+    });
+    QTimer::singleShot(5000, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    CDialog dlg(IDD_OBJECT_LIST);
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+}
+
+TEST(CommonDialogs, FilterStringsAndChosenFonts)
+{
+    EXPECT_EQ(NameFiltersFromFilter("Bitmap Files (*.bmp)|*.bmp||"), QStringList { "Bitmap Files (*.bmp)" });
+    EXPECT_EQ(NameFiltersFromFilter("Desktops|*.orv|All|*.*||"), (QStringList { "Desktops (*.orv)", "All (*.*)" }));
+
+    LOGFONT base;
+    base.lfCharSet = 1;
+    base.lfUnderline = 1;
+    QFont font(QStringLiteral("A Family Name That Is Longer Than Thirty-One Characters"));
+    font.setPixelSize(17);
+    font.setWeight(QFont::Bold);
+    font.setItalic(true);
+    const LOGFONT lf = LogFontFromQFont(font, base);
+    EXPECT_EQ(lf.lfHeight, -17);
+    EXPECT_EQ(lf.lfWeight, 700);
+    EXPECT_EQ(lf.lfItalic, 1);
+    EXPECT_EQ(lf.lfCharSet, 1);
+    EXPECT_EQ(lf.lfUnderline, 1); // not offered, so kept
+    EXPECT_EQ(std::string(lf.lfFaceName), font.family().left(31).toStdString());
+    // A point size comes back as the pixel height the chooser showed.
+    EXPECT_EQ(LogFontFromQFont(QFontFromLogFont(lf), base).lfHeight, -17);
+}
+
+// ---- The program's dialogs on the real desktop -----------------------------
+
+class DialogsTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(desk.display.ok); }
+
+    // The next dialog is worked by `script`, then cancelled if left open.
+    void OnDialog(std::function<void(CDialog&)> script) { desk.ui.onDialog = std::move(script); }
+
+    // A saved desktop "default.orv" in the scratch folder with two objects
+    // that have images and captions.
+    void SavedDesktop()
+    {
+        QDir(desk.dir.path()).mkpath("desktops");
+        app.m_strAppDir = CString(desk.dir.path().toStdString());
+        app.m_strDesktopFile = app.m_strAppDir + "\\desktops\\default.orv";
+        desk.AddObject("one", { 10, 10, 30, 30 }, "One");
+        desk.AddObject("two", { 50, 10, 70, 30 }, "Two");
+        app.m_crBackground = RGB(1, 2, 3);
+        app.SaveDesktop();
+        ASSERT_TRUE(QFile::exists(desk.dir.filePath("desktops/default.orv")));
+    }
+    CString DesktopPath(const char* name) const { return app.m_strAppDir + "\\desktops\\" + name; }
+
+    // Object i's Up image file now holds another colour: only a reload shows it.
+    void RepaintImageFile(int i, QColor color)
+    {
+        WriteBitmap(QString(), QString::fromStdString(app.m_aObjects[i].strUpImage.str()), 20, 20, color);
+    }
+
+    TestDesktop desk;
+    CDesktopApp& app = desk.app;
+};
+
+TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
+{
+    app.m_strDesktopFile = "C:\\x\\desktops\\default.orv";
+    const std::string longDir = "C:\\" + std::string(300, 'd');
+    struct Case {
+        bool settings;
+        int button, field;
+        std::string typed;
+        const char *dir, *file;
+        std::optional<CString> answer;
+        std::string after; // the field once the chooser is gone
+    };
+    const Case cases[] = {
+        { true, IDC_LOAD, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
+        { true, IDC_SAVE_AS, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
+        { true, IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "", "", "*.bmp", {}, "" },
+        { true, IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, " C:\\pics\\sky.bmp ", "C:\\pics", "sky.bmp", {},
+            " C:\\pics\\sky.bmp " },
+        { true, IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "sky.bmp", "", "", {}, "sky.bmp" },
+        { false, IDC_BROWSE_UP, IDC_UP_IMAGE, "  C:\\pics\\a.bmp", "C:\\pics", "a.bmp", {}, "  C:\\pics\\a.bmp" },
+        { false, IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "\\tmp\\pics\\b.bmp" },
+        { false, IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, longDir + "\\c.bmp", "", "c.bmp", {}, longDir + "\\c.bmp" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        std::vector<FileDialogRequest> requests;
+        desk.ui.onFile = [&](const FileDialogRequest& r) {
+            requests.push_back(r);
+            return c.answer;
+        };
+        bool open = false;
+        std::string after;
+        OnDialog([&](CDialog& dlg) {
+            if (c.field)
+                SetText(dlg, c.field, c.typed);
+            Click(dlg, c.button);
+            open = IsOpen(dlg);
+            after = c.field ? Text(dlg, c.field) : "";
+        });
+        const int frames = desk.frames();
+        if (c.settings)
+            app.EditDesktopSettings();
+        else
+            app.InsertObject();
+        ASSERT_EQ(requests.size(), 1u);
+        const bool desktop = c.button == IDC_LOAD || c.button == IDC_SAVE_AS;
+        EXPECT_EQ(requests[0].open, c.button != IDC_SAVE_AS);
+        EXPECT_EQ(requests[0].initialDir, c.dir);
+        EXPECT_EQ(requests[0].fileName, c.file);
+        EXPECT_EQ(requests[0].defaultExtension, desktop ? "*.orv" : "*.bmp");
+        EXPECT_EQ(requests[0].filter, desktop ? "Desktop Files (*.orv)|*.orv||" : "Bitmap Files (*.bmp)|*.bmp||");
+        EXPECT_TRUE(open);
+        EXPECT_EQ(after, c.after);
+        // Settings compose once when closed, even cancelled; a cancelled insert does nothing.
+        EXPECT_EQ(desk.frames(), frames + (c.settings ? 1 : 0));
+        EXPECT_EQ(app.m_nObjects, 1);
+    }
+}
+
+TEST_F(DialogsTest, SettingsOkAppliesTileColourAndOnlyAChangedImage)
+{
+    SavedDesktop();
+    desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(0, 128, 255)); };
+    OnDialog([&](CDialog& dlg) {
+        EXPECT_EQ(Text(dlg, IDC_DESKTOP), "default.orv");
+        Click(dlg, IDC_BACK_COLOR);
+        EXPECT_EQ(app.m_crBackground, RGB(1, 2, 3)); // held until OK
+        Click(dlg, IDOK);
+    });
+    app.EditDesktopSettings();
+    EXPECT_EQ(app.m_crBackground, RGB(0, 128, 255));
+    EXPECT_EQ(app.m_dwBackPixel, DDColorMatch(app.m_pDDSColor, RGB(0, 128, 255)));
+    EXPECT_EQ(desk.Shown(200, 200), 0x0080FFu);
+
+    const std::string sky = desk.Bitmap(8, 8, Qt::cyan);
+    OnDialog([&](CDialog& dlg) {
+        SetText(dlg, IDC_BACKGROUND, "nowhere.bmp");
+        Click(dlg, IDOK);
+        EXPECT_TRUE(IsOpen(dlg));
+        SetText(dlg, IDC_BACKGROUND, sky);
+        Click(dlg, IDC_TILE);
+        Click(dlg, IDOK);
+    });
+    app.EditDesktopSettings();
+    EXPECT_EQ(desk.ui.messages, (Strings { "Unable to find 'Background Image' file:\n\nnowhere.bmp" }));
+    EXPECT_EQ(app.m_aObjects[0].strUpImage, sky.c_str());
+    EXPECT_TRUE(app.m_bTile);
+    EXPECT_EQ(desk.Shown(200, 200), Rgb(Qt::cyan));
+
+    // The same path again: the image in memory stays.
+    WriteBitmap(QString(), QString::fromStdString(sky), 8, 8, Qt::magenta);
+    const int frames = desk.frames();
+    OnDialog([](CDialog& dlg) { Click(dlg, IDOK); });
+    app.EditDesktopSettings();
+    EXPECT_EQ(desk.frames(), frames + 1);
+    EXPECT_EQ(desk.Shown(200, 200), Rgb(Qt::cyan));
+}
+
+TEST_F(DialogsTest, SettingsSaveWritesWithoutTheHeldEdits)
+{
+    SavedDesktop();
+    desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(99, 99, 99)); };
+    OnDialog([&](CDialog& dlg) {
+        SetText(dlg, IDC_BACKGROUND, "x.bmp");
+        Click(dlg, IDC_TILE);
+        Click(dlg, IDC_BACK_COLOR);
+        app.m_aObjects[1].strName = "renamed";
+        Click(dlg, IDC_SAVE);
+    });
+    app.EditDesktopSettings();
+    EXPECT_FALSE(app.m_bTile);
+    EXPECT_EQ(app.m_crBackground, RGB(1, 2, 3));
+
+    app.m_nObjects = 1;
+    app.LoadDesktop();
+    EXPECT_EQ(desk.Names(), (Strings { "renamed", "two" }));
+    EXPECT_EQ(app.m_aObjects[0].strUpImage, "");
+    EXPECT_FALSE(app.m_bTile);
+}
+
+TEST_F(DialogsTest, SettingsNewThenOkLeavesOnlyTheResetBackground)
+{
+    SavedDesktop();
+    app.m_nHoverObject = 2;
+    const std::string sky = desk.Bitmap(8, 8, Qt::cyan);
+    OnDialog([&](CDialog& dlg) {
+        Click(dlg, IDC_NEW);
+        EXPECT_EQ(Text(dlg, IDC_DESKTOP), "new.orv");
+        EXPECT_EQ(Text(dlg, IDC_BACKGROUND), "");
+        EXPECT_EQ(app.m_nObjects, 0);
+        SetText(dlg, IDC_BACKGROUND, sky);
+        Click(dlg, IDC_TILE);
+        Click(dlg, IDOK);
+    });
+    app.EditDesktopSettings();
+
+    EXPECT_EQ(app.m_nObjects, 1);
+    EXPECT_EQ(app.m_aObjects[0].strName, "Background");
+    EXPECT_EQ(app.m_aObjects[0].strUpImage, sky.c_str());
+    EXPECT_EQ(app.m_nHoverObject, 0);
+    EXPECT_EQ(app.m_strDesktopFile, DesktopPath("new.orv"));
+    CFileStatus status;
+    EXPECT_FALSE(CFile::GetStatus(app.m_strDesktopFile, status));
+    for (int i : { 1, 2 }) {
+        EXPECT_EQ(app.m_aRuntime[i].pUp, nullptr) << i;
+        EXPECT_EQ(app.m_aRuntime[i].pText, nullptr) << i;
+    }
+    // The tiled sky where the objects were.
+    EXPECT_EQ(desk.Shown(15, 15), Rgb(Qt::cyan));
+    EXPECT_EQ(desk.Shown(55, 15), Rgb(Qt::cyan));
+}
+
+// Whatever follows New, the background stays in use.
+TEST_F(DialogsTest, SettingsNewThenAnotherButtonKeepsTheBackground)
+{
+    SavedDesktop();
+    app.m_aObjects[1].strName = "unsaved";
+    const QString copy = desk.dir.filePath("copy.orv");
+    QFile junk(copy); // Save As overwrites without asking
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("junk") == 4);
+    junk.close();
+    desk.ui.onFile = [&](const FileDialogRequest&) { return std::optional<CString>(CString(copy.toStdString())); };
+    struct Case {
+        int button;
+        Strings names, messages;
+        std::string file;
+    };
+    const std::string fresh = DesktopPath("new.orv").str();
+    const Case cases[] = {
+        { IDCANCEL, { "one", "two" }, {}, DesktopPath("default.orv").str() }, // the previous desktop again
+        { IDC_NEW, {}, { "Desktop file could not be opened!" }, fresh }, // back to new.orv, never written
+        { IDC_SAVE, {}, {}, fresh },
+        { IDC_SAVE_AS, {}, {}, Backslashed(copy) },
+        { IDC_REFRESH, {}, {}, fresh },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        desk.ui.messages.clear();
+        OnDialog([&](CDialog& dlg) {
+            Click(dlg, IDC_NEW);
+            Click(dlg, c.button);
+        });
+        app.EditDesktopSettings();
+        EXPECT_EQ(app.m_nObjects, int(c.names.size()) + 1);
+        EXPECT_EQ(desk.Names(), c.names);
+        EXPECT_EQ(app.m_aObjects[0].strName, "Background");
+        EXPECT_EQ(app.m_strDesktopFile, c.file.c_str());
+        EXPECT_EQ(desk.ui.messages, c.messages);
+        if (c.button == IDCANCEL) {
+            EXPECT_EQ(desk.Shown(55, 15), Rgb(TestDesktop::ColorOf(2)));
+        }
+        if (c.button == IDC_SAVE || c.button == IDC_SAVE_AS) {
+            app.m_nObjects = 0;
+            app.LoadDesktop();
+            EXPECT_EQ(app.m_nObjects, 1) << "the file holds the background record";
+        }
+    }
+    EXPECT_GT(QFile(copy).size(), 4);
+}
+
+TEST_F(DialogsTest, SettingsLoadReadsTheChosenFileOrRefusesAMissingOne)
+{
+    SavedDesktop();
+    const QString other = desk.dir.filePath("other.orv");
+    desk.AddObject("three", { 90, 10, 110, 30 });
+    app.m_strDesktopFile = CString(other.toStdString());
+    app.SaveDesktop();
+    app.m_strDesktopFile = DesktopPath("default.orv");
+    app.LoadDesktop();
+    ASSERT_EQ(desk.Names(), (Strings { "one", "two" }));
+
+    QString answer = desk.dir.filePath("missing.orv");
+    desk.ui.onFile = [&](const FileDialogRequest&) { return std::optional<CString>(CString(answer.toStdString())); };
+    OnDialog([&](CDialog& dlg) {
+        Click(dlg, IDC_LOAD);
+        EXPECT_TRUE(IsOpen(dlg));
+        answer = other;
+        Click(dlg, IDC_LOAD);
+        EXPECT_FALSE(IsOpen(dlg));
+    });
+    app.EditDesktopSettings();
+    EXPECT_EQ(desk.ui.messages,
+        (Strings { "Unable to find 'desktop' file:\n\n" + Backslashed(desk.dir.filePath("missing.orv")) }));
+    EXPECT_EQ(app.m_strDesktopFile, Backslashed(other).c_str());
+    EXPECT_EQ(desk.Names(), (Strings { "one", "two", "three" }));
+    EXPECT_EQ(desk.Shown(95, 15), Rgb(TestDesktop::ColorOf(3)));
+}
+
+TEST_F(DialogsTest, ReadOnlyDesktopFieldLooksReadOnlyAndKeepsItsTabPlace)
+{
+    app.m_strDesktopFile = "C:\\x\\desktops\\default.orv";
+    OnDialog([](CDialog& dlg) {
+        QWidget* window = DialogWindowOf(dlg);
+        QWidget* desktop = Widget(dlg, IDC_DESKTOP);
+        const QColor face = window->palette().color(QPalette::Window);
+        EXPECT_NE(face, window->palette().color(QPalette::Base));
+        const QRect field = desktop->geometry();
+        EXPECT_EQ(window->grab().toImage().pixelColor(field.right() - 4, field.center().y()), face);
+        EXPECT_EQ(Focused(dlg), desktop);
+        EXPECT_EQ(qobject_cast<QLineEdit*>(desktop)->selectedText(), "default.orv");
+        Key(desktop, Qt::Key_Tab);
+        EXPECT_EQ(Focused(dlg), Widget(dlg, IDC_BACKGROUND));
+    });
+    app.EditDesktopSettings();
+}
+
+TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
+{
+    desk.AddObject("object1", {});
+    desk.AddObject("Object3", {});
+    desk.AddObject("zeta", {});
+    app.m_ptContext = { 40, 50 };
+    app.m_crLastColor = RGB(10, 20, 30);
+    app.m_bClipboardFull = TRUE;
+    const std::string up = desk.Bitmap(4, 4, Qt::red);
+    OnDialog([&](CDialog& dlg) {
+        auto* name = qobject_cast<QLineEdit*>(Widget(dlg, IDC_OBJECT_NAME));
+        EXPECT_EQ(Focused(dlg), name);
+        EXPECT_EQ(name->selectedText(), "object2");
+        EXPECT_EQ(Item<CButton>(dlg, IDC_VISIBLE).GetCheck(), BST_CHECKED);
+        EXPECT_EQ(Item<CButton>(dlg, IDC_TEXT_ON_MOUSE_OVER).GetCheck(), BST_UNCHECKED);
+        EXPECT_EQ(Item<CButton>(dlg, IDC_JUSTIFY_LEFT).GetCheck(), BST_CHECKED);
+        EXPECT_EQ(Entries(Item<CComboBox>(dlg, IDC_ACTIVATE)), (Strings { " ", "object1", "Object3", "zeta" }));
+        EXPECT_EQ(Item<CComboBox>(dlg, IDC_ACTIVATE).GetCurSel(), CB_ERR);
+        EXPECT_FALSE(dlg.GetDlgItem(IDC_ACTION)->IsWindowEnabled());
+
+        SetText(dlg, IDC_OBJECT_NAME, " Lamp ");
+        SetText(dlg, IDC_UP_IMAGE, up);
+        // Long caption lines stay whole: wrapped, they would need no sideways scrolling.
+        SetText(dlg, IDC_TEXT, std::string(200, 'W'));
+        DialogWindowOf(dlg)->grab();
+        EXPECT_GT(qobject_cast<QPlainTextEdit*>(Widget(dlg, IDC_TEXT))->horizontalScrollBar()->maximum(), 0);
+        SetText(dlg, IDC_TEXT, "A\r\nB");
+        Click(dlg, IDC_JUSTIFY_CENTER);
+        Click(dlg, IDC_TEXT_ON_MOUSE_OVER);
+        auto& combo = Item<CComboBox>(dlg, IDC_ACTIVATE);
+        combo.SetCurSel(combo.FindStringExact(-1, "ZETA"));
+        Click(dlg, IDOK);
+    });
+    const int frames = desk.frames();
+    app.InsertObject();
+
+    ASSERT_EQ(app.m_nObjects, 5);
+    const DesktopObject& r = app.m_aObjects[4];
+    EXPECT_EQ(r.strName, " Lamp ");
+    EXPECT_EQ(r.strUpImage, up.c_str());
+    EXPECT_EQ(r.strText, "A\r\nB");
+    EXPECT_EQ(r.strActivate, "zeta");
+    EXPECT_EQ(r.nJustify, IDC_JUSTIFY_CENTER);
+    EXPECT_TRUE(r.bTextOnMouseOver);
+    EXPECT_TRUE(r.bVisible);
+    EXPECT_EQ(r.rcObject.left, 40);
+    EXPECT_EQ(r.rcObject.top, 50);
+    EXPECT_EQ(r.crText, RGB(10, 20, 30));
+    EXPECT_EQ(r.dwTextPixel, DDColorMatch(app.m_pDDSColor, RGB(10, 20, 30)));
+    EXPECT_EQ(r.lfFont.lfHeight, app.m_lfDefault.lfHeight);
+    EXPECT_STREQ(r.lfFont.lfFaceName, app.m_lfDefault.lfFaceName);
+    EXPECT_EQ(app.m_aRuntime[4].nActivates, 3);
+    EXPECT_FALSE(app.m_bInserting);
+    EXPECT_FALSE(app.m_bClipboardFull);
+    EXPECT_NE(app.m_aRuntime[4].pTextHot, nullptr);
+    EXPECT_EQ(desk.frames(), frames + 1);
+    EXPECT_EQ(desk.Shown(41, 51), Rgb(Qt::red));
+}
+
+TEST_F(DialogsTest, InsertOffersTheFirstFreeNameAndIsRefusedWhenFull)
+{
+    std::string offered;
+    OnDialog([&](CDialog& dlg) { offered = Text(dlg, IDC_OBJECT_NAME); });
+    desk.AddObject("OBJECT1", {});
+    desk.AddObject(" object2 ", {}); // would be refused as taken
+    app.InsertObject();
+    EXPECT_EQ(offered, "object3");
+    EXPECT_EQ(app.m_nObjects, 3); // left open: cancelled
+    EXPECT_EQ(desk.frames(), 0);
+
+    app.m_nObjects = 51;
+    app.InsertObject();
+    EXPECT_EQ(
+        desk.ui.messages, (Strings { "Unable to insert new object:\nDesktop contains maximum objects allowed." }));
+    EXPECT_EQ(app.m_nObjects, 51);
+}
+
+TEST_F(DialogsTest, PropertiesOkRunsEveryCheckAndWritesNothingUntilAllPass)
+{
+    desk.AddObject("lamp", {});
+    const std::string down = desk.Bitmap(2, 2, Qt::blue);
+    int stillOpen = 0;
+    OnDialog([&](CDialog& dlg) {
+        struct Step {
+            const char *name, *up, *mouse;
+        };
+        for (const Step& step : { Step { "   ", "  missing.bmp ", "/no/such/mouse.bmp" }, { " BACKGROUND", "   ", "" },
+                 { "Lamp ", "   ", "" } }) {
+            SetText(dlg, IDC_OBJECT_NAME, step.name);
+            SetText(dlg, IDC_UP_IMAGE, step.up);
+            SetText(dlg, IDC_DOWN_IMAGE, down);
+            SetText(dlg, IDC_MOUSE_IMAGE, step.mouse);
+            PressEnter(dlg);
+            stillOpen += IsOpen(dlg);
+        }
+        // A path of spaces only passes and is stored as typed.
+        SetText(dlg, IDC_OBJECT_NAME, "Lamp2");
+        Click(dlg, IDOK);
+    });
+    app.InsertObject();
+    EXPECT_EQ(stillOpen, 3);
+    EXPECT_EQ(desk.ui.messages,
+        (Strings {
+            "Object must have a name", "Unable to find 'Up Image' file:\n\nmissing.bmp",
+            "Unable to find 'Mouse Image' file:\n\n/no/such/mouse.bmp",
+            "The name ' BACKGROUND' already exists.\n\nPlease select another name",
+            "The name 'Lamp ' already exists.\n\nPlease select another name",
+            "Unable to load:    ", // the loader is not as lenient
+        }));
+    EXPECT_EQ(desk.Names(), (Strings { "lamp", "Lamp2" }));
+    EXPECT_EQ(app.m_aObjects[2].strUpImage, "   ");
+    EXPECT_EQ(app.m_aObjects[2].strDownImage, down.c_str());
+}
+
+TEST_F(DialogsTest, RenamePropagatesToExactActivateReferences)
+{
+    const int a = desk.AddObject("a", {});
+    const int b = desk.AddObject("other", {});
+    const int c = desk.AddObject("third", {});
+    const int d = desk.AddObject("fourth", {});
+    app.m_aObjects[a].strActivate = "fourth";
+    app.m_aObjects[b].strActivate = "a";
+    app.m_aObjects[c].strActivate = "A";
+    app.m_aObjects[d].strActivate = "a";
+    app.m_nCurObject = a;
+    OnDialog([&](CDialog& dlg) {
+        EXPECT_EQ(Entries(Item<CComboBox>(dlg, IDC_ACTIVATE)), (Strings { " ", "fourth", "other", "third" }));
+        EXPECT_EQ(Text(dlg, IDC_ACTIVATE), "fourth");
+        SetText(dlg, IDC_OBJECT_NAME, "b");
+        Click(dlg, IDOK);
+    });
+    app.EditObjectProperties();
+    EXPECT_EQ(app.m_aObjects[a].strName, "b");
+    EXPECT_EQ(app.m_aObjects[b].strActivate, "b");
+    EXPECT_EQ(app.m_aObjects[c].strActivate, "A");
+    EXPECT_EQ(app.m_aObjects[d].strActivate, "b");
+    EXPECT_EQ(app.m_aObjects[a].strActivate, "fourth");
+    EXPECT_EQ(app.m_aRuntime[a].nActivates, d);
+}
+
+TEST_F(DialogsTest, EditReloadsImagesOnlyWhenAPathChanged)
+{
+    const int i = desk.AddObject("Lamp", { 10, 10, 30, 30 }, "Lamp");
+    app.m_aObjects[i].strActivate = "gone";
+    app.m_aObjects[i].nJustify = IDC_JUSTIFY_RIGHT;
+    app.m_aObjects[i].crText = RGB(1, 2, 3);
+    app.m_aObjects[i].dwTextPixel = 77; // stays: the colour did not change
+    app.m_nCurObject = i;
+    RepaintImageFile(i, Qt::green);
+    OnDialog([&](CDialog& dlg) {
+        EXPECT_EQ(Item<CButton>(dlg, IDC_JUSTIFY_RIGHT).GetCheck(), BST_CHECKED);
+        EXPECT_EQ(Item<CComboBox>(dlg, IDC_ACTIVATE).GetCurSel(), CB_ERR);
+        SetText(dlg, IDC_OBJECT_NAME, "LAMP"); // its own name in another case
+        Click(dlg, IDOK);
+    });
+    app.EditObjectProperties();
+    EXPECT_TRUE(app.m_bTextChanged);
+    EXPECT_FALSE(app.m_bImagesChanged);
+    EXPECT_EQ(app.m_aObjects[i].strName, "LAMP");
+    EXPECT_EQ(app.m_aObjects[i].strActivate, "");
+    EXPECT_EQ(app.m_aObjects[i].dwTextPixel, 77u);
+    EXPECT_EQ(app.m_aObjects[i].nJustify, IDC_JUSTIFY_RIGHT);
+    EXPECT_NE(app.m_aRuntime[i].pText, nullptr);
+    EXPECT_EQ(desk.frames(), 1);
+    EXPECT_EQ(desk.Shown(11, 11), Rgb(TestDesktop::ColorOf(i)));
+
+    const std::string mouse = desk.Bitmap(2, 2, Qt::blue);
+    OnDialog([&](CDialog& dlg) {
+        SetText(dlg, IDC_MOUSE_IMAGE, mouse);
+        Click(dlg, IDOK);
+    });
+    app.EditObjectProperties();
+    EXPECT_TRUE(app.m_bImagesChanged);
+    EXPECT_EQ(app.m_aObjects[i].strMouseImage, mouse.c_str());
+    EXPECT_NE(app.m_aRuntime[i].pMouse, nullptr);
+    EXPECT_EQ(desk.Shown(11, 11), Rgb(Qt::green));
+}
+
+TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
+{
+    const int i = desk.AddObject("Lamp", {});
+    app.m_aObjects[i].crText = RGB(1, 1, 1);
+    app.m_aObjects[i].crHotText = RGB(2, 2, 2);
+    app.m_aObjects[i].lfFont = MakeFont("DejaVu Sans", 24); // a cell height
+    app.m_crLastColor = RGB(9, 9, 9);
+    app.m_nCurObject = i;
+    const int drawn = FontFromLogFont(app.m_aObjects[i].lfFont).pixelSize();
+    ASSERT_LT(drawn, 24);
+    std::vector<COLORREF> offered;
+    desk.ui.onColor = [&](COLORREF initial) {
+        offered.push_back(initial);
+        return std::optional<COLORREF>(initial == RGB(1, 1, 1) ? RGB(250, 0, 0) : RGB(0, 0, 200));
+    };
+    desk.ui.onFont = [&](const LOGFONT& initial) {
+        EXPECT_EQ(initial.lfHeight, -drawn); // the chooser starts at the drawn size
+        return std::optional<LOGFONT>(MakeFont("DejaVu Serif", -20));
+    };
+    OnDialog([](CDialog& dlg) {
+        Click(dlg, IDC_TEXT_COLOR);
+        Click(dlg, IDC_HOT_TEXT_COLOR);
+        Click(dlg, IDC_FONT);
+        Click(dlg, IDCANCEL);
+    });
+    app.EditObjectProperties();
+    EXPECT_EQ(offered, (std::vector<COLORREF> { RGB(1, 1, 1), RGB(2, 2, 2) }));
+    EXPECT_EQ(app.m_crLastColor, RGB(250, 0, 0)); // the mouse-over colour does not count
+    EXPECT_STREQ(app.m_lfDefault.lfFaceName, "DejaVu Serif");
+    EXPECT_EQ(app.m_aObjects[i].crText, RGB(1, 1, 1));
+    EXPECT_STREQ(app.m_aObjects[i].lfFont.lfFaceName, "DejaVu Sans");
+    EXPECT_FALSE(app.m_bTextChanged);
+    EXPECT_EQ(desk.frames(), 0);
+
+    QImage shown;
+    QRect swatch;
+    desk.ui.onFont = [](const LOGFONT& initial) { return std::optional<LOGFONT>(initial); };
+    OnDialog([&](CDialog& dlg) {
+        Click(dlg, IDC_TEXT_COLOR);
+        Click(dlg, IDC_FONT);
+        shown = DialogWindowOf(dlg)->grab().toImage();
+        swatch = Widget(dlg, IDC_TEXT_SWATCH)->geometry();
+        Click(dlg, IDOK);
+    });
+    app.EditObjectProperties();
+    EXPECT_EQ(app.m_aObjects[i].crText, RGB(250, 0, 0));
+    EXPECT_EQ(app.m_aObjects[i].dwTextPixel, DDColorMatch(app.m_pDDSColor, RGB(250, 0, 0)));
+    EXPECT_EQ(FontFromLogFont(app.m_aObjects[i].lfFont).pixelSize(), drawn);
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown.pixelColor(swatch.center()), QColor(250, 0, 0));
+}
+
+// The colour surface lost at start-up or in a restore; making it again works or fails too.
+TEST_F(DialogsTest, ColourMatchingMakesTheColourSurfaceAgainOrLeavesTheColourUnmatched)
+{
+    const COLORREF color = RGB(10, 20, 30);
+    app.m_crLastColor = color;
+    desk.ui.onColor = [&](COLORREF) { return std::optional<COLORREF>(color); };
+    for (const bool inRestore : { false, true })
+        for (const bool remakeFails : { false, true }) {
+            SCOPED_TRACE(testing::Message() << "in restore " << inRestore << ", remaking fails " << remakeFails);
+            const auto loseColorSurface = [&] {
+                FailNextCall(FaultPoint::CreateSurface);
+                FailNextCall(FaultPoint::Restore, inRestore ? 3 : 0); // after the primary and the back buffer
+                if (inRestore)
+                    app.RestoreSurfaces();
+                else
+                    app.ReleaseColorSurface(), app.CreateColorSurface();
+                ASSERT_EQ(app.m_pDDSColor, nullptr);
+                FailNextCall(FaultPoint::CreateSurface, remakeFails ? 1 : 0);
+            };
+            app.CreateColorSurface(); // as the last case left it
+            desk.ui.messages.clear();
+            loseColorSurface();
+            OnDialog([](CDialog& dlg) { Click(dlg, IDOK); });
+            app.InsertObject();
+            ASSERT_NE(app.m_pDDSColor, nullptr); // made again at the latest for the second colour
+            const DWORD pixel = DDColorMatch(app.m_pDDSColor, color);
+            EXPECT_EQ(app.m_aObjects[app.m_nObjects - 1].dwTextPixel, remakeFails ? CLR_INVALID : pixel);
+            EXPECT_EQ(app.m_aObjects[app.m_nObjects - 1].dwHotTextPixel, pixel);
+
+            loseColorSurface();
+            app.m_crBackground = 0;
+            OnDialog([](CDialog& dlg) { Click(dlg, IDC_BACK_COLOR), Click(dlg, IDOK); });
+            app.EditDesktopSettings();
+            EXPECT_EQ(app.m_dwBackPixel, remakeFails ? CLR_INVALID : pixel);
+            EXPECT_EQ(desk.ui.messages, Strings(remakeFails ? 4 : 2, "fail:CreateColor"));
+        }
+}
+
+TEST_F(DialogsTest, ObjectListPicksTheExactNameByOkOrDoubleClick)
+{
+    for (const char* name : { "zeta", "Alpha", "beta", " beta" })
+        desk.AddObject(name, {});
+    struct Case {
+        int row; // -1: none
+        bool twice; // double-click instead of OK
+        int button, picked;
+    };
+    for (const Case& c :
+        { Case { 0, false, IDOK, 4 }, { 2, true, IDOK, 3 }, { -1, false, IDOK, 0 }, { 0, false, IDCANCEL, 0 } }) {
+        SCOPED_TRACE(c.row);
+        OnDialog([&](CDialog& dlg) {
+            auto& list = Item<CListBox>(dlg, IDC_OBJECT_LIST);
+            EXPECT_EQ(Entries(list), (Strings { " beta", "Alpha", "beta", "zeta" }));
+            EXPECT_EQ(list.GetCurSel(), LB_ERR);
+            if (c.row >= 0 && !c.twice)
+                list.SetCurSel(c.row);
+            if (!c.twice)
+                return Click(dlg, c.button);
+            auto* widget = qobject_cast<QListWidget*>(Widget(dlg, IDC_OBJECT_LIST));
+            const QPoint at = widget->visualItemRect(widget->item(c.row)).center();
+            const QPoint global = widget->viewport()->mapToGlobal(at);
+            for (const auto& [type, buttons] : { std::pair { QEvent::MouseButtonPress, Qt::LeftButton },
+                     { QEvent::MouseButtonRelease, Qt::NoButton }, { QEvent::MouseButtonDblClick, Qt::LeftButton } }) {
+                QMouseEvent event(type, at, global, Qt::LeftButton, buttons, Qt::NoModifier);
+                QApplication::sendEvent(widget->viewport(), &event);
+            }
+        });
+        app.m_nCurObject = 0;
+        CObjectListDlg dlg;
+        EXPECT_EQ(dlg.DoModal(), c.button);
+        EXPECT_EQ(app.m_nCurObject, c.picked);
+    }
+}
+
+TEST_F(DialogsTest, SplashPaintsThePictureAndClosesOnEnter)
+{
+    const QImage picture(QStringLiteral(":/splash.bmp"));
+    if (picture.isNull())
+        GTEST_SKIP() << "no splash picture in the resources";
+    QImage shown;
+    int stillOpen = -1;
+    OnDialog([&](CDialog& dlg) {
+        shown = DialogWindowOf(dlg)->grab().toImage();
+        PressEnter(dlg);
+        stillOpen = IsOpen(dlg);
+    });
+    CSplashDlg dlg;
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(stillOpen, 0);
+    ASSERT_GE(shown.width(), 3 + 199);
+    for (QPoint p : { QPoint(0, 0), QPoint(198, 0), QPoint(100, 50), QPoint(0, 96), QPoint(198, 96) })
+        EXPECT_EQ(shown.pixel(p + QPoint(3, 3)), picture.pixel(p)) << p.x() << "," << p.y();
+}
+
+// A desktop edited in the settings dialog, saved with Save As and loaded into
+// a fresh application: the same desktop, pixel for pixel.
+TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
+{
+    desk.AddObject("Red", { 20, 20, 40, 36 }, "Red one");
+    desk.AddObject("Blue", { 120, 30, 144, 54 }, "Blue\r\ntwo lines");
+    desk.AddObject("Hidden", { 40, 150, 56, 162 }, "Hidden", false);
+    // A tile of two halves, so the tiling shows in the frame.
+    QImage tile(30, 20, QImage::Format_RGB32);
+    tile.fill(QColor(0, 80, 0));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 15; ++x)
+            tile.setPixelColor(x, y, QColor(0, 160, 0));
+    const std::string tileFile = WriteBitmap(desk.dir.path(), "tile.bmp", tile);
+    const COLORREF colour = RGB(10, 20, 200);
+    desk.ui.onColor = [colour](COLORREF) { return std::optional<COLORREF>(colour); };
+    OnDialog([&](CDialog& dlg) {
+        SetText(dlg, IDC_BACKGROUND, tileFile);
+        Click(dlg, IDC_TILE);
+        Click(dlg, IDC_BACK_COLOR);
+        Click(dlg, IDOK);
+    });
+    app.EditDesktopSettings();
+    const std::string saveFile = desk.Path("session.orv");
+    desk.ui.onFile = [&](const FileDialogRequest&) { return std::optional<CString>(CString(saveFile)); };
+    OnDialog([](CDialog& dlg) { Click(dlg, IDC_SAVE_AS); });
+    app.EditDesktopSettings();
+    ASSERT_TRUE(QFile::exists(QString::fromStdString(saveFile)));
+
+    const QImage left = desk.display.target.lastFrame;
+    for (const POINT pt : { POINT { 300, 10 }, POINT { 310, 200 }, POINT { 41, 151 } })
+        EXPECT_EQ(desk.Shown(pt.x, pt.y), pt.x % 30 < 15 ? 0x00A000u : 0x005000u) << pt.x << "," << pt.y;
+    EXPECT_EQ(desk.Shown(21, 21), Rgb(TestDesktop::ColorOf(1)));
+    EXPECT_EQ(desk.Shown(121, 31), Rgb(TestDesktop::ColorOf(2)));
+
+    TestDesktop again;
+    again.ui.onFile = desk.ui.onFile;
+    again.ui.onDialog = [](CDialog& dlg) { Click(dlg, IDC_LOAD); };
+    again.app.EditDesktopSettings();
+    EXPECT_EQ(again.Names(), desk.Names());
+    EXPECT_EQ(again.app.m_crBackground, colour);
+    const QImage shown = again.display.target.lastFrame;
+    ASSERT_EQ(shown.size(), left.size());
+    int differing = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            differing += (shown.pixel(x, y) & 0xFFFFFF) != (left.pixel(x, y) & 0xFFFFFF) ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+    EXPECT_TRUE(desk.ui.messages.empty());
+    EXPECT_TRUE(again.ui.messages.empty());
+}
+
+} // namespace
