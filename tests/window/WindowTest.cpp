@@ -799,7 +799,8 @@ private:
         for (int key : m_keys) {
             if (!popup)
                 return;
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(key)).toLower());
+            QKeyEvent press(
+                QEvent::KeyPress, key, Qt::NoModifier, key < 0x100 ? QString(QChar(key)).toLower() : QString());
             QApplication::sendEvent(popup, &press);
             popup = QApplication::activePopupWidget();
         }
