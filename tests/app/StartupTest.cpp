@@ -76,15 +76,6 @@ protected:
     StartupApp app;
 };
 
-bool WaitFor(const std::function<bool()>& condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < 3000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
-
 // The program folder as the system names it, independently of start-up.
 CString ExpectedAppDir()
 {

@@ -5,6 +5,9 @@
 
 #include "platform/UiScript.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <functional>
 #include <string>
 
@@ -52,3 +55,13 @@ public:
         return onFont ? onFont(initial) : UiScript::chooseFont(initial);
     }
 };
+
+// Runs the event loop until `condition` holds or three seconds pass.
+inline bool WaitFor(const std::function<bool()>& condition)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
+}

@@ -524,15 +524,6 @@ TEST_F(WindowTest, ObjectListOpensThePropertiesOfThePickAndEmptiesTheClipboard)
 
 // The real window.
 
-bool WaitFor(const std::function<bool()>& condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < 3000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
-
 void SendMouse(QWindow* window, QEvent::Type type, QPoint local, Qt::MouseButton button, Qt::MouseButtons buttons)
 {
     QMouseEvent event(type, local, window->mapToGlobal(local), button, buttons, Qt::NoModifier);
