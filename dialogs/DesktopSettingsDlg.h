@@ -16,8 +16,8 @@ public:
     virtual BOOL CheckFileExists(CString path, CString label);
 
     CButton m_chkTile;
-    CEdit m_edBackground;
-    CEdit m_edDesktop;
+    CPathEdit m_edBackground;
+    CPathEdit m_edDesktop;
     CString m_strBrowseResult;
     CFileStatus m_fileStatus;
     COLORREF m_crColor = 0;

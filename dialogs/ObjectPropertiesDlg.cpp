@@ -127,7 +127,7 @@ BOOL CObjectPropertiesDlg::OnInitDialog()
     return TRUE;
 }
 
-void CObjectPropertiesDlg::BrowseInto(CEdit& edit)
+void CObjectPropertiesDlg::BrowseInto(CPathEdit& edit)
 {
     m_strBrowseText = edit.GetWindowText();
     BrowseForBitmap();

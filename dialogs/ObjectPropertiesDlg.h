@@ -19,11 +19,11 @@ public:
     CButton m_grpJustify;
     CButton m_chkVisible;
     CEdit m_edAction;
-    CEdit m_edMouseImage;
-    CEdit m_edDownImage;
+    CPathEdit m_edMouseImage;
+    CPathEdit m_edDownImage;
     CEdit m_edName;
     CEdit m_edText;
-    CEdit m_edUpImage;
+    CPathEdit m_edUpImage;
     CComboBox m_cbActivate;
     CString m_strBrowseResult;
     CString m_strBrowseText;
@@ -51,5 +51,5 @@ protected:
     void OnTextColor();
 
 private:
-    void BrowseInto(CEdit& edit);
+    void BrowseInto(CPathEdit& edit);
 };

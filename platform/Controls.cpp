@@ -91,6 +91,19 @@ void CEdit::SetWindowText(LPCSTR text)
     CControl::SetWindowText(text);
 }
 
+CString CPathEdit::GetWindowText() const
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(m_pWidget))
+        return PathFromQString(edit->text());
+    return CString();
+}
+
+void CPathEdit::SetWindowText(LPCSTR text)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(m_pWidget))
+        edit->setText(PathToQString(CString(text)));
+}
+
 BOOL CEdit::IsReadOnly() const
 {
     if (auto* edit = qobject_cast<QLineEdit*>(m_pWidget))

@@ -1,6 +1,7 @@
 #pragma once
 // The controls of the dialog templates, reached by id and bound to members
-// with DDX_Control. Text is single-byte: Latin-1 in the system, QString in Qt.
+// with DDX_Control. Text is single-byte Windows-1252 in the program, QString in
+// Qt; a path edit holds a file name in the file system's own bytes.
 
 #include "platform/CFrameWnd.h"
 #include "platform/CString.h"
@@ -45,6 +46,14 @@ public:
     using CControl::GetWindowText;
     void SetWindowText(LPCSTR text) override;
     BOOL IsReadOnly() const;
+};
+
+// A single-line edit that holds a file name.
+class CPathEdit : public CEdit {
+public:
+    CString GetWindowText() const override;
+    using CControl::GetWindowText;
+    void SetWindowText(LPCSTR text) override;
 };
 
 // Push buttons, check boxes, radio buttons and group boxes.

@@ -647,6 +647,21 @@ TEST_F(DialogsTest, EditReloadsImagesOnlyWhenAPathChanged)
     EXPECT_EQ(app.m_aObjects[i].strMouseImage, mouse.c_str());
     EXPECT_NE(app.m_aRuntime[i].pMouse, nullptr);
     EXPECT_EQ(desk.Shown(11, 11), Rgb(Qt::green));
+
+    // A file name beyond ASCII shows as the file system names it and is
+    // kept in the file system's bytes.
+    const std::string photo = WriteBitmap(desk.dir.path(), QStringLiteral("Straße 写真.bmp"), 2, 2, Qt::red);
+    for (const std::string& shown : { mouse, photo }) {
+        OnDialog([&](CDialog& dlg) {
+            auto* field = qobject_cast<QLineEdit*>(dlg.GetDlgItem(IDC_MOUSE_IMAGE)->GetWidget());
+            EXPECT_EQ(field->text(), QString::fromStdString(shown));
+            field->setText(QString::fromStdString(photo));
+            Click(dlg, IDOK);
+        });
+        app.EditObjectProperties();
+        EXPECT_EQ(app.m_aObjects[i].strMouseImage, photo.c_str());
+        EXPECT_NE(app.m_aRuntime[i].pMouse, nullptr);
+    }
 }
 
 TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
