@@ -149,6 +149,22 @@ void PreferX11()
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+// Qt takes a scale factor of 0, a negative one or an absurd one as given and
+// then has no pixels to lay anything out in; such a factor is dropped.
+void DropUnusableScaleFactor()
+{
+    const QByteArray value = qgetenv("QT_SCALE_FACTOR");
+    if (value.isEmpty())
+        return;
+    bool number = false;
+    const double factor = value.toDouble(&number);
+    if (number && factor > 0 && factor <= 16)
+        return;
+    std::fprintf(stderr, "Orvanta: QT_SCALE_FACTOR=%s is ignored: a scale is a number above 0 and at most 16\n",
+        value.constData());
+    qunsetenv("QT_SCALE_FACTOR");
+}
+
 // Starts without the greeting, saves the first frame that reaches the window
 // as a PNG file and ends.
 int SaveScreenshot(const QString& path)
@@ -208,6 +224,7 @@ int main(int argc, char** argv)
     if (options.screenshot && NoDisplay())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     PreferX11();
+    DropUnusableScaleFactor();
     const std::optional<QTemporaryDir> runtimeFolder = PrivateRuntimeFolder();
     // The command line is the program's alone: Qt reads none of it.
     int qtArgc = 1;

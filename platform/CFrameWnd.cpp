@@ -60,12 +60,14 @@ BOOL CFrameWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyl
     if (wndClass && wndClass->cursor)
         window->setCursor(QCursor(wndClass->cursor->shape));
     if (cs.x != CW_USEDEFAULT) {
-        POINT origin = PrimaryScreenOrigin();
-        window->setPosition(cs.x + origin.x, cs.y + origin.y);
+        window->setPosition(LogicalRect(RECT { cs.x, cs.y, cs.x, cs.y }).topLeft());
         m_ptOrigin = POINT { cs.x, cs.y };
     }
-    if (cs.cx != CW_USEDEFAULT)
-        window->resize(cs.cx, cs.cy);
+    if (cs.cx != CW_USEDEFAULT) {
+        const QRect logical = LogicalRect(RECT { 0, 0, cs.cx, cs.cy });
+        window->resize(logical.size());
+        m_szClient = SIZE { cs.cx, cs.cy };
+    }
     window->create();
     if (!window->handle())
         return FALSE;
@@ -95,9 +97,9 @@ BOOL CFrameWnd::SetWindowPos(const CWnd*, int x, int y, int cx, int cy, UINT fla
     QWindow* window = windowHandle();
     if (!window)
         return FALSE;
-    POINT origin = PrimaryScreenOrigin();
-    window->setGeometry(x + origin.x, y + origin.y, cx, cy);
+    window->setGeometry(LogicalRect(RECT { x, y, x + cx, y + cy }));
     m_ptOrigin = POINT { x, y };
+    m_szClient = SIZE { cx, cy };
     // A window being shown comes up on top; one already shown is raised.
     if (flags & SWP_SHOWWINDOW && !window->isVisible()) {
         window->show();
@@ -120,12 +122,7 @@ BOOL CFrameWnd::PostMessage(UINT message)
 
 void CFrameWnd::ClientToScreen(POINT* point) const
 {
-    if (QWindow* window = windowHandle()) {
-        QPoint global = window->mapToGlobal(QPoint(point->x - m_ptOrigin.x, point->y - m_ptOrigin.y));
-        *point = POINT { global.x(), global.y() };
-        return;
-    }
-    POINT origin = PrimaryScreenOrigin();
+    const POINT origin = PrimaryScreenOrigin();
     point->x += origin.x;
     point->y += origin.y;
 }
@@ -153,7 +150,7 @@ void CFrameWnd::presentFrame(const QImage& frame)
         return;
     m_window->present(frame, QPoint(-m_ptOrigin.x, -m_ptOrigin.y));
     if (m_bKeepPresented)
-        m_presented = frame.copy(QRect(QPoint(m_ptOrigin.x, m_ptOrigin.y), m_window->size()))
+        m_presented = frame.copy(QRect(m_ptOrigin.x, m_ptOrigin.y, m_szClient.cx, m_szClient.cy))
                           .convertToFormat(QImage::Format_RGB32);
 }
 
@@ -168,6 +165,10 @@ void CFrameWnd::setKeepPresentedFrame(bool keep)
 // presentation restores them, and ask for that presentation.
 void CFrameWnd::OnScreenChanged()
 {
+    // A new scale changes the logical size of the same device pixels.
+    if (m_szClient.cx > 0 && windowHandle())
+        m_window->setGeometry(LogicalRect(
+            RECT { m_ptOrigin.x, m_ptOrigin.y, m_ptOrigin.x + m_szClient.cx, m_ptOrigin.y + m_szClient.cy }));
     if (IDirectDraw* display = GetDisplay())
         display->loseAllSurfaces();
     InvalidateRect(nullptr);

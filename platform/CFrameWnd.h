@@ -75,7 +75,8 @@ public:
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
     // Queues WM_CLOSE; FALSE when the window does not exist.
     BOOL PostMessage(UINT message);
-    // Desktop coordinates to the window system's global coordinates.
+    // Desktop coordinates to the window system's global coordinates, in
+    // device pixels.
     void ClientToScreen(POINT* point) const;
     BOOL IsIconic() const;
     // Asks for a paint from the event loop.
@@ -124,6 +125,7 @@ private:
     void OnActivated();
 
     POINT m_ptOrigin; // the desktop point under the window's client origin
+    SIZE m_szClient {}; // the window's size in device pixels
     bool m_bDestroyed = false;
     bool m_bKeepPresented = false;
     QImage m_presented;

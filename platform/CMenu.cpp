@@ -1,5 +1,6 @@
 #include "platform/CMenu.h"
 #include "platform/QtConversions.h"
+#include "platform/Screen.h"
 
 #include "platform/CFrameWnd.h"
 #include "res/Menus.h"
@@ -167,7 +168,7 @@ BOOL CMenu::TrackPopupMenu(UINT, int x, int y, CFrameWnd* pWnd)
                     [popup, pWnd, pos] { pWnd->OnInitMenuPopup(popup, UINT(pos), FALSE); }));
             }
         }
-        const QAction* chosen = m_menu->exec(QPoint(x, y));
+        const QAction* chosen = m_menu->exec(LogicalPoint(POINT { x, y }));
         for (const auto& connection : connections)
             QObject::disconnect(connection);
         if (chosen)

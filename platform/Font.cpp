@@ -18,6 +18,9 @@ QFont FontFromLogFont(const LOGFONT& font)
     qfont.setUnderline(font.lfUnderline != 0);
     qfont.setStrikeOut(font.lfStrikeOut != 0);
     qfont.setStyleStrategy(QFont::NoAntialias);
+    // Qt drops hinting on scaled screens; captions are device pixels and
+    // keep the look of an unscaled one.
+    qfont.setHintingPreference(QFont::PreferVerticalHinting);
 
     if (font.lfHeight < 0) {
         qfont.setPixelSize(int(std::min<LONG>(-qint64(font.lfHeight), 2048)));

@@ -1,6 +1,7 @@
 #include "platform/FrameWindow.h"
 
 #include "platform/CFrameWnd.h"
+#include "platform/Screen.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -54,10 +55,14 @@ void FrameWindow::present(const QImage& image, const QPoint& offset)
     if (m_backingStore.size() != area.size())
         m_backingStore.resize(area.size());
     m_backingStore.beginPaint(area);
-    QPainter painter(m_backingStore.paintDevice());
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(offset, image);
-    painter.end();
+    if (auto* store = dynamic_cast<QImage*>(m_backingStore.paintDevice())) {
+        // The frame is in device pixels: drawn through a view of the store's
+        // memory without its scale, it lands one pixel to one pixel.
+        QImage device(store->bits(), store->width(), store->height(), store->bytesPerLine(), store->format());
+        QPainter painter(&device);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(offset, image);
+    }
     m_backingStore.endPaint();
     if (isExposed())
         m_backingStore.flush(area);
@@ -111,8 +116,8 @@ void FrameWindow::resizeEvent(QResizeEvent*)
 
 POINT FrameWindow::desktopPoint(const QMouseEvent* event) const
 {
-    QPoint p = event->position().toPoint();
-    return POINT { p.x() + m_owner.m_ptOrigin.x, p.y() + m_owner.m_ptOrigin.y };
+    const QPointF p = event->position();
+    return POINT { DevicePixels(p.x()) + m_owner.m_ptOrigin.x, DevicePixels(p.y()) + m_owner.m_ptOrigin.y };
 }
 
 void FrameWindow::mousePressEvent(QMouseEvent* event)

@@ -3,15 +3,26 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 std::optional<ScreenOverride> g_override;
 
-// `r` relative to the primary screen's corner.
+// `r` relative to the primary screen's corner, in device pixels. Position
+// and size are scaled apart, as Qt scales a window's geometry.
 RECT ToScreenRect(const QRect& r, const QPoint& origin)
 {
-    QRect local = r.translated(-origin);
-    return RECT { local.left(), local.top(), local.left() + local.width(), local.top() + local.height() };
+    const QRect local = r.translated(-origin);
+    const int left = DevicePixels(local.left());
+    const int top = DevicePixels(local.top());
+    return RECT { left, top, left + DevicePixels(local.width()), top + DevicePixels(local.height()) };
+}
+
+int LogicalPixels(int device)
+{
+    return qRound(device / PrimaryScreenScale());
 }
 
 } // namespace
@@ -24,7 +35,7 @@ int GetSystemMetrics(int nIndex)
     if (g_override) {
         size = g_override->screen;
     } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        size = SIZE { screen->geometry().width(), screen->geometry().height() };
+        size = SIZE { DevicePixels(screen->geometry().width()), DevicePixels(screen->geometry().height()) };
     }
     return nIndex == SM_CXSCREEN ? size.cx : size.cy;
 }
@@ -48,6 +59,33 @@ POINT PrimaryScreenOrigin()
 {
     QScreen* screen = g_override ? nullptr : QGuiApplication::primaryScreen();
     return screen ? POINT { screen->geometry().x(), screen->geometry().y() } : POINT {};
+}
+
+qreal PrimaryScreenScale()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal scale = screen ? screen->devicePixelRatio() : 1.0;
+    return scale > 0 && std::isfinite(scale) ? scale : 1.0;
+}
+
+int DevicePixels(qreal logical)
+{
+    // Bounded, so an absurd factor cannot overflow; no surface is that large.
+    constexpr qreal kLimit = 1 << 30;
+    return qRound(std::clamp(logical * PrimaryScreenScale(), -kLimit, kLimit));
+}
+
+QRect LogicalRect(const RECT& rect)
+{
+    const POINT origin = PrimaryScreenOrigin();
+    return QRect(origin.x + LogicalPixels(rect.left), origin.y + LogicalPixels(rect.top),
+        LogicalPixels(rect.right - rect.left), LogicalPixels(rect.bottom - rect.top));
+}
+
+QPoint LogicalPoint(POINT point)
+{
+    const POINT origin = PrimaryScreenOrigin();
+    return QPoint(origin.x + LogicalPixels(point.x - origin.x), origin.y + LogicalPixels(point.y - origin.y));
 }
 
 void SetScreenOverride(const ScreenOverride& screen)

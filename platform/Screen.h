@@ -3,8 +3,16 @@
 // area (the part not taken by panels and docks). Screen coordinates have their
 // origin at the primary screen's top-left corner, wherever the window system
 // puts that screen among others.
+//
+// The desktop is laid out in device pixels. Qt works in logical pixels, which
+// are device pixels divided by the screen's scale factor; the two meet only
+// through the conversions below, which round as Qt rounds its own.
 
 #include "platform/Types.h"
+
+#include <QPoint>
+#include <QPointF>
+#include <QRect>
 
 #include <optional>
 
@@ -17,8 +25,18 @@ int GetSystemMetrics(int nIndex);
 // screen.
 BOOL SystemParametersInfo(UINT uiAction, UINT uiParam, void* pvParam, UINT fWinIni);
 
-// The primary screen's top-left corner in the window system's coordinates.
+// The primary screen's top-left corner in the window system's coordinates
+// (Qt keeps a screen's corner where the window system puts it, at any scale).
 POINT PrimaryScreenOrigin();
+
+// Device pixels per logical pixel on the primary screen; 1 without a screen
+// or when Qt reports no usable factor.
+qreal PrimaryScreenScale();
+int DevicePixels(qreal logical);
+// A rectangle in screen coordinates as a window geometry for Qt.
+QRect LogicalRect(const RECT& rect);
+// A point in the window system's device coordinates as Qt's global point.
+QPoint LogicalPoint(POINT point);
 
 // Replaces the screen the two calls above report, for tests: a screen size
 // and a work area, or no work area to make SPI_GETWORKAREA fail. Reset with

@@ -161,9 +161,10 @@ def make_program_folder(root, program, desktop_tool, palette):
 # ---------------------------------------------------------------- X server
 
 class XServer:
-    def __init__(self):
+    def __init__(self, size=(SCREEN_W, SCREEN_H)):
         self.proc = None
         self.display = None
+        self.size = size
 
     def start(self):
         if not shutil.which("Xvfb"):
@@ -171,7 +172,7 @@ class XServer:
         read_fd, write_fd = os.pipe()
         try:
             self.proc = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten",
+                ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{self.size[0]}x{self.size[1]}x24", "-nolisten",
                  "tcp", "-noreset"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         except OSError as e:
             return f"Xvfb cannot be run: {e}"
@@ -213,11 +214,15 @@ class XServer:
 # ---------------------------------------------------------------- the session
 
 class Session:
-    def __init__(self, xserver, program_dir, artifacts):
+    def __init__(self, xserver, program_dir, artifacts, scale=None):
         self.x = xserver
         self.env = dict(os.environ, DISPLAY=xserver.display, QT_QPA_PLATFORM="xcb")
-        for var in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME", "ORVANTA_DISPLAY_DEPTH"):
+        for var in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME", "ORVANTA_DISPLAY_DEPTH", "QT_SCALE_FACTOR",
+                    "QT_SCREEN_SCALE_FACTORS"):
             self.env.pop(var, None)
+        if scale:
+            self.env["QT_SCALE_FACTOR"] = str(scale)
+        self.scale = scale or 1
         # A sanitizer build reports the program's own leaks, not the system's.
         suppressions = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
         self.env["LSAN_OPTIONS"] = ":".join(filter(None, [os.environ.get("LSAN_OPTIONS"),
@@ -252,14 +257,23 @@ class Session:
         time.sleep(0.2)
 
     def context_menu(self, at, mnemonic):
-        """Right-click at a point and pick a menu item by its mnemonic letter."""
+        """Right-click at a point and pick a menu item by its mnemonic letter; the menu's geometry."""
         self.move(*at)
         before = set(self.visible_windows())
         self.xdo("click", 3)
         self.wait_for(lambda: set(self.visible_windows()) - before, "the context menu to open")
         menu = set(self.visible_windows()) - before
+        geometry = self.geometry(next(iter(menu)))
         self.key(mnemonic)
         self.wait_for(lambda: not menu & set(self.visible_windows()), "the context menu to close")
+        return geometry
+
+    def geometry(self, window):
+        """(x, y, width, height) of a window in screen pixels."""
+        out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=self.env,
+                             capture_output=True, text=True, check=True).stdout
+        g = dict(line.split("=") for line in out.split())
+        return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
 
     # windows
     def visible_windows(self):
@@ -554,11 +568,8 @@ def scenario_dialogs(s):
         s.key("Escape")
     s.wait_for(lambda: len(s.visible_windows()) == 1, "the dialog to close")
     # Desktop Settings: the read-only Desktop field shows the dialog's own colour, not a white field.
-    window = open_dialog(s, "r", "the Desktop Settings dialog")
-    out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=s.env, capture_output=True,
-                         text=True, check=True).stdout
-    g = dict(line.split("=") for line in out.split())
-    x, y, ux, uy = int(g["X"]), int(g["Y"]), int(g["WIDTH"]) / 342, int(g["HEIGHT"]) / 125  # pixels per unit
+    x, y, w, h = s.geometry(open_dialog(s, "r", "the Desktop Settings dialog"))
+    ux, uy = w / 342, h / 125  # pixels per dialog unit
     def check(screen):
         field, face = screen.at(x + int(198 * ux), y + int(20 * uy)), screen.at(x + int(230 * ux), y + int(75 * uy))
         return None if field == face != (255, 255, 255) else f"Desktop field {field}, dialog {face}"
@@ -587,6 +598,52 @@ def scenario_undo(s):
     s.expect("drag redone by Ctrl+Shift+Z", moved)
 
 
+# ---------------------------------------------------------------- scaled screens
+
+def settings_size(s):
+    _, _, w, h = s.geometry(open_dialog(s, "r", "the Desktop Settings dialog"))
+    s.key("Escape")
+    s.wait_for(lambda: len(s.visible_windows()) == 1, "Desktop Settings to close")
+    return w, h
+
+
+def scenario_scaled(s):
+    """Under Qt's scale factor the desktop keeps its device pixels; dialogs grow."""
+    reference, (w0, h0) = s.reference
+    screen = s.expect("first frame", everything_in_place())
+    if screen.data != reference.data:
+        diff = [(i // 3 % screen.w, i // 3 // screen.w) for i in range(0, len(screen.data), 3)
+                if screen.data[i:i + 3] != reference.data[i:i + 3]]
+        xs, ys = [p[0] for p in diff], [p[1] for p in diff]
+        raise Failure(f"at scale {s.scale} the first frame differs from the unscaled one in {len(diff)} pixels "
+                      f"within ({min(xs)},{min(ys)})-({max(xs)},{max(ys)})")
+    w, h = settings_size(s)
+    if abs(w - w0 * s.scale) > 4 or abs(h - h0 * s.scale) > 4:
+        raise Failure(f"Desktop Settings is {w}x{h} at scale {s.scale}, {w0}x{h0} unscaled")
+
+    point = (601, 301)  # odd, so it is no whole logical pixel at 2 or 1.5
+    x, y, mw, mh = s.context_menu(point, "l")
+    if abs(x - point[0]) > 2 or min(abs(y - point[1]), abs(y + mh - point[1])) > 2:
+        raise Failure(f"the context menu opened at ({x},{y}), the pointer was at {point}")
+
+    s.move(*ALPHA.center())
+    s.expect("pointer over Alpha", [shows(ALPHA, ALPHA.mouse, what="Alpha Mouse picture")])
+    # The picture's first and last pixels inside its keyed border: a pointer
+    # off by one would miss or hit them.
+    inner = (ALPHA.x + ALPHA.frame, ALPHA.y + ALPHA.frame)
+    dx, dy = 301, 397
+    s.drag(inner, (inner[0] + dx, inner[1] + dy))
+    s.move(*EMPTY)
+    nx, ny = inner[0] + dx, inner[1] + dy
+    s.expect("Alpha dragged by the pointer's pixels", [
+        shows_background(*ALPHA.center(), "Alpha's old place"),
+        shows(ALPHA, ALPHA.up, at=(nx, ny), what="Alpha's first inner pixel at its new place"),
+        shows_background(nx - 1, ny - 1, "Alpha's keyed border at its new place"),
+        shows(ALPHA, ALPHA.up, at=(nx + ALPHA.w - 2 * ALPHA.frame - 1, ny + ALPHA.h - 2 * ALPHA.frame - 1),
+              what="Alpha's last inner pixel at its new place"),
+    ])
+
+
 SCENARIOS = {
     "first_frame": scenario_first_frame,
     "hover": scenario_hover,
@@ -597,6 +654,7 @@ SCENARIOS = {
     "redraw": scenario_redraw,
     "dialogs": scenario_dialogs,
     "undo": scenario_undo,
+    "scaled": scenario_scaled,
 }
 
 
@@ -617,6 +675,7 @@ def main():
     parser.add_argument("--desktop-tool", required=True)
     parser.add_argument("--palette")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder")
+    parser.add_argument("--scale", type=float, help="QT_SCALE_FACTOR for the program, on a 1920x1080 screen")
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     args = parser.parse_args()
 
@@ -630,7 +689,7 @@ def main():
     os.makedirs(artifacts)
     program_dir = os.path.join(work, "Program")
     os.makedirs(program_dir)
-    xserver = XServer()
+    xserver = XServer((1920, 1080) if args.scale else (SCREEN_W, SCREEN_H))
     session = None
     failed = True
     try:
@@ -644,7 +703,15 @@ def main():
             failed = False
             return SKIP
 
-        session = Session(xserver, program_dir, artifacts)
+        reference = None
+        if args.scale:
+            # What the same desktop shows unscaled.
+            session = Session(xserver, program_dir, artifacts)
+            session.start()
+            reference = (session.expect("unscaled first frame", everything_in_place()), settings_size(session))
+            session.quit()
+        session = Session(xserver, program_dir, artifacts, args.scale)
+        session.reference = reference
         session.start()
         SCENARIOS[args.scenario](session)
         session.quit()
