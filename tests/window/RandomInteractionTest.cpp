@@ -1,31 +1,24 @@
 // Random pointer, menu and dialog traffic on a small real desktop, checking
 // the object table's invariants after every step. Between steps the display
-// loses its surfaces, image files vanish and come back, and the places the
-// desktop is saved to turn read-only and back. A run is short and seeded the
-// same every time; ORVANTA_SEED=N replays seed N, and ORVANTA_RANDOM_LONG=1
-// asks for a long run with a fresh seed. The seed is always printed.
+// loses its surfaces and image files vanish and come back. A run is short and
+// seeded the same every time; ORVANTA_SEED=N replays seed N, and
+// ORVANTA_RANDOM_LONG=1 asks for a long run with a fresh seed. The seed is
+// always printed.
 
 #include "app/DesktopApp.h"
 #include "dialogs/DesktopSettingsDlg.h"
 #include "dialogs/ObjectListDlg.h"
 #include "dialogs/ObjectPropertiesDlg.h"
-#include "files/DesktopFile.h"
-#include "platform/CArchive.h"
-#include "platform/CFile.h"
 #include "res/resource.h"
 #include "tests/support/TestDesktop.h"
 #include "window/MainFrame.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <map>
 #include <optional>
 #include <random>
 #include <set>
@@ -39,68 +32,6 @@ constexpr int kLongSteps = 100000;
 constexpr unsigned kSeed = 20261206;
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
-constexpr const char* kSaveFailed = "Desktop file could not be saved!";
-
-namespace fs = std::filesystem;
-
-bool WriteBitsClear(const fs::path& path)
-{
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    return !error && fs::exists(status) && (status.permissions() & write) == fs::perms::none;
-}
-
-void SetWritable(const fs::path& path, bool writable)
-{
-    std::error_code error;
-    if (writable)
-        fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
-    else
-        fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-            fs::perm_options::remove, error);
-}
-
-std::optional<QByteArray> Contents(const std::string& path)
-{
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
-}
-
-// What a desktop file keeps of a record, less what loading recomputes (the
-// image and caption sizes; visibility when it is the target of a link).
-std::string Saved(const DesktopObject& r, bool visibility = true)
-{
-    std::ostringstream out;
-    out << r.strName.str() << '|' << r.strUpImage.str() << '|' << r.strDownImage.str() << '|' << r.strMouseImage.str()
-        << '|' << r.strText.str() << '|' << r.rcObject.left << ',' << r.rcObject.top << '|'
-        << (visibility ? int(r.bVisible) : -1) << '|' << r.strActivate.str();
-    return out.str();
-}
-
-// The records of a desktop file, or nothing when it cannot be read.
-std::optional<std::vector<std::string>> ReadBack(const std::string& path, bool visibility = true)
-{
-    CFile file;
-    if (!file.Open(path.c_str(), CFile::modeRead))
-        return std::nullopt;
-    DesktopData desktop;
-    bool complete = false;
-    {
-        CArchive ar(&file, CArchive::load);
-        complete = ReadDesktop(ar, desktop);
-        ar.Close();
-    }
-    file.Close();
-    if (!complete)
-        return std::nullopt;
-    std::vector<std::string> records;
-    for (const DesktopObject& r : desktop.aObjects)
-        records.push_back(Saved(r, visibility));
-    return records;
-}
 
 // Splits text into head + middle + tail.
 bool Between(const std::string& text, const std::string& head, const std::string& tail, std::string& middle)
@@ -139,28 +70,6 @@ protected:
         background = WriteBitmap(d, "back.bmp", 64, 48, Qt::darkGreen);
         files = images;
         files.push_back(background);
-    }
-
-    // Where the desktop is saved: two files in one folder, one in a folder
-    // that turns read-only now and then.
-    void PrepareSaving()
-    {
-        QDir(dir.path()).mkpath("desktops");
-        QDir(dir.path()).mkpath("shut");
-        targets = { dir.filePath("desktops/desk.orv").toStdString(), dir.filePath("desktops/other.orv").toStdString(),
-            dir.filePath("shut/desk.orv").toStdString() };
-        app.m_strAppDir = CString(dir.path().toStdString());
-        app.m_strDesktopFile = CString(targets[0]);
-    }
-
-    void TearDown() override
-    {
-        for (const std::string& target : targets) {
-            SetWritable(target, true);
-            SetWritable(fs::path(target).parent_path(), true);
-        }
-        for (const std::string& file : away)
-            QFile::rename(QString::fromStdString(file + ".away"), QString::fromStdString(file));
     }
 
     // A dozen objects: some hidden, some linked, some without image or caption.
@@ -247,95 +156,19 @@ protected:
         return ids[size_t(Random(0, int(ids.size()) - 1))];
     }
 
-    std::vector<std::string> Records(bool visibility = true) const
+    // The dialogs as a hasty user works them.
+    void WorkDialog(CDialog& dialog)
     {
-        std::vector<std::string> records;
-        for (int i = 0; i < app.m_nObjects; ++i)
-            records.push_back(Saved(app.m_aObjects[i], visibility));
-        return records;
-    }
-
-    // Save or Save As to `as`; a read-only target or folder must fail with
-    // its message and leave the file as it was.
-    void Save(CDialog& dialog, const std::optional<std::string>& as)
-    {
-        // The chooser gives paths the Windows way.
-        std::string target = as ? *as : app.m_strDesktopFile.str();
-        std::replace(target.begin(), target.end(), '\\', '/');
-        const bool refused = WriteBitsClear(target) || WriteBitsClear(fs::path(target).parent_path());
-        const std::optional<QByteArray> before = Contents(target);
-        ui.onFile = [target](const FileDialogRequest&) { return std::optional<CString>(CString(target)); };
-        Log(std::string("  settings ") + (as ? "Save As " : "Save ") + target + (refused ? " (read-only)" : ""));
-        const size_t shown = ui.messages.size();
-        Click(dialog, as ? IDC_SAVE_AS : IDC_SAVE);
-        const auto failures = std::count(ui.messages.begin() + long(shown), ui.messages.end(), kSaveFailed);
-        if (refused) {
-            ++refusedSaves;
-            if (failures != 1)
-                problems += "a save to read-only " + target + " was not refused; ";
-            if (Contents(target) != before)
-                problems += "a refused save changed " + target + "; ";
-        } else if (failures != 0) {
-            problems += "the save to " + target + " failed; ";
-        } else if (ReadBack(target) != Records()) {
-            problems += target + " does not hold the desktop just saved; ";
-        } else {
-            ++saves;
-            saved[target] = *Contents(target);
-        }
-    }
-
-    // Loads a file saved earlier: it still holds what was saved last, and the
-    // desktop is what it holds (links hide their targets as they load).
-    void Load(CDialog& dialog)
-    {
-        const auto it = std::next(saved.begin(), Random(0, int(saved.size()) - 1));
-        const std::string path = it->first;
-        if (Contents(path) != it->second)
-            problems += path + " lost what was saved there; ";
-        const auto expected = ReadBack(path, false);
-        ui.onFile = [path](const FileDialogRequest&) { return std::optional<CString>(CString(path)); };
-        Log("  settings Load " + path);
-        Click(dialog, IDC_LOAD);
-        ++loads;
-        if (!expected || Records(false) != *expected)
-            problems += "loading " + path + " did not give the desktop saved there; ";
-    }
-
-    void WorkSettings(CDialog& dialog)
-    {
-        const int what = Random(1, 100);
-        if (what <= 30) {
-            Save(dialog, std::nullopt);
-        } else if (what <= 60) {
-            Save(dialog, targets[size_t(Random(0, int(targets.size()) - 1))]);
-        } else if (what <= 70 && !saved.empty()) {
-            Load(dialog);
-        } else if (what <= 75) {
-            Log("  settings Refresh");
-            Click(dialog, IDC_REFRESH);
-        } else {
+        if (dynamic_cast<CDesktopSettingsDlg*>(&dialog)) {
+            if (Chance(20))
+                Click(dialog, IDC_REFRESH);
             if (Chance(40))
                 Click(dialog, IDC_TILE);
             if (Chance(30)) {
                 const std::string path = Chance(30) ? std::string() : files[size_t(Random(0, int(files.size()) - 1))];
                 dialog.GetDlgItem(IDC_BACKGROUND)->SetWindowText(CString(path));
             }
-            const int button = Chance(60) ? IDOK : IDCANCEL;
-            Log(std::string("  settings ") + (button == IDOK ? "OK" : "Cancel"));
-            Click(dialog, button);
-        }
-    }
-
-    // The dialogs as a hasty user works them.
-    void WorkDialog(CDialog& dialog)
-    {
-        if (dynamic_cast<CDesktopSettingsDlg*>(&dialog)) {
-            ++dialogs;
-            WorkSettings(dialog);
-            return;
-        }
-        if (dynamic_cast<CObjectPropertiesDlg*>(&dialog)) {
+        } else if (dynamic_cast<CObjectPropertiesDlg*>(&dialog)) {
             if (Chance(40)) {
                 // A clash ignoring case and white space, or a fresh name.
                 CString name;
@@ -413,7 +246,7 @@ protected:
     }
 
     // Between steps: the display loses its surfaces, an image file goes away
-    // or comes back, a save target or its folder turns read-only or writable.
+    // or comes back.
     void Fault()
     {
         const int kind = Random(1, 1000);
@@ -435,13 +268,6 @@ protected:
                 Log("back " + *it);
                 away.erase(it);
             }
-        } else if (kind <= 40) {
-            fs::path path = targets[size_t(Random(0, int(targets.size()) - 1))];
-            if (Chance(50))
-                path = path.parent_path();
-            const bool writable = Chance(60);
-            SetWritable(path, writable);
-            Log((writable ? "writable " : "read-only ") + path.string());
         }
     }
 
@@ -450,7 +276,6 @@ protected:
     bool Known(const std::string& text) const
     {
         static const std::set<std::string> fixed = {
-            kSaveFailed,
             "Desktop file could not be opened!",
             "Desktop file is damaged and could not be loaded!",
             "Unable to insert new object:\nDesktop contains maximum objects allowed.",
@@ -569,11 +394,12 @@ protected:
         return out.str();
     }
 
-    CDesktopApp app;
-    DisplayFixture display { app, kWidth, kHeight };
+    TestDesktop desk { kWidth, kHeight };
+    CDesktopApp& app = desk.app;
+    DisplayFixture& display = desk.display;
+    ScriptedUi& ui = desk.ui;
+    QTemporaryDir& dir = desk.dir;
     CMainFrame frame;
-    ScriptedUi ui;
-    QTemporaryDir dir;
     std::vector<std::string> images;
     std::string background;
     unsigned seed = 0;
@@ -585,14 +411,9 @@ protected:
 
     std::vector<std::string> files; // every image, the background's too
     std::set<std::string> away; // files renamed away for now
-    std::vector<std::string> targets;
-    std::map<std::string, QByteArray> saved; // each file as its last good save left it
     std::string problems;
     bool lossPending = false;
     int losses = 0;
-    int saves = 0;
-    int refusedSaves = 0;
-    int loads = 0;
 };
 
 TEST_F(RandomInteractionTest, TableStaysConsistent)
@@ -600,7 +421,6 @@ TEST_F(RandomInteractionTest, TableStaysConsistent)
     ASSERT_TRUE(display.ok);
     ASSERT_TRUE(dir.isValid());
     WriteImages();
-    PrepareSaving();
     BuildDesktop();
     ui.onMessageBox = [this](const CString& text, UINT type) {
         const int answer = type == MB_OKCANCEL && Chance(50) ? IDCANCEL : IDOK;
@@ -624,10 +444,7 @@ TEST_F(RandomInteractionTest, TableStaysConsistent)
     // The run did real work: frames were shown and dialogs worked.
     EXPECT_GT(display.target.presentations, composedBefore + steps / 10) << "seed " << seed;
     EXPECT_GT(dialogs, 0) << "seed " << seed;
-    // And the faults happened: losses, saves made and refused.
     EXPECT_GT(losses, 0) << "seed " << seed;
-    EXPECT_GT(saves, 0) << "seed " << seed;
-    EXPECT_GT(refusedSaves, 0) << "seed " << seed;
     RecordProperty("seed", std::to_string(seed));
 
     for (int i = 0; i < app.m_nObjects; ++i) {
