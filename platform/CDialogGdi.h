@@ -53,8 +53,6 @@ public:
 
     int SetBkMode(int mode);
     COLORREF SetBkColor(COLORREF color);
-    int GetBkMode() const { return m_nBkMode; }
-    COLORREF GetBkColor() const { return m_crBk; }
 
 protected:
     QPainter* m_pPainter = nullptr;

@@ -25,7 +25,6 @@ public:
     int GetLength() const { return int(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }
     void Empty() { m_text.clear(); }
-    char GetAt(int i) const { return m_text[size_t(i)]; }
     char operator[](int i) const { return m_text[size_t(i)]; }
     operator LPCSTR() const { return m_text.c_str(); }
     const std::string& str() const { return m_text; }

@@ -45,14 +45,6 @@ IDirectDrawPalette::~IDirectDrawPalette()
     forget(m_owner->m_palettes, this);
 }
 
-ULONG IDirectDrawPalette::Release()
-{
-    const ULONG refs = --m_refs;
-    if (refs == 0)
-        delete this;
-    return refs;
-}
-
 IDirectDrawClipper::IDirectDrawClipper(IDirectDraw* owner)
     : m_owner(owner)
 {
@@ -69,14 +61,6 @@ HRESULT IDirectDrawClipper::SetHWnd(DWORD, HWND window)
         return E_FAIL;
     m_window = window;
     return DD_OK;
-}
-
-ULONG IDirectDrawClipper::Release()
-{
-    const ULONG refs = --m_refs;
-    if (refs == 0)
-        delete this;
-    return refs;
 }
 
 // Surfaces.
@@ -105,14 +89,6 @@ IDirectDrawSurface::~IDirectDrawSurface()
     if (m_owner->m_primary == this)
         m_owner->m_primary = nullptr;
     forget(m_owner->m_surfaces, this);
-}
-
-ULONG IDirectDrawSurface::Release()
-{
-    const ULONG refs = --m_refs;
-    if (refs == 0)
-        delete this;
-    return refs;
 }
 
 void IDirectDrawSurface::markLost()
@@ -191,14 +167,18 @@ HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurfa
 
     QImage frame(static_cast<const uchar*>(source.m_bits.get()), source.m_width, source.m_height, source.m_pitch,
         ImageFormatFor(m_bitsPerPixel));
+    if (destRect.right != source.m_width || destRect.bottom != source.m_height || sourceRect.left != 0
+        || sourceRect.top != 0 || sourceRect.right != source.m_width || sourceRect.bottom != source.m_height) {
+        // Part of the back buffer, or another size: by the rule of any blit.
+        QImage part(destRect.right, destRect.bottom, ImageFormatFor(m_bitsPerPixel));
+        const int bytes = m_bitsPerPixel / 8;
+        CopyPixels({ part.bits(), part.width(), part.height(), int(part.bytesPerLine()), bytes }, destRect,
+            { const_cast<BYTE*>(source.m_bits.get()), source.m_width, source.m_height, source.m_pitch, bytes },
+            sourceRect, std::nullopt);
+        frame = part;
+    }
     if (m_bitsPerPixel == 8)
         frame.setColorTable(ColorTableFrom(colorTable()));
-    const QRect region(QPoint(sourceRect.left, sourceRect.top), QPoint(sourceRect.right - 1, sourceRect.bottom - 1));
-    const QSize size(destRect.right, destRect.bottom);
-    if (region != frame.rect())
-        frame = frame.copy(region);
-    if (frame.size() != size)
-        frame = frame.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     target->presentFrame(frame);
     return DD_OK;
 }
@@ -291,7 +271,7 @@ HRESULT IDirectDrawSurface::SetClipper(IDirectDrawClipper* clipper)
     if (ShouldFail(FaultPoint::SetClipper))
         return E_FAIL;
     if (clipper)
-        ++clipper->m_refs;
+        clipper->addRef();
     if (m_clipper)
         m_clipper->Release();
     m_clipper = clipper;
@@ -303,7 +283,7 @@ HRESULT IDirectDrawSurface::SetPalette(IDirectDrawPalette* palette)
     if (m_bitsPerPixel != 8 && !m_primary)
         return DDERR_INVALIDPARAMS;
     if (palette)
-        ++palette->m_refs;
+        palette->addRef();
     if (m_palette)
         m_palette->Release();
     m_palette = palette;
@@ -334,14 +314,6 @@ IDirectDraw::~IDirectDraw()
         delete m_clippers.back();
     while (!m_palettes.empty())
         delete m_palettes.back();
-}
-
-ULONG IDirectDraw::Release()
-{
-    const ULONG refs = --m_refs;
-    if (refs == 0)
-        delete this;
-    return refs;
 }
 
 HRESULT IDirectDraw::SetCooperativeLevel(HWND, DWORD flags)

@@ -119,38 +119,55 @@ class IDirectDraw;
 // Objects are reference counted; Release() destroys them at zero. Whatever a
 // DirectDraw object created and is still alive goes with it when it is
 // destroyed.
-class IDirectDrawPalette {
+template<class Object> class RefCounted {
 public:
-    ULONG Release();
+    ULONG Release()
+    {
+        const ULONG refs = --m_refs;
+        if (refs == 0)
+            delete static_cast<Object*>(this);
+        return refs;
+    }
+    void addRef() { ++m_refs; }
+
+protected:
+    RefCounted() = default;
+    ~RefCounted() = default;
+
+private:
+    ULONG m_refs = 1;
+};
+
+class IDirectDrawPalette : public RefCounted<IDirectDrawPalette> {
+public:
     const PALETTEENTRY* entries() const { return m_entries; }
 
 private:
     friend class IDirectDraw;
     friend class IDirectDrawSurface;
+    friend class RefCounted<IDirectDrawPalette>;
     IDirectDrawPalette(IDirectDraw* owner, const PALETTEENTRY* entries);
     ~IDirectDrawPalette();
     IDirectDraw* m_owner;
     PALETTEENTRY m_entries[256];
-    ULONG m_refs = 1;
 };
 
-class IDirectDrawClipper {
+class IDirectDrawClipper : public RefCounted<IDirectDrawClipper> {
 public:
     HRESULT SetHWnd(DWORD flags, HWND window);
-    ULONG Release();
     HWND window() const { return m_window; }
 
 private:
     friend class IDirectDraw;
     friend class IDirectDrawSurface;
+    friend class RefCounted<IDirectDrawClipper>;
     explicit IDirectDrawClipper(IDirectDraw* owner);
     ~IDirectDrawClipper();
     IDirectDraw* m_owner;
     HWND m_window = nullptr;
-    ULONG m_refs = 1;
 };
 
-class IDirectDrawSurface {
+class IDirectDrawSurface : public RefCounted<IDirectDrawSurface> {
 public:
     HRESULT Blt(LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceRect, DWORD flags, DDBLTFX* fx);
     HRESULT GetSurfaceDesc(DDSURFACEDESC* desc);
@@ -162,7 +179,6 @@ public:
     HRESULT SetClipper(IDirectDrawClipper* clipper);
     HRESULT SetPalette(IDirectDrawPalette* palette);
     HRESULT Restore();
-    ULONG Release();
 
     // Layer operations, not part of the interface the desktop uses.
     void markLost();
@@ -177,11 +193,11 @@ public:
     // own, else the primary surface's (the display's), else the default.
     const PALETTEENTRY* colorTable() const;
     // The source colour key, when one is set.
-    bool hasSourceKey() const { return m_hasSourceKey; }
     DWORD sourceKey() const { return m_sourceKey; }
 
 private:
     friend class IDirectDraw;
+    friend class RefCounted<IDirectDrawSurface>;
     IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary);
     ~IDirectDrawSurface();
     HRESULT present(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect);
@@ -201,16 +217,14 @@ private:
     IDirectDrawPalette* m_palette = nullptr;
     std::unique_ptr<DeviceContext> m_dc;
     KnownFill m_known;
-    ULONG m_refs = 1;
 };
 
-class IDirectDraw {
+class IDirectDraw : public RefCounted<IDirectDraw> {
 public:
     HRESULT SetCooperativeLevel(HWND window, DWORD flags);
     HRESULT CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** surface, void* outer);
     HRESULT CreateClipper(DWORD flags, IDirectDrawClipper** clipper, void* outer);
     HRESULT CreatePalette(DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** palette, void* outer);
-    ULONG Release();
 
     // Layer operations: the display's pixel depth (32, 16 or 8) and losing
     // every surface at once (a change of the window's screen, or a test).
@@ -224,10 +238,10 @@ private:
     friend class IDirectDrawSurface;
     friend class IDirectDrawClipper;
     friend class IDirectDrawPalette;
+    friend class RefCounted<IDirectDraw>;
     explicit IDirectDraw(int depth);
     ~IDirectDraw();
     int m_depth;
-    ULONG m_refs = 1;
     IDirectDrawSurface* m_primary = nullptr;
     std::vector<IDirectDrawSurface*> m_surfaces;
     std::vector<IDirectDrawClipper*> m_clippers;

@@ -25,6 +25,16 @@ UINT MouseFlags(const QMouseEvent* event)
     return flags;
 }
 
+// The virtual-key code of a Qt key, or 0 for keys the program has no use for.
+unsigned VirtualKeyFromQt(int key)
+{
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 0x70 + unsigned(key - Qt::Key_F1);
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return unsigned(key); // same codes as the virtual keys
+    return 0;
+}
+
 } // namespace
 
 FrameWindow::FrameWindow(CFrameWnd& owner)
@@ -155,29 +165,4 @@ void FrameWindow::keyPressEvent(QKeyEvent* event)
 void FrameWindow::closeEvent(QCloseEvent*)
 {
     m_owner.DestroyWindow();
-}
-
-unsigned VirtualKeyFromQt(int key)
-{
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
-        return 0x70 + unsigned(key - Qt::Key_F1);
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
-        return unsigned(key); // same codes as the virtual keys
-    switch (key) {
-    case Qt::Key_Backspace:
-        return 0x08;
-    case Qt::Key_Tab:
-        return 0x09;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 0x0D;
-    case Qt::Key_Escape:
-        return 0x1B;
-    case Qt::Key_Space:
-        return 0x20;
-    case Qt::Key_Delete:
-        return 0x2E;
-    default:
-        return 0;
-    }
 }

@@ -15,8 +15,6 @@ public:
 
     // Draws `image` with its top-left corner at `offset` and shows it at once.
     void present(const QImage& image, const QPoint& offset);
-    // Counts the frames presented, so a paint can tell whether it showed one.
-    int presentCount() const { return m_presentCount; }
 
 protected:
     bool event(QEvent* event) override;
@@ -37,8 +35,5 @@ private:
     CFrameWnd& m_owner;
     QBackingStore m_backingStore;
     QMetaObject::Connection m_screenGeometry;
-    int m_presentCount = 0;
+    int m_presentCount = 0; // so a paint can tell whether it showed a frame
 };
-
-// The virtual-key code of a Qt key, or 0 for keys the program has no use for.
-unsigned VirtualKeyFromQt(int key);

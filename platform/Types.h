@@ -90,14 +90,6 @@ inline constexpr HRESULT DDERR_INVALIDRECT = HRESULT(0x88760096);
 inline constexpr HRESULT DDERR_NOTLOCKED = HRESULT(0x887601E6);
 inline constexpr HRESULT DDERR_SURFACELOST = HRESULT(0x887601C2);
 inline constexpr HRESULT DDERR_WASSTILLDRAWING = HRESULT(0x8876021C);
-constexpr bool SUCCEEDED(HRESULT hr)
-{
-    return hr >= 0;
-}
-constexpr bool FAILED(HRESULT hr)
-{
-    return hr < 0;
-}
 
 // Message boxes.
 inline constexpr UINT MB_OK = 0x0;
