@@ -650,7 +650,7 @@ TEST_F(MainWindowTest, TheWorkAreaOffsetMapsPresentationAndPointerBothWays)
 
     for (int key : { Qt::Key_F2, Qt::Key_F12, Qt::Key_A, Qt::Key_Escape, Qt::Key_VolumeUp })
         SendKey(window, key);
-    EXPECT_EQ(frame.keys, (std::vector<UINT> { VK_F2, VK_F12, 0x41, 0x1B }));
+    EXPECT_EQ(frame.keys, (std::vector<UINT> { VK_F2, VK_F12, 0x41 }));
 }
 
 TEST_F(MainWindowTest, EveryPaintComposesOnceAndAMinimisedPaintAsksFirst)
