@@ -1,23 +1,9 @@
 #include "platform/CDialogGdi.h"
 
 #include "platform/CDialog.h"
-#include "res/resource.h"
+#include "platform/ResourceTables.h"
 
 #include <QPainter>
-
-namespace {
-
-QString BitmapResourcePath(UINT id)
-{
-    switch (id) {
-    case IDB_SPLASH:
-        return QStringLiteral(":/splash.bmp");
-    default:
-        return QString();
-    }
-}
-
-} // namespace
 
 BOOL CBrush::CreateSolidBrush(COLORREF color)
 {
@@ -28,8 +14,8 @@ BOOL CBrush::CreateSolidBrush(COLORREF color)
 
 BOOL CBitmap::LoadBitmap(UINT id)
 {
-    const QString path = BitmapResourcePath(id);
-    m_image = path.isEmpty() ? QImage() : QImage(path);
+    const char* path = FindBitmapResource(id);
+    m_image = path ? QImage(QString::fromLatin1(path)) : QImage();
     return m_image.isNull() ? FALSE : TRUE;
 }
 

@@ -3,7 +3,7 @@
 #include "platform/Screen.h"
 
 #include "platform/CFrameWnd.h"
-#include "res/Menus.h"
+#include "platform/ResourceTables.h"
 
 #include <QAction>
 #include <QMenu>

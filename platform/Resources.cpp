@@ -5,6 +5,7 @@
 
 #include "platform/DeviceContext.h"
 #include "platform/Path.h"
+#include "platform/ResourceTables.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -32,8 +33,6 @@ struct ResourceInfo {
 
 namespace {
 
-constexpr int kSplashResource = 152;
-
 ModuleInstance g_executable;
 
 bool isIntResource(LPCSTR name)
@@ -47,9 +46,10 @@ std::optional<QString> resourcePath(LPCSTR name)
 {
     QString path;
     if (isIntResource(name)) {
-        if (reinterpret_cast<std::uintptr_t>(name) != kSplashResource)
+        const char* bitmap = FindBitmapResource(UINT(reinterpret_cast<std::uintptr_t>(name)));
+        if (!bitmap)
             return std::nullopt;
-        path = QStringLiteral(":/splash.bmp");
+        path = QString::fromLatin1(bitmap);
     } else {
         path = QStringLiteral(":/") + ToQString(name);
     }

@@ -1,6 +1,6 @@
 #include "platform/StringResource.h"
 
-#include "res/Strings.h"
+#include "platform/ResourceTables.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "platform/WindowClass.h"
 
-#include "res/Icons.h"
+#include "platform/ResourceTables.h"
 
 #include <cstdint>
 #include <list>

@@ -1,4 +1,4 @@
-#include "res/Menus.h"
+#include "platform/ResourceTables.h"
 
 #include "res/resource.h"
 
