@@ -1,6 +1,6 @@
 // Arbitrary bytes as the inspector's JSON. Whatever is accepted must print
 // as JSON that is accepted again and prints the same.
-#include "files/DesktopJson.h"
+#include "tools/orvanta-desktop/DesktopJson.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -31,14 +31,15 @@ void CDesktopApp::ComposeScene()
             DesktopObject& r = m_aObjects[i];
             ObjectRuntime& s = m_aRuntime[i];
             if (i == 0) {
-                bool bDrawTile = false;
-                if (r.rcObject.right < m_cxScreen || r.rcObject.bottom < m_cyScreen || !s.pUp)
-                    bDrawTile = m_bTile;
+                // No image, or one smaller than the screen: something must
+                // show around it.
+                const bool bUncovered = r.rcObject.right < m_cxScreen || r.rcObject.bottom < m_cyScreen || !s.pUp;
+                const bool bDrawTile = bUncovered && m_bTile;
                 // Without a tile surface (it could not be made) the image stays
                 // untiled. The tile covers the whole screen, so the fill and the
                 // image under it would never show and are not drawn.
                 const bool bTiled = bDrawTile && s.pUp && m_pDDSTile;
-                if ((r.rcObject.right < m_cxScreen || r.rcObject.bottom < m_cyScreen || !s.pUp) && !bTiled) {
+                if (bUncovered && !bTiled) {
                     m_ddbltfx.dwFillColor = m_dwBackPixel;
                     m_pDDSBack->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
                 }

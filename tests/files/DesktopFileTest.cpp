@@ -2,7 +2,7 @@
 // unwritable files, and the text form of orvanta-desktop.
 
 #include "app/DesktopApp.h"
-#include "files/DesktopJson.h"
+#include "tools/orvanta-desktop/DesktopJson.h"
 #include "support/ScriptedUi.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
 // orvanta-desktop: shows a desktop file as JSON and writes one from JSON.
-#include "files/DesktopJson.h"
+#include "tools/orvanta-desktop/DesktopJson.h"
 
 #include <cstring>
 #include <iostream>
