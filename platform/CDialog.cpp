@@ -413,27 +413,3 @@ void CDialog::InvalidateRect(const RECT*, BOOL)
         child->update();
 }
 
-void CDialog::ClickButton(int nID)
-{
-    if (auto* button = qobject_cast<QAbstractButton*>(ControlWidget(nID)))
-        button->click();
-}
-
-void CDialog::PressEnter()
-{
-    if (!m_window)
-        return;
-    QWidget* target = m_window->focusWidget() ? m_window->focusWidget() : m_window.get();
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-    QApplication::sendEvent(target, &press);
-}
-
-BOOL CDialog::IsOpen() const
-{
-    return m_window && !m_bEnded ? TRUE : FALSE;
-}
-
-QWidget* CDialog::GetWidget() const
-{
-    return m_window.get();
-}

@@ -52,14 +52,6 @@ public:
     // Repaints the dialog (rect nullptr: all of it), asking OnCtlColor again.
     void InvalidateRect(const RECT* rect, BOOL bErase = TRUE);
 
-    // Works the dialog as the user would: clicks button `nID`, or presses
-    // Enter in the focused control.
-    void ClickButton(int nID);
-    void PressEnter();
-    BOOL IsOpen() const;
-    // The dialog's window while DoModal runs.
-    QWidget* GetWidget() const;
-
 protected:
     virtual BOOL OnInitDialog();
     virtual void DoDataExchange(CDataExchange* pDX);
