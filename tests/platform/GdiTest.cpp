@@ -1,5 +1,5 @@
 // The drawing layer: pixels and text on surfaces in each display format,
-// fonts from logical fonts, bitmaps from files and resources, old file calls.
+// fonts from logical fonts, bitmaps from files and resources.
 #include "platform/Gdi.h"
 #include "platform/DirectDraw.h"
 #include "platform/Font.h"
@@ -230,23 +230,6 @@ TEST(LoadImage, ResourcesByNameAndNumber)
     ASSERT_NE(header, nullptr);
     EXPECT_GE(header->biSize, 40u);
     EXPECT_EQ(header->biWidth, width);
-}
-
-TEST(OldFiles, ReadThroughNativePaths)
-{
-    QTemporaryDir dir;
-    QFile file(dir.path() + "/data.bin");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("abcdef");
-    file.close();
-    const HFILE f = _lopen((dir.path() + "\\data.bin").toLatin1(), OF_READ);
-    ASSERT_NE(f, HFILE_ERROR);
-    char buffer[8] = {};
-    EXPECT_EQ(_lread(f, buffer, 4), 4u);
-    EXPECT_EQ(_lread(f, buffer + 4, 4), 2u);
-    EXPECT_STREQ(buffer, "abcdef");
-    EXPECT_EQ(_lclose(f), 0);
-    EXPECT_EQ(_lopen((dir.path() + "/missing").toLatin1(), OF_READ), HFILE_ERROR);
 }
 
 } // namespace
