@@ -129,36 +129,6 @@ TEST_F(BitmapUtilities, SetColorKeyMakesTheColourTransparent)
     EXPECT_EQ(at(dst, 1, 0), 0xC80000u);
 }
 
-TEST_F(BitmapUtilities, LoadBitmapMakesASurfaceOfTheBitmap)
-{
-    QImage picture(3, 2, QImage::Format_RGB32);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            picture.setPixel(x, y, qRgb(40 * x, 100 * y, 7));
-    const std::string file = WriteBitmap(dir.path(), "pic.bmp", picture);
-    IDirectDrawSurface* s = DDLoadBitmap(dd, file.c_str(), 0, 0);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->width(), 3);
-    EXPECT_EQ(s->height(), 2);
-    expectPixels(s, [&](int x, int y) { return picture.pixel(x, y) & 0xFFFFFF; });
-    IDirectDrawSurface* wide = DDLoadBitmap(dd, file.c_str(), 6, 4);
-    ASSERT_NE(wide, nullptr);
-    EXPECT_EQ(wide->width(), 6);
-    EXPECT_EQ(at(wide, 5, 3), picture.pixel(2, 1) & 0xFFFFFF);
-    EXPECT_EQ(DDLoadBitmap(dd, (dir.path() + "/missing.bmp").toLatin1(), 0, 0), nullptr);
-    // A bitmap resource comes first.
-    IDirectDrawSurface* splash = DDLoadBitmap(dd, "splash.bmp", 0, 0);
-    ASSERT_NE(splash, nullptr);
-    EXPECT_GT(splash->width(), 1);
-    EXPECT_EQ(dd->liveSurfaceCount(), 3u);
-
-    // On an 8-bit display each pixel is the nearest entry.
-    open(8);
-    s = DDLoadBitmap(dd, WriteBitmap(dir.path(), "red.bmp", 2, 2, QColor(250, 10, 0)).c_str(), 0, 0);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(at(s, 1, 1), 224u);
-}
-
 TEST_F(BitmapUtilities, ReloadScalesToTheSurfaceRestoresItAndReportsFailures)
 {
     const std::string file = WriteBitmap(dir.path(), "one.bmp", 2, 2, QColor(10, 20, 30));
@@ -235,6 +205,27 @@ TEST_F(BitmapUtilities, FilesOfEveryDepthLoadInEitherRowOrder)
                         << bitCount << " bits, top-down " << topDown << " at " << x << "," << y;
             s->Release();
         }
+}
+
+TEST_F(BitmapUtilities, LoadBitmapStretchesToTheSizeAskedAndFindsResources)
+{
+    ASSERT_NE(load(HandWrittenBitmap(24, false)), nullptr);
+    IDirectDrawSurface* wide = DDLoadBitmap(dd, path.toLatin1(), 6, 4);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->height(), 4);
+    expectPixels(wide, [](int x, int y) { return kColors[x / 2 + 3 * (y / 2)] & 0xFFFFFF; });
+    EXPECT_EQ(DDLoadBitmap(dd, (dir.path() + "/missing.bmp").toLatin1(), 0, 0), nullptr);
+    IDirectDrawSurface* splash = DDLoadBitmap(dd, "splash.bmp", 0, 0);
+    ASSERT_NE(splash, nullptr);
+    EXPECT_GT(splash->width(), 1);
+    EXPECT_EQ(dd->liveSurfaceCount(), 3u);
+
+    // On an 8-bit display each pixel is the nearest entry.
+    open(8);
+    IDirectDrawSurface* s
+        = DDLoadBitmap(dd, WriteBitmap(dir.path(), "red.bmp", 2, 2, QColor(250, 10, 0)).c_str(), 0, 0);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(at(s, 1, 1), 224u);
 }
 
 TEST_F(BitmapUtilities, DamagedOrHugeFilesAreRefused)
