@@ -6,9 +6,9 @@
 #include "DefaultDesktop.h"
 
 #include "../../tests/support/Bytes.h"
+#include "../../tests/support/DisplayFixture.h"
 #include "../../tests/support/ScriptedUi.h"
 #include "app/DesktopApp.h"
-#include "platform/Gdi.h"
 #include "platform/Path.h"
 
 #include <QApplication>
@@ -36,30 +36,6 @@ QStringList CaptionLines(const CString& text)
     return lines;
 }
 
-// Where the caption of a freshly loaded object goes: beside its picture,
-// centred on it, as wide as its widest line and as tall as its lines, measured
-// in its own font by the program's text layer.
-QRect PlacedCaption(const DesktopObject& object)
-{
-    HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = CreateFontIndirectA(&object.lfFont);
-    HGDIOBJ old = SelectObject(dc, font);
-    int width = 0, height = 0;
-    for (const QString& line : CaptionLines(object.strText)) {
-        const QByteArray bytes = line.toLatin1();
-        SIZE extent {};
-        GetTextExtentPointA(dc, bytes.constData(), int(bytes.size()), &extent);
-        width = std::max(width, int(extent.cx));
-        height += extent.cy;
-    }
-    SelectObject(dc, old);
-    DeleteObject(font);
-    DeleteDC(dc);
-    const RECT& image = object.rcObject;
-    const int top = std::max(0, int(image.top + (image.bottom - height - image.top) / 2));
-    return QRect(int(image.right) + 2, top, width, height);
-}
-
 QRect ToQRect(const RECT& r)
 {
     return QRect(QPoint(int(r.left), int(r.top)), QPoint(int(r.right) - 1, int(r.bottom) - 1));
@@ -81,31 +57,19 @@ protected:
     }
     QImage Picture(const CString& path) const { return QImage(QString::fromStdString(NativePath(path))); }
 
-    // The object as loading its Up picture leaves it: its rectangle the picture's size.
-    DesktopObject Loaded(int i) const
-    {
-        DesktopObject object = app->m_aObjects[i];
-        const QSize size = Picture(object.strUpImage).size();
-        object.rcObject.right = object.rcObject.left + size.width();
-        object.rcObject.bottom = object.rcObject.top + size.height();
-        return object;
-    }
-
     QTemporaryDir dir;
     QString programDir;
     ScriptedUi ui;
     std::unique_ptr<CDesktopApp> app;
 };
 
-TEST_F(BundledDesktop, EveryObjectLoadsFitsASmallScreenAndKeepsItsSizeInEveryLook)
+TEST_F(BundledDesktop, EveryObjectLoadsFromTheProgramFolderAndKeepsItsSizeInEveryLook)
 {
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
     // The background and about ten objects.
     ASSERT_GE(app->m_nObjects, 10);
     EXPECT_EQ(app->m_aObjects[0].strName, "Background");
     EXPECT_TRUE(app->m_bTile);
-    // The screen check of image loading rejects anything past the screen edge.
-    const int cxScreen = 1024, cyScreen = 768;
     QSet<QString> names;
     int links = 0;
     for (int i = 0; i < app->m_nObjects; ++i) {
@@ -127,8 +91,6 @@ TEST_F(BundledDesktop, EveryObjectLoadsFitsASmallScreenAndKeepsItsSizeInEveryLoo
         names.insert(name);
         const QImage up = Picture(object.strUpImage);
         ASSERT_FALSE(up.isNull());
-        EXPECT_LE(object.rcObject.left + up.width(), cxScreen);
-        EXPECT_LE(object.rcObject.top + up.height(), cyScreen);
         // Corners are transparent so the background shows round the keys.
         EXPECT_EQ(up.pixel(0, 0) & 0xFFFFFF, artwork::kKeyColor.rgb() & 0xFFFFFF);
         // A mouse-over target exists and starts hidden.
@@ -148,12 +110,20 @@ TEST_F(BundledDesktop, EveryObjectLoadsFitsASmallScreenAndKeepsItsSizeInEveryLoo
 
 TEST_F(BundledDesktop, CaptionsOfEveryKindSitBesideTheirPicturesAndCoverNoOtherObject)
 {
+    // Loaded and placed by the program itself on a small screen, whose image
+    // loading refuses anything past the screen edge with a message.
+    DisplayFixture display(*app, 1024, 768);
+    ASSERT_TRUE(display.ok);
     QList<std::pair<std::string, QRect>> taken;
     int allLooks = 0;
     for (int i = 1; i < app->m_nObjects; ++i) {
-        ASSERT_FALSE(Picture(app->m_aObjects[i].strUpImage).isNull());
-        taken.append({ app->m_aObjects[i].strName.str(), ToQRect(Loaded(i).rcObject) });
-        allLooks += !app->m_aObjects[i].strDownImage.IsEmpty() && !app->m_aObjects[i].strMouseImage.IsEmpty();
+        const DesktopObject& object = app->m_aObjects[i];
+        // Left unplaced, so that it follows the picture in any font.
+        EXPECT_EQ(object.rcText.left, 0) << object.strName.str();
+        EXPECT_EQ(object.rcText.top, 0) << object.strName.str();
+        app->LoadObjectImages(i);
+        taken.append({ object.strName.str(), ToQRect(object.rcObject) });
+        allLooks += !object.strDownImage.IsEmpty() && !object.strMouseImage.IsEmpty();
     }
     EXPECT_GE(allLooks, 8);
     QMap<int, QSet<int>> lineCounts; // justification -> line counts seen with it
@@ -161,14 +131,13 @@ TEST_F(BundledDesktop, CaptionsOfEveryKindSitBesideTheirPicturesAndCoverNoOtherO
     QSet<COLORREF> colors;
     int onlyOnMouseOver = 0;
     for (int i = 1; i < app->m_nObjects; ++i) {
-        const DesktopObject object = Loaded(i);
+        const DesktopObject& object = app->m_aObjects[i];
         if (object.strText.IsEmpty())
             continue;
         SCOPED_TRACE(object.strName.str());
-        // Left unplaced, so that it follows the picture in any font.
-        EXPECT_EQ(object.rcText.left, 0);
-        EXPECT_EQ(object.rcText.top, 0);
-        const QRect caption = PlacedCaption(object);
+        app->CreateCaptionSurfaces(i);
+        const QRect caption = ToQRect(object.rcText);
+        EXPECT_EQ(caption.left(), object.rcObject.right + 2);
         EXPECT_GT(caption.width(), 10);
         EXPECT_GT(caption.height(), 10);
         EXPECT_TRUE(QRect(0, 0, 1024, 768).contains(caption));
@@ -193,6 +162,7 @@ TEST_F(BundledDesktop, CaptionsOfEveryKindSitBesideTheirPicturesAndCoverNoOtherO
     EXPECT_GE(faces.size(), 3);
     EXPECT_GE(colors.size(), 4);
     EXPECT_GE(onlyOnMouseOver, 1);
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
 }
 
 TEST_F(BundledDesktop, PaletteHasTheLayoutThePaletteLoaderReads)
