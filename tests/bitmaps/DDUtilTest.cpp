@@ -92,7 +92,7 @@ TEST_F(BitmapUtilities, PalettesComeFromTheFilesColourTableOrTheDefault)
     defaults->Release();
 }
 
-TEST_F(BitmapUtilities, ColorMatchGivesTheStoredValueAndLeavesThePixelAsItWas)
+TEST_F(BitmapUtilities, ColorMatchGivesTheStoredValueLeavesThePixelAndKeysTheColour)
 {
     const struct {
         int depth;
@@ -105,28 +105,20 @@ TEST_F(BitmapUtilities, ColorMatchGivesTheStoredValueAndLeavesThePixelAsItWas)
     }
     open(32);
     IDirectDrawSurface* s = make(2, 1);
+    RECT second { 1, 0, 2, 1 };
     fill(s, nullptr, 0x445566);
+    fill(s, &second, 0xC80000);
     EXPECT_EQ(DDColorMatch(s, RGB(9, 9, 9)), 0x090909u);
     EXPECT_EQ(at(s, 0, 0), 0x445566u);
     EXPECT_EQ(DDColorMatch(s, CLR_INVALID), 0x445566u);
     EXPECT_EQ(at(s, 0, 0), 0x445566u);
+    // A key set by colour leaves that colour out of keyed copies.
+    ASSERT_EQ(DDSetColorKey(s, RGB(0x44, 0x55, 0x66)), DD_OK);
+    IDirectDrawSurface* dst = make(2, 1);
+    ASSERT_EQ(dst->Blt(nullptr, s, nullptr, DDBLT_KEYSRC, nullptr), DD_OK);
+    expectPixels(dst, [](int x, int) { return x == 0 ? 0u : 0xC80000u; });
     s->markLost();
     EXPECT_EQ(DDColorMatch(s, RGB(9, 9, 9)), CLR_INVALID);
-}
-
-TEST_F(BitmapUtilities, SetColorKeyMakesTheColourTransparent)
-{
-    IDirectDrawSurface* src = make(2, 1);
-    IDirectDrawSurface* dst = make(2, 1);
-    HDC dc = nullptr;
-    ASSERT_EQ(src->GetDC(&dc), DD_OK);
-    SetPixel(dc, 0, 0, 0x7F7F00);
-    SetPixel(dc, 1, 0, RGB(200, 0, 0));
-    src->ReleaseDC(dc);
-    ASSERT_EQ(DDSetColorKey(src, 0x7F7F00), DD_OK);
-    ASSERT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_KEYSRC, nullptr), DD_OK);
-    EXPECT_EQ(at(dst, 0, 0), 0u);
-    EXPECT_EQ(at(dst, 1, 0), 0xC80000u);
 }
 
 TEST_F(BitmapUtilities, ReloadScalesToTheSurfaceRestoresItAndReportsFailures)
