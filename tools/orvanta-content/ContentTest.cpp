@@ -11,7 +11,6 @@
 #include "app/DesktopApp.h"
 #include "platform/Path.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QMap>
 #include <QRect>
@@ -190,12 +189,3 @@ TEST_F(BundledDesktop, PaletteHasTheLayoutThePaletteLoaderReads)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}
