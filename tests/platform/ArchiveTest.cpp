@@ -1,75 +1,71 @@
+// Archives: little-endian integers and length-prefixed strings, and how
+// reading and writing fail.
 #include "platform/CArchive.h"
 #include "platform/CFile.h"
+#include "support/Bytes.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <memory>
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
 class ArchiveTest : public ::testing::Test {
 protected:
-    std::string path() const { return dir.filePath("archive.bin").toStdString(); }
-
-    template<typename Fill> Bytes store(Fill fill)
+    template<typename Fill> QByteArray store(Fill fill)
     {
-        CFile file;
-        EXPECT_TRUE(file.Open(path().c_str(), CFile::modeCreate | CFile::modeWrite));
+        CFile out;
+        EXPECT_TRUE(out.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
         {
-            CArchive ar(&file, CArchive::store);
+            CArchive ar(&out, CArchive::store);
             fill(ar);
             ar.Close();
             EXPECT_FALSE(ar.Failed());
         }
-        EXPECT_TRUE(file.Close());
-        std::ifstream in(path(), std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(out.Close());
+        return ReadAll(QString::fromStdString(path));
     }
 
-    void put(const Bytes& bytes)
+    // An archive loading `bytes`, or the file as it stands when none are given.
+    CArchive& load(const QByteArray& bytes = {})
     {
-        std::ofstream(path(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        if (!bytes.isEmpty()) {
+            EXPECT_TRUE(WriteAll(QString::fromStdString(path), bytes));
+        }
+        ar.reset();
+        file = std::make_unique<CFile>();
+        EXPECT_TRUE(file->Open(path.c_str(), CFile::modeRead));
+        ar = std::make_unique<CArchive>(file.get(), CArchive::load);
+        return *ar;
     }
 
     QTemporaryDir dir;
+    const std::string path = dir.filePath("archive.bin").toStdString();
+    std::unique_ptr<CFile> file;
+    std::unique_ptr<CArchive> ar;
 };
-
-}
 
 TEST_F(ArchiveTest, StringPrefixesGrowAtTheirThresholds)
 {
-    struct Case {
-        int length;
-        Bytes prefix;
+    const std::pair<int, QByteArray> cases[] = {
+        { 0, QByteArray(1, '\0') },
+        { 254, "\xFE" },
+        { 255, QByteArray("\xFF\xFF\x00", 3) },
+        { 65533, "\xFF\xFD\xFF" },
+        { 65534, QByteArray("\xFF\xFF\xFF\xFE\xFF\x00\x00", 7) },
+        { 70000, QByteArray("\xFF\xFF\xFF\x70\x11\x01\x00", 7) },
     };
-    const Case cases[] = {
-        { 0, { 0x00 } },
-        { 254, { 0xFE } },
-        { 255, { 0xFF, 0xFF, 0x00 } },
-        { 65533, { 0xFF, 0xFD, 0xFF } },
-        { 65534, { 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00 } },
-        { 70000, { 0xFF, 0xFF, 0xFF, 0x70, 0x11, 0x01, 0x00 } },
-    };
-    for (const Case& c : cases) {
-        std::string text(size_t(c.length), 'q');
+    for (const auto& [length, prefix] : cases) {
+        std::string text(size_t(length), 'q');
         if (!text.empty())
             text.back() = '\xE9';
-        const Bytes bytes = store([&](CArchive& ar) { ar << CString(text); });
-        ASSERT_EQ(bytes.size(), c.prefix.size() + text.size()) << c.length;
-        EXPECT_TRUE(std::equal(c.prefix.begin(), c.prefix.end(), bytes.begin())) << c.length;
-
-        CFile file;
-        ASSERT_TRUE(file.Open(path().c_str(), CFile::modeRead));
-        CArchive ar(&file, CArchive::load);
+        const QByteArray bytes = store([&](CArchive& out) { out << CString(text); });
+        EXPECT_EQ(bytes, prefix + QByteArray::fromStdString(text)) << length;
         CString read;
-        ar >> read;
-        EXPECT_FALSE(ar.Failed());
+        load() >> read;
+        EXPECT_FALSE(ar->Failed());
         EXPECT_EQ(read.str(), text);
     }
 }
@@ -77,87 +73,69 @@ TEST_F(ArchiveTest, StringPrefixesGrowAtTheirThresholds)
 TEST_F(ArchiveTest, IntegersAreLittleEndianAcrossBufferBoundaries)
 {
     const std::string filler(4093, 'f');
-    const Bytes bytes = store(
-        [&](CArchive& ar) { ar << CString(filler) << DWORD(0x11223344) << LONG(-2) << WORD(0xA1B2) << BYTE(0x7F); });
-    ASSERT_EQ(bytes.size(), 3 + filler.size() + 4 + 4 + 2 + 1);
-    const Bytes tail(bytes.end() - 11, bytes.end());
-    EXPECT_EQ(tail, (Bytes { 0x44, 0x33, 0x22, 0x11, 0xFE, 0xFF, 0xFF, 0xFF, 0xB2, 0xA1, 0x7F }));
+    const QByteArray bytes = store(
+        [&](CArchive& out) { out << CString(filler) << DWORD(0x11223344) << LONG(-2) << WORD(0xA1B2) << BYTE(0x7F); });
+    ASSERT_EQ(size_t(bytes.size()), 3 + filler.size() + 4 + 4 + 2 + 1);
+    EXPECT_EQ(bytes.right(11), QByteArray("\x44\x33\x22\x11\xFE\xFF\xFF\xFF\xB2\xA1\x7F"));
 
-    CFile file;
-    ASSERT_TRUE(file.Open(path().c_str(), CFile::modeRead));
-    CArchive ar(&file, CArchive::load);
     CString text;
     DWORD dw = 0;
     LONG l = 0;
     WORD w = 0;
     BYTE b = 0;
-    ar >> text >> dw >> l >> w >> b;
-    EXPECT_FALSE(ar.Failed());
+    load() >> text >> dw >> l >> w >> b;
+    EXPECT_FALSE(ar->Failed());
     EXPECT_EQ(text.str(), filler);
     EXPECT_EQ(dw, 0x11223344u);
     EXPECT_EQ(l, -2);
     EXPECT_EQ(w, 0xA1B2);
     EXPECT_EQ(b, 0x7F);
-    EXPECT_EQ(ar.GetPosition(), bytes.size());
+    EXPECT_EQ(ar->GetPosition(), quint64(bytes.size()));
 }
 
 TEST_F(ArchiveTest, ReadingPastTheEndFailsAndStaysFailed)
 {
-    put({ 0x01, 0x02, 0x03, 0x04, 0x05, 0x06 });
-    CFile file;
-    ASSERT_TRUE(file.Open(path().c_str(), CFile::modeRead));
-    CArchive ar(&file, CArchive::load);
     DWORD first = 0, second = 7;
     BYTE after = 9;
-    ar >> first >> second;
+    load("\x01\x02\x03\x04\x05\x06") >> first >> second;
     EXPECT_EQ(first, 0x04030201u);
-    EXPECT_TRUE(ar.Failed());
-    EXPECT_EQ(ar.GetFailure(), CArchive::Failure::endOfFile);
+    EXPECT_EQ(ar->GetFailure(), CArchive::Failure::endOfFile);
     EXPECT_EQ(second, 0u);
-    EXPECT_EQ(ar.GetPosition(), 4u);
+    EXPECT_EQ(ar->GetPosition(), 4u);
     // Even a byte that is there is not taken once the archive has failed.
-    ar >> after;
+    *ar >> after;
     EXPECT_EQ(after, 0);
-    EXPECT_EQ(ar.GetPosition(), 4u);
+    EXPECT_EQ(ar->GetPosition(), 4u);
 }
 
 TEST_F(ArchiveTest, BadStringPrefixesFail)
 {
-    struct Case {
-        Bytes bytes;
-        CArchive::Failure failure;
+    const std::pair<QByteArray, CArchive::Failure> cases[] = {
+        { "\x05\x61\x62", CArchive::Failure::endOfFile },
+        { "\xFF\x10", CArchive::Failure::endOfFile },
+        { "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x61", CArchive::Failure::endOfFile },
+        { QByteArray("\xFF\xFE\xFF\x01\x61\x00", 6), CArchive::Failure::unsupportedString },
     };
-    const Case cases[] = {
-        { { 0x05, 'a', 'b' }, CArchive::Failure::endOfFile },
-        { { 0xFF, 0x10 }, CArchive::Failure::endOfFile },
-        { { 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a' }, CArchive::Failure::endOfFile },
-        { { 0xFF, 0xFE, 0xFF, 0x01, 'a', 0x00 }, CArchive::Failure::unsupportedString },
-    };
-    for (const Case& c : cases) {
-        Bytes bytes = { 0x01, 'x' };
-        bytes.insert(bytes.end(), c.bytes.begin(), c.bytes.end());
-        put(bytes);
-        CFile file;
-        ASSERT_TRUE(file.Open(path().c_str(), CFile::modeRead));
-        CArchive ar(&file, CArchive::load);
+    for (const auto& [bytes, failure] : cases) {
         CString first, second("unchanged");
-        ar >> first >> second;
+        load("\x01x" + bytes) >> first >> second;
         EXPECT_EQ(first, CString("x"));
-        EXPECT_EQ(ar.GetFailure(), c.failure);
+        EXPECT_EQ(ar->GetFailure(), failure);
         EXPECT_TRUE(second.IsEmpty());
-        EXPECT_EQ(ar.GetPosition(), 2u) << "the failed string starts at offset 2";
+        EXPECT_EQ(ar->GetPosition(), 2u) << "the failed string starts at offset 2";
     }
 }
 
 TEST_F(ArchiveTest, WriteErrorsFailTheArchive)
 {
-    put({ 1, 2, 3 });
-    CFile file;
-    ASSERT_TRUE(file.Open(path().c_str(), CFile::modeRead));
-    CArchive ar(&file, CArchive::store);
-    ar << DWORD(1);
-    EXPECT_FALSE(ar.Failed()) << "still buffered";
-    ar.Close();
-    EXPECT_TRUE(ar.Failed());
-    EXPECT_EQ(ar.GetFailure(), CArchive::Failure::writeError);
+    WriteAll(QString::fromStdString(path), "\x01\x02\x03");
+    CFile readOnly;
+    ASSERT_TRUE(readOnly.Open(path.c_str(), CFile::modeRead));
+    CArchive out(&readOnly, CArchive::store);
+    out << DWORD(1);
+    EXPECT_FALSE(out.Failed()) << "still buffered";
+    out.Close();
+    EXPECT_EQ(out.GetFailure(), CArchive::Failure::writeError);
 }
+
+} // namespace

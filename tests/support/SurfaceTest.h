@@ -1,6 +1,6 @@
 #pragma once
-// A display of a chosen depth without a window, with helpers to make surfaces
-// and read their pixels back.
+// A display of a chosen depth without a window, with helpers to make surfaces,
+// fill them and read their pixels back.
 
 #include "platform/DirectDraw.h"
 #include "platform/DirectDrawFaults.h"
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 class SurfaceTest : public testing::Test {
 protected:
@@ -41,13 +42,28 @@ protected:
         return surface;
     }
 
+    static HRESULT fill(IDirectDrawSurface* s, RECT* rect, DWORD value)
+    {
+        DDBLTFX fx;
+        fx.dwSize = DDBLTFX_SIZE;
+        fx.dwFillColor = value;
+        return s->Blt(rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    }
+
     // The stored pixel value at (x, y).
     static DWORD at(IDirectDrawSurface* s, int x, int y)
     {
-        const BYTE* p = s->bits() + y * s->pitch() + x * (s->bitsPerPixel() / 8);
         DWORD value = 0;
-        std::memcpy(&value, p, size_t(s->bitsPerPixel() / 8));
+        std::memcpy(&value, s->bits() + y * s->pitch() + x * (s->bitsPerPixel() / 8), size_t(s->bitsPerPixel() / 8));
         return value;
+    }
+
+    // Every pixel of `s` holds `expected(x, y)`.
+    static void expectPixels(IDirectDrawSurface* s, const std::function<DWORD(int, int)>& expected)
+    {
+        for (int y = 0; y < s->height(); ++y)
+            for (int x = 0; x < s->width(); ++x)
+                ASSERT_EQ(at(s, x, y), expected(x, y)) << x << "," << y;
     }
 
     IDirectDraw* dd = nullptr;

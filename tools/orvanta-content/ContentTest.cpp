@@ -5,13 +5,12 @@
 #include "Artwork.h"
 #include "DefaultDesktop.h"
 
+#include "../../tests/support/Bytes.h"
+#include "../../tests/support/DisplayFixture.h"
+#include "../../tests/support/ScriptedUi.h"
 #include "app/DesktopApp.h"
-#include "platform/Gdi.h"
 #include "platform/Path.h"
-#include "platform/UiScript.h"
 
-#include <QApplication>
-#include <QFile>
 #include <QImage>
 #include <QMap>
 #include <QRect>
@@ -19,45 +18,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 
 namespace {
-
-class NoUi : public UiScript {
-public:
-    std::vector<std::string> messages;
-    int answerMessageBox(const CString& text, UINT) override
-    {
-        messages.push_back(text.str());
-        return IDOK;
-    }
-    UINT chooseMenuCommand(const std::vector<MenuItemState>&) override { return 0; }
-    void runDialog(CDialog&) override { }
-    std::optional<CString> chooseFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<COLORREF> chooseColor(COLORREF) override { return std::nullopt; }
-    std::optional<LOGFONT> chooseFont(const LOGFONT&) override { return std::nullopt; }
-};
-
-quint32 Le32(const QByteArray& bytes, int offset)
-{
-    quint32 value = 0;
-    std::memcpy(&value, bytes.constData() + offset, 4);
-    return value;
-}
-
-quint16 Le16(const QByteArray& bytes, int offset)
-{
-    quint16 value = 0;
-    std::memcpy(&value, bytes.constData() + offset, 2);
-    return value;
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The caption's lines as the caption builder splits them: at LF, a CR before
 // it dropped, no empty last line.
@@ -70,30 +33,6 @@ QStringList CaptionLines(const CString& text)
         if (line.endsWith('\r'))
             line.chop(1);
     return lines;
-}
-
-// Where the caption of a freshly loaded object goes: beside its picture,
-// centred on it, as wide as its widest line and as tall as its lines, measured
-// in its own font by the program's text layer.
-QRect PlacedCaption(const DesktopObject& object)
-{
-    HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = CreateFontIndirectA(&object.lfFont);
-    HGDIOBJ old = SelectObject(dc, font);
-    int width = 0, height = 0;
-    for (const QString& line : CaptionLines(object.strText)) {
-        const QByteArray bytes = line.toLatin1();
-        SIZE extent {};
-        GetTextExtentPointA(dc, bytes.constData(), int(bytes.size()), &extent);
-        width = std::max(width, int(extent.cx));
-        height += extent.cy;
-    }
-    SelectObject(dc, old);
-    DeleteObject(font);
-    DeleteDC(dc);
-    const RECT& image = object.rcObject;
-    const int top = std::max(0, int(image.top + (image.bottom - height - image.top) / 2));
-    return QRect(int(image.right) + 2, top, width, height);
 }
 
 QRect ToQRect(const RECT& r)
@@ -110,122 +49,101 @@ protected:
         programDir = dir.filePath("Opt/Orvanta");
         QString error;
         ASSERT_TRUE(WriteDefaultDesktop(programDir, &error)) << error.toStdString();
-
-        SetUiScript(&ui);
         app = std::make_unique<CDesktopApp>();
         app->m_strAppDir = CString(programDir.toLocal8Bit().constData());
         app->m_strDesktopFile = app->m_strAppDir + "\\desktops\\default.orv";
         app->LoadDesktop();
     }
-    void TearDown() override { SetUiScript(nullptr); }
-
     QImage Picture(const CString& path) const { return QImage(QString::fromStdString(NativePath(path))); }
-
-    // The object as loading its Up picture leaves it: its rectangle the picture's size.
-    DesktopObject Loaded(int i) const
-    {
-        DesktopObject object = app->m_aObjects[i];
-        const QSize size = Picture(object.strUpImage).size();
-        object.rcObject.right = object.rcObject.left + size.width();
-        object.rcObject.bottom = object.rcObject.top + size.height();
-        return object;
-    }
 
     QTemporaryDir dir;
     QString programDir;
-    NoUi ui;
+    ScriptedUi ui;
     std::unique_ptr<CDesktopApp> app;
 };
 
-TEST_F(BundledDesktop, LoadsWithEveryPictureInTheProgramFolder)
+TEST_F(BundledDesktop, EveryObjectLoadsFromTheProgramFolderAndKeepsItsSizeInEveryLook)
 {
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
     // The background and about ten objects.
     ASSERT_GE(app->m_nObjects, 10);
     EXPECT_EQ(app->m_aObjects[0].strName, "Background");
     EXPECT_TRUE(app->m_bTile);
-
+    QSet<QString> names;
+    int links = 0;
     for (int i = 0; i < app->m_nObjects; ++i) {
         const DesktopObject& object = app->m_aObjects[i];
         SCOPED_TRACE(object.strName.str());
-        const CString* paths[] = { &object.strUpImage, &object.strDownImage, &object.strMouseImage };
-        for (const CString* path : paths) {
+        for (const CString* path : { &object.strUpImage, &object.strDownImage, &object.strMouseImage }) {
             if (path->IsEmpty())
                 continue;
             // Rebased into the folder the desktop was read from.
             EXPECT_EQ(path->Left(app->m_strAppDir.GetLength()), app->m_strAppDir);
+            // Down and Mouse pictures are stretched to the Up picture: same size keeps them crisp.
             EXPECT_FALSE(Picture(*path).isNull()) << path->str();
+            EXPECT_EQ(Picture(*path).size(), Picture(object.strUpImage).size()) << path->str();
         }
-    }
-}
-
-TEST_F(BundledDesktop, ObjectsFitASmallScreenAndKeepTheirSizeInEveryLook)
-{
-    // The screen check of image loading rejects anything past the screen edge.
-    const int cxScreen = 1024, cyScreen = 768;
-    QSet<QString> names;
-    for (int i = 1; i < app->m_nObjects; ++i) {
-        const DesktopObject& object = app->m_aObjects[i];
-        SCOPED_TRACE(object.strName.str());
-        EXPECT_FALSE(names.contains(QString::fromStdString(object.strName.str()).toLower()));
-        names.insert(QString::fromStdString(object.strName.str()).toLower());
-
+        if (i == 0)
+            continue;
+        const QString name = QString::fromStdString(object.strName.str()).toLower();
+        EXPECT_FALSE(names.contains(name));
+        names.insert(name);
         const QImage up = Picture(object.strUpImage);
         ASSERT_FALSE(up.isNull());
-        EXPECT_LE(object.rcObject.left + up.width(), cxScreen);
-        EXPECT_LE(object.rcObject.top + up.height(), cyScreen);
-        // Down and Mouse pictures are stretched to the Up picture: same size keeps them crisp.
-        for (const CString* path : { &object.strDownImage, &object.strMouseImage }) {
-            if (!path->IsEmpty()) {
-                EXPECT_EQ(Picture(*path).size(), up.size());
-            }
-        }
         // Corners are transparent so the background shows round the keys.
         EXPECT_EQ(up.pixel(0, 0) & 0xFFFFFF, artwork::kKeyColor.rgb() & 0xFFFFFF);
+        // A mouse-over target exists and starts hidden.
+        if (object.strActivate.IsEmpty())
+            continue;
+        ++links;
+        int found = 0;
+        for (int j = 1; j < app->m_nObjects; ++j)
+            if (app->m_aObjects[j].strName == object.strActivate)
+                found = j;
+        ASSERT_NE(found, 0) << object.strActivate.str();
+        EXPECT_NE(found, i);
+        EXPECT_FALSE(app->m_aObjects[found].bVisible);
     }
+    EXPECT_GE(links, 1);
 }
 
-TEST_F(BundledDesktop, CaptionsSitBesideTheirPicturesAndCoverNoOtherObject)
+TEST_F(BundledDesktop, CaptionsOfEveryKindSitBesideTheirPicturesAndCoverNoOtherObject)
 {
-    ASSERT_TRUE(ui.messages.empty());
+    // Loaded and placed by the program itself on a small screen, whose image
+    // loading refuses anything past the screen edge with a message.
+    DisplayFixture display(*app, 1024, 768);
+    ASSERT_TRUE(display.ok);
     QList<std::pair<std::string, QRect>> taken;
+    int allLooks = 0;
     for (int i = 1; i < app->m_nObjects; ++i) {
-        ASSERT_FALSE(Picture(app->m_aObjects[i].strUpImage).isNull());
-        taken.append({ app->m_aObjects[i].strName.str(), ToQRect(Loaded(i).rcObject) });
+        const DesktopObject& object = app->m_aObjects[i];
+        // Left unplaced, so that it follows the picture in any font.
+        EXPECT_EQ(object.rcText.left, 0) << object.strName.str();
+        EXPECT_EQ(object.rcText.top, 0) << object.strName.str();
+        app->LoadObjectImages(i);
+        taken.append({ object.strName.str(), ToQRect(object.rcObject) });
+        allLooks += !object.strDownImage.IsEmpty() && !object.strMouseImage.IsEmpty();
     }
+    EXPECT_GE(allLooks, 8);
+    QMap<int, QSet<int>> lineCounts; // justification -> line counts seen with it
+    QSet<QString> faces;
+    QSet<COLORREF> colors;
+    int onlyOnMouseOver = 0;
     for (int i = 1; i < app->m_nObjects; ++i) {
-        const DesktopObject object = Loaded(i);
+        const DesktopObject& object = app->m_aObjects[i];
         if (object.strText.IsEmpty())
             continue;
         SCOPED_TRACE(object.strName.str());
-        // Left unplaced, so that it follows the picture in any font.
-        EXPECT_EQ(object.rcText.left, 0);
-        EXPECT_EQ(object.rcText.top, 0);
-
-        const QRect caption = PlacedCaption(object);
+        app->CreateCaptionSurfaces(i);
+        const QRect caption = ToQRect(object.rcText);
+        EXPECT_EQ(caption.left(), object.rcObject.right + 2);
         EXPECT_GT(caption.width(), 10);
         EXPECT_GT(caption.height(), 10);
         EXPECT_TRUE(QRect(0, 0, 1024, 768).contains(caption));
         for (const auto& [name, rect] : taken)
             EXPECT_FALSE(caption.intersects(rect)) << "covers " << name;
         taken.append({ object.strName.str() + " caption", caption });
-    }
-}
 
-TEST_F(BundledDesktop, ShowsEveryKindOfCaption)
-{
-    // Justification -> line counts seen with it.
-    QMap<int, QSet<int>> lineCounts;
-    QSet<QString> faces;
-    QSet<COLORREF> colors;
-    int onlyOnMouseOver = 0, allLooks = 0;
-    for (int i = 1; i < app->m_nObjects; ++i) {
-        const DesktopObject& object = app->m_aObjects[i];
-        if (!object.strDownImage.IsEmpty() && !object.strMouseImage.IsEmpty())
-            ++allLooks;
-        if (object.strText.IsEmpty())
-            continue;
-        SCOPED_TRACE(object.strName.str());
         const QStringList lines = CaptionLines(object.strText);
         for (const QString& line : lines)
             EXPECT_FALSE(line.trimmed().isEmpty());
@@ -243,26 +161,7 @@ TEST_F(BundledDesktop, ShowsEveryKindOfCaption)
     EXPECT_GE(faces.size(), 3);
     EXPECT_GE(colors.size(), 4);
     EXPECT_GE(onlyOnMouseOver, 1);
-    EXPECT_GE(allLooks, 8);
-}
-
-TEST_F(BundledDesktop, MouseActivateTargetExistsAndStartsHidden)
-{
-    int links = 0;
-    for (int i = 1; i < app->m_nObjects; ++i) {
-        const CString& target = app->m_aObjects[i].strActivate;
-        if (target.IsEmpty())
-            continue;
-        ++links;
-        int found = 0;
-        for (int j = 1; j < app->m_nObjects; ++j)
-            if (app->m_aObjects[j].strName == target)
-                found = j;
-        ASSERT_NE(found, 0) << target.str();
-        EXPECT_NE(found, i);
-        EXPECT_FALSE(app->m_aObjects[found].bVisible);
-    }
-    EXPECT_GE(links, 1);
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
 }
 
 TEST_F(BundledDesktop, PaletteHasTheLayoutThePaletteLoaderReads)
@@ -271,9 +170,9 @@ TEST_F(BundledDesktop, PaletteHasTheLayoutThePaletteLoaderReads)
     ASSERT_GE(bytes.size(), 14 + 40 + 1024);
     EXPECT_EQ(bytes.left(2), QByteArray("BM"));
     // The loader takes the colour table right after a 40-byte info header.
-    EXPECT_EQ(Le32(bytes, 14), 40u);
-    EXPECT_EQ(Le16(bytes, 14 + 14), 8u);
-    const quint32 used = Le32(bytes, 14 + 32);
+    EXPECT_EQ(Le<quint32>(bytes, 14), 40u);
+    EXPECT_EQ(Le<quint16>(bytes, 14 + 14), 8u);
+    const quint32 used = Le<quint32>(bytes, 14 + 32);
     EXPECT_TRUE(used == 0 || used == 256) << used;
 
     QSet<QRgb> table;
@@ -290,12 +189,3 @@ TEST_F(BundledDesktop, PaletteHasTheLayoutThePaletteLoaderReads)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}
