@@ -78,8 +78,11 @@ HRESULT DDCopyBitmap(IDirectDrawSurface* surface, HBITMAP bitmap, int x, int y, 
     surface->Restore();
 
     HDC memory = CreateCompatibleDC(nullptr);
-    if (!memory)
+    if (!memory) {
+        // Nothing can be copied: say so rather than report a copy.
         OutputDebugStringA("createcompatible dc failed\n");
+        return E_FAIL;
+    }
 
     SelectObject(memory, bitmap);
     BITMAP bm;

@@ -136,9 +136,9 @@ TEST_F(BitmapUtilities, ReloadScalesToTheSurfaceRestoresItAndReportsFailures)
     FailNextCall(FaultPoint::GetDC);
     EXPECT_NE(DDReloadBitmap(s, file.c_str()), DD_OK);
     FailNextCall(FaultPoint::CreateCompatibleDC);
-    EXPECT_EQ(DDReloadBitmap(s, file.c_str()), DD_OK);
-    EXPECT_EQ(
-        testing::internal::GetCapturedStderr(), "handle is null\nddcopybitmap failed\ncreatecompatible dc failed\n");
+    EXPECT_EQ(DDReloadBitmap(s, file.c_str()), E_FAIL);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        "handle is null\nddcopybitmap failed\ncreatecompatible dc failed\nddcopybitmap failed\n");
     EXPECT_EQ(at(s, 2, 1), 0x0A141Eu); // none of these copied anything
     EXPECT_EQ(DDCopyBitmap(nullptr, nullptr, 0, 0, 0, 0), E_FAIL);
 }
