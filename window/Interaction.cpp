@@ -140,6 +140,28 @@ void CMainFrame::ClearSelection()
         app->m_aRuntime[i].bSelected = FALSE;
 }
 
+namespace {
+
+// What hover tracking can change on the screen: the hovered object's state
+// and whether the object it activates shows.
+struct HoverLook {
+    int nObject = 0;
+    int nState = 0;
+    BYTE bTargetVisible = 0;
+    bool operator==(const HoverLook&) const = default;
+};
+
+HoverLook HoverLookOf(const CDesktopApp& app)
+{
+    const int h = app.m_nHoverObject;
+    if (h == 0)
+        return {};
+    const ObjectRuntime& rt = app.m_aRuntime[h];
+    return { h, rt.nState, rt.nActivates != 0 ? app.m_aRuntime[rt.nActivates].bVisible : BYTE(0) };
+}
+
+} // namespace
+
 void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
 {
     CDesktopApp* app = DesktopApp();
@@ -147,6 +169,7 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
 
     if (app->m_bRubberBand) {
         // 1.
+        const RECT before = app->m_rcHighlight;
         const POINT start = app->m_ptRubberStart;
         RECT& band = app->m_rcHighlight;
         if (point.x > start.x) {
@@ -163,12 +186,13 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
             band.top = point.y;
             band.bottom = start.y;
         }
-        bRedraw = true;
+        bRedraw = band != before;
     } else if (app->m_bDragImage || app->m_bDragText) {
-        // 2. The next composition applies and clamps the offset.
+        // 2. The next composition applies and clamps the offset; an offset
+        // of nothing moves nothing.
         app->m_sizeDrag = { point.x - app->m_ptLast.x, point.y - app->m_ptLast.y };
         app->m_ptLast = point;
-        bRedraw = true;
+        bRedraw = app->m_sizeDrag.cx != 0 || app->m_sizeDrag.cy != 0;
     } else if (app->m_nPressedImage != 0) {
         // 3.
         const int p = app->m_nPressedImage;
@@ -186,9 +210,11 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
             bRedraw = true;
         }
     } else {
-        // 4. Hover tracking, from scratch on every move.
+        // 4. Hover tracking, from scratch on every move. A move within the
+        // hovered object ends where it began and draws nothing.
         const int nPressedText = app->m_nPressedText;
         app->m_nPressedText = 0;
+        const HoverLook before = HoverLookOf(*app);
 
         if (const int h = app->m_nHoverObject; h != 0) {
             app->m_aRuntime[h].nState = 1;
@@ -209,6 +235,8 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
             if (hit.bCaption && nPressedText != 0)
                 app->m_nPressedText = i;
         }
+        if (HoverLookOf(*app) == before)
+            bRedraw = false;
     }
 
     if (bRedraw)

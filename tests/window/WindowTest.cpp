@@ -98,6 +98,9 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
     EXPECT_EQ(Slot(hidden).nState, 1);
     EXPECT_TRUE(Slot(target).bVisible);
     EXPECT_EQ(desk.frames(), 1);
+    // Within the same object nothing changes and nothing is drawn.
+    Move(52, 55);
+    EXPECT_EQ(desk.frames(), 1);
     EXPECT_EQ(desk.Shown(210, 110), TestDesktop::ColorOf(target).rgb() & 0xFFFFFF);
 
     // From object to object: the link changes hands in one redraw.
@@ -190,6 +193,7 @@ TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
     EXPECT_EQ(app.m_sizeDrag, (SIZE { 5, -2 }));
     Move(22, 30);
     EXPECT_EQ(app.m_sizeDrag, (SIZE { -3, 12 }));
+    Move(22, 30); // no offset: nothing to draw
     EXPECT_EQ(desk.frames(), 2);
     Release(22, 30);
     EXPECT_FALSE(app.m_bDragImage);
@@ -220,6 +224,9 @@ TEST_F(WindowTest, RubberBandSelectsShownObjectsWhollyInsideInEveryDirection)
         EXPECT_EQ(app.m_rcHighlight, (RECT { corner[0].x, corner[0].y, corner[0].x, corner[0].y }));
         Move(corner[1].x, corner[1].y);
         EXPECT_EQ(app.m_rcHighlight, (RECT { 10, 10, 100, 100 }));
+        const int frames = desk.frames();
+        Move(corner[1].x, corner[1].y); // the same band
+        EXPECT_EQ(desk.frames(), frames);
         Release(corner[1].x, corner[1].y);
         EXPECT_TRUE(app.m_bShowSelection);
         EXPECT_TRUE(Slot(inside).bSelected && Slot(captionOnly).bSelected);
