@@ -70,18 +70,8 @@ public:
         ++messages;
         return IDOK;
     }
-    UINT chooseMenuCommand(const std::vector<MenuItemState>&) override { return 0; }
-    void runDialog(CDialog&) override { }
-    std::optional<CString> chooseFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<COLORREF> chooseColor(COLORREF) override { return std::nullopt; }
-    std::optional<LOGFONT> chooseFont(const LOGFONT&) override { return std::nullopt; }
 
     int messages = 0;
-};
-
-class BenchApp : public CDesktopApp {
-public:
-    void ShowSplash() override { m_bSplashPending = FALSE; }
 };
 
 QColor keyColor()
@@ -130,7 +120,7 @@ CString captionText(int i)
 // Writes the desktop's bitmaps and its desktop file into `dir`.
 bool writeDesktop(const QString& dir, Size frame, const QString& file)
 {
-    BenchApp writer;
+    CDesktopApp writer;
     writer.m_strDesktopFile = CString(file.toStdString().c_str());
     writer.m_nObjects = 1 + kObjects;
     writer.m_bTile = TRUE;
@@ -206,6 +196,7 @@ struct Desktop {
         app.m_strDesktopFile = CString(file.toStdString().c_str());
         app.m_strAppDir = CString(dir.path().toStdString().c_str());
         app.LoadDesktop();
+        app.m_bSplashPending = FALSE;
         rebuildSurfaces(app);
         // Every look of an object shows: Up, Mouse, Down.
         for (int i = 1; i < app.m_nObjects; ++i)
@@ -215,7 +206,7 @@ struct Desktop {
 
     QuietUi ui;
     QTemporaryDir dir;
-    BenchApp app;
+    CDesktopApp app;
     DisplayFixture display;
     bool ok = false;
 };

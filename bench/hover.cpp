@@ -1,13 +1,15 @@
-// A hover step against one composition.
+// Pointer moves against one composition.
 //
 // The desktop: 1920x1080, a tiled 100x100 background and 50 objects with Up
 // and Mouse images and two-line captions, written as bitmaps and a desktop
 // file to a temporary folder, then loaded and rebuilt as start-up does. A
 // hover step moves the pointer from one object onto another through the
-// window's mouse handler; it must cost one composition and nothing more.
-// "x_compose" is its time over that of ComposeScene alone, measured in the
-// same run (both in thread CPU time, so that other load on the machine
-// does not tilt it); "compositions" is the number of compositions per step.
+// window's mouse handler; it must cost one composition and nothing more. A
+// still step moves it within one object, where nothing changes: it must
+// cost no composition. "x_compose" is a step's time over that of
+// ComposeScene alone, measured in the same run (both in thread CPU time, so
+// that other load on the machine does not tilt it); "compositions" is the
+// number of frames presented per step.
 
 #include "app/DesktopApp.h"
 #include "platform/PresentTarget.h"
@@ -28,22 +30,11 @@ constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr int kObjects = 50;
 
+// Counts the frames presented and throws them away.
 class DiscardTarget : public PresentTarget {
 public:
-    void presentFrame(const QImage&) override { }
-};
-
-// Counts compositions and never opens the splash dialog.
-class BenchApp : public CDesktopApp {
-public:
-    void ComposeScene() override
-    {
-        ++composed;
-        CDesktopApp::ComposeScene();
-    }
-    void ShowSplash() override { m_bSplashPending = FALSE; }
-
-    long composed = 0;
+    void presentFrame(const QImage&) override { ++presented; }
+    long presented = 0;
 };
 
 CString WriteImage(const QTemporaryDir& dir, const QString& name, int width, int height, QColor color)
@@ -138,7 +129,7 @@ public:
     QTemporaryDir dir;
     // Written before the application object exists: the writer is one too.
     CString file = WriteDesktop(dir);
-    BenchApp app;
+    CDesktopApp app;
     DiscardTarget target;
     CMainFrame frame;
     bool ok = false;
@@ -173,7 +164,7 @@ void BM_HoverStep(benchmark::State& state)
     const POINT points[2] = { desktop.Centre(25), desktop.Centre(26) };
     desktop.frame.OnMouseMove(0, points[1]);
 
-    const long composedBefore = desktop.app.composed;
+    const long composedBefore = desktop.target.presented;
     int next = 0;
     const double start = ThreadSeconds();
     for (auto _ : state) {
@@ -183,12 +174,41 @@ void BM_HoverStep(benchmark::State& state)
     const double elapsed = ThreadSeconds() - start;
 
     const double steps = double(state.iterations());
-    state.counters["compositions"] = double(desktop.app.composed - composedBefore) / steps;
+    state.counters["compositions"] = double(desktop.target.presented - composedBefore) / steps;
     state.counters["x_compose"] = elapsed / steps / composeSeconds;
     if (desktop.app.m_nHoverObject != (next == 0 ? 26 : 25))
         state.SkipWithError("the pointer did not hover the objects");
 }
 BENCHMARK(BM_HoverStep)->Unit(benchmark::kMicrosecond);
+
+void BM_PointerStill(benchmark::State& state)
+{
+    Desktop desktop;
+    if (!desktop.ok) {
+        state.SkipWithError("the desktop could not be built");
+        return;
+    }
+    const double composeSeconds = ComposeSeconds(desktop);
+    const POINT centre = desktop.Centre(25);
+    const POINT points[2] = { centre, { centre.x + 3, centre.y + 2 } };
+    desktop.frame.OnMouseMove(0, points[1]);
+
+    const long presentedBefore = desktop.target.presented;
+    int next = 0;
+    const double start = ThreadSeconds();
+    for (auto _ : state) {
+        desktop.frame.OnMouseMove(0, points[next]);
+        next ^= 1;
+    }
+    const double elapsed = ThreadSeconds() - start;
+
+    const double steps = double(state.iterations());
+    state.counters["compositions"] = double(desktop.target.presented - presentedBefore) / steps;
+    state.counters["x_compose"] = elapsed / steps / composeSeconds;
+    if (desktop.app.m_nHoverObject != 25)
+        state.SkipWithError("the pointer did not stay over the object");
+}
+BENCHMARK(BM_PointerStill)->Unit(benchmark::kNanosecond);
 
 void BM_ComposeSceneAlone(benchmark::State& state)
 {
