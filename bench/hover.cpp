@@ -1,6 +1,6 @@
 // Pointer moves against one composition.
 //
-// The desktop: 1920x1080, a tiled 100x100 background and 50 objects with Up
+// The desktop: 1920x1080 or 3840x2160, a tiled 100x100 background and 50 objects with Up
 // and Mouse images and two-line captions, written as bitmaps and a desktop
 // file to a temporary folder, then loaded and rebuilt as start-up does. A
 // hover step moves the pointer from one object onto another through the
@@ -26,8 +26,6 @@
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
 constexpr int kObjects = 50;
 
 // Counts the frames presented and throws them away.
@@ -49,8 +47,20 @@ CString WriteImage(const QTemporaryDir& dir, const QString& name, int width, int
     return CString(path.toStdString());
 }
 
-void SetScreen(CDesktopApp& app)
+struct Screen {
+    int width;
+    int height;
+};
+
+Screen ScreenOf(const benchmark::State& state)
 {
+    return { int(state.range(0)), int(state.range(1)) };
+}
+
+void SetScreen(CDesktopApp& app, Screen screen)
+{
+    const int kWidth = screen.width;
+    const int kHeight = screen.height;
     app.m_nMaxObjects = kTableSize - 1;
     app.m_cxScreen = app.m_cxDesktop = kWidth;
     app.m_cyScreen = app.m_cyDesktop = kHeight;
@@ -58,10 +68,10 @@ void SetScreen(CDesktopApp& app)
 }
 
 // Writes the bitmaps and the desktop file; returns the file's path.
-CString WriteDesktop(const QTemporaryDir& dir)
+CString WriteDesktop(const QTemporaryDir& dir, Screen screen)
 {
     CDesktopApp writer;
-    SetScreen(writer);
+    SetScreen(writer, screen);
     writer.m_bTile = TRUE;
     writer.m_crBackground = RGB(32, 48, 64);
     writer.m_nObjects = 1 + kObjects;
@@ -74,8 +84,8 @@ CString WriteDesktop(const QTemporaryDir& dir)
     const CString mouse = WriteImage(dir, "mouse.bmp", 64, 64, QColor(240, 200, 40));
     for (int i = 1; i <= kObjects; ++i) {
         DesktopObject& r = writer.m_aObjects[i];
-        const LONG x = 40 + (i - 1) % 10 * 188;
-        const LONG y = 40 + (i - 1) / 10 * 205;
+        const LONG x = 40 + (i - 1) % 10 * (screen.width - 80) / 10;
+        const LONG y = 40 + (i - 1) / 10 * (screen.height - 80) / 5;
         r.strName = CString("Object " + std::to_string(i));
         r.strText = "Caption\r\nline two";
         r.crText = RGB(255, 255, 255);
@@ -96,9 +106,10 @@ CString WriteDesktop(const QTemporaryDir& dir)
 // The desktop loaded and rebuilt through the program's own operations.
 class Desktop {
 public:
-    Desktop()
+    explicit Desktop(Screen screen)
+        : file(WriteDesktop(dir, screen))
     {
-        SetScreen(app);
+        SetScreen(app, screen);
         app.m_strDesktopFile = file;
         app.m_bSplashPending = FALSE;
         app.LoadDesktop();
@@ -128,7 +139,7 @@ public:
 
     QTemporaryDir dir;
     // Written before the application object exists: the writer is one too.
-    CString file = WriteDesktop(dir);
+    CString file;
     CDesktopApp app;
     DiscardTarget target;
     CMainFrame frame;
@@ -154,7 +165,7 @@ double ComposeSeconds(Desktop& desktop)
 
 void BM_HoverStep(benchmark::State& state)
 {
-    Desktop desktop;
+    Desktop desktop(ScreenOf(state));
     if (!desktop.ok) {
         state.SkipWithError("the desktop could not be built");
         return;
@@ -179,11 +190,11 @@ void BM_HoverStep(benchmark::State& state)
     if (desktop.app.m_nHoverObject != (next == 0 ? 26 : 25))
         state.SkipWithError("the pointer did not hover the objects");
 }
-BENCHMARK(BM_HoverStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HoverStep)->Args({ 1920, 1080 })->Args({ 3840, 2160 })->Unit(benchmark::kMicrosecond);
 
 void BM_PointerStill(benchmark::State& state)
 {
-    Desktop desktop;
+    Desktop desktop(ScreenOf(state));
     if (!desktop.ok) {
         state.SkipWithError("the desktop could not be built");
         return;
@@ -208,11 +219,11 @@ void BM_PointerStill(benchmark::State& state)
     if (desktop.app.m_nHoverObject != 25)
         state.SkipWithError("the pointer did not stay over the object");
 }
-BENCHMARK(BM_PointerStill)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_PointerStill)->Args({ 1920, 1080 })->Args({ 3840, 2160 })->Unit(benchmark::kNanosecond);
 
 void BM_ComposeSceneAlone(benchmark::State& state)
 {
-    Desktop desktop;
+    Desktop desktop(ScreenOf(state));
     if (!desktop.ok) {
         state.SkipWithError("the desktop could not be built");
         return;
@@ -220,7 +231,7 @@ void BM_ComposeSceneAlone(benchmark::State& state)
     for (auto _ : state)
         desktop.app.ComposeScene();
 }
-BENCHMARK(BM_ComposeSceneAlone)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ComposeSceneAlone)->Args({ 1920, 1080 })->Args({ 3840, 2160 })->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
