@@ -14,7 +14,9 @@ void CDesktopApp::ComposeScene()
     if (!m_pDDSBack || !m_pDDSPrimary)
         return;
 
-    // Apply a pending drag once per composition, before drawing.
+    // Apply a pending drag once per composition, before drawing. Once applied
+    // it is spent: a composition for any other reason (a paint during the
+    // drag) must not move the objects again.
     if (m_bDragImage || m_bDragText) {
         if (ClampDragOffset()) {
             for (int i = 1; i < m_nObjects; ++i) {
@@ -22,6 +24,7 @@ void CDesktopApp::ComposeScene()
                     OffsetObject(i);
             }
         }
+        m_sizeDrag = SIZE {};
     }
 
     m_ddbltfx.dwSize = DDBLTFX_SIZE;

@@ -298,15 +298,14 @@ TEST_F(CompositionTest, PendingDragMovesTheSelectionOnce)
     app.m_sizeDrag = { -25, 5 }; // clamped to -10 at the left edge
 
     app.ComposeScene();
-    EXPECT_EQ(app.m_sizeDrag, (SIZE { -10, 5 }));
+    EXPECT_EQ(app.m_sizeDrag, (SIZE {})); // spent
     EXPECT_EQ(app.m_aObjects[1].rcObject, (RECT { 0, 15, 20, 35 }));
     EXPECT_EQ(app.m_aObjects[2].rcObject, (RECT { 90, 15, 110, 35 }));
     EXPECT_EQ(app.m_aObjects[3].rcObject, (RECT { 200, 10, 220, 30 }));
     EXPECT_EQ(Shown(display, 0, 34), 0xAA0000u);
     EXPECT_EQ(Shown(display, 10, 12), kBack);
 
-    // No drag flag: nothing moves.
-    app.m_bDragImage = FALSE;
+    // Composed again during the drag: nothing moves twice.
     app.ComposeScene();
     EXPECT_EQ(app.m_aObjects[1].rcObject, (RECT { 0, 15, 20, 35 }));
 }

@@ -190,11 +190,14 @@ TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
     EXPECT_TRUE(Slot(i).bSelected);
     EXPECT_EQ(app.m_rcSelection, (RECT { 5, 10, std::max<LONG>(60, text.right), text.bottom }));
     Move(25, 18);
-    EXPECT_EQ(app.m_sizeDrag, (SIZE { 5, -2 }));
+    EXPECT_EQ(app.m_aObjects[i].rcObject, (RECT { 15, 8, 65, 58 }));
     Move(22, 30);
-    EXPECT_EQ(app.m_sizeDrag, (SIZE { -3, 12 }));
+    EXPECT_EQ(app.m_aObjects[i].rcObject, (RECT { 12, 20, 62, 70 }));
     Move(22, 30); // no offset: nothing to draw
     EXPECT_EQ(desk.frames(), 2);
+    // A paint during the drag shows the objects where they are.
+    app.ComposeScene();
+    EXPECT_EQ(app.m_aObjects[i].rcObject, (RECT { 12, 20, 62, 70 }));
     Release(22, 30);
     EXPECT_FALSE(app.m_bDragImage);
     EXPECT_FALSE(Slot(i).bSelected);
