@@ -31,7 +31,7 @@ constexpr int kObjects = 50;
 // Counts the frames presented and throws them away.
 class DiscardTarget : public PresentTarget {
 public:
-    void presentFrame(const QImage&) override { ++presented; }
+    void presentFrame(const QImage&, std::span<const RECT>) override { ++presented; }
     long presented = 0;
 };
 

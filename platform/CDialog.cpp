@@ -412,4 +412,3 @@ void CDialog::InvalidateRect(const RECT*, BOOL)
     for (QWidget* child : m_window->findChildren<QWidget*>())
         child->update();
 }
-

@@ -12,6 +12,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QPainter>
 #include <QThread>
 
 const RECT CFrameWnd::rectDefault { CW_USEDEFAULT, CW_USEDEFAULT, 0, 0 };
@@ -144,14 +145,25 @@ QWindow* CFrameWnd::windowHandle() const
     return m_bDestroyed ? nullptr : m_window.get();
 }
 
-void CFrameWnd::presentFrame(const QImage& frame)
+void CFrameWnd::presentFrame(const QImage& frame, std::span<const RECT> changed)
 {
     if (!windowHandle())
         return;
-    m_window->present(frame, QPoint(-m_ptOrigin.x, -m_ptOrigin.y));
-    if (m_bKeepPresented)
+    const QPoint offset(-m_ptOrigin.x, -m_ptOrigin.y);
+    m_window->present(frame, offset, changed);
+    if (!m_bKeepPresented)
+        return;
+    if (changed.empty() || m_presented.isNull()) {
         m_presented = frame.copy(QRect(m_ptOrigin.x, m_ptOrigin.y, m_szClient.cx, m_szClient.cy))
                           .convertToFormat(QImage::Format_RGB32);
+        return;
+    }
+    QPainter painter(&m_presented);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const RECT& r : changed) {
+        const QRect part(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        painter.drawImage(part.topLeft() + offset, frame, part);
+    }
 }
 
 void CFrameWnd::setKeepPresentedFrame(bool keep)

@@ -86,7 +86,7 @@ public:
     QWindow* windowHandle() const;
 
     // PresentTarget
-    void presentFrame(const QImage& frame) override;
+    void presentFrame(const QImage& frame, std::span<const RECT> changed) override;
 
     // Keeps a copy of what each presentation put into the window (the
     // window-sized part of the frame under it), for saving a screenshot.

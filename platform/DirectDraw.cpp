@@ -63,6 +63,14 @@ HRESULT IDirectDrawClipper::SetHWnd(DWORD, HWND window)
     return DD_OK;
 }
 
+HRESULT IDirectDrawClipper::SetClipList(const RECT* rects, DWORD count)
+{
+    if (count > 0 && !rects)
+        return DDERR_INVALIDPARAMS;
+    m_clipList.assign(rects, rects + count);
+    return DD_OK;
+}
+
 // Surfaces.
 
 IDirectDrawSurface::IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary)
@@ -179,7 +187,7 @@ HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurfa
     }
     if (m_bitsPerPixel == 8)
         frame.setColorTable(ColorTableFrom(colorTable()));
-    target->presentFrame(frame);
+    target->presentFrame(frame, m_clipper->clipList());
     return DD_OK;
 }
 

@@ -155,7 +155,11 @@ private:
 class IDirectDrawClipper : public RefCounted<IDirectDrawClipper> {
 public:
     HRESULT SetHWnd(DWORD flags, HWND window);
+    // Limits presentation to these rectangles of the window; none (count 0)
+    // presents all of it.
+    HRESULT SetClipList(const RECT* rects, DWORD count);
     HWND window() const { return m_window; }
+    const std::vector<RECT>& clipList() const { return m_clipList; }
 
 private:
     friend class IDirectDraw;
@@ -165,6 +169,7 @@ private:
     ~IDirectDrawClipper();
     IDirectDraw* m_owner;
     HWND m_window = nullptr;
+    std::vector<RECT> m_clipList;
 };
 
 class IDirectDrawSurface : public RefCounted<IDirectDrawSurface> {

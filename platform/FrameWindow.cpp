@@ -8,6 +8,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QtMath>
+
+#include <vector>
 
 namespace {
 
@@ -58,24 +61,44 @@ void FrameWindow::watchScreen(QScreen* screen)
         m_screenGeometry = connect(screen, &QScreen::geometryChanged, this, [this] { m_owner.OnScreenChanged(); });
 }
 
-void FrameWindow::present(const QImage& image, const QPoint& offset)
+void FrameWindow::present(const QImage& image, const QPoint& offset, std::span<const RECT> changed)
 {
-    QRect area(QPoint(0, 0), size());
+    const QRect area(QPoint(0, 0), size());
     // A frame may come before the window system has reported the size.
     if (m_backingStore.size() != area.size())
         m_backingStore.resize(area.size());
-    m_backingStore.beginPaint(area);
+    // The parts of the image to draw, and the window's logical pixels they
+    // fall on (rounded outwards, so that flushing covers them).
+    std::vector<QRect> parts;
+    QRegion region;
+    if (changed.empty()) {
+        parts.push_back(image.rect());
+        region = area;
+    } else {
+        const qreal scale = devicePixelRatio();
+        for (const RECT& r : changed) {
+            const QRect part = QRect(r.left, r.top, r.right - r.left, r.bottom - r.top) & image.rect();
+            if (part.isEmpty())
+                continue;
+            parts.push_back(part);
+            const QRect device = part.translated(offset);
+            region += QRect(QPoint(qFloor(device.left() / scale), qFloor(device.top() / scale)),
+                QPoint(qCeil((device.right() + 1) / scale) - 1, qCeil((device.bottom() + 1) / scale) - 1));
+        }
+    }
+    m_backingStore.beginPaint(region);
     if (auto* store = dynamic_cast<QImage*>(m_backingStore.paintDevice())) {
         // The frame is in device pixels: drawn through a view of the store's
         // memory without its scale, it lands one pixel to one pixel.
         QImage device(store->bits(), store->width(), store->height(), store->bytesPerLine(), store->format());
         QPainter painter(&device);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(offset, image);
+        for (const QRect& part : parts)
+            painter.drawImage(part.topLeft() + offset, image, part);
     }
     m_backingStore.endPaint();
     if (isExposed())
-        m_backingStore.flush(area);
+        m_backingStore.flush(region);
     ++m_presentCount;
 }
 

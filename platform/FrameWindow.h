@@ -7,14 +7,17 @@
 #include <QBackingStore>
 #include <QWindow>
 
+#include <span>
+
 class CFrameWnd;
 
 class FrameWindow : public QWindow {
 public:
     explicit FrameWindow(CFrameWnd& owner);
 
-    // Draws `image` with its top-left corner at `offset` and shows it at once.
-    void present(const QImage& image, const QPoint& offset);
+    // Draws `image` with its top-left corner at `offset` and shows it at
+    // once: all of it, or only the `changed` rectangles of the image.
+    void present(const QImage& image, const QPoint& offset, std::span<const RECT> changed);
 
 protected:
     bool event(QEvent* event) override;

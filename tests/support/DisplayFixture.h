@@ -22,6 +22,7 @@
 #include <QColor>
 #include <QDir>
 #include <QImage>
+#include <QPainter>
 #include <QString>
 
 #include <cstdlib>
@@ -31,14 +32,27 @@
 // Keeps a copy of the last frame presented and counts presentations.
 class CapturingTarget : public PresentTarget {
 public:
-    void presentFrame(const QImage& frame) override
+    // Only the changed parts reach the kept frame, as only they reach a window.
+    void presentFrame(const QImage& frame, std::span<const RECT> changed) override
     {
-        lastFrame = frame.copy();
         ++presentations;
+        if (changed.empty() || lastFrame.size() != frame.size()) {
+            lastFrame = frame.copy();
+            return;
+        }
+        lastFrame = lastFrame.convertToFormat(frame.format(), frame.colorTable());
+        QPainter painter(&lastFrame);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const RECT& r : changed) {
+            const QRect part(r.left, r.top, r.right - r.left, r.bottom - r.top);
+            painter.drawImage(part.topLeft(), frame, part);
+        }
+        ++partial;
     }
 
     QImage lastFrame;
     int presentations = 0;
+    int partial = 0; // presentations of changed parts only
 };
 
 struct DisplayFixture {

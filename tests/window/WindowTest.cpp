@@ -641,12 +641,23 @@ TEST_F(MainWindowTest, TheWorkAreaOffsetMapsPresentationAndPointerBothWays)
         for (int x = 0; x < desktop.width(); ++x)
             desktop.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, ((x >> 8) << 4) | (y >> 8)));
     frame.setKeepPresentedFrame(true);
-    frame.presentFrame(desktop);
+    frame.presentFrame(desktop, {});
     const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
     ASSERT_EQ(shown.size(), QSize(200, 100));
     for (QPoint p : { QPoint(0, 0), QPoint(199, 0), QPoint(0, 99), QPoint(199, 99), QPoint(123, 45) })
         EXPECT_EQ(shown.pixel(p), desktop.pixel(p + QPoint(30, 40))) << p.x() << "," << p.y();
     EXPECT_EQ(frame.presentedFrame(), desktop.copy(30, 40, 200, 100));
+    // Only a changed rectangle reaches the window.
+    QImage white = desktop;
+    white.fill(Qt::white);
+    const RECT changed[] = { { 40, 50, 60, 70 } };
+    frame.presentFrame(white, changed);
+    const QImage after = window->screen()->grabWindow(window->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(after.pixel(10, 10), qRgb(255, 255, 255));
+    EXPECT_EQ(after.pixel(29, 29), qRgb(255, 255, 255));
+    for (QPoint p : { QPoint(9, 9), QPoint(30, 30), QPoint(123, 45) })
+        EXPECT_EQ(after.pixel(p), desktop.pixel(p + QPoint(30, 40))) << p.x() << "," << p.y();
+    EXPECT_EQ(frame.presentedFrame(), after);
 
     SendMouse(window, QEvent::MouseButtonPress, QPoint(5, 6), Qt::LeftButton, Qt::LeftButton);
     SendMouse(window, QEvent::MouseMove, QPoint(7, 9), Qt::NoButton, Qt::LeftButton);
@@ -707,7 +718,7 @@ TEST_F(MainWindowTest, DestroyReleasesTheDisplay)
     EXPECT_EQ(frame->windowHandle(), nullptr);
     EXPECT_FALSE(frame->DestroyWindow());
     EXPECT_FALSE(frame->PostMessage(WM_CLOSE));
-    frame->presentFrame(QImage(4, 4, QImage::Format_RGB32));
+    frame->presentFrame(QImage(4, 4, QImage::Format_RGB32), {});
 }
 
 TEST_F(MainWindowTest, F12EndsTheProgramWithStatusZeroAndF2Recomposes)
