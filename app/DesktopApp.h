@@ -8,6 +8,9 @@
 #include "platform/Types.h"
 #include "scene/History.h"
 
+#include <optional>
+#include <vector>
+
 // One record of the object table.
 struct DesktopObject {
     CString strName;
@@ -137,6 +140,27 @@ public:
     LOGFONT m_lfDefault;
     DesktopObject m_aObjects[kTableSize];
     ObjectRuntime m_aRuntime[kTableSize];
+
+    // What the last presented frame showed, so that a composition asked for
+    // by a pointer step (m_bPartialFrame) draws and presents only what
+    // changed since.
+    struct ObjectLook {
+        bool bShown = false;
+        RECT rcImage {};
+        RECT rcText {};
+        const IDirectDrawSurface* pImage = nullptr;
+        const IDirectDrawSurface* pCaption = nullptr;
+        bool operator==(const ObjectLook&) const = default;
+    };
+    ObjectLook LookOf(int i) const;
+    std::optional<std::vector<RECT>> ChangedAreas() const;
+    void RememberShownLook();
+    BYTE m_bPartialFrame = 0;
+    bool m_bShownValid = false;
+    int m_nShown = 0;
+    ObjectLook m_aShown[kTableSize];
+    bool m_bShownHighlight = false;
+    RECT m_rcShownHighlight {};
 
     // Caption building.
     CStringArray m_astrCaptionLines;

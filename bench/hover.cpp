@@ -6,7 +6,8 @@
 // hover step moves the pointer from one object onto another through the
 // window's mouse handler; it must cost one composition and nothing more. A
 // still step moves it within one object, where nothing changes: it must
-// cost no composition. "x_compose" is a step's time over that of
+// cost no composition. A drag step moves one selected object by three
+// pixels. "x_compose" is a step's time over that of
 // ComposeScene alone, measured in the same run (both in thread CPU time, so
 // that other load on the machine does not tilt it); "compositions" is the
 // number of frames presented per step.
@@ -220,6 +221,37 @@ void BM_PointerStill(benchmark::State& state)
         state.SkipWithError("the pointer did not stay over the object");
 }
 BENCHMARK(BM_PointerStill)->Args({ 1920, 1080 })->Args({ 3840, 2160 })->Unit(benchmark::kNanosecond);
+
+// One selected object dragged back and forth by three pixels.
+void BM_DragStep(benchmark::State& state)
+{
+    Desktop desktop(ScreenOf(state));
+    if (!desktop.ok) {
+        state.SkipWithError("the desktop could not be built");
+        return;
+    }
+    const double composeSeconds = ComposeSeconds(desktop);
+    desktop.app.m_bLocked = FALSE;
+    const POINT centre = desktop.Centre(25);
+    desktop.frame.OnLButtonDown(0, centre);
+    const POINT points[2] = { { centre.x + 3, centre.y }, centre };
+
+    const long presentedBefore = desktop.target.presented;
+    int next = 0;
+    const double start = ThreadSeconds();
+    for (auto _ : state) {
+        desktop.frame.OnMouseMove(MK_LBUTTON, points[next]);
+        next ^= 1;
+    }
+    const double elapsed = ThreadSeconds() - start;
+
+    const double steps = double(state.iterations());
+    state.counters["compositions"] = double(desktop.target.presented - presentedBefore) / steps;
+    state.counters["x_compose"] = elapsed / steps / composeSeconds;
+    if (!desktop.app.m_bDragImage)
+        state.SkipWithError("the object was not dragged");
+}
+BENCHMARK(BM_DragStep)->Args({ 1920, 1080 })->Args({ 3840, 2160 })->Unit(benchmark::kMicrosecond);
 
 void BM_ComposeSceneAlone(benchmark::State& state)
 {

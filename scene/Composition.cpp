@@ -1,15 +1,157 @@
 #include "app/DesktopApp.h"
 #include "platform/MessageBox.h"
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 // The highlight frame is filled with this raw value; it is not colour-matched.
 constexpr DWORD kHighlightPixel = 0xFFFF00;
 
+bool IsEmpty(const RECT& r)
+{
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+RECT Intersect(const RECT& a, const RECT& b)
+{
+    return { std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+        std::min(a.bottom, b.bottom) };
+}
+
+RECT Bounds(const RECT& a, const RECT& b)
+{
+    return { std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+        std::max(a.bottom, b.bottom) };
+}
+
+LONG Area(const RECT& r)
+{
+    return IsEmpty(r) ? 0 : (r.right - r.left) * (r.bottom - r.top);
+}
+
+// The highlight frame's top, bottom, left and right bands.
+std::array<RECT, 4> Bands(const RECT& h)
+{
+    return { RECT { h.left, h.top, h.right, h.top + 1 }, RECT { h.left, h.bottom - 1, h.right, h.bottom },
+        RECT { h.left, h.top, h.left + 1, h.bottom }, RECT { h.right - 1, h.top, h.right, h.bottom } };
+}
+
+bool FitsItsRect(const IDirectDrawSurface* surface, const RECT& rc)
+{
+    return !surface || (surface->width() == rc.right - rc.left && surface->height() == rc.bottom - rc.top);
+}
+
+// Draws `surface` at `rc` onto `back`: all of it when `area` is null, else
+// only the part inside `area` (the surface is then the rectangle's size).
+void Draw(IDirectDrawSurface* back, const RECT& rc, IDirectDrawSurface* surface, DWORD flags, const RECT* area)
+{
+    RECT dest = rc;
+    if (area)
+        dest = Intersect(rc, *area);
+    if (IsEmpty(dest))
+        return;
+    if (!area || dest == rc) {
+        back->Blt(const_cast<RECT*>(&rc), surface, nullptr, flags, nullptr);
+        return;
+    }
+    RECT src { dest.left - rc.left, dest.top - rc.top, dest.right - rc.left, dest.bottom - rc.top };
+    back->Blt(&dest, surface, &src, flags, nullptr);
+}
+
 } // namespace
+
+CDesktopApp::ObjectLook CDesktopApp::LookOf(int i) const
+{
+    const DesktopObject& r = m_aObjects[i];
+    const ObjectRuntime& s = m_aRuntime[i];
+    if (i == 0)
+        return { true, r.rcObject, {}, m_pDDSTile ? m_pDDSTile : s.pUp, nullptr };
+    if (!s.bVisible)
+        return {};
+    // As the composition picks them.
+    IDirectDrawSurface* pImage = s.nState == 3 && s.pDown ? s.pDown : s.nState == 2 && s.pMouse ? s.pMouse : s.pUp;
+    IDirectDrawSurface* pCaption = (s.nState == 3 || s.nState == 2) && s.pTextHot ? s.pTextHot : s.pText;
+    return { true, r.rcObject, r.rcText, pImage, pCaption };
+}
+
+// The parts of the screen whose look differs from the last presented frame
+// (empty when none does), or nothing when the whole frame is to be drawn.
+std::optional<std::vector<RECT>> CDesktopApp::ChangedAreas() const
+{
+    if (!m_pClipper || !m_bShownValid || m_nShown != m_nObjects || !(LookOf(0) == m_aShown[0]))
+        return std::nullopt;
+    std::vector<RECT> areas;
+    const auto add = [&](const RECT& r) {
+        RECT part = Intersect(r, m_rcScreen);
+        if (IsEmpty(part))
+            return;
+        // Overlapping parts become one.
+        for (auto it = areas.begin(); it != areas.end();) {
+            if (!IsEmpty(Intersect(*it, part))) {
+                part = Bounds(*it, part);
+                it = areas.erase(it);
+                it = areas.begin();
+            } else {
+                ++it;
+            }
+        }
+        areas.push_back(part);
+    };
+    for (int i = 1; i < m_nObjects; ++i) {
+        const ObjectLook now = LookOf(i);
+        // Clipping draws part of a surface one pixel to one pixel; a stretched
+        // one is drawn whole.
+        if (!FitsItsRect(now.pImage, now.rcImage) || !FitsItsRect(now.pCaption, now.rcText))
+            return std::nullopt;
+        const ObjectLook& before = m_aShown[i];
+        if (now == before)
+            continue;
+        for (const ObjectLook* look : { &before, &now }) {
+            if (!look->bShown)
+                continue;
+            if (look->pImage)
+                add(look->rcImage);
+            if (look->pCaption)
+                add(look->rcText);
+        }
+    }
+    const bool bHighlight = m_bRubberBand || m_bShowSelection;
+    if (bHighlight != m_bShownHighlight || (bHighlight && !(m_rcHighlight == m_rcShownHighlight))) {
+        if (m_bShownHighlight)
+            for (const RECT& band : Bands(m_rcShownHighlight))
+                add(band);
+        if (bHighlight)
+            for (const RECT& band : Bands(m_rcHighlight))
+                add(band);
+    }
+    // Past half the screen a whole frame costs about the same.
+    LONG changed = 0;
+    for (const RECT& area : areas)
+        changed += Area(area);
+    if (changed > Area(m_rcScreen) / 2)
+        return std::nullopt;
+    return areas;
+}
+
+void CDesktopApp::RememberShownLook()
+{
+    m_nShown = m_nObjects;
+    for (int i = 0; i < m_nObjects; ++i)
+        m_aShown[i] = LookOf(i);
+    m_bShownHighlight = m_bRubberBand || m_bShowSelection;
+    m_rcShownHighlight = m_rcHighlight;
+    m_bShownValid = true;
+}
 
 void CDesktopApp::ComposeScene()
 {
+    // A pointer step asks for a frame of what changed; anything else for the
+    // whole of it.
+    const bool bPartial = m_bPartialFrame;
+    m_bPartialFrame = FALSE;
+
     // Paints can arrive before the display exists.
     if (!m_pDDSBack || !m_pDDSPrimary)
         return;
@@ -29,6 +171,19 @@ void CDesktopApp::ComposeScene()
 
     m_ddbltfx.dwSize = DDBLTFX_SIZE;
     for (;;) {
+        // Each step below draws all of the screen, or each changed area.
+        std::optional<std::vector<RECT>> changed;
+        if (bPartial)
+            changed = ChangedAreas();
+        if (changed && changed->empty())
+            return; // nothing to draw
+        std::vector<const RECT*> areas { nullptr };
+        if (changed) {
+            areas.clear();
+            for (const RECT& area : *changed)
+                areas.push_back(&area);
+        }
+
         // Background, then the objects in drawing order.
         for (int i = 0; i < m_nObjects; ++i) {
             DesktopObject& r = m_aObjects[i];
@@ -42,14 +197,16 @@ void CDesktopApp::ComposeScene()
                 // untiled. The tile covers the whole screen, so the fill and the
                 // image under it would never show and are not drawn.
                 const bool bTiled = bDrawTile && s.pUp && m_pDDSTile;
-                if (bUncovered && !bTiled) {
-                    m_ddbltfx.dwFillColor = m_dwBackPixel;
-                    m_pDDSBack->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
+                for (const RECT* area : areas) {
+                    if (bUncovered && !bTiled) {
+                        m_ddbltfx.dwFillColor = m_dwBackPixel;
+                        m_pDDSBack->Blt(const_cast<RECT*>(area), nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
+                    }
+                    if (bTiled)
+                        Draw(m_pDDSBack, m_rcScreen, m_pDDSTile, 0, area);
+                    else if (s.pUp)
+                        Draw(m_pDDSBack, r.rcObject, s.pUp, 0, area);
                 }
-                if (bTiled)
-                    m_pDDSBack->Blt(&m_rcScreen, m_pDDSTile, nullptr, 0, nullptr);
-                else if (s.pUp)
-                    m_pDDSBack->Blt(&r.rcObject, s.pUp, nullptr, 0, nullptr);
                 continue;
             }
             if (!s.bVisible)
@@ -63,39 +220,44 @@ void CDesktopApp::ComposeScene()
                 pImage = s.pMouse;
             else
                 pImage = s.pUp;
-            if (pImage)
-                m_pDDSBack->Blt(&r.rcObject, pImage, nullptr, DDBLT_KEYSRC, nullptr);
-
             IDirectDrawSurface* pCaption = nullptr;
             if ((s.nState == 3 || s.nState == 2) && s.pTextHot)
                 pCaption = s.pTextHot;
             else
                 pCaption = s.pText;
-            if (pCaption)
-                m_pDDSBack->Blt(&r.rcText, pCaption, nullptr, DDBLT_KEYSRC, nullptr);
+            for (const RECT* area : areas) {
+                if (pImage)
+                    Draw(m_pDDSBack, r.rcObject, pImage, DDBLT_KEYSRC, area);
+                if (pCaption)
+                    Draw(m_pDDSBack, r.rcText, pCaption, DDBLT_KEYSRC, area);
+            }
         }
 
         // Highlight frame: top, bottom, left, right bands.
         if (m_bRubberBand || m_bShowSelection) {
-            const RECT& h = m_rcHighlight;
-            RECT bands[4] = {
-                { h.left, h.top, h.right, h.top + 1 },
-                { h.left, h.bottom - 1, h.right, h.bottom },
-                { h.left, h.top, h.left + 1, h.bottom },
-                { h.right - 1, h.top, h.right, h.bottom },
-            };
             m_ddbltfx.dwFillColor = kHighlightPixel;
-            for (RECT& band : bands)
-                m_pDDSBack->Blt(&band, nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
+            for (RECT band : Bands(m_rcHighlight)) {
+                for (const RECT* area : areas) {
+                    RECT part = area ? Intersect(band, *area) : band;
+                    if (!area || !IsEmpty(part))
+                        m_pDDSBack->Blt(&part, nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
+                }
+            }
         }
 
-        // Present.
+        // Present: only the changed areas reach the window.
+        if (changed)
+            m_pClipper->SetClipList(changed->data(), DWORD(changed->size()));
         const HRESULT hr = m_pDDSPrimary->Blt(&m_rcScreen, m_pDDSBack, nullptr, DDBLT_WAIT, nullptr);
+        if (changed)
+            m_pClipper->SetClipList(nullptr, 0);
         if (hr == DD_OK) {
+            RememberShownLook();
             if (m_bSplashPending)
                 ShowSplash();
             return;
         }
+        m_bShownValid = false;
         if (hr == DDERR_SURFACELOST) {
             // The next composition shows the frame.
             RestoreSurfaces();

@@ -239,8 +239,11 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
             bRedraw = false;
     }
 
-    if (bRedraw)
+    // Only what this step changed is drawn.
+    if (bRedraw) {
+        app->m_bPartialFrame = TRUE;
         app->ComposeScene();
+    }
     CFrameWnd::OnMouseMove(nFlags, point);
 }
 
@@ -261,6 +264,7 @@ void CMainFrame::OnLButtonDown(UINT nFlags, POINT point)
             app->m_aRuntime[i].nState = 3;
             app->m_nPressedImage = i;
         }
+        app->m_bPartialFrame = TRUE;
         app->ComposeScene();
     } else if (i != 0) {
         // 4. and 5. The pressed object joins whatever is selected already.
@@ -336,8 +340,11 @@ void CMainFrame::OnLButtonUp(UINT nFlags, POINT point)
     }
 
     // 7.
-    if (bRedraw)
+    // Only what this step changed is drawn.
+    if (bRedraw) {
+        app->m_bPartialFrame = TRUE;
         app->ComposeScene();
+    }
     CFrameWnd::OnLButtonUp(nFlags, point);
 }
 

@@ -22,10 +22,10 @@
 #include <QColor>
 #include <QDir>
 #include <QImage>
-#include <QPainter>
 #include <QString>
 
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -36,16 +36,19 @@ public:
     void presentFrame(const QImage& frame, std::span<const RECT> changed) override
     {
         ++presentations;
-        if (changed.empty() || lastFrame.size() != frame.size()) {
+        if (changed.empty() || lastFrame.size() != frame.size() || lastFrame.format() != frame.format()) {
             lastFrame = frame.copy();
             return;
         }
-        lastFrame = lastFrame.convertToFormat(frame.format(), frame.colorTable());
-        QPainter painter(&lastFrame);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        // Row by row, so palettized frames keep their indices.
+        if (frame.format() == QImage::Format_Indexed8)
+            lastFrame.setColorTable(frame.colorTable());
+        const int bytes = frame.depth() / 8;
         for (const RECT& r : changed) {
-            const QRect part(r.left, r.top, r.right - r.left, r.bottom - r.top);
-            painter.drawImage(part.topLeft(), frame, part);
+            const QRect part = QRect(r.left, r.top, r.right - r.left, r.bottom - r.top) & frame.rect();
+            for (int y = part.top(); y <= part.bottom(); ++y)
+                std::memcpy(lastFrame.scanLine(y) + part.left() * bytes, frame.constScanLine(y) + part.left() * bytes,
+                    size_t(part.width() * bytes));
         }
         ++partial;
     }
