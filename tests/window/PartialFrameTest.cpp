@@ -1,6 +1,7 @@
 // Pointer steps draw and present only what they change. After every step of
 // a random run that presents a frame, the frame the window holds must equal a
-// whole redraw of the same state, at every display depth. Seeded;
+// whole redraw of the same state, at every display depth. Menu commands,
+// drawn whole, come between. Seeded;
 // ORVANTA_SEED=N replays seed N.
 
 #include "support/TestDesktop.h"
@@ -58,6 +59,18 @@ TEST(PartialFrames, EveryPointerStepShowsWhatAWholeRedrawShows)
         BuildDesktop(desk);
         CDesktopApp& app = desk.app;
         app.ComposeScene();
+        // Copy, paste, delete, reorder or none; dialogs are cancelled.
+        desk.ui.onMenu = [&](const std::vector<MenuItemState>& items) {
+            std::vector<UINT> ids { 0 };
+            for (const MenuItemState& item : items) {
+                if (item.enabled && item.id != 0)
+                    ids.push_back(item.id);
+                for (const MenuItemState& sub : item.submenu)
+                    if (sub.enabled)
+                        ids.push_back(sub.id);
+            }
+            return ids[size_t(random(0, int(ids.size()) - 1))];
+        };
 
         for (int step = 0; step < 1500; ++step) {
             const int presented = desk.display.target.presentations;
@@ -67,10 +80,12 @@ TEST(PartialFrames, EveryPointerStepShowsWhatAWholeRedrawShows)
                 frame.OnMouseMove(0, at);
             else if (kind < 78)
                 frame.OnLButtonDown(0, at);
-            else if (kind < 96)
+            else if (kind < 95)
                 frame.OnLButtonUp(0, at);
-            else
+            else if (kind < 97)
                 app.m_bLocked = !app.m_bLocked;
+            else
+                frame.OnRButtonDown(0, at); // a menu command, drawn whole
             // A step that draws nothing leaves the last frame, as the
             // handlers always have; one that draws must show it all.
             if (desk.display.target.presentations == presented)
