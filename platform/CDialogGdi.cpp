@@ -1,6 +1,8 @@
 #include "platform/CDialogGdi.h"
 
 #include "platform/CDialog.h"
+#include "platform/DeviceContext.h"
+#include "platform/Gdi.h"
 #include "platform/ResourceTables.h"
 
 #include <QPainter>
@@ -14,67 +16,90 @@ BOOL CBrush::CreateSolidBrush(COLORREF color)
 
 BOOL CBitmap::LoadBitmap(UINT id)
 {
+    DeleteObject();
     const char* path = FindBitmapResource(id);
-    m_image = path ? QImage(QString::fromLatin1(path)) : QImage();
-    return m_image.isNull() ? FALSE : TRUE;
+    QImage image = path ? QImage(QString::fromLatin1(path)) : QImage();
+    if (image.isNull())
+        return FALSE;
+    m_hObject = new GdiObject { std::move(image) };
+    return TRUE;
 }
 
 BOOL CBitmap::DeleteObject()
 {
-    const bool had = !m_image.isNull();
-    m_image = QImage();
-    return had ? TRUE : FALSE;
+    if (!m_hObject || !::DeleteObject(m_hObject))
+        return FALSE;
+    m_hObject = nullptr;
+    return TRUE;
 }
 
-BOOL CDC::CreateCompatibleDC(CDC*)
+CDC::CDC()
+    : m_hDC(DeviceContext::forMemory().release())
 {
-    m_pPainter = nullptr;
-    m_pBitmap = nullptr;
-    return TRUE;
+}
+
+CDC::~CDC()
+{
+    DeleteDC();
+}
+
+BOOL CDC::CreateCompatibleDC(CDC* pDC)
+{
+    DeleteDC();
+    m_hDC = ::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr);
+    return m_hDC ? TRUE : FALSE;
 }
 
 BOOL CDC::DeleteDC()
 {
     m_pBitmap = nullptr;
-    return TRUE;
+    const BOOL deleted = ::DeleteDC(m_hDC);
+    m_hDC = nullptr;
+    return deleted;
 }
 
+// Selecting no bitmap keeps the current one until the DC is deleted, as a
+// context always has one.
 CBitmap* CDC::SelectObject(CBitmap* pBitmap)
 {
     CBitmap* previous = m_pBitmap;
-    m_pBitmap = pBitmap;
+    if (pBitmap && ::SelectObject(m_hDC, pBitmap->GetSafeHandle()))
+        m_pBitmap = pBitmap;
     return previous;
 }
 
-BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* pSrcDC, int xSrc, int ySrc, DWORD)
+BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* pSrcDC, int xSrc, int ySrc, DWORD rop)
 {
-    if (!pSrcDC || !pSrcDC->m_pBitmap || pSrcDC->m_pBitmap->image().isNull())
-        return FALSE;
-    const QImage& source = pSrcDC->m_pBitmap->image();
-    const QRect from(xSrc, ySrc, width, height);
-    if (m_pPainter) {
-        m_pPainter->drawImage(QPoint(x, y), source, from);
-        return TRUE;
-    }
-    return FALSE;
+    return pSrcDC ? ::BitBlt(m_hDC, x, y, width, height, pSrcDC->m_hDC, xSrc, ySrc, rop) : FALSE;
 }
 
 int CDC::SetBkMode(int mode)
 {
-    const int previous = m_nBkMode;
-    m_nBkMode = mode;
-    return previous;
+    return ::SetBkMode(m_hDC, mode);
 }
 
 COLORREF CDC::SetBkColor(COLORREF color)
 {
-    const COLORREF previous = m_crBk;
-    m_crBk = color;
-    return previous;
+    return ::SetBkColor(m_hDC, color);
 }
 
 CPaintDC::CPaintDC(CWnd* pWnd)
 {
-    if (auto* dialog = dynamic_cast<CDialog*>(pWnd))
-        m_pPainter = dialog->m_pPainter;
+    auto* dialog = dynamic_cast<CDialog*>(pWnd);
+    m_pPainter = dialog ? dialog->m_pPainter : nullptr;
+    if (!m_pPainter)
+        return;
+    QImage canvas(m_pPainter->device()->width(), m_pPainter->device()->height(), QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    m_hCanvas = new GdiObject { std::move(canvas) };
+    ::SelectObject(m_hDC, m_hCanvas);
+}
+
+CPaintDC::~CPaintDC()
+{
+    if (!m_pPainter)
+        return;
+    m_pPainter->drawImage(QPoint(0, 0), m_hDC->image());
+    DeleteDC();
+    ::DeleteObject(m_hCanvas);
 }

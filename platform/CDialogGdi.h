@@ -5,14 +5,13 @@
 
 #include "platform/Types.h"
 
-#include <QColor>
-#include <QImage>
-
 class QPainter;
 class CWnd;
 class CBrush;
 
 using HBRUSH = const CBrush*;
+using HDC = struct DeviceContext*;
+using HBITMAP = struct GdiObject*;
 
 class CBrush {
 public:
@@ -29,19 +28,26 @@ private:
 
 class CBitmap {
 public:
+    CBitmap() = default;
+    ~CBitmap() { DeleteObject(); }
+    CBitmap(const CBitmap&) = delete;
+    CBitmap& operator=(const CBitmap&) = delete;
+
     // Bitmap resource `id` from the Qt resources; FALSE when it is missing.
     BOOL LoadBitmap(UINT id);
+    // FALSE while the bitmap is selected into a device context.
     BOOL DeleteObject();
-    const QImage& image() const { return m_image; }
+    HBITMAP GetSafeHandle() const { return m_hObject; }
 
 private:
-    QImage m_image;
+    HBITMAP m_hObject = nullptr;
 };
 
+// A device context over the same DeviceContext the surfaces draw with.
 class CDC {
 public:
-    CDC() = default;
-    virtual ~CDC() = default;
+    CDC();
+    virtual ~CDC();
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
 
@@ -55,14 +61,20 @@ public:
     COLORREF SetBkColor(COLORREF color);
 
 protected:
-    QPainter* m_pPainter = nullptr;
+    HDC m_hDC = nullptr;
+
+private:
     CBitmap* m_pBitmap = nullptr;
-    int m_nBkMode = 2;
-    COLORREF m_crBk = 0xFFFFFF;
 };
 
-// Painting a dialog from its paint handler.
+// Painting a dialog from its paint handler. What is drawn goes to a canvas of the dialog's size, laid over the dialog
+// when painting ends.
 class CPaintDC : public CDC {
 public:
     explicit CPaintDC(CWnd* pWnd);
+    ~CPaintDC() override;
+
+private:
+    QPainter* m_pPainter = nullptr;
+    HBITMAP m_hCanvas = nullptr;
 };
