@@ -1,6 +1,6 @@
 #pragma once
-// A test seam: makes one chosen call of the display layer fail, so that the
-// failure paths of its callers can be exercised.
+// A test seam: the display layer asks, at each call that can fail, whether
+// this one is to fail, so that its callers' failure paths can be exercised.
 
 enum class FaultPoint {
     DirectDrawCreate,
@@ -14,10 +14,13 @@ enum class FaultPoint {
     CreateCompatibleDC,
 };
 
-// The `nth` next call at `point` (1 = the very next) fails; one fault at a
-// time per point.
-void FailNextCall(FaultPoint point, int nth = 1);
-// Forgets every pending fault.
-void ClearFaults();
+class DisplayFaults {
+public:
+    virtual ~DisplayFaults() = default;
+    virtual bool shouldFail(FaultPoint point) = 0;
+};
+
+// Installs `faults` for the display layer; nullptr (the default) fails nothing.
+void SetDisplayFaults(DisplayFaults* faults);
 // Called by the layer at each point: true when this call is to fail.
 bool ShouldFail(FaultPoint point);

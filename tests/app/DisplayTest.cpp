@@ -1,7 +1,7 @@
 #include "app/DesktopApp.h"
 #include "bitmaps/DDUtil.h"
-#include "platform/DirectDrawFaults.h"
 #include "support/DisplayFixture.h"
+#include "support/Faults.h"
 #include "support/ScriptedUi.h"
 
 #include <gtest/gtest.h>

@@ -3,9 +3,9 @@
 #include "app/DesktopApp.h"
 #include "dialogs/SplashDlg.h"
 #include "platform/CFrameWnd.h"
-#include "platform/DirectDrawFaults.h"
 #include "platform/Path.h"
 #include "platform/Screen.h"
+#include "support/Faults.h"
 #include "support/ScriptedUi.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // Bitmap and palette loading onto surfaces, colour matching and keys.
 #include "bitmaps/DDUtil.h"
-#include "platform/DirectDrawFaults.h"
 #include "support/Bytes.h"
+#include "support/Faults.h"
 #include "support/SurfaceTest.h"
 
 #include <gtest/gtest.h>

@@ -6,9 +6,9 @@
 #include "dialogs/SplashDlg.h"
 #include "platform/CFile.h"
 #include "platform/CommonDialogs.h"
-#include "platform/DirectDrawFaults.h"
 #include "platform/Font.h"
 #include "res/resource.h"
+#include "support/Faults.h"
 #include "support/TestDesktop.h"
 
 #include <QDir>

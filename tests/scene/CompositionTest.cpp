@@ -1,8 +1,8 @@
 // Frames composed from a background, objects in their states, captions and
 // the highlight frame, checked at the window.
 
-#include "platform/DirectDrawFaults.h"
 #include "scene/SceneSupport.h"
+#include "support/Faults.h"
 #include "support/ScriptedUi.h"
 
 #include <QTemporaryDir>

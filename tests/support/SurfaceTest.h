@@ -3,8 +3,8 @@
 // fill them and read their pixels back.
 
 #include "platform/DirectDraw.h"
-#include "platform/DirectDrawFaults.h"
 #include "support/DisplayFixture.h"
+#include "support/Faults.h"
 
 #include <gtest/gtest.h>
 

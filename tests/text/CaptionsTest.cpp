@@ -2,9 +2,9 @@
 // the two colours and the failure paths. Expected geometry is measured with
 // the object's own font.
 
-#include "platform/DirectDrawFaults.h"
 #include "platform/Gdi.h"
 #include "scene/SceneSupport.h"
+#include "support/Faults.h"
 #include "support/ScriptedUi.h"
 
 #include <gtest/gtest.h>
