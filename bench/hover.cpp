@@ -164,6 +164,26 @@ double ComposeSeconds(Desktop& desktop)
     return (ThreadSeconds() - start) / kRounds;
 }
 
+// Moves the pointer between `points` with `flags` held, one move per
+// iteration, and reports compositions and time per step.
+void MeasureSteps(
+    benchmark::State& state, Desktop& desktop, double composeSeconds, UINT flags, const POINT (&points)[2])
+{
+    const long presentedBefore = desktop.target.presented;
+    int next = 0;
+    const double start = ThreadSeconds();
+    for (auto _ : state) {
+        desktop.frame.OnMouseMove(flags, points[next]);
+        next ^= 1;
+    }
+    const double elapsed = ThreadSeconds() - start;
+
+    const double steps = double(state.iterations());
+    state.counters["compositions"] = double(desktop.target.presented - presentedBefore) / steps;
+    state.counters["x_compose"] = elapsed / steps / composeSeconds;
+}
+
+// The pointer from one object onto its neighbour in the middle row and back.
 void BM_HoverStep(benchmark::State& state)
 {
     Desktop desktop(ScreenOf(state));
@@ -172,27 +192,15 @@ void BM_HoverStep(benchmark::State& state)
         return;
     }
     const double composeSeconds = ComposeSeconds(desktop);
-    // Two neighbours in the middle row.
     const POINT points[2] = { desktop.Centre(25), desktop.Centre(26) };
     desktop.frame.OnMouseMove(0, points[1]);
-
-    const long composedBefore = desktop.target.presented;
-    int next = 0;
-    const double start = ThreadSeconds();
-    for (auto _ : state) {
-        desktop.frame.OnMouseMove(0, points[next]);
-        next ^= 1;
-    }
-    const double elapsed = ThreadSeconds() - start;
-
-    const double steps = double(state.iterations());
-    state.counters["compositions"] = double(desktop.target.presented - composedBefore) / steps;
-    state.counters["x_compose"] = elapsed / steps / composeSeconds;
-    if (desktop.app.m_nHoverObject != (next == 0 ? 26 : 25))
+    MeasureSteps(state, desktop, composeSeconds, 0, points);
+    if (desktop.app.m_nHoverObject != (state.iterations() % 2 ? 25 : 26))
         state.SkipWithError("the pointer did not hover the objects");
 }
 BENCHMARK(BM_HoverStep)->Args({ 1920, 1080 })->Args({ 3840, 2160 })->Unit(benchmark::kMicrosecond);
 
+// The pointer within one object, where nothing changes.
 void BM_PointerStill(benchmark::State& state)
 {
     Desktop desktop(ScreenOf(state));
@@ -204,19 +212,7 @@ void BM_PointerStill(benchmark::State& state)
     const POINT centre = desktop.Centre(25);
     const POINT points[2] = { centre, { centre.x + 3, centre.y + 2 } };
     desktop.frame.OnMouseMove(0, points[1]);
-
-    const long presentedBefore = desktop.target.presented;
-    int next = 0;
-    const double start = ThreadSeconds();
-    for (auto _ : state) {
-        desktop.frame.OnMouseMove(0, points[next]);
-        next ^= 1;
-    }
-    const double elapsed = ThreadSeconds() - start;
-
-    const double steps = double(state.iterations());
-    state.counters["compositions"] = double(desktop.target.presented - presentedBefore) / steps;
-    state.counters["x_compose"] = elapsed / steps / composeSeconds;
+    MeasureSteps(state, desktop, composeSeconds, 0, points);
     if (desktop.app.m_nHoverObject != 25)
         state.SkipWithError("the pointer did not stay over the object");
 }
@@ -235,19 +231,7 @@ void BM_DragStep(benchmark::State& state)
     const POINT centre = desktop.Centre(25);
     desktop.frame.OnLButtonDown(0, centre);
     const POINT points[2] = { { centre.x + 3, centre.y }, centre };
-
-    const long presentedBefore = desktop.target.presented;
-    int next = 0;
-    const double start = ThreadSeconds();
-    for (auto _ : state) {
-        desktop.frame.OnMouseMove(MK_LBUTTON, points[next]);
-        next ^= 1;
-    }
-    const double elapsed = ThreadSeconds() - start;
-
-    const double steps = double(state.iterations());
-    state.counters["compositions"] = double(desktop.target.presented - presentedBefore) / steps;
-    state.counters["x_compose"] = elapsed / steps / composeSeconds;
+    MeasureSteps(state, desktop, composeSeconds, MK_LBUTTON, points);
     if (!desktop.app.m_bDragImage)
         state.SkipWithError("the object was not dragged");
 }
