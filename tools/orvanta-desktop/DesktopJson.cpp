@@ -32,6 +32,14 @@ public:
             error = where + ": " + problem;
     }
 
+    // True when `holds`; otherwise the problem is "expected <what>".
+    bool expect(bool holds, const QString& where, const QString& what)
+    {
+        if (!holds)
+            fail(where, "expected " + what);
+        return holds;
+    }
+
     // The object must hold exactly these keys.
     void expectKeys(const QJsonObject& object, const QStringList& keys, const QString& where)
     {
@@ -48,19 +56,15 @@ public:
     qint64 integer(const QJsonValue& value, qint64 min, qint64 max, const QString& where)
     {
         const double number = value.toDouble();
-        if (!value.isDouble() || std::floor(number) != number || number < double(min) || number > double(max)) {
-            fail(where, QString("expected a whole number from %1 to %2").arg(min).arg(max));
-            return 0;
-        }
-        return qint64(number);
+        const bool whole
+            = value.isDouble() && std::floor(number) == number && number >= double(min) && number <= double(max);
+        return expect(whole, where, QString("a whole number from %1 to %2").arg(min).arg(max)) ? qint64(number) : 0;
     }
 
     CString text(const QJsonValue& value, const QString& where)
     {
-        if (!value.isString()) {
-            fail(where, "expected a string");
+        if (!expect(value.isString(), where, "a string"))
             return CString();
-        }
         const QString string = value.toString();
         for (QChar ch : string) {
             if (ch.unicode() > 0xFF) {
@@ -120,9 +124,8 @@ template<class Record> Field<Record> Flag(const char* key, BYTE Record::*member)
 {
     return { key, [member](const Record& r) { return QJsonValue(r.*member != 0); },
         [member](JsonFields& f, const QJsonValue& v, Record& r, const QString& path) {
-            if (!v.isBool())
-                f.fail(path, "expected true or false");
-            r.*member = v.toBool() ? 1 : 0;
+            if (f.expect(v.isBool(), path, "true or false"))
+                r.*member = v.toBool() ? 1 : 0;
         } };
 }
 
@@ -140,17 +143,13 @@ template<class Record> Field<Record> Rect(const char* key, RECT Record::*member)
             return QJsonValue(QJsonArray { qint64(rc.left), qint64(rc.top), qint64(rc.right), qint64(rc.bottom) });
         },
         [member](JsonFields& f, const QJsonValue& v, Record& r, const QString& path) {
-            if (!v.isArray() || v.toArray().size() != 4) {
-                f.fail(path, "expected [left, top, right, bottom]");
+            if (!f.expect(v.isArray() && v.toArray().size() == 4, path, "[left, top, right, bottom]"))
                 return;
-            }
-            const QJsonArray edges = v.toArray();
-            RECT& rc = r.*member;
-            for (int i = 0; i < 4; ++i) {
-                LONG& edge = i == 0 ? rc.left : i == 1 ? rc.top : i == 2 ? rc.right : rc.bottom;
-                edge = LONG(
-                    f.integer(edges[i], std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max(), path));
-            }
+            const QJsonArray values = v.toArray();
+            constexpr LONG RECT::*kEdges[] = { &RECT::left, &RECT::top, &RECT::right, &RECT::bottom };
+            for (int i = 0; i < 4; ++i)
+                r.*member.*kEdges[i] = LONG(
+                    f.integer(values[i], std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max(), path));
         } };
 }
 
@@ -185,9 +184,7 @@ template<class Record> Field<Record> Font(const char* key, LOGFONT Record::*memb
 {
     return { key, [member](const Record& r) { return QJsonValue(ToJson<LOGFONT>(r.*member, kFontFields)); },
         [member](JsonFields& f, const QJsonValue& v, Record& r, const QString& path) {
-            if (!v.isObject())
-                f.fail(path, "expected a font object");
-            else
+            if (f.expect(v.isObject(), path, "a font object"))
                 FromJson<LOGFONT>(f, v.toObject(), kFontFields, r.*member, path);
         } };
 }
