@@ -67,6 +67,10 @@ void CDesktopApp::ResolveActivationLinks()
 {
     for (int i = 1; i < m_nObjects; ++i) {
         m_aRuntime[i].nActivates = 0;
+        // Empty or blank means no link, as in the properties dialog; else an
+        // unnamed object would be the target of every unlinked one.
+        if (m_aObjects[i].strActivate.Compare(" ") <= 0)
+            continue;
         // The first object of that exact name; the target starts hidden.
         for (int j = 1; j < m_nObjects; ++j) {
             if (m_aObjects[i].strActivate == m_aObjects[j].strName) {
