@@ -19,6 +19,7 @@
 #include "StreamingStores.h"
 
 #include "app/DesktopApp.h"
+#include "platform/QtConversions.h"
 #include "platform/UiScript.h"
 #include "tests/support/DisplayFixture.h"
 
@@ -76,7 +77,7 @@ public:
 
 QColor keyColor()
 {
-    return QColor(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey));
+    return ToQColor(kColorKey);
 }
 
 // A round button: outside a disc of radius 28 (about 40% of the square) is
@@ -426,8 +427,8 @@ void startupQt(benchmark::State& state, Size frame)
             font.setPixelSize(std::abs(int(r.lfFont.lfHeight)));
             font.setStyleStrategy(QFont::NoAntialias);
             captions.push_back({ font, QString::fromStdString(r.strText.str()).remove('\r').split('\n'),
-                { QColor(GetRValue(r.crText), GetGValue(r.crText), GetBValue(r.crText)),
-                    QColor(GetRValue(r.crHotText), GetGValue(r.crHotText), GetBValue(r.crHotText)) } });
+                { ToQColor(r.crText),
+                    ToQColor(r.crHotText) } });
         }
     }
     for (auto _ : state) {

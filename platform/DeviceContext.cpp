@@ -2,6 +2,7 @@
 
 #include "platform/Blit.h"
 #include "platform/PixelFormat.h"
+#include "platform/QtConversions.h"
 
 #include <QPainter>
 
@@ -74,7 +75,7 @@ void DeviceContext::fill(const QRect& area, COLORREF color)
     QRect target = area & image().rect();
     if (target.isEmpty())
         return;
-    const QRgb rgb = qRgb(GetRValue(color), GetGValue(color), GetBValue(color));
+    const QRgb rgb = ToQColor(color).rgb();
     if (m_surfaceBits) {
         // The value the fill leaves in a pixel; on 8 bits a pixel already
         // showing the colour keeps its entry.
