@@ -261,79 +261,69 @@ TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
     }
 }
 
-TEST_F(DialogsTest, SettingsSaveWritesWithoutTheHeldEdits)
-{
-    SavedDesktop();
-    desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(99, 99, 99)); };
-    OnDialog([&](CDialog& dlg) {
-        SetText(dlg, IDC_BACKGROUND, "x.bmp");
-        Click(dlg, IDC_TILE);
-        Click(dlg, IDC_BACK_COLOR);
-        app.m_aObjects[1].strName = "renamed";
-        Click(dlg, IDC_SAVE);
-    });
-    app.EditDesktopSettings();
-    EXPECT_FALSE(app.m_bTile);
-    EXPECT_EQ(app.m_crBackground, RGB(1, 2, 3));
-    app.m_nObjects = 1;
-    app.LoadDesktop();
-    EXPECT_EQ(desk.Names(), (Strings { "renamed", "two" }));
-    EXPECT_EQ(app.m_aObjects[0].strUpImage, "");
-    EXPECT_FALSE(app.m_bTile);
-}
-
-// Whatever follows New, the background stays in use; only OK applies what was typed.
-TEST_F(DialogsTest, SettingsNewThenAnyButtonLeavesTheBackgroundInUse)
+// A background, tile and colour typed and then a button: only OK applies
+// them, and after New whatever follows leaves the background in use.
+TEST_F(DialogsTest, SettingsButtonsApplyOrDropTheHeldEditsAndNewKeepsTheBackground)
 {
     SavedDesktop();
     app.m_aObjects[1].strName = "unsaved";
     const QString copy = desk.dir.filePath("copy.orv");
     ASSERT_TRUE(WriteAll(copy, "junk")); // Save As overwrites without asking
     desk.ui.onFile = Answer(copy.toStdString());
+    desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(99, 99, 99)); };
     const std::string sky = desk.Bitmap(8, 8, Qt::cyan);
     struct Case {
+        bool fresh; // New first
         int button;
         Strings names, messages;
         std::string file;
         QRgb shown; // where object two was
     };
-    const std::string fresh = DesktopPath("new.orv").str();
-    const QRgb back = 0; // the background pixel, never matched here
+    const std::string old = DesktopPath("default.orv").str(), fresh = DesktopPath("new.orv").str();
+    const QRgb back = 0, two = Rgb(TestDesktop::ColorOf(2)); // the background pixel is never matched here
     const Case cases[] = {
-        { IDCANCEL, { "one", "two" }, {}, DesktopPath("default.orv").str(), Rgb(TestDesktop::ColorOf(2)) },
-        { IDC_NEW, {}, { "Desktop file could not be opened!" }, fresh, back }, // back to new.orv, never written
-        { IDC_SAVE, {}, {}, fresh, back },
-        { IDC_SAVE_AS, {}, {}, Backslashed(copy.toStdString()), back },
-        { IDC_REFRESH, {}, {}, fresh, back },
-        { IDOK, {}, {}, fresh, Rgb(Qt::cyan) },
+        { false, IDC_SAVE, { "unsaved", "two" }, {}, old, two },
+        { true, IDCANCEL, { "unsaved", "two" }, {}, old, two }, // the previous desktop again
+        { true, IDC_NEW, {}, { "Desktop file could not be opened!" }, fresh, back }, // back to new.orv, never written
+        { true, IDC_SAVE, {}, {}, fresh, back },
+        { true, IDC_SAVE_AS, {}, {}, Backslashed(copy.toStdString()), back },
+        { true, IDC_REFRESH, {}, {}, fresh, back },
+        { true, IDOK, {}, {}, fresh, Rgb(Qt::cyan) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         desk.ui.messages.clear();
         app.m_nHoverObject = 2;
         OnDialog([&](CDialog& dlg) {
-            Click(dlg, IDC_NEW);
-            EXPECT_EQ(Text(dlg, IDC_DESKTOP), "new.orv");
-            EXPECT_EQ(Text(dlg, IDC_BACKGROUND), "");
+            if (c.fresh) {
+                Click(dlg, IDC_NEW);
+                EXPECT_EQ(Text(dlg, IDC_DESKTOP), "new.orv");
+                EXPECT_EQ(Text(dlg, IDC_BACKGROUND), "");
+            }
             SetText(dlg, IDC_BACKGROUND, sky);
             Click(dlg, IDC_TILE);
+            Click(dlg, IDC_BACK_COLOR);
             Click(dlg, c.button);
         });
         app.EditDesktopSettings();
+        const bool ok = c.button == IDOK;
         EXPECT_EQ(desk.Names(), c.names);
         EXPECT_EQ(app.m_aObjects[0].strName, "Background");
-        EXPECT_EQ(app.m_aObjects[0].strUpImage, c.button == IDOK ? sky.c_str() : "");
+        EXPECT_EQ(std::tuple(app.m_aObjects[0].strUpImage.str(), app.m_bTile, app.m_crBackground),
+            std::tuple(ok ? sky : "", ok, ok ? RGB(99, 99, 99) : RGB(1, 2, 3)));
         EXPECT_EQ(app.m_strDesktopFile, c.file.c_str());
         EXPECT_EQ(desk.ui.messages, c.messages);
-        EXPECT_EQ(app.m_nHoverObject, 0);
+        EXPECT_EQ(app.m_nHoverObject, c.fresh ? 0 : 2);
         EXPECT_EQ(desk.Shown(55, 15), c.shown);
         if (c.names.empty()) {
             EXPECT_EQ(std::tuple(app.m_aRuntime[2].pUp, app.m_aRuntime[2].pText), std::tuple(nullptr, nullptr));
         }
-        if (c.button == IDC_SAVE || c.button == IDC_SAVE_AS) {
+        if (c.button == IDC_SAVE || c.button == IDC_SAVE_AS) { // what was written
             app.m_nObjects = 0;
             app.LoadDesktop();
-            EXPECT_EQ(app.m_nObjects, 1) << "the file holds the background record";
+            EXPECT_EQ(desk.Names(), c.names);
+            EXPECT_EQ(std::tuple(app.m_nObjects, app.m_aObjects[0].strUpImage.str(), app.m_bTile),
+                std::tuple(int(c.names.size()) + 1, "", 0));
         }
     }
     EXPECT_GT(QFile(copy).size(), 4);
@@ -376,19 +366,14 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
 
     ASSERT_EQ(app.m_nObjects, 5);
     const DesktopObject& r = app.m_aObjects[4];
-    EXPECT_EQ(r.strName, " Lamp ");
-    EXPECT_EQ(r.strUpImage, up.c_str());
-    EXPECT_EQ(r.strText, "A\r\nB");
-    EXPECT_EQ(r.strActivate, "zeta");
+    EXPECT_EQ(std::tuple(r.strName.str(), r.strUpImage.str(), r.strText.str(), r.strActivate.str()),
+        std::tuple(" Lamp ", up, "A\r\nB", "zeta"));
     EXPECT_EQ(std::tuple(r.nJustify, r.bTextOnMouseOver, r.bVisible, r.rcObject.left, r.rcObject.top),
         std::tuple(IDC_JUSTIFY_CENTER, 1, 1, 40, 50));
     EXPECT_EQ(r.crText, RGB(10, 20, 30));
     EXPECT_EQ(r.dwTextPixel, DDColorMatch(app.m_pDDSColor, RGB(10, 20, 30)));
-    EXPECT_EQ(r.lfFont.lfHeight, app.m_lfDefault.lfHeight);
-    EXPECT_STREQ(r.lfFont.lfFaceName, app.m_lfDefault.lfFaceName);
-    EXPECT_EQ(app.m_aRuntime[4].nActivates, 3);
-    EXPECT_FALSE(app.m_bInserting);
-    EXPECT_FALSE(app.m_bClipboardFull);
+    EXPECT_EQ(std::memcmp(&r.lfFont, &app.m_lfDefault, sizeof(LOGFONT)), 0);
+    EXPECT_EQ(std::tuple(app.m_aRuntime[4].nActivates, app.m_bInserting, app.m_bClipboardFull), std::tuple(3, 0, 0));
     EXPECT_NE(app.m_aRuntime[4].pTextHot, nullptr);
     EXPECT_EQ(desk.frames(), frames + 1);
     EXPECT_EQ(desk.Shown(41, 51), Rgb(Qt::red));

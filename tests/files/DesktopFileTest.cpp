@@ -26,27 +26,6 @@ using Strings = std::vector<std::string>;
 constexpr const char* kDamaged = "Desktop file is damaged and could not be loaded!";
 constexpr const char* kSaved = "Desktop file could not be saved!";
 
-// Little-endian fields, assembled independently of the archive.
-struct Layout {
-    QByteArray bytes;
-    Layout& u8(unsigned v) { return bytes.append(char(v)), *this; }
-    Layout& u32(std::uint32_t v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF).u8((v >> 16) & 0xFF).u8(v >> 24); }
-    Layout& str(const std::string& s)
-    {
-        return u8(unsigned(s.size())), bytes.append(s.data(), qsizetype(s.size())), *this;
-    }
-    Layout& rect(RECT r) { return u32(DWORD(r.left)).u32(DWORD(r.top)).u32(DWORD(r.right)).u32(DWORD(r.bottom)); }
-    Layout& font(const LOGFONT& f)
-    {
-        for (LONG v : { f.lfHeight, f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight })
-            u32(DWORD(v));
-        for (BYTE v : { f.lfItalic, f.lfUnderline, f.lfStrikeOut, f.lfCharSet, f.lfOutPrecision, f.lfClipPrecision,
-                 f.lfQuality, f.lfPitchAndFamily })
-            u8(v);
-        return str(f.lfFaceName);
-    }
-};
-
 LOGFONT OddFont(const char* face, LONG height, LONG weight)
 {
     LOGFONT lf = MakeFont(face, height, weight);
@@ -122,15 +101,18 @@ TEST_F(DesktopFileTest, OneRecordDesktopHasTheDocumentedBytes)
     app.m_dwBackPixel = 0xA1B2C3D4;
     app.m_crBackground = RGB(9, 8, 7);
     app.m_lfDefault = OddFont("Arial", -12, 400);
-    DesktopObject& bg = app.m_aObjects[0];
-    bg = { "Background", 0, "", { 1, -2, 3, -4 }, OddFont("Times", 20, 700), 11, 12, 13, 14, 0, "", "", "",
-        { 5, 6, 7, 8 }, "", 1, 0, "" };
-    Layout one;
-    one.str("ORVDEMO1.0").u32(1).u32(1).u32(0xA1B2C3D4).u32(0x070809).font(app.m_lfDefault);
-    one.str("Background").u32(0).str("").rect(bg.rcText).font(bg.lfFont);
-    one.u32(11).u32(12).u32(13).u32(14).u32(0).str("").str("").str("");
-    one.rect(bg.rcObject).str("").u32(1).u32(0).str("");
-    EXPECT_EQ(Save("one.orv"), one.bytes);
+    app.m_aObjects[0] = { "Background", 0, "", { 1, -2, 3, -4 }, OddFont("Times", 20, 700), 11, 12, 13, 14, 0, "", "",
+        "", { 5, 6, 7, 8 }, "", 1, 0, "" };
+    // A string is a length byte and its bytes, a number 32 bits little-endian, a font's flags 8 bits each.
+    EXPECT_EQ(Save("one.orv").toHex(),
+        QByteArray("0a4f525644454d4f312e30"
+                   "0100000001000000d4c3b2a109080700" // magic; count, tile, pixel, colour
+                   "f4ffffff00000000000000000000000090010000010000ee0000002205417269616c" // font: Arial
+                   "0a4261636b67726f756e6400000000"
+                   "0001000000feffffff03000000fcffffff" // name, reserved; text, rect
+                   "14000000000000000000000000000000bc020000010000ee000000220554696d6573" // font: Times
+                   "0b0000000c0000000d0000000e00000000000000000000" // pixels and colours, justify, three images
+                   "0500000006000000070000000800000000010000000000000000")); // rect, activate, flags, action
     EXPECT_TRUE(desk.ui.messages.empty());
 }
 
@@ -201,12 +183,9 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
             slot = { 1, 1, 3, 9, slot.pUp };
     };
     const auto expectUntouched = [&] {
-        EXPECT_EQ(app.m_nObjects, 2);
-        EXPECT_EQ(app.m_aObjects[1].strName, "Keep me");
-        EXPECT_EQ(app.m_aObjects[2].strName, "");
-        EXPECT_EQ(app.m_bTile, 0);
-        EXPECT_EQ(app.m_bLocked, FALSE);
-        EXPECT_EQ(app.m_aRuntime[1].nState, 3);
+        EXPECT_EQ(std::tuple(app.m_nObjects, app.m_aObjects[1].strName.str(), app.m_aObjects[2].strName.str(),
+                      app.m_bTile, app.m_bLocked, app.m_aRuntime[1].nState),
+            std::tuple(2, "Keep me", "", 0, FALSE, 3));
     };
 
     // `remove` bytes at `at` (from the end when negative; -1: all) replaced by `insert`.
@@ -215,19 +194,19 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
         QByteArray insert;
         const char* reason; // in the dump's error; none: it loads
     };
-    const QByteArray ones = Layout().u32(0xFFFFFFFF).bytes;
+    const QByteArray ones = QByteArray::fromHex("ffffffff");
     const Case cases[] = {
-        { 11, 4, Layout().u32(52).bytes, "byte 11: object count 52 is outside 0 to 51" },
+        { 11, 4, QByteArray::fromHex("34000000"), "byte 11: object count 52 is outside 0 to 51" },
         { 11, 4, ones, "byte 11: object count -1 " },
-        { 11, 4, Layout().u32(0x80000000).bytes, "object count -2147483648 " },
-        { 11, 4, Layout().u32(4).bytes, "record 3: the file ends" },
+        { 11, 4, QByteArray::fromHex("00000080"), "object count -2147483648 " },
+        { 11, 4, QByteArray::fromHex("04000000"), "record 3: the file ends" },
         { 40, -1, {}, "header: the file ends" },
         { -3, -1, {}, "record 2: the file ends" },
         { nameAt, 0, "\xFF\xFE\xFF", "record 0: a string of 16-bit characters" },
         { nameAt, -1, QByteArray("\xFF\xFF\xFF\xF0\xFF\xFF\xFFx", 8), "record 0: the file ends" },
         // Flags read any non-zero value as true; saved again they are 1.
         { 15, 4, ones, nullptr },
-        { -15, 8, Layout().u32(0x80000000).u32(0x100).bytes, nullptr },
+        { -15, 8, QByteArray::fromHex("0000008000010000"), nullptr },
         // A face name beyond 31 characters is cut to 31.
         { 55, 1, "\x28" + QByteArray(9, 'F'), nullptr },
     };
@@ -309,12 +288,9 @@ TEST_F(DesktopFileTest, ImagePathsUnderTheDevelopmentFolderAreRebased)
         app.m_strDesktopFile = CString(folder + "\\DESKTOPS\\rebase.ORV");
         app.LoadDesktop();
         ASSERT_EQ(app.m_nObjects, 2);
-        for (const DesktopObject& o : std::span(app.m_aObjects, 2)) {
-            EXPECT_EQ(o.strUpImage, c.loaded);
-            EXPECT_EQ(o.strDownImage, c.loaded);
-            EXPECT_EQ(o.strMouseImage, c.loaded);
-            EXPECT_EQ(o.strAction, c.stored);
-        }
+        for (const DesktopObject& o : std::span(app.m_aObjects, 2))
+            EXPECT_EQ(std::tuple(o.strUpImage.str(), o.strDownImage.str(), o.strMouseImage.str(), o.strAction.str()),
+                std::tuple(c.loaded, c.loaded, c.loaded, c.stored));
     }
 }
 
