@@ -575,18 +575,20 @@ TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
     EXPECT_EQ(shown.pixelColor(swatch.center()), QColor(250, 0, 0));
 }
 
-// The colour surface lost (here at start-up): matching makes it again, or
-// leaves the colour unmatched when that fails too.
+// The colour surface lost at start-up or in a restore: matching makes it
+// again, or leaves the colour unmatched when that fails too.
 TEST_F(DialogsTest, ColourMatchingMakesTheColourSurfaceAgainOrLeavesTheColourUnmatched)
 {
     const COLORREF color = RGB(10, 20, 30);
     app.m_crLastColor = color;
     desk.ui.onColor = [&](COLORREF) { return std::optional<COLORREF>(color); };
-    for (const bool remakeFails : { false, true }) {
-        SCOPED_TRACE(remakeFails);
+    for (const int run : { 0, 1, 2, 3 }) {
+        const bool inRestore = run & 1, remakeFails = run & 2;
+        SCOPED_TRACE(testing::Message() << "in restore " << inRestore << ", remaking fails " << remakeFails);
         const auto loseColorSurface = [&] {
             FailNextCall(FaultPoint::CreateSurface);
-            app.ReleaseColorSurface(), app.CreateColorSurface();
+            FailNextCall(FaultPoint::Restore, inRestore ? 3 : 0); // after the primary and the back buffer
+            inRestore ? void(app.RestoreSurfaces()) : (app.ReleaseColorSurface(), app.CreateColorSurface());
             ASSERT_EQ(app.m_pDDSColor, nullptr);
             FailNextCall(FaultPoint::CreateSurface, remakeFails ? 1 : 0);
         };
