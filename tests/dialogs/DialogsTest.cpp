@@ -214,31 +214,27 @@ TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
     app.m_strDesktopFile = "C:\\x\\desktops\\default.orv";
     const std::string longDir = "C:\\" + std::string(300, 'd');
     struct Case {
-        bool settings;
-        int button, field;
+        int button, field; // no field: the desktop file
         std::string typed;
         const char *dir, *file;
         std::optional<CString> answer;
         std::string after; // the field once the chooser is gone
     };
     const Case cases[] = {
-        { true, IDC_LOAD, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
-        { true, IDC_SAVE_AS, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
-        { true, IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "", "", "*.bmp", {}, "" },
-        { true, IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, " C:\\pics\\sky.bmp ", "C:\\pics", "sky.bmp", {},
+        { IDC_LOAD, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
+        { IDC_SAVE_AS, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
+        { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "", "", "*.bmp", {}, "" },
+        { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, " C:\\pics\\sky.bmp ", "C:\\pics", "sky.bmp", {},
             " C:\\pics\\sky.bmp " },
-        { true, IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "sky.bmp", "", "", {}, "sky.bmp" },
-        { false, IDC_BROWSE_UP, IDC_UP_IMAGE, "  C:\\pics\\a.bmp", "C:\\pics", "a.bmp", {}, "  C:\\pics\\a.bmp" },
-        { false, IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "\\tmp\\pics\\b.bmp" },
-        { false, IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, longDir + "\\c.bmp", "", "c.bmp", {}, longDir + "\\c.bmp" },
+        { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "sky.bmp", "", "", {}, "sky.bmp" },
+        { IDC_BROWSE_UP, IDC_UP_IMAGE, "  C:\\pics\\a.bmp", "C:\\pics", "a.bmp", {}, "  C:\\pics\\a.bmp" },
+        { IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "\\tmp\\pics\\b.bmp" },
+        { IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, longDir + "\\c.bmp", "", "c.bmp", {}, longDir + "\\c.bmp" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         std::vector<FileDialogRequest> requests;
-        desk.ui.onFile = [&](const FileDialogRequest& r) {
-            requests.push_back(r);
-            return c.answer;
-        };
+        desk.ui.onFile = [&](const FileDialogRequest& r) { return requests.push_back(r), c.answer; };
         OnDialog([&](CDialog& dlg) {
             if (c.field)
                 SetText(dlg, c.field, c.typed);
@@ -247,19 +243,15 @@ TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
             EXPECT_EQ(c.field ? Text(dlg, c.field) : "", c.after);
         });
         const int frames = desk.frames();
-        if (c.settings)
-            app.EditDesktopSettings();
-        else
-            app.InsertObject();
+        const bool settings = c.field == 0 || c.field == IDC_BACKGROUND;
+        settings ? app.EditDesktopSettings() : app.InsertObject();
         ASSERT_EQ(requests.size(), 1u);
-        const bool desktop = c.button == IDC_LOAD || c.button == IDC_SAVE_AS;
-        EXPECT_EQ(requests[0].open, c.button != IDC_SAVE_AS);
-        EXPECT_EQ(requests[0].initialDir, c.dir);
-        EXPECT_EQ(requests[0].fileName, c.file);
-        EXPECT_EQ(requests[0].defaultExtension, desktop ? "*.orv" : "*.bmp");
-        EXPECT_EQ(requests[0].filter, desktop ? "Desktop Files (*.orv)|*.orv||" : "Bitmap Files (*.bmp)|*.bmp||");
+        const FileDialogRequest& r = requests[0];
+        EXPECT_EQ(std::tuple(r.open, r.initialDir.str(), r.fileName.str(), r.defaultExtension.str(), r.filter.str()),
+            c.field ? std::tuple(true, c.dir, c.file, "*.bmp", "Bitmap Files (*.bmp)|*.bmp||")
+                    : std::tuple(c.button == IDC_LOAD, c.dir, c.file, "*.orv", "Desktop Files (*.orv)|*.orv||"));
         // Settings compose once when closed, even cancelled; a cancelled insert does nothing.
-        EXPECT_EQ(desk.frames(), frames + (c.settings ? 1 : 0));
+        EXPECT_EQ(desk.frames(), frames + (settings ? 1 : 0));
         EXPECT_EQ(app.m_nObjects, 1);
     }
 }
