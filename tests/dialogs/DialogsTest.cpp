@@ -121,6 +121,8 @@ TEST(DialogFramework, MultiLineEditSortedComboAndExclusiveRadioButtons)
         Key(text, Qt::Key_B, "B");
         EXPECT_TRUE(IsOpen(dlg));
         EXPECT_EQ(Text(dlg, IDC_TEXT), "A\r\nB");
+        SetText(dlg, IDC_TEXT, "x\r\ny\r\nz"); // shown as three lines
+        EXPECT_EQ(qobject_cast<QPlainTextEdit*>(text)->blockCount(), 3);
 
         auto& combo = Item<CComboBox>(dlg, IDC_ACTIVATE);
         for (const char* name : { "pear", " ", "Apple", "apple", "fig" })
