@@ -4,24 +4,26 @@
 #include "bitmaps/DDUtil.h"
 #include "dialogs/ObjectListDlg.h"
 #include "dialogs/SplashDlg.h"
-#include "platform/CFile.h"
 #include "platform/CommonDialogs.h"
 #include "platform/Font.h"
 #include "res/resource.h"
+#include "support/Bytes.h"
 #include "support/Faults.h"
 #include "support/TestDesktop.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace {
 
@@ -33,15 +35,10 @@ void Key(QWidget* target, Qt::Key key, const QString& text = QString())
     QApplication::sendEvent(target, &press);
 }
 
-QWidget* Widget(CDialog& dlg, int id)
-{
-    return dlg.GetDlgItem(id)->GetWidget();
-}
-
-QWidget* Focused(CDialog& dlg)
-{
-    return DialogWindowOf(dlg)->focusWidget();
-}
+const auto Widget = [](CDialog& dlg, int id) { return dlg.GetDlgItem(id)->GetWidget(); };
+const auto Focused = [](CDialog& dlg) { return DialogWindowOf(dlg)->focusWidget(); };
+const auto LineEdit = [](CDialog& dlg, int id) { return qobject_cast<QLineEdit*>(Widget(dlg, id)); };
+const auto Rgb = [](QColor color) { return color.rgb() & 0xFFFFFF; };
 
 // The items of a list box or combo box, in order.
 template<class List> Strings Entries(List& list)
@@ -58,53 +55,52 @@ template<class List> Strings Entries(List& list)
     return items;
 }
 
-std::string Backslashed(QString path)
+std::string Backslashed(std::string path)
 {
-    return path.replace('/', '\\').toStdString();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }
 
-QRgb Rgb(QColor color)
+// A file chooser that picks `path`.
+std::function<std::optional<CString>(const FileDialogRequest&)> Answer(const std::string& path)
 {
-    return color.rgb() & 0xFFFFFF;
+    return [path](const FileDialogRequest&) { return std::optional<CString>(CString(path)); };
 }
 
 // ---- The framework, on the program's own templates -------------------------
 
-TEST(DialogFramework, LaysOutInDialogUnitsAndTabsInTemplateOrder)
-{
-    ScriptedUi ui;
-    ui.onDialog = [](CDialog& dlg) {
-        QWidget* window = DialogWindowOf(dlg);
-        const QFontMetrics metrics(window->font());
-        const int baseX
-            = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
-        const int baseY = metrics.height();
-        ASSERT_GT(baseX, 0);
-        EXPECT_EQ(window->size(), QSize(342 * baseX / 4, 125 * baseY / 8));
-        EXPECT_EQ(Widget(dlg, IDC_BROWSE_BACKGROUND)->geometry(),
-            QRect(211 * baseX / 4, 34 * baseY / 8, 50 * baseX / 4, 14 * baseY / 8));
-        EXPECT_EQ(window->windowTitle(), "Desktop Settings");
-        EXPECT_TRUE(Item<CEdit>(dlg, IDC_DESKTOP).IsReadOnly());
-        EXPECT_FALSE(dlg.GetDlgItem(IDC_BACK_SWATCH)->IsWindowEnabled());
-
-        // The swatch is disabled, so Tab passes it.
-        const int order[] = { IDC_DESKTOP, IDC_BACKGROUND, IDC_BROWSE_BACKGROUND, IDC_TILE, IDC_BACK_COLOR, IDOK,
-            IDCANCEL, IDC_NEW, IDC_LOAD, IDC_SAVE, IDC_SAVE_AS, IDC_REFRESH, IDC_DESKTOP };
-        Widget(dlg, order[0])->setFocus(Qt::OtherFocusReason);
-        for (size_t i = 1; i < std::size(order); ++i) {
-            Key(Focused(dlg), Qt::Key_Tab);
-            EXPECT_EQ(Focused(dlg), Widget(dlg, order[i])) << "step " << i;
-        }
-    };
-    CDialog dlg(IDD_DESKTOP_SETTINGS);
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-}
-
-TEST(DialogFramework, EnterPressesTheDefaultButtonOrTheFocusedOne)
+TEST(DialogFramework, LaysOutInDialogUnitsTabsInTemplateOrderAndEnterPressesTheDefault)
 {
     ScriptedUi ui;
     for (const auto& [focus, result] : { std::pair { IDC_BACKGROUND, IDOK }, std::pair { IDCANCEL, IDCANCEL } }) {
         ui.onDialog = [focus = focus](CDialog& dlg) {
+            QWidget* window = DialogWindowOf(dlg);
+            const QFontMetrics metrics(window->font());
+            const int baseX
+                = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+            const int baseY = metrics.height();
+            ASSERT_GT(baseX, 0);
+            EXPECT_EQ(window->size(), QSize(342 * baseX / 4, 125 * baseY / 8));
+            EXPECT_EQ(Widget(dlg, IDC_BROWSE_BACKGROUND)->geometry(),
+                QRect(211 * baseX / 4, 34 * baseY / 8, 50 * baseX / 4, 14 * baseY / 8));
+            EXPECT_EQ(window->windowTitle(), "Desktop Settings");
+            // The read-only field has the window's face, not a field's.
+            const QRect field = Widget(dlg, IDC_DESKTOP)->geometry();
+            const QColor face = window->palette().color(QPalette::Window);
+            EXPECT_NE(face, window->palette().color(QPalette::Base));
+            EXPECT_EQ(window->grab().toImage().pixelColor(field.right() - 4, field.center().y()), face);
+            EXPECT_TRUE(Item<CEdit>(dlg, IDC_DESKTOP).IsReadOnly());
+            EXPECT_FALSE(dlg.GetDlgItem(IDC_BACK_SWATCH)->IsWindowEnabled());
+
+            // Read-only keeps its tab place; the disabled swatch is passed.
+            const int order[] = { IDC_DESKTOP, IDC_BACKGROUND, IDC_BROWSE_BACKGROUND, IDC_TILE, IDC_BACK_COLOR, IDOK,
+                IDCANCEL, IDC_NEW, IDC_LOAD, IDC_SAVE, IDC_SAVE_AS, IDC_REFRESH, IDC_DESKTOP };
+            Widget(dlg, order[0])->setFocus(Qt::OtherFocusReason);
+            for (size_t i = 1; i < std::size(order); ++i) {
+                Key(Focused(dlg), Qt::Key_Tab);
+                EXPECT_EQ(Focused(dlg), Widget(dlg, order[i])) << "step " << i;
+            }
+            // Enter presses the default button, or the focused one.
             Widget(dlg, focus)->setFocus(Qt::OtherFocusReason);
             PressEnter(dlg);
         };
@@ -125,14 +121,13 @@ TEST(DialogFramework, MultiLineEditSortedComboAndExclusiveRadioButtons)
         Key(text, Qt::Key_B, "B");
         EXPECT_TRUE(IsOpen(dlg));
         EXPECT_EQ(Text(dlg, IDC_TEXT), "A\r\nB");
-        SetText(dlg, IDC_TEXT, "x\r\ny\r\nz");
+        SetText(dlg, IDC_TEXT, "x\r\ny\r\nz"); // shown as three lines
         EXPECT_EQ(qobject_cast<QPlainTextEdit*>(text)->blockCount(), 3);
 
         auto& combo = Item<CComboBox>(dlg, IDC_ACTIVATE);
         for (const char* name : { "pear", " ", "Apple", "apple", "fig" })
             combo.AddString(name);
         EXPECT_EQ(Entries(combo), (Strings { " ", "Apple", "apple", "fig", "pear" }));
-        EXPECT_EQ(combo.GetCurSel(), CB_ERR);
         EXPECT_EQ(combo.GetWindowText(), "");
         // Exact but ignoring case, searching after the given item and wrapping.
         for (const auto& [after, name, found] :
@@ -175,17 +170,14 @@ TEST(CommonDialogs, FilterStringsAndChosenFonts)
 
     LOGFONT base;
     base.lfCharSet = 1;
-    base.lfUnderline = 1;
+    base.lfUnderline = 1; // not offered, so kept
     QFont font(QStringLiteral("A Family Name That Is Longer Than Thirty-One Characters"));
     font.setPixelSize(17);
     font.setWeight(QFont::Bold);
     font.setItalic(true);
     const LOGFONT lf = LogFontFromQFont(font, base);
-    EXPECT_EQ(lf.lfHeight, -17);
-    EXPECT_EQ(lf.lfWeight, 700);
-    EXPECT_EQ(lf.lfItalic, 1);
-    EXPECT_EQ(lf.lfCharSet, 1);
-    EXPECT_EQ(lf.lfUnderline, 1); // not offered, so kept
+    EXPECT_EQ(
+        std::tuple(lf.lfHeight, lf.lfWeight, lf.lfItalic, lf.lfCharSet, lf.lfUnderline), std::tuple(-17, 700, 1, 1, 1));
     EXPECT_EQ(std::string(lf.lfFaceName), font.family().left(31).toStdString());
     // A point size comes back as the pixel height the chooser showed.
     EXPECT_EQ(LogFontFromQFont(QFontFromLogFont(lf), base).lfHeight, -17);
@@ -206,7 +198,7 @@ protected:
     {
         QDir(desk.dir.path()).mkpath("desktops");
         app.m_strAppDir = CString(desk.dir.path().toStdString());
-        app.m_strDesktopFile = app.m_strAppDir + "\\desktops\\default.orv";
+        app.m_strDesktopFile = DesktopPath("default.orv");
         desk.AddObject("one", { 10, 10, 30, 30 }, "One");
         desk.AddObject("two", { 50, 10, 70, 30 }, "Two");
         app.m_crBackground = RGB(1, 2, 3);
@@ -214,12 +206,6 @@ protected:
         ASSERT_TRUE(QFile::exists(desk.dir.filePath("desktops/default.orv")));
     }
     CString DesktopPath(const char* name) const { return app.m_strAppDir + "\\desktops\\" + name; }
-
-    // Object i's Up image file now holds another colour: only a reload shows it.
-    void RepaintImageFile(int i, QColor color)
-    {
-        WriteBitmap(QString(), QString::fromStdString(app.m_aObjects[i].strUpImage.str()), 20, 20, color);
-    }
 
     TestDesktop desk;
     CDesktopApp& app = desk.app;
@@ -230,265 +216,134 @@ TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
     app.m_strDesktopFile = "C:\\x\\desktops\\default.orv";
     const std::string longDir = "C:\\" + std::string(300, 'd');
     struct Case {
-        bool settings;
-        int button, field;
+        int button, field; // no field: the desktop file
         std::string typed;
         const char *dir, *file;
         std::optional<CString> answer;
         std::string after; // the field once the chooser is gone
     };
     const Case cases[] = {
-        { true, IDC_LOAD, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
-        { true, IDC_SAVE_AS, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
-        { true, IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "", "", "*.bmp", {}, "" },
-        { true, IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, " C:\\pics\\sky.bmp ", "C:\\pics", "sky.bmp", {},
+        { IDC_LOAD, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
+        { IDC_SAVE_AS, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
+        { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "", "", "*.bmp", {}, "" },
+        { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, " C:\\pics\\sky.bmp ", "C:\\pics", "sky.bmp", {},
             " C:\\pics\\sky.bmp " },
-        { true, IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "sky.bmp", "", "", {}, "sky.bmp" },
-        { false, IDC_BROWSE_UP, IDC_UP_IMAGE, "  C:\\pics\\a.bmp", "C:\\pics", "a.bmp", {}, "  C:\\pics\\a.bmp" },
-        { false, IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "\\tmp\\pics\\b.bmp" },
-        { false, IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, longDir + "\\c.bmp", "", "c.bmp", {}, longDir + "\\c.bmp" },
+        { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "sky.bmp", "", "", {}, "sky.bmp" },
+        { IDC_BROWSE_UP, IDC_UP_IMAGE, "  C:\\pics\\a.bmp", "C:\\pics", "a.bmp", {}, "  C:\\pics\\a.bmp" },
+        { IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "\\tmp\\pics\\b.bmp" },
+        { IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, longDir + "\\c.bmp", "", "c.bmp", {}, longDir + "\\c.bmp" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         std::vector<FileDialogRequest> requests;
-        desk.ui.onFile = [&](const FileDialogRequest& r) {
-            requests.push_back(r);
-            return c.answer;
-        };
-        bool open = false;
-        std::string after;
+        desk.ui.onFile = [&](const FileDialogRequest& r) { return requests.push_back(r), c.answer; };
         OnDialog([&](CDialog& dlg) {
             if (c.field)
                 SetText(dlg, c.field, c.typed);
             Click(dlg, c.button);
-            open = IsOpen(dlg);
-            after = c.field ? Text(dlg, c.field) : "";
+            EXPECT_TRUE(IsOpen(dlg));
+            EXPECT_EQ(c.field ? Text(dlg, c.field) : "", c.after);
         });
         const int frames = desk.frames();
-        if (c.settings)
-            app.EditDesktopSettings();
-        else
-            app.InsertObject();
+        const bool settings = c.field == 0 || c.field == IDC_BACKGROUND;
+        settings ? app.EditDesktopSettings() : app.InsertObject();
         ASSERT_EQ(requests.size(), 1u);
-        const bool desktop = c.button == IDC_LOAD || c.button == IDC_SAVE_AS;
-        EXPECT_EQ(requests[0].open, c.button != IDC_SAVE_AS);
-        EXPECT_EQ(requests[0].initialDir, c.dir);
-        EXPECT_EQ(requests[0].fileName, c.file);
-        EXPECT_EQ(requests[0].defaultExtension, desktop ? "*.orv" : "*.bmp");
-        EXPECT_EQ(requests[0].filter, desktop ? "Desktop Files (*.orv)|*.orv||" : "Bitmap Files (*.bmp)|*.bmp||");
-        EXPECT_TRUE(open);
-        EXPECT_EQ(after, c.after);
+        const FileDialogRequest& r = requests[0];
+        EXPECT_EQ(std::tuple(r.open, r.initialDir.str(), r.fileName.str(), r.defaultExtension.str(), r.filter.str()),
+            c.field ? std::tuple(true, c.dir, c.file, "*.bmp", "Bitmap Files (*.bmp)|*.bmp||")
+                    : std::tuple(c.button == IDC_LOAD, c.dir, c.file, "*.orv", "Desktop Files (*.orv)|*.orv||"));
         // Settings compose once when closed, even cancelled; a cancelled insert does nothing.
-        EXPECT_EQ(desk.frames(), frames + (c.settings ? 1 : 0));
+        EXPECT_EQ(desk.frames(), frames + (settings ? 1 : 0));
         EXPECT_EQ(app.m_nObjects, 1);
     }
 }
 
-TEST_F(DialogsTest, SettingsOkAppliesTileColourAndOnlyAChangedImage)
-{
-    SavedDesktop();
-    desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(0, 128, 255)); };
-    OnDialog([&](CDialog& dlg) {
-        EXPECT_EQ(Text(dlg, IDC_DESKTOP), "default.orv");
-        Click(dlg, IDC_BACK_COLOR);
-        EXPECT_EQ(app.m_crBackground, RGB(1, 2, 3)); // held until OK
-        Click(dlg, IDOK);
-    });
-    app.EditDesktopSettings();
-    EXPECT_EQ(app.m_crBackground, RGB(0, 128, 255));
-    EXPECT_EQ(app.m_dwBackPixel, DDColorMatch(app.m_pDDSColor, RGB(0, 128, 255)));
-    EXPECT_EQ(desk.Shown(200, 200), 0x0080FFu);
-
-    const std::string sky = desk.Bitmap(8, 8, Qt::cyan);
-    OnDialog([&](CDialog& dlg) {
-        SetText(dlg, IDC_BACKGROUND, "nowhere.bmp");
-        Click(dlg, IDOK);
-        EXPECT_TRUE(IsOpen(dlg));
-        SetText(dlg, IDC_BACKGROUND, sky);
-        Click(dlg, IDC_TILE);
-        Click(dlg, IDOK);
-    });
-    app.EditDesktopSettings();
-    EXPECT_EQ(desk.ui.messages, (Strings { "Unable to find 'Background Image' file:\n\nnowhere.bmp" }));
-    EXPECT_EQ(app.m_aObjects[0].strUpImage, sky.c_str());
-    EXPECT_TRUE(app.m_bTile);
-    EXPECT_EQ(desk.Shown(200, 200), Rgb(Qt::cyan));
-
-    // The same path again: the image in memory stays.
-    WriteBitmap(QString(), QString::fromStdString(sky), 8, 8, Qt::magenta);
-    const int frames = desk.frames();
-    OnDialog([](CDialog& dlg) { Click(dlg, IDOK); });
-    app.EditDesktopSettings();
-    EXPECT_EQ(desk.frames(), frames + 1);
-    EXPECT_EQ(desk.Shown(200, 200), Rgb(Qt::cyan));
-}
-
-TEST_F(DialogsTest, SettingsSaveWritesWithoutTheHeldEdits)
-{
-    SavedDesktop();
-    desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(99, 99, 99)); };
-    OnDialog([&](CDialog& dlg) {
-        SetText(dlg, IDC_BACKGROUND, "x.bmp");
-        Click(dlg, IDC_TILE);
-        Click(dlg, IDC_BACK_COLOR);
-        app.m_aObjects[1].strName = "renamed";
-        Click(dlg, IDC_SAVE);
-    });
-    app.EditDesktopSettings();
-    EXPECT_FALSE(app.m_bTile);
-    EXPECT_EQ(app.m_crBackground, RGB(1, 2, 3));
-
-    app.m_nObjects = 1;
-    app.LoadDesktop();
-    EXPECT_EQ(desk.Names(), (Strings { "renamed", "two" }));
-    EXPECT_EQ(app.m_aObjects[0].strUpImage, "");
-    EXPECT_FALSE(app.m_bTile);
-}
-
-TEST_F(DialogsTest, SettingsNewThenOkLeavesOnlyTheResetBackground)
-{
-    SavedDesktop();
-    app.m_nHoverObject = 2;
-    const std::string sky = desk.Bitmap(8, 8, Qt::cyan);
-    OnDialog([&](CDialog& dlg) {
-        Click(dlg, IDC_NEW);
-        EXPECT_EQ(Text(dlg, IDC_DESKTOP), "new.orv");
-        EXPECT_EQ(Text(dlg, IDC_BACKGROUND), "");
-        EXPECT_EQ(app.m_nObjects, 0);
-        SetText(dlg, IDC_BACKGROUND, sky);
-        Click(dlg, IDC_TILE);
-        Click(dlg, IDOK);
-    });
-    app.EditDesktopSettings();
-
-    EXPECT_EQ(app.m_nObjects, 1);
-    EXPECT_EQ(app.m_aObjects[0].strName, "Background");
-    EXPECT_EQ(app.m_aObjects[0].strUpImage, sky.c_str());
-    EXPECT_EQ(app.m_nHoverObject, 0);
-    EXPECT_EQ(app.m_strDesktopFile, DesktopPath("new.orv"));
-    CFileStatus status;
-    EXPECT_FALSE(CFile::GetStatus(app.m_strDesktopFile, status));
-    for (int i : { 1, 2 }) {
-        EXPECT_EQ(app.m_aRuntime[i].pUp, nullptr) << i;
-        EXPECT_EQ(app.m_aRuntime[i].pText, nullptr) << i;
-    }
-    // The tiled sky where the objects were.
-    EXPECT_EQ(desk.Shown(15, 15), Rgb(Qt::cyan));
-    EXPECT_EQ(desk.Shown(55, 15), Rgb(Qt::cyan));
-}
-
-// Whatever follows New, the background stays in use.
-TEST_F(DialogsTest, SettingsNewThenAnotherButtonKeepsTheBackground)
+// A background, tile and colour typed and then a button: only OK applies
+// them, and after New whatever follows leaves the background in use.
+TEST_F(DialogsTest, SettingsButtonsApplyOrDropTheHeldEditsAndNewKeepsTheBackground)
 {
     SavedDesktop();
     app.m_aObjects[1].strName = "unsaved";
     const QString copy = desk.dir.filePath("copy.orv");
-    QFile junk(copy); // Save As overwrites without asking
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write("junk") == 4);
-    junk.close();
-    desk.ui.onFile = [&](const FileDialogRequest&) { return std::optional<CString>(CString(copy.toStdString())); };
+    ASSERT_TRUE(WriteAll(copy, "junk")); // Save As overwrites without asking
+    desk.ui.onFile = Answer(copy.toStdString());
+    desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(99, 99, 99)); };
+    const std::string sky = desk.Bitmap(8, 8, Qt::cyan);
     struct Case {
+        bool fresh; // New first
         int button;
         Strings names, messages;
         std::string file;
+        QRgb shown; // where object two was
     };
-    const std::string fresh = DesktopPath("new.orv").str();
+    const std::string old = DesktopPath("default.orv").str(), fresh = DesktopPath("new.orv").str();
+    const QRgb back = 0, two = Rgb(TestDesktop::ColorOf(2)); // the background pixel is never matched here
     const Case cases[] = {
-        { IDCANCEL, { "one", "two" }, {}, DesktopPath("default.orv").str() }, // the previous desktop again
-        { IDC_NEW, {}, { "Desktop file could not be opened!" }, fresh }, // back to new.orv, never written
-        { IDC_SAVE, {}, {}, fresh },
-        { IDC_SAVE_AS, {}, {}, Backslashed(copy) },
-        { IDC_REFRESH, {}, {}, fresh },
+        { false, IDC_SAVE, { "unsaved", "two" }, {}, old, two },
+        { true, IDCANCEL, { "unsaved", "two" }, {}, old, two }, // the previous desktop again
+        { true, IDC_NEW, {}, { "Desktop file could not be opened!" }, fresh, back }, // back to new.orv, never written
+        { true, IDC_SAVE, {}, {}, fresh, back },
+        { true, IDC_SAVE_AS, {}, {}, Backslashed(copy.toStdString()), back },
+        { true, IDC_REFRESH, {}, {}, fresh, back },
+        { true, IDOK, {}, {}, fresh, Rgb(Qt::cyan) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         desk.ui.messages.clear();
+        app.m_nHoverObject = 2;
         OnDialog([&](CDialog& dlg) {
-            Click(dlg, IDC_NEW);
+            if (c.fresh) {
+                Click(dlg, IDC_NEW);
+                EXPECT_EQ(Text(dlg, IDC_DESKTOP), "new.orv");
+                EXPECT_EQ(Text(dlg, IDC_BACKGROUND), "");
+            }
+            SetText(dlg, IDC_BACKGROUND, sky);
+            Click(dlg, IDC_TILE);
+            Click(dlg, IDC_BACK_COLOR);
             Click(dlg, c.button);
         });
         app.EditDesktopSettings();
-        EXPECT_EQ(app.m_nObjects, int(c.names.size()) + 1);
+        const bool ok = c.button == IDOK;
         EXPECT_EQ(desk.Names(), c.names);
         EXPECT_EQ(app.m_aObjects[0].strName, "Background");
+        EXPECT_EQ(std::tuple(app.m_aObjects[0].strUpImage.str(), app.m_bTile, app.m_crBackground),
+            std::tuple(ok ? sky : "", ok, ok ? RGB(99, 99, 99) : RGB(1, 2, 3)));
         EXPECT_EQ(app.m_strDesktopFile, c.file.c_str());
         EXPECT_EQ(desk.ui.messages, c.messages);
-        if (c.button == IDCANCEL) {
-            EXPECT_EQ(desk.Shown(55, 15), Rgb(TestDesktop::ColorOf(2)));
+        EXPECT_EQ(app.m_nHoverObject, c.fresh ? 0 : 2);
+        EXPECT_EQ(desk.Shown(55, 15), c.shown);
+        if (c.names.empty()) {
+            EXPECT_EQ(std::tuple(app.m_aRuntime[2].pUp, app.m_aRuntime[2].pText), std::tuple(nullptr, nullptr));
         }
-        if (c.button == IDC_SAVE || c.button == IDC_SAVE_AS) {
+        if (c.button == IDC_SAVE || c.button == IDC_SAVE_AS) { // what was written
             app.m_nObjects = 0;
             app.LoadDesktop();
-            EXPECT_EQ(app.m_nObjects, 1) << "the file holds the background record";
+            EXPECT_EQ(desk.Names(), c.names);
+            EXPECT_EQ(std::tuple(app.m_nObjects, app.m_aObjects[0].strUpImage.str(), app.m_bTile),
+                std::tuple(int(c.names.size()) + 1, "", 0));
         }
     }
     EXPECT_GT(QFile(copy).size(), 4);
 }
 
-TEST_F(DialogsTest, SettingsLoadReadsTheChosenFileOrRefusesAMissingOne)
-{
-    SavedDesktop();
-    const QString other = desk.dir.filePath("other.orv");
-    desk.AddObject("three", { 90, 10, 110, 30 });
-    app.m_strDesktopFile = CString(other.toStdString());
-    app.SaveDesktop();
-    app.m_strDesktopFile = DesktopPath("default.orv");
-    app.LoadDesktop();
-    ASSERT_EQ(desk.Names(), (Strings { "one", "two" }));
-
-    QString answer = desk.dir.filePath("missing.orv");
-    desk.ui.onFile = [&](const FileDialogRequest&) { return std::optional<CString>(CString(answer.toStdString())); };
-    OnDialog([&](CDialog& dlg) {
-        Click(dlg, IDC_LOAD);
-        EXPECT_TRUE(IsOpen(dlg));
-        answer = other;
-        Click(dlg, IDC_LOAD);
-        EXPECT_FALSE(IsOpen(dlg));
-    });
-    app.EditDesktopSettings();
-    EXPECT_EQ(desk.ui.messages,
-        (Strings { "Unable to find 'desktop' file:\n\n" + Backslashed(desk.dir.filePath("missing.orv")) }));
-    EXPECT_EQ(app.m_strDesktopFile, Backslashed(other).c_str());
-    EXPECT_EQ(desk.Names(), (Strings { "one", "two", "three" }));
-    EXPECT_EQ(desk.Shown(95, 15), Rgb(TestDesktop::ColorOf(3)));
-}
-
-TEST_F(DialogsTest, ReadOnlyDesktopFieldLooksReadOnlyAndKeepsItsTabPlace)
-{
-    app.m_strDesktopFile = "C:\\x\\desktops\\default.orv";
-    OnDialog([](CDialog& dlg) {
-        QWidget* window = DialogWindowOf(dlg);
-        QWidget* desktop = Widget(dlg, IDC_DESKTOP);
-        const QColor face = window->palette().color(QPalette::Window);
-        EXPECT_NE(face, window->palette().color(QPalette::Base));
-        const QRect field = desktop->geometry();
-        EXPECT_EQ(window->grab().toImage().pixelColor(field.right() - 4, field.center().y()), face);
-        EXPECT_EQ(Focused(dlg), desktop);
-        EXPECT_EQ(qobject_cast<QLineEdit*>(desktop)->selectedText(), "default.orv");
-        Key(desktop, Qt::Key_Tab);
-        EXPECT_EQ(Focused(dlg), Widget(dlg, IDC_BACKGROUND));
-    });
-    app.EditDesktopSettings();
-}
-
 TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
 {
-    desk.AddObject("object1", {});
-    desk.AddObject("Object3", {});
-    desk.AddObject("zeta", {});
+    for (const char* name : { " object2 ", "OBJECT1", "zeta" })
+        desk.AddObject(name, {});
     app.m_ptContext = { 40, 50 };
     app.m_crLastColor = RGB(10, 20, 30);
     app.m_bClipboardFull = TRUE;
     const std::string up = desk.Bitmap(4, 4, Qt::red);
     OnDialog([&](CDialog& dlg) {
-        auto* name = qobject_cast<QLineEdit*>(Widget(dlg, IDC_OBJECT_NAME));
-        EXPECT_EQ(Focused(dlg), name);
-        EXPECT_EQ(name->selectedText(), "object2");
+        // The first free name, against the stored names trimmed and in any case.
+        EXPECT_EQ(Focused(dlg), LineEdit(dlg, IDC_OBJECT_NAME));
+        EXPECT_EQ(LineEdit(dlg, IDC_OBJECT_NAME)->selectedText(), "object3");
         EXPECT_EQ(Item<CButton>(dlg, IDC_VISIBLE).GetCheck(), BST_CHECKED);
         EXPECT_EQ(Item<CButton>(dlg, IDC_TEXT_ON_MOUSE_OVER).GetCheck(), BST_UNCHECKED);
         EXPECT_EQ(Item<CButton>(dlg, IDC_JUSTIFY_LEFT).GetCheck(), BST_CHECKED);
-        EXPECT_EQ(Entries(Item<CComboBox>(dlg, IDC_ACTIVATE)), (Strings { " ", "object1", "Object3", "zeta" }));
-        EXPECT_EQ(Item<CComboBox>(dlg, IDC_ACTIVATE).GetCurSel(), CB_ERR);
+        auto& combo = Item<CComboBox>(dlg, IDC_ACTIVATE);
+        EXPECT_EQ(Entries(combo), (Strings { " ", " object2 ", "OBJECT1", "zeta" }));
+        EXPECT_EQ(combo.GetCurSel(), CB_ERR);
         EXPECT_FALSE(dlg.GetDlgItem(IDC_ACTION)->IsWindowEnabled());
 
         SetText(dlg, IDC_OBJECT_NAME, " Lamp ");
@@ -500,7 +355,6 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
         SetText(dlg, IDC_TEXT, "A\r\nB");
         Click(dlg, IDC_JUSTIFY_CENTER);
         Click(dlg, IDC_TEXT_ON_MOUSE_OVER);
-        auto& combo = Item<CComboBox>(dlg, IDC_ACTIVATE);
         combo.SetCurSel(combo.FindStringExact(-1, "ZETA"));
         Click(dlg, IDOK);
     });
@@ -509,37 +363,17 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
 
     ASSERT_EQ(app.m_nObjects, 5);
     const DesktopObject& r = app.m_aObjects[4];
-    EXPECT_EQ(r.strName, " Lamp ");
-    EXPECT_EQ(r.strUpImage, up.c_str());
-    EXPECT_EQ(r.strText, "A\r\nB");
-    EXPECT_EQ(r.strActivate, "zeta");
-    EXPECT_EQ(r.nJustify, IDC_JUSTIFY_CENTER);
-    EXPECT_TRUE(r.bTextOnMouseOver);
-    EXPECT_TRUE(r.bVisible);
-    EXPECT_EQ(r.rcObject.left, 40);
-    EXPECT_EQ(r.rcObject.top, 50);
+    EXPECT_EQ(std::tuple(r.strName.str(), r.strUpImage.str(), r.strText.str(), r.strActivate.str()),
+        std::tuple(" Lamp ", up, "A\r\nB", "zeta"));
+    EXPECT_EQ(std::tuple(r.nJustify, r.bTextOnMouseOver, r.bVisible, r.rcObject.left, r.rcObject.top),
+        std::tuple(IDC_JUSTIFY_CENTER, 1, 1, 40, 50));
     EXPECT_EQ(r.crText, RGB(10, 20, 30));
     EXPECT_EQ(r.dwTextPixel, DDColorMatch(app.m_pDDSColor, RGB(10, 20, 30)));
-    EXPECT_EQ(r.lfFont.lfHeight, app.m_lfDefault.lfHeight);
-    EXPECT_STREQ(r.lfFont.lfFaceName, app.m_lfDefault.lfFaceName);
-    EXPECT_EQ(app.m_aRuntime[4].nActivates, 3);
-    EXPECT_FALSE(app.m_bInserting);
-    EXPECT_FALSE(app.m_bClipboardFull);
+    EXPECT_EQ(std::memcmp(&r.lfFont, &app.m_lfDefault, sizeof(LOGFONT)), 0);
+    EXPECT_EQ(std::tuple(app.m_aRuntime[4].nActivates, app.m_bInserting, app.m_bClipboardFull), std::tuple(3, 0, 0));
     EXPECT_NE(app.m_aRuntime[4].pTextHot, nullptr);
     EXPECT_EQ(desk.frames(), frames + 1);
     EXPECT_EQ(desk.Shown(41, 51), Rgb(Qt::red));
-}
-
-TEST_F(DialogsTest, InsertOffersTheFirstFreeNameAndIsRefusedWhenFull)
-{
-    std::string offered;
-    OnDialog([&](CDialog& dlg) { offered = Text(dlg, IDC_OBJECT_NAME); });
-    desk.AddObject("OBJECT1", {});
-    desk.AddObject(" object2 ", {}); // would be refused as taken
-    app.InsertObject();
-    EXPECT_EQ(offered, "object3");
-    EXPECT_EQ(app.m_nObjects, 3); // left open: cancelled
-    EXPECT_EQ(desk.frames(), 0);
 
     app.m_nObjects = 51;
     app.InsertObject();
@@ -548,91 +382,117 @@ TEST_F(DialogsTest, InsertOffersTheFirstFreeNameAndIsRefusedWhenFull)
     EXPECT_EQ(app.m_nObjects, 51);
 }
 
-TEST_F(DialogsTest, PropertiesOkRunsEveryCheckAndWritesNothingUntilAllPass)
+// Fields typed and OK pressed. Every check runs with its own message, and the
+// dialog stays open with nothing written; or the fields are stored as typed
+// and show so when the dialog opens again. Path fields keep the file
+// system's bytes.
+TEST(DialogFields, CheckedOnOkThenStoredAsTyped)
 {
-    desk.AddObject("lamp", {});
-    const std::string down = desk.Bitmap(2, 2, Qt::blue);
-    int stillOpen = 0;
-    OnDialog([&](CDialog& dlg) {
-        struct Step {
-            const char *name, *up, *mouse;
+    QTemporaryDir dir;
+    const std::string down = WriteBitmap(dir.path(), "down.bmp", 2, 2, Qt::blue);
+    const std::string photo = WriteBitmap(dir.path(), QStringLiteral("Straße 写真.bmp"), 2, 2, Qt::red);
+    const std::map<int, CString DesktopObject::*> stored = { { IDC_OBJECT_NAME, &DesktopObject::strName },
+        { IDC_UP_IMAGE, &DesktopObject::strUpImage }, { IDC_DOWN_IMAGE, &DesktopObject::strDownImage },
+        { IDC_MOUSE_IMAGE, &DesktopObject::strMouseImage }, { IDC_BACKGROUND, &DesktopObject::strUpImage } };
+    const auto exists = [](const CString& path) { return QFile::exists(QString::fromStdString(path.str())); };
+    enum Dialog { Insert, Edit, Settings };
+    struct Case {
+        Dialog dialog; // Edit works on "lamp"
+        std::vector<std::pair<int, std::string>> typed;
+        Strings messages;
+        bool stored;
+    };
+    const std::string taken = "' already exists.\n\nPlease select another name";
+    const Case cases[] = {
+        { Insert,
+            { { IDC_OBJECT_NAME, "   " }, { IDC_UP_IMAGE, "  missing.bmp " }, { IDC_DOWN_IMAGE, down },
+                { IDC_MOUSE_IMAGE, "/no/such/mouse.bmp" } },
+            { "Object must have a name", "Unable to find 'Up Image' file:\n\nmissing.bmp",
+                "Unable to find 'Mouse Image' file:\n\n/no/such/mouse.bmp" },
+            false },
+        { Insert, { { IDC_OBJECT_NAME, " BACKGROUND" } }, { "The name ' BACKGROUND" + taken }, false },
+        { Insert, { { IDC_OBJECT_NAME, "Lamp " } }, { "The name 'Lamp " + taken }, false },
+        { Insert, { { IDC_OBJECT_NAME, "shade" } }, { "The name 'shade" + taken }, false },
+        { Edit, { { IDC_OBJECT_NAME, "SHADE" } }, { "The name 'SHADE" + taken }, false },
+        { Settings, { { IDC_BACKGROUND, "nowhere.bmp" } }, { "Unable to find 'Background Image' file:\n\nnowhere.bmp" },
+            false },
+        // A path of spaces only passes; the loader is not as lenient.
+        { Insert, { { IDC_OBJECT_NAME, " Lamp2 " }, { IDC_UP_IMAGE, "   " }, { IDC_DOWN_IMAGE, down } },
+            { "Unable to load:    " }, true },
+        { Edit, { { IDC_OBJECT_NAME, "LAMP" }, { IDC_MOUSE_IMAGE, photo } }, {}, true }, // its own name
+        { Settings, { { IDC_BACKGROUND, photo } }, {}, true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed[0].second);
+        TestDesktop desk;
+        CDesktopApp& app = desk.app;
+        desk.AddObject("lamp", {});
+        desk.AddObject(" Shade ", {});
+        app.m_nCurObject = 1;
+        bool open = false;
+        desk.ui.onDialog = [&](CDialog& dlg) {
+            for (const auto& [id, text] : c.typed)
+                LineEdit(dlg, id)->setText(QString::fromStdString(text));
+            Click(dlg, IDOK);
+            open = IsOpen(dlg);
         };
-        for (const Step& step : { Step { "   ", "  missing.bmp ", "/no/such/mouse.bmp" }, { " BACKGROUND", "   ", "" },
-                 { "Lamp ", "   ", "" } }) {
-            SetText(dlg, IDC_OBJECT_NAME, step.name);
-            SetText(dlg, IDC_UP_IMAGE, step.up);
-            SetText(dlg, IDC_DOWN_IMAGE, down);
-            SetText(dlg, IDC_MOUSE_IMAGE, step.mouse);
-            PressEnter(dlg);
-            stillOpen += IsOpen(dlg);
+        if (c.dialog == Settings)
+            app.EditDesktopSettings();
+        else
+            c.dialog == Edit ? app.EditObjectProperties() : app.InsertObject();
+        EXPECT_EQ(desk.ui.messages, c.messages);
+        EXPECT_EQ(open, !c.stored);
+        if (!c.stored) {
+            EXPECT_EQ(desk.Names(), (Strings { "lamp", " Shade " }));
+            EXPECT_EQ(app.m_aObjects[0].strUpImage, "");
+            continue;
         }
-        // A path of spaces only passes and is stored as typed.
-        SetText(dlg, IDC_OBJECT_NAME, "Lamp2");
-        Click(dlg, IDOK);
-    });
-    app.InsertObject();
-    EXPECT_EQ(stillOpen, 3);
-    EXPECT_EQ(desk.ui.messages,
-        (Strings {
-            "Object must have a name", "Unable to find 'Up Image' file:\n\nmissing.bmp",
-            "Unable to find 'Mouse Image' file:\n\n/no/such/mouse.bmp",
-            "The name ' BACKGROUND' already exists.\n\nPlease select another name",
-            "The name 'Lamp ' already exists.\n\nPlease select another name",
-            "Unable to load:    ", // the loader is not as lenient
-        }));
-    EXPECT_EQ(desk.Names(), (Strings { "lamp", "Lamp2" }));
-    EXPECT_EQ(app.m_aObjects[2].strUpImage, "   ");
-    EXPECT_EQ(app.m_aObjects[2].strDownImage, down.c_str());
+        const int k = c.dialog == Settings ? 0 : c.dialog == Edit ? 1 : 3;
+        ASSERT_EQ(app.m_nObjects, c.dialog == Insert ? 4 : 3);
+        const DesktopObject& o = app.m_aObjects[k];
+        for (const auto& [id, text] : c.typed)
+            EXPECT_EQ(o.*stored.at(id), text.c_str()) << id;
+        // Every image whose file is there was loaded.
+        const ObjectRuntime& images = app.m_aRuntime[k];
+        EXPECT_EQ(std::tuple(images.pUp != nullptr, images.pDown != nullptr, images.pMouse != nullptr),
+            std::tuple(exists(o.strUpImage), exists(o.strDownImage), exists(o.strMouseImage)));
+        app.m_nCurObject = k;
+        desk.ui.onDialog = [&](CDialog& dlg) {
+            for (const auto& [id, text] : c.typed)
+                EXPECT_EQ(LineEdit(dlg, id)->text(), QString::fromStdString(text)) << id;
+        };
+        c.dialog == Settings ? app.EditDesktopSettings() : app.EditObjectProperties();
+    }
 }
 
-TEST_F(DialogsTest, RenamePropagatesToExactActivateReferences)
-{
-    const int a = desk.AddObject("a", {});
-    const int b = desk.AddObject("other", {});
-    const int c = desk.AddObject("third", {});
-    const int d = desk.AddObject("fourth", {});
-    app.m_aObjects[a].strActivate = "fourth";
-    app.m_aObjects[b].strActivate = "a";
-    app.m_aObjects[c].strActivate = "A";
-    app.m_aObjects[d].strActivate = "a";
-    app.m_nCurObject = a;
-    OnDialog([&](CDialog& dlg) {
-        EXPECT_EQ(Entries(Item<CComboBox>(dlg, IDC_ACTIVATE)), (Strings { " ", "fourth", "other", "third" }));
-        EXPECT_EQ(Text(dlg, IDC_ACTIVATE), "fourth");
-        SetText(dlg, IDC_OBJECT_NAME, "b");
-        Click(dlg, IDOK);
-    });
-    app.EditObjectProperties();
-    EXPECT_EQ(app.m_aObjects[a].strName, "b");
-    EXPECT_EQ(app.m_aObjects[b].strActivate, "b");
-    EXPECT_EQ(app.m_aObjects[c].strActivate, "A");
-    EXPECT_EQ(app.m_aObjects[d].strActivate, "b");
-    EXPECT_EQ(app.m_aObjects[a].strActivate, "fourth");
-    EXPECT_EQ(app.m_aRuntime[a].nActivates, d);
-}
-
-TEST_F(DialogsTest, EditReloadsImagesOnlyWhenAPathChanged)
+TEST_F(DialogsTest, EditReloadsImagesOnlyWhenAPathChangedAndRenamesExactReferences)
 {
     const int i = desk.AddObject("Lamp", { 10, 10, 30, 30 }, "Lamp");
+    const int exact = desk.AddObject("exact", {});
+    const int other = desk.AddObject("other", {});
+    app.m_aObjects[exact].strActivate = "Lamp";
+    app.m_aObjects[other].strActivate = "lamp";
     app.m_aObjects[i].strActivate = "gone";
     app.m_aObjects[i].nJustify = IDC_JUSTIFY_RIGHT;
     app.m_aObjects[i].crText = RGB(1, 2, 3);
     app.m_aObjects[i].dwTextPixel = 77; // stays: the colour did not change
     app.m_nCurObject = i;
-    RepaintImageFile(i, Qt::green);
+    // The image file now holds another colour: only a reload shows it.
+    WriteBitmap(QString(), QString::fromStdString(app.m_aObjects[i].strUpImage.str()), 20, 20, Qt::green);
     OnDialog([&](CDialog& dlg) {
         EXPECT_EQ(Item<CButton>(dlg, IDC_JUSTIFY_RIGHT).GetCheck(), BST_CHECKED);
+        EXPECT_EQ(Entries(Item<CComboBox>(dlg, IDC_ACTIVATE)), (Strings { " ", "exact", "other" }));
         EXPECT_EQ(Item<CComboBox>(dlg, IDC_ACTIVATE).GetCurSel(), CB_ERR);
-        SetText(dlg, IDC_OBJECT_NAME, "LAMP"); // its own name in another case
+        SetText(dlg, IDC_OBJECT_NAME, "LAMP");
         Click(dlg, IDOK);
     });
     app.EditObjectProperties();
-    EXPECT_TRUE(app.m_bTextChanged);
-    EXPECT_FALSE(app.m_bImagesChanged);
-    EXPECT_EQ(app.m_aObjects[i].strName, "LAMP");
-    EXPECT_EQ(app.m_aObjects[i].strActivate, "");
-    EXPECT_EQ(app.m_aObjects[i].dwTextPixel, 77u);
-    EXPECT_EQ(app.m_aObjects[i].nJustify, IDC_JUSTIFY_RIGHT);
+    const DesktopObject& r = app.m_aObjects[i];
+    EXPECT_EQ(std::tuple(r.strName.str(), app.m_aObjects[exact].strActivate.str(),
+                  app.m_aObjects[other].strActivate.str(), r.strActivate.str()),
+        std::tuple("LAMP", "LAMP", "lamp", ""));
+    EXPECT_EQ(std::tuple(app.m_bTextChanged, app.m_bImagesChanged, r.dwTextPixel, r.nJustify),
+        std::tuple(TRUE, FALSE, 77u, IDC_JUSTIFY_RIGHT));
     EXPECT_NE(app.m_aRuntime[i].pText, nullptr);
     EXPECT_EQ(desk.frames(), 1);
     EXPECT_EQ(desk.Shown(11, 11), Rgb(TestDesktop::ColorOf(i)));
@@ -640,28 +500,17 @@ TEST_F(DialogsTest, EditReloadsImagesOnlyWhenAPathChanged)
     const std::string mouse = desk.Bitmap(2, 2, Qt::blue);
     OnDialog([&](CDialog& dlg) {
         SetText(dlg, IDC_MOUSE_IMAGE, mouse);
+        auto& combo = Item<CComboBox>(dlg, IDC_ACTIVATE);
+        combo.SetCurSel(combo.FindStringExact(-1, "other"));
         Click(dlg, IDOK);
     });
     app.EditObjectProperties();
     EXPECT_TRUE(app.m_bImagesChanged);
-    EXPECT_EQ(app.m_aObjects[i].strMouseImage, mouse.c_str());
+    EXPECT_EQ(app.m_aRuntime[i].nActivates, other);
     EXPECT_NE(app.m_aRuntime[i].pMouse, nullptr);
     EXPECT_EQ(desk.Shown(11, 11), Rgb(Qt::green));
-
-    // A file name beyond ASCII shows as the file system names it and is
-    // kept in the file system's bytes.
-    const std::string photo = WriteBitmap(desk.dir.path(), QStringLiteral("Straße 写真.bmp"), 2, 2, Qt::red);
-    for (const std::string& shown : { mouse, photo }) {
-        OnDialog([&](CDialog& dlg) {
-            auto* field = qobject_cast<QLineEdit*>(dlg.GetDlgItem(IDC_MOUSE_IMAGE)->GetWidget());
-            EXPECT_EQ(field->text(), QString::fromStdString(shown));
-            field->setText(QString::fromStdString(photo));
-            Click(dlg, IDOK);
-        });
-        app.EditObjectProperties();
-        EXPECT_EQ(app.m_aObjects[i].strMouseImage, photo.c_str());
-        EXPECT_NE(app.m_aRuntime[i].pMouse, nullptr);
-    }
+    OnDialog([&](CDialog& dlg) { EXPECT_EQ(Text(dlg, IDC_ACTIVATE), "other"); });
+    app.EditObjectProperties();
 }
 
 TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
@@ -684,19 +533,16 @@ TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
         return std::optional<LOGFONT>(MakeFont("DejaVu Serif", -20));
     };
     OnDialog([](CDialog& dlg) {
-        Click(dlg, IDC_TEXT_COLOR);
-        Click(dlg, IDC_HOT_TEXT_COLOR);
-        Click(dlg, IDC_FONT);
-        Click(dlg, IDCANCEL);
+        for (int button : { IDC_TEXT_COLOR, IDC_HOT_TEXT_COLOR, IDC_FONT, IDCANCEL })
+            Click(dlg, button);
     });
     app.EditObjectProperties();
     EXPECT_EQ(offered, (std::vector<COLORREF> { RGB(1, 1, 1), RGB(2, 2, 2) }));
-    EXPECT_EQ(app.m_crLastColor, RGB(250, 0, 0)); // the mouse-over colour does not count
+    // The mouse-over colour does not count as the last colour; the record is as it was.
+    EXPECT_EQ(std::tuple(app.m_crLastColor, app.m_aObjects[i].crText, app.m_bTextChanged, desk.frames()),
+        std::tuple(RGB(250, 0, 0), RGB(1, 1, 1), FALSE, 0));
     EXPECT_STREQ(app.m_lfDefault.lfFaceName, "DejaVu Serif");
-    EXPECT_EQ(app.m_aObjects[i].crText, RGB(1, 1, 1));
     EXPECT_STREQ(app.m_aObjects[i].lfFont.lfFaceName, "DejaVu Sans");
-    EXPECT_FALSE(app.m_bTextChanged);
-    EXPECT_EQ(desk.frames(), 0);
 
     QImage shown;
     QRect swatch;
@@ -716,42 +562,40 @@ TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
     EXPECT_EQ(shown.pixelColor(swatch.center()), QColor(250, 0, 0));
 }
 
-// The colour surface lost at start-up or in a restore; making it again works or fails too.
+// The colour surface lost at start-up or in a restore: matching makes it
+// again, or leaves the colour unmatched when that fails too.
 TEST_F(DialogsTest, ColourMatchingMakesTheColourSurfaceAgainOrLeavesTheColourUnmatched)
 {
     const COLORREF color = RGB(10, 20, 30);
     app.m_crLastColor = color;
     desk.ui.onColor = [&](COLORREF) { return std::optional<COLORREF>(color); };
-    for (const bool inRestore : { false, true })
-        for (const bool remakeFails : { false, true }) {
-            SCOPED_TRACE(testing::Message() << "in restore " << inRestore << ", remaking fails " << remakeFails);
-            const auto loseColorSurface = [&] {
-                FailNextCall(FaultPoint::CreateSurface);
-                FailNextCall(FaultPoint::Restore, inRestore ? 3 : 0); // after the primary and the back buffer
-                if (inRestore)
-                    app.RestoreSurfaces();
-                else
-                    app.ReleaseColorSurface(), app.CreateColorSurface();
-                ASSERT_EQ(app.m_pDDSColor, nullptr);
-                FailNextCall(FaultPoint::CreateSurface, remakeFails ? 1 : 0);
-            };
-            app.CreateColorSurface(); // as the last case left it
-            desk.ui.messages.clear();
-            loseColorSurface();
-            OnDialog([](CDialog& dlg) { Click(dlg, IDOK); });
-            app.InsertObject();
-            ASSERT_NE(app.m_pDDSColor, nullptr); // made again at the latest for the second colour
-            const DWORD pixel = DDColorMatch(app.m_pDDSColor, color);
-            EXPECT_EQ(app.m_aObjects[app.m_nObjects - 1].dwTextPixel, remakeFails ? CLR_INVALID : pixel);
-            EXPECT_EQ(app.m_aObjects[app.m_nObjects - 1].dwHotTextPixel, pixel);
+    for (const int run : { 0, 1, 2, 3 }) {
+        const bool inRestore = run & 1, remakeFails = run & 2;
+        SCOPED_TRACE(testing::Message() << "in restore " << inRestore << ", remaking fails " << remakeFails);
+        const auto loseColorSurface = [&] {
+            FailNextCall(FaultPoint::CreateSurface);
+            FailNextCall(FaultPoint::Restore, inRestore ? 3 : 0); // after the primary and the back buffer
+            inRestore ? void(app.RestoreSurfaces()) : (app.ReleaseColorSurface(), app.CreateColorSurface());
+            ASSERT_EQ(app.m_pDDSColor, nullptr);
+            FailNextCall(FaultPoint::CreateSurface, remakeFails ? 1 : 0);
+        };
+        app.CreateColorSurface(); // as the last case left it
+        desk.ui.messages.clear();
+        loseColorSurface();
+        OnDialog([](CDialog& dlg) { Click(dlg, IDOK); });
+        app.InsertObject();
+        ASSERT_NE(app.m_pDDSColor, nullptr); // made again at the latest for the second colour
+        const DWORD pixel = DDColorMatch(app.m_pDDSColor, color);
+        EXPECT_EQ(app.m_aObjects[app.m_nObjects - 1].dwTextPixel, remakeFails ? CLR_INVALID : pixel);
+        EXPECT_EQ(app.m_aObjects[app.m_nObjects - 1].dwHotTextPixel, pixel);
 
-            loseColorSurface();
-            app.m_crBackground = 0;
-            OnDialog([](CDialog& dlg) { Click(dlg, IDC_BACK_COLOR), Click(dlg, IDOK); });
-            app.EditDesktopSettings();
-            EXPECT_EQ(app.m_dwBackPixel, remakeFails ? CLR_INVALID : pixel);
-            EXPECT_EQ(desk.ui.messages, Strings(remakeFails ? 4 : 2, "fail:CreateColor"));
-        }
+        loseColorSurface();
+        app.m_crBackground = 0;
+        OnDialog([](CDialog& dlg) { Click(dlg, IDC_BACK_COLOR), Click(dlg, IDOK); });
+        app.EditDesktopSettings();
+        EXPECT_EQ(app.m_dwBackPixel, remakeFails ? CLR_INVALID : pixel);
+        EXPECT_EQ(desk.ui.messages, Strings(remakeFails ? 4 : 2, "fail:CreateColor"));
+    }
 }
 
 TEST_F(DialogsTest, ObjectListPicksTheExactNameByOkOrDoubleClick)
@@ -820,46 +664,54 @@ TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
     // A tile of two halves, so the tiling shows in the frame.
     QImage tile(30, 20, QImage::Format_RGB32);
     tile.fill(QColor(0, 80, 0));
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 15; ++x)
-            tile.setPixelColor(x, y, QColor(0, 160, 0));
+    QPainter(&tile).fillRect(0, 0, 15, 20, QColor(0, 160, 0));
     const std::string tileFile = WriteBitmap(desk.dir.path(), "tile.bmp", tile);
-    const COLORREF colour = RGB(10, 20, 200);
+    const COLORREF colour = RGB(10, 20, 200), before = app.m_crBackground;
     desk.ui.onColor = [colour](COLORREF) { return std::optional<COLORREF>(colour); };
     OnDialog([&](CDialog& dlg) {
         SetText(dlg, IDC_BACKGROUND, tileFile);
         Click(dlg, IDC_TILE);
         Click(dlg, IDC_BACK_COLOR);
+        EXPECT_EQ(app.m_crBackground, before); // held until OK
         Click(dlg, IDOK);
     });
     app.EditDesktopSettings();
+    EXPECT_EQ(app.m_dwBackPixel, DDColorMatch(app.m_pDDSColor, colour));
+    // OK with the same path: the image in memory stays.
+    WriteBitmap(desk.dir.path(), "tile.bmp", 30, 20, Qt::magenta);
     const std::string saveFile = desk.Path("session.orv");
-    desk.ui.onFile = [&](const FileDialogRequest&) { return std::optional<CString>(CString(saveFile)); };
-    OnDialog([](CDialog& dlg) { Click(dlg, IDC_SAVE_AS); });
+    desk.ui.onFile = Answer(saveFile);
+    OnDialog([](CDialog& dlg) { Click(dlg, IDOK); });
     app.EditDesktopSettings();
-    ASSERT_TRUE(QFile::exists(QString::fromStdString(saveFile)));
-
-    const QImage left = desk.display.target.lastFrame;
     for (const POINT pt : { POINT { 300, 10 }, POINT { 310, 200 }, POINT { 41, 151 } })
         EXPECT_EQ(desk.Shown(pt.x, pt.y), pt.x % 30 < 15 ? 0x00A000u : 0x005000u) << pt.x << "," << pt.y;
     EXPECT_EQ(desk.Shown(21, 21), Rgb(TestDesktop::ColorOf(1)));
     EXPECT_EQ(desk.Shown(121, 31), Rgb(TestDesktop::ColorOf(2)));
+    WriteBitmap(desk.dir.path(), "tile.bmp", tile);
+    OnDialog([](CDialog& dlg) { Click(dlg, IDC_SAVE_AS); });
+    app.EditDesktopSettings();
+    ASSERT_TRUE(QFile::exists(QString::fromStdString(saveFile)));
+    const QImage left = desk.display.target.lastFrame;
 
+    // Load refuses a file that is not there and stays open.
     TestDesktop again;
-    again.ui.onFile = desk.ui.onFile;
-    again.ui.onDialog = [](CDialog& dlg) { Click(dlg, IDC_LOAD); };
+    std::string answer = again.Path("missing.orv");
+    again.ui.onFile = [&](const FileDialogRequest&) { return std::optional<CString>(CString(answer)); };
+    again.ui.onDialog = [&](CDialog& dlg) {
+        Click(dlg, IDC_LOAD);
+        EXPECT_TRUE(IsOpen(dlg));
+        answer = saveFile;
+        Click(dlg, IDC_LOAD);
+        EXPECT_FALSE(IsOpen(dlg));
+    };
     again.app.EditDesktopSettings();
+    EXPECT_EQ(
+        again.ui.messages, (Strings { "Unable to find 'desktop' file:\n\n" + Backslashed(again.Path("missing.orv")) }));
+    EXPECT_EQ(again.app.m_strDesktopFile, Backslashed(saveFile).c_str());
     EXPECT_EQ(again.Names(), desk.Names());
     EXPECT_EQ(again.app.m_crBackground, colour);
-    const QImage shown = again.display.target.lastFrame;
-    ASSERT_EQ(shown.size(), left.size());
-    int differing = 0;
-    for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x)
-            differing += (shown.pixel(x, y) & 0xFFFFFF) != (left.pixel(x, y) & 0xFFFFFF) ? 1 : 0;
-    EXPECT_EQ(differing, 0);
+    EXPECT_TRUE(again.display.target.lastFrame == left);
     EXPECT_TRUE(desk.ui.messages.empty());
-    EXPECT_TRUE(again.ui.messages.empty());
 }
 
 } // namespace
