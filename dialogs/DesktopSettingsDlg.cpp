@@ -182,6 +182,9 @@ void CDesktopSettingsDlg::OnCancel()
 void CDesktopSettingsDlg::OnNew()
 {
     CDesktopApp* app = DesktopApp();
+    // A second New keeps the desktop Cancel goes back to: the new one was
+    // never written, so reloading it could only fail.
+    const bool bHadDesktop = app->m_nObjects > 0;
     ReleaseAll();
     ResetBackgroundObject();
     m_edDesktop.SetWindowText("new.orv");
@@ -190,7 +193,8 @@ void CDesktopSettingsDlg::OnNew()
     app->m_bDragText = FALSE;
     app->m_nPressedImage = 0;
     app->m_nHoverObject = 0;
-    m_strSavedDesktopFile = app->m_strDesktopFile;
+    if (bHadDesktop)
+        m_strSavedDesktopFile = app->m_strDesktopFile;
     app->m_strDesktopFile = app->m_strAppDir + "\\desktops\\new.orv";
     m_edBackground.SetWindowText("");
     m_bReplacedDesktop = TRUE;

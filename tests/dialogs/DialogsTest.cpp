@@ -281,7 +281,7 @@ TEST_F(DialogsTest, SettingsButtonsApplyOrDropTheHeldEditsAndNewKeepsTheBackgrou
     const Case cases[] = {
         { false, IDC_SAVE, { "unsaved", "two" }, {}, old, two },
         { true, IDCANCEL, { "unsaved", "two" }, {}, old, two }, // the previous desktop again
-        { true, IDC_NEW, {}, { "Desktop file could not be opened!" }, fresh, back }, // back to new.orv, never written
+        { true, IDC_NEW, { "unsaved", "two" }, {}, old, two }, // a second New, then Cancel: still the previous one
         { true, IDC_SAVE, {}, {}, fresh, back },
         { true, IDC_SAVE_AS, {}, {}, Backslashed(copy.toStdString()), back },
         { true, IDC_REFRESH, {}, {}, fresh, back },
