@@ -75,10 +75,10 @@ protected:
     {
         std::string text;
         for (int i = 1; i < app.m_nObjects; ++i)
-            text += app.m_aObjects[i].strName.str() + std::to_string(Slot(i).nState) + (Slot(i).bSelected ? "+" : "")
-                + (Slot(i).bVisible ? " " : "~ ");
-        text += "h" + std::to_string(app.m_nHoverObject) + " p" + std::to_string(app.m_nPressedImage) + " t"
-            + std::to_string(app.m_nPressedText);
+            text += app.m_aObjects[i].strName.str() + ":" + std::to_string(Slot(i).nState)
+                + (Slot(i).bSelected ? "+" : "") + (Slot(i).bVisible ? " " : "~ ");
+        text += "h:" + std::to_string(app.m_nHoverObject) + " p:" + std::to_string(app.m_nPressedImage)
+            + " t:" + std::to_string(app.m_nPressedText);
         for (auto [on, what] : { std::pair { app.m_bDragImage, " drag" }, { app.m_bDragText, " dragtext" },
                  { app.m_bRubberBand, " band" }, { app.m_bShowSelection, " frame" } })
             text += on ? what : "";
@@ -104,9 +104,9 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
     // Within an object nothing changes or is drawn; from object to object the
     // link changes hands in one redraw; leaving A (no Mouse image) changes its
     // state, not its look.
-    for (auto [x, y, state, frames] :
-        { std::tuple { 50, 50, "T1 A1 B2 H1~ X1 h3 p0 t0", 1 }, { 52, 55, "T1 A1 B2 H1~ X1 h3 p0 t0", 1 },
-            { 20, 20, "T1~ A2 B1 H1~ X1 h2 p0 t0", 2 }, { 220, 20, "T1~ A1 B1 H1~ X1 h0 p0 t0", 2 } }) {
+    for (auto [x, y, state, frames] : { std::tuple { 50, 50, "T:1 A:1 B:2 H:1~ X:1 h:3 p:0 t:0", 1 },
+             { 52, 55, "T:1 A:1 B:2 H:1~ X:1 h:3 p:0 t:0", 1 }, { 20, 20, "T:1~ A:2 B:1 H:1~ X:1 h:2 p:0 t:0", 2 },
+             { 220, 20, "T:1~ A:1 B:1 H:1~ X:1 h:0 p:0 t:0", 2 } }) {
         Move(x, y);
         EXPECT_EQ(State(), state) << x << "," << y;
         EXPECT_EQ(desk.frames(), frames) << x << "," << y;
@@ -114,7 +114,7 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
     }
 }
 
-TEST_F(WindowTest, LockedPressesFollowThePressHitTest)
+TEST_F(WindowTest, LockedPressesFollowThePressHitTestCaptionsFirst)
 {
     desk.AddObject("Below", { 10, 10, 100, 100 });
     // Hidden: its image still takes a press, its caption does not.
@@ -123,37 +123,35 @@ TEST_F(WindowTest, LockedPressesFollowThePressHitTest)
     const int c = desk.AddObject("C", { 200, 10, 260, 60 }, "Over", true, { 210, 30, 250, 40 });
     const RECT th = app.m_aObjects[hidden].rcText;
     const RECT tc = app.m_aObjects[c].rcText;
-    for (auto [press, x, y, state] : { std::tuple { true, th.left + 1, th.top + 1, "Below3 Hid1~ C1 h0 p1 t0" },
-             { false, th.left + 1, th.top + 1, "Below2 Hid1~ C1 h0 p0 t0" },
-             { true, tc.left + 1, tc.top + 1, "Below2 Hid1~ C3 h0 p0 t3" },
-             { false, tc.left + 1, tc.top + 1, "Below2 Hid1~ C2 h0 p0 t0" },
-             { true, LONG(30), LONG(30), "Below2 Hid3~ C2 h0 p2 t0" } }) {
+    for (auto [press, x, y, state] : { std::tuple { true, th.left + 1, th.top + 1, "Below:3 Hid:1~ C:1 h:0 p:1 t:0" },
+             { false, th.left + 1, th.top + 1, "Below:2 Hid:1~ C:1 h:0 p:0 t:0" },
+             { true, tc.left + 1, tc.top + 1, "Below:2 Hid:1~ C:3 h:0 p:0 t:3" },
+             { false, tc.left + 1, tc.top + 1, "Below:2 Hid:1~ C:2 h:0 p:0 t:0" },
+             { true, LONG(30), LONG(30), "Below:2 Hid:3~ C:2 h:0 p:2 t:0" } }) {
         press ? Press(x, y) : Release(x, y);
         EXPECT_EQ(State(), state) << press << " " << x << "," << y;
     }
     // Given up when the pointer leaves; back over it, hovered, not pressed.
     Move(150, 150);
-    EXPECT_EQ(State(), "Below2 Hid1~ C2 h0 p0 t0");
+    EXPECT_EQ(State(), "Below:2 Hid:1~ C:2 h:0 p:0 t:0");
     Move(30, 30);
-    EXPECT_EQ(State(), "Below2 Hid1~ C2 h1 p0 t0");
+    EXPECT_EQ(State(), "Below:2 Hid:1~ C:2 h:1 p:0 t:0");
     const int frames = desk.frames();
     Release(30, 30);
     EXPECT_EQ(desk.frames(), frames);
-}
 
-TEST_F(WindowTest, ACaptionPressFollowsCaptionsOnly)
-{
-    const int a = desk.AddObject("A", { 10, 10, 40, 40 }, "Alpha", true, { 10, 50, 60, 60 });
-    const int b = desk.AddObject("B", { 100, 10, 130, 40 }, "Beta", true, { 100, 50, 150, 60 });
-    const RECT ta = app.m_aObjects[a].rcText;
-    const RECT tb = app.m_aObjects[b].rcText;
+    // A caption press follows the captions under the pointer, and is dropped
+    // over an image.
+    const RECT ta
+        = app.m_aObjects[desk.AddObject("A", { 110, 110, 140, 140 }, "Alpha", true, { 110, 150, 160, 160 })].rcText;
+    const RECT tb
+        = app.m_aObjects[desk.AddObject("B", { 200, 110, 230, 140 }, "Beta", true, { 200, 150, 250, 160 })].rcText;
     Move(ta.left + 1, ta.top + 1);
     Press(ta.left + 1, ta.top + 1);
     Move(tb.left + 1, tb.top + 1);
-    EXPECT_EQ(State(), "A1 B2 h2 p0 t2");
-    // Over an image only: the caption press is dropped.
-    Move(110, 20);
-    EXPECT_EQ(State(), "A1 B2 h2 p0 t0");
+    EXPECT_EQ(State(), "Below:1 Hid:1~ C:2 A:1 B:2 h:5 p:0 t:5");
+    Move(210, 120);
+    EXPECT_EQ(State(), "Below:1 Hid:1~ C:2 A:1 B:2 h:5 p:0 t:0");
 }
 
 TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
@@ -166,12 +164,12 @@ TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
 
     Press(20, 20);
     Release(20, 20);
-    EXPECT_EQ(State(), "A1 H1~ h0 p0 t0");
+    EXPECT_EQ(State(), "A:1 H:1~ h:0 p:0 t:0");
     EXPECT_EQ(desk.frames(), 0);
     EXPECT_FALSE(app.m_history.CanUndo());
 
     Press(20, 20);
-    EXPECT_EQ(State(), "A1+ H1~ h0 p0 t0 drag");
+    EXPECT_EQ(State(), "A:1+ H:1~ h:0 p:0 t:0 drag");
     EXPECT_EQ(app.m_rcSelection, (RECT { 5, 10, std::max<LONG>(60, text.right), text.bottom }));
     Move(25, 18);
     EXPECT_EQ(image, (RECT { 15, 8, 65, 58 }));
@@ -181,7 +179,7 @@ TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
     // A paint during the drag shows the objects where they are.
     app.ComposeScene();
     Release(22, 30);
-    EXPECT_EQ(State(), "A1 H1~ h0 p0 t0");
+    EXPECT_EQ(State(), "A:1 H:1~ h:0 p:0 t:0");
     EXPECT_EQ(image, (RECT { 12, 20, 62, 70 }));
     EXPECT_EQ(desk.Shown(12, 20), ColorOf(i));
 
@@ -195,7 +193,7 @@ TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
     Press(20, 30);
     Move(30, 30);
     Press(200, 200);
-    EXPECT_EQ(State(), "A1 H1~ h0 p0 t0 band");
+    EXPECT_EQ(State(), "A:1 H:1~ h:0 p:0 t:0 band");
 }
 
 TEST_F(WindowTest, EachDragIsOneUndoStepUpToTheBoundAndNoneMidDrag)
@@ -269,20 +267,20 @@ TEST_F(WindowTest, RubberBandSelectsShownObjectsWhollyInsideInEveryDirection)
         Move(to.x, to.y); // the same band
         EXPECT_EQ(desk.frames(), frames);
         Release(to.x, to.y);
-        EXPECT_EQ(State(), "In1+ Part1 Cap1+ Hid1~ h0 p0 t0 frame");
+        EXPECT_EQ(State(), "In:1+ Part:1 Cap:1+ Hid:1~ h:0 p:0 t:0 frame");
         // The frame shrinks to the selection, in the highlight colour.
         EXPECT_EQ(app.m_rcHighlight, (RECT { 20, 20, std::max<LONG>(40, cap.right), cap.bottom }));
         EXPECT_EQ(desk.Shown(20, 30), 0xFFFF00u);
         // Pressing an unselected object adds it to the selection dragged.
         Press(100, 30);
-        EXPECT_EQ(State(), "In1+ Part1+ Cap1+ Hid1~ h0 p0 t0 drag frame");
+        EXPECT_EQ(State(), "In:1+ Part:1+ Cap:1+ Hid:1~ h:0 p:0 t:0 drag frame");
         EXPECT_EQ(app.m_rcHighlight, app.m_rcSelection);
         Release(100, 30);
-        EXPECT_EQ(State(), "In1 Part1 Cap1 Hid1~ h0 p0 t0");
+        EXPECT_EQ(State(), "In:1 Part:1 Cap:1 Hid:1~ h:0 p:0 t:0");
     }
     // Nothing inside: no frame remains.
     Drag({ 200, 150 }, { 300, 230 });
-    EXPECT_EQ(State(), "In1 Part1 Cap1 Hid1~ h0 p0 t0");
+    EXPECT_EQ(State(), "In:1 Part:1 Cap:1 Hid:1~ h:0 p:0 t:0");
 }
 
 TEST_F(WindowTest, RightClickEndsTheSelectionThenChoosesTheSubject)
@@ -292,16 +290,16 @@ TEST_F(WindowTest, RightClickEndsTheSelectionThenChoosesTheSubject)
     const int hidden = desk.AddObject("H", { 100, 100, 140, 140 }, "H", false, { 100, 141, 140, 150 });
     const RECT text = app.m_aObjects[hidden].rcText;
     Drag({ 10, 10 }, { 50, 50 });
-    ASSERT_EQ(State(), "A1+ H1~ h0 p0 t0 frame");
+    ASSERT_EQ(State(), "A:1+ H:1~ h:0 p:0 t:0 frame");
     const int frames = desk.frames();
 
     std::string stateAtMenu;
     desk.ui.onMenu = [&](const std::vector<MenuItemState>&) {
-        stateAtMenu = State() + " f" + std::to_string(desk.frames() - frames);
+        stateAtMenu = State() + " f:" + std::to_string(desk.frames() - frames);
         return 0u;
     };
     frame.OnRButtonDown(0, { text.left + 1, text.top + 1 });
-    EXPECT_EQ(stateAtMenu, "A1 H1~ h0 p0 t0 f1");
+    EXPECT_EQ(stateAtMenu, "A:1 H:1~ h:0 p:0 t:0 f:1");
     EXPECT_EQ(app.m_nCurObject, hidden);
     EXPECT_EQ(app.m_ptContext, (POINT { text.left + 1, text.top + 1 }));
     EXPECT_TRUE(frame.m_bCanInsert && frame.m_bCanCopy && frame.m_bCanDelete && frame.m_bCanOrder);
@@ -351,19 +349,40 @@ TEST_F(WindowTest, TheMenuOffersWhatItsSubjectAllows)
 
 TEST_F(WindowTest, DialogCommandsOpenTheirDialogForTheSubject)
 {
-    Row({ "A", "B" });
-    std::vector<std::string> opened;
+    Row({ "Cat", "Ant", "Bee" });
+    int button = IDCANCEL;
+    Names opened;
     desk.ui.onDialog = [&](CDialog& dialog) {
         std::string what = DialogWindowOf(dialog)->windowTitle().toStdString();
         if (CControl* name = dialog.GetDlgItem(IDC_OBJECT_NAME))
             what += " " + name->GetWindowText().str();
         opened.push_back(what);
+        if (dialog.GetDlgItem(IDC_OBJECT_LIST)) {
+            auto& list = Item<CListBox>(dialog, IDC_OBJECT_LIST);
+            for (int k = 0; k < list.GetCount(); ++k) {
+                CString text;
+                list.GetText(k, text);
+                if (text == "Bee")
+                    list.SetCurSel(k);
+            }
+            Click(dialog, button);
+        }
     };
     Menu(At(2), 15, ID_OBJECT_PROPERTIES);
     Menu(200, 200, ID_OBJECT_PROPERTIES);
     Menu(200, 200, ID_OBJECT_INSERT);
-    EXPECT_EQ(opened, (Names { "Object Properties B", "Desktop Settings", "Object Properties object1" }));
-    EXPECT_EQ(desk.Names(), (Names { "A", "B" }));
+    // The object list opens the properties of its pick and empties the clipboard.
+    Menu(At(1), 15, ID_OBJECT_COPY);
+    Menu(At(1), 15, ID_OBJECT_LIST);
+    EXPECT_TRUE(app.m_bClipboardFull);
+    button = IDOK;
+    Menu(At(1), 15, ID_OBJECT_LIST);
+    EXPECT_EQ(opened,
+        (Names { "Object Properties Ant", "Desktop Settings", "Object Properties object1", "Objects", "Objects",
+            "Object Properties Bee" }));
+    EXPECT_EQ(app.m_nCurObject, 3);
+    EXPECT_FALSE(app.m_bClipboardFull);
+    EXPECT_EQ(desk.Names(), (Names { "Cat", "Ant", "Bee" }));
 }
 
 TEST_F(WindowTest, PastesStackOnTopUnderNumberedNames)
@@ -459,57 +478,21 @@ TEST_F(WindowTest, OrderCommandsMoveWithinTheDrawingOrderOnly)
 TEST_F(WindowTest, MouseActivateLinksFollowReordersAndPastes)
 {
     Row({ "A", "B", "C" });
-    const int target = desk.AddObject("Target", { 200, 200, 210, 210 }, "", false);
-    app.m_aObjects[2].strActivate = "Target";
+    const int target = desk.AddObject("T", { 200, 200, 210, 210 }, "", false);
+    app.m_aObjects[2].strActivate = "T";
     app.ResolveActivationLinks();
     app.ApplyVisibility();
     Menu(At(1), 15, ID_OBJECT_COPY);
     Move(At(2), 15);
-    ASSERT_TRUE(Slot(target).bVisible);
-
+    ASSERT_EQ(State(), "A:1 B:2 C:1 T:1 h:2 p:0 t:0");
     // A reorder ends the hover and leaves the moved object in the clipboard.
     Menu(At(2), 15, ID_ORDER_MOVE_UP);
-    EXPECT_EQ(desk.Names(), (Names { "A", "C", "B", "Target" }));
-    EXPECT_EQ(app.m_nHoverObject, 0);
-    EXPECT_FALSE(Slot(target).bVisible);
+    EXPECT_EQ(State(), "A:1 C:1 B:1 T:1~ h:0 p:0 t:0");
     EXPECT_EQ(Slot(3).nActivates, target);
-
     // The pasted copy's link works at once.
     Menu(100, 100, ID_OBJECT_PASTE);
-    const int pasted = app.m_nObjects - 1;
-    EXPECT_EQ(app.m_aObjects[pasted].strName.str(), "B.1");
     Move(105, 105);
-    EXPECT_EQ(app.m_nHoverObject, pasted);
-    EXPECT_TRUE(Slot(target).bVisible);
-}
-
-TEST_F(WindowTest, ObjectListOpensThePropertiesOfThePickAndEmptiesTheClipboard)
-{
-    Row({ "Cat", "Ant", "Bee" });
-    Menu(At(1), 15, ID_OBJECT_COPY);
-    int button = IDCANCEL;
-    std::vector<std::string> opened;
-    desk.ui.onDialog = [&](CDialog& dialog) {
-        if (CControl* name = dialog.GetDlgItem(IDC_OBJECT_NAME))
-            return opened.push_back(name->GetWindowText().str());
-        auto& list = Item<CListBox>(dialog, IDC_OBJECT_LIST);
-        for (int k = 0; k < list.GetCount(); ++k) {
-            CString text;
-            list.GetText(k, text);
-            if (text == "Bee")
-                list.SetCurSel(k);
-        }
-        Click(dialog, button);
-    };
-    Menu(At(1), 15, ID_OBJECT_LIST);
-    EXPECT_TRUE(opened.empty());
-    EXPECT_TRUE(app.m_bClipboardFull);
-
-    button = IDOK;
-    Menu(At(1), 15, ID_OBJECT_LIST);
-    EXPECT_EQ(opened, (Names { "Bee" }));
-    EXPECT_EQ(app.m_nCurObject, 3);
-    EXPECT_FALSE(app.m_bClipboardFull);
+    EXPECT_EQ(State(), "A:1 C:1 B:1 T:1 B.1:2 h:5 p:0 t:0");
 }
 
 // The real window.
@@ -565,7 +548,7 @@ TEST(StringResource, TheTitleIsTheFirstPieceOfTheFrameString)
     }
 }
 
-TEST_F(MainWindowTest, LoadFrameMakesATitledFramelessWindowOverTheWholeScreen)
+TEST_F(MainWindowTest, LoadFrameMakesTheWindowAScreenChangeLosesSurfacesDestroyReleases)
 {
     CMainFrame* frame = MakeFrame(false);
     QWindow* window = frame->windowHandle();
@@ -573,11 +556,27 @@ TEST_F(MainWindowTest, LoadFrameMakesATitledFramelessWindowOverTheWholeScreen)
     EXPECT_EQ(window->title(), QStringLiteral("Orvanta"));
     EXPECT_TRUE(window->flags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window->geometry(), QRect(0, 0, 1024, 768));
-    EXPECT_FALSE(window->isVisible()); // start-up shows it once placed
-    EXPECT_FALSE(window->icon().isNull());
+    EXPECT_FALSE(window->isVisible() || window->icon().isNull()); // start-up shows it once placed
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(frame->m_nIDHelp, UINT(IDR_MAINFRAME));
     EXPECT_FALSE(frame->Create(nullptr, "again", WS_POPUP));
+
+    // Activation realises the palette, and restores, on an 8-bit display only.
+    emit window->screen()->geometryChanged(window->screen()->geometry());
+    EXPECT_TRUE(desk.app.m_pDDSPrimary->isLost() && desk.app.m_pDDSBack->isLost());
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(window, &activate);
+    EXPECT_TRUE(desk.app.m_pDDSPrimary->isLost());
+    frame->OnQueryNewPalette();
+    EXPECT_FALSE(desk.app.m_pDDSPrimary->isLost() || desk.app.m_pDDSBack->isLost());
+
+    desk.AddObject("A", { 0, 0, 4, 4 });
+    EXPECT_TRUE(frame->DestroyWindow());
+    EXPECT_EQ(desk.app.m_pDD, nullptr);
+    EXPECT_EQ(desk.app.m_aRuntime[1].pUp, nullptr);
+    EXPECT_EQ(frame->windowHandle(), nullptr);
+    EXPECT_FALSE(frame->DestroyWindow() || frame->PostMessage(WM_CLOSE));
+    frame->presentFrame(QImage(4, 4, QImage::Format_RGB32), {});
 }
 
 TEST_F(MainWindowTest, TheWorkAreaOffsetMapsPresentationPointerAndKeys)
@@ -668,19 +667,6 @@ TEST_F(MainWindowTest, EveryPaintComposesOnceAndAMinimisedPaintAsksFirst)
     EXPECT_EQ(desk.ui.messages.size(), 1u);
 }
 
-TEST_F(MainWindowTest, DestroyReleasesTheDisplay)
-{
-    CMainFrame* frame = MakeFrame(false);
-    desk.AddObject("A", { 0, 0, 4, 4 });
-    EXPECT_TRUE(frame->DestroyWindow());
-    EXPECT_EQ(desk.app.m_pDD, nullptr);
-    EXPECT_EQ(desk.app.m_aRuntime[1].pUp, nullptr);
-    EXPECT_EQ(frame->windowHandle(), nullptr);
-    EXPECT_FALSE(frame->DestroyWindow());
-    EXPECT_FALSE(frame->PostMessage(WM_CLOSE));
-    frame->presentFrame(QImage(4, 4, QImage::Format_RGB32), {});
-}
-
 TEST_F(MainWindowTest, F12EndsTheProgramWithStatusZeroAndF2Recomposes)
 {
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
@@ -700,20 +686,6 @@ TEST_F(MainWindowTest, F12EndsTheProgramWithStatusZeroAndF2Recomposes)
     EXPECT_EQ(framesAfterF2, framesBeforeF2 + 1);
     EXPECT_EQ(desk.app.m_pDD, nullptr);
     EXPECT_EQ(desk.app.m_pMainWnd, nullptr);
-}
-
-TEST_F(MainWindowTest, AScreenChangeLosesTheSurfacesAndActivationRestoresThem)
-{
-    CMainFrame* frame = MakeFrame(false);
-    QWindow* window = frame->windowHandle();
-    emit window->screen()->geometryChanged(window->screen()->geometry());
-    EXPECT_TRUE(desk.app.m_pDDSPrimary->isLost() && desk.app.m_pDDSBack->isLost());
-    // Activation realises the palette, and restores, on an 8-bit display only.
-    QEvent activate(QEvent::WindowActivate);
-    QCoreApplication::sendEvent(window, &activate);
-    EXPECT_TRUE(desk.app.m_pDDSPrimary->isLost());
-    frame->OnQueryNewPalette();
-    EXPECT_FALSE(desk.app.m_pDDSPrimary->isLost() || desk.app.m_pDDSBack->isLost());
 }
 
 TEST(MainWindowPalette, RealisationAttachesTheDesktopPaletteAgain)
