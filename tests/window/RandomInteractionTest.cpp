@@ -80,15 +80,12 @@ public:
         const int kind = Random(1, 100);
         const POINT pt = Somewhere(app);
         const std::string at = " (" + std::to_string(pt.x) + "," + std::to_string(pt.y) + ")";
-        if (kind <= 55) {
-            Log("move" + at);
-            frame.OnMouseMove(0, pt);
-        } else if (kind <= 72) {
-            Log("press" + at);
-            frame.OnLButtonDown(0, pt);
-        } else if (kind <= 90) {
-            Log("release" + at);
-            frame.OnLButtonUp(0, pt);
+        if (kind <= 90) {
+            void (CMainFrame::*handlers[])(UINT, POINT)
+                = { &CMainFrame::OnMouseMove, &CMainFrame::OnLButtonDown, &CMainFrame::OnLButtonUp };
+            const int which = kind <= 55 ? 0 : kind <= 72 ? 1 : 2;
+            Log(std::string(which == 0 ? "move" : which == 1 ? "press" : "release") + at);
+            (frame.*handlers[which])(0, pt);
         } else if (kind <= 96) {
             ui.onMenu = [this, lock = kind == 96](const std::vector<MenuItemState>& items) {
                 std::vector<UINT> ids { 0 };
@@ -311,22 +308,6 @@ protected:
         return out.str();
     }
 
-    // After a step: a loss was repaired by the step's first presentation
-    // when no file was away since, and every message shown is a known one.
-    void CheckStep(int framesBefore, size_t messagesBefore)
-    {
-        if (lossPending && desk.frames() > framesBefore) {
-            lossPending = false;
-            int lost = 0;
-            ForEachSurface([&](const IDirectDrawSurface* s, int) { lost += s->isLost() ? 1 : 0; });
-            if (lossClean && lost)
-                problems += std::to_string(lost) + " surfaces lost after restoring; ";
-        }
-        for (size_t m = messagesBefore; m < desk.ui.messages.size(); ++m)
-            if (!Known(desk.ui.messages[m]))
-                problems += "message '" + desk.ui.messages[m] + "'; ";
-    }
-
     DisplayDepth depth { GetParam() };
     TestDesktop desk { kWidth, kHeight };
     CDesktopApp& app = desk.app;
@@ -356,7 +337,18 @@ TEST_P(RandomInteractionTest, TableStaysConsistentAndPartialFramesShowWhatWholeR
         const int frames = desk.frames();
         const size_t messages = desk.ui.messages.size();
         rd.Step(frame, desk.ui, app);
-        CheckStep(frames, messages);
+        // A loss is repaired by the first presentation when no file was away
+        // since, and every message shown is a known one.
+        if (lossPending && desk.frames() > frames) {
+            int lost = 0;
+            ForEachSurface([&](const IDirectDrawSurface* s, int) { lost += s->isLost() ? 1 : 0; });
+            if (lossClean && lost)
+                problems += std::to_string(lost) + " surfaces lost after restoring; ";
+            lossPending = false;
+        }
+        for (size_t m = messages; m < desk.ui.messages.size(); ++m)
+            if (!Known(desk.ui.messages[m]))
+                problems += "message '" + desk.ui.messages[m] + "'; ";
         if (desk.frames() > frames) {
             const QImage shown = target.lastFrame.copy();
             app.ComposeScene();
