@@ -219,19 +219,15 @@ protected:
             lossPending = true;
             lossClean = away.empty();
             ++losses;
-        } else if (kind <= 8) {
+        } else if (kind <= 30) {
+            // Gone now and then, back more often.
             const std::string& file = files[size_t(rd.Random(0, int(files.size()) - 1))];
-            if (!away.count(file)
-                && QFile::rename(QString::fromStdString(file), QString::fromStdString(file + ".away"))) {
-                rd.Log("gone " + file);
-                away.insert(file);
-                lossClean = false;
-            }
-        } else if (kind <= 30 && !away.empty()) {
-            const auto it = std::next(away.begin(), rd.Random(0, int(away.size()) - 1));
-            if (QFile::rename(QString::fromStdString(*it + ".away"), QString::fromStdString(*it))) {
-                rd.Log("back " + *it);
-                away.erase(it);
+            const bool back = away.count(file) > 0;
+            const QString path = QString::fromStdString(file), moved = path + ".away";
+            if (back != (kind <= 8) && (back ? QFile::rename(moved, path) : QFile::rename(path, moved))) {
+                rd.Log((back ? "back " : "gone ") + file);
+                back ? void(away.erase(file)) : void(away.insert(file));
+                lossClean = lossClean && back;
             }
         }
     }
