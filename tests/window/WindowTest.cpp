@@ -563,6 +563,10 @@ TEST_F(MainWindowTest, LoadFrameMakesTheWindowAScreenChangeLosesSurfacesDestroyR
     EXPECT_EQ(frame->windowHandle(), nullptr);
     EXPECT_FALSE(frame->DestroyWindow() || frame->PostMessage(WM_CLOSE));
     frame->presentFrame(QImage(4, 4, QImage::Format_RGB32), {});
+    // Made without a class or from a rectangle, it still covers the screen.
+    CMainFrame other;
+    ASSERT_TRUE(other.Create(nullptr, "t", WS_POPUP, RECT { 0, 0, 10, 10 }));
+    EXPECT_EQ(other.windowHandle()->geometry(), QRect(0, 0, 1024, 768));
 }
 
 TEST_F(MainWindowTest, TheWorkAreaOffsetMapsPresentationPointerAndKeys)
