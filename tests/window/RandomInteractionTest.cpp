@@ -1,16 +1,16 @@
-// Random pointer, menu and dialog traffic on a small real desktop, checking
-// the object table's invariants after every step. Between steps the display
-// loses its surfaces and image files vanish and come back. A run is short and
-// seeded the same every time; ORVANTA_SEED=N replays seed N, and
-// ORVANTA_RANDOM_LONG=1 asks for a long run with a fresh seed. The seed is
-// always printed.
+// Random pointer, key, menu and dialog traffic on a small real desktop, from
+// one seeded driver: the object table's invariants hold after every step, a
+// partial frame shows what a whole redraw shows at every depth, and random
+// edits undo and redo exactly. Runs are short and seeded the same every time;
+// ORVANTA_SEED=N replays seed N, ORVANTA_RANDOM_LONG=1 asks for a long run
+// with a fresh seed. The seed is always printed.
 
-#include "app/DesktopApp.h"
 #include "dialogs/DesktopSettingsDlg.h"
 #include "dialogs/ObjectListDlg.h"
 #include "dialogs/ObjectPropertiesDlg.h"
 #include "res/resource.h"
-#include "tests/support/TestDesktop.h"
+#include "support/Bytes.h"
+#include "support/TestDesktop.h"
 #include "window/MainFrame.h"
 
 #include <QFile>
@@ -19,118 +19,50 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <typeinfo>
 
 namespace {
 
-constexpr int kSteps = 20000;
-constexpr int kLongSteps = 100000;
-constexpr unsigned kSeed = 20261206;
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 
-// Splits text into head + middle + tail.
-bool Between(const std::string& text, const std::string& head, const std::string& tail, std::string& middle)
-{
-    if (text.size() < head.size() + tail.size() || text.compare(0, head.size(), head) != 0
-        || text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
-        return false;
-    middle = text.substr(head.size(), text.size() - head.size() - tail.size());
-    return true;
-}
-
-class RandomInteractionTest : public testing::Test {
-protected:
-    RandomInteractionTest()
+// The seeded source of steps, keeping the last ones for failure messages.
+class RandomDriver {
+public:
+    explicit RandomDriver(int shortSteps)
     {
         const char* fixed = std::getenv("ORVANTA_SEED");
         const bool longRun = std::getenv("ORVANTA_RANDOM_LONG") != nullptr;
-        seed = fixed ? unsigned(std::strtoul(fixed, nullptr, 10)) : longRun ? std::random_device {}() : kSeed;
-        steps = longRun ? kLongSteps : kSteps;
-        std::printf("random interaction: seed %u, %d steps (ORVANTA_SEED=%u replays it)\n", seed, steps, seed);
+        seed = fixed ? unsigned(std::strtoul(fixed, nullptr, 10)) : longRun ? std::random_device {}() : 20261206u;
+        steps = longRun ? shortSteps * 5 : shortSteps;
+        std::printf("%s: seed %u, %d steps (ORVANTA_SEED=%u replays it)\n",
+            testing::UnitTest::GetInstance()->current_test_info()->name(), seed, steps, seed);
         rng.seed(seed);
     }
 
     int Random(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
     bool Chance(int percent) { return Random(1, 100) <= percent; }
-
-    void WriteImages()
+    void Log(const std::string& text)
     {
-        const QString d = dir.path();
-        images = {
-            WriteBitmap(d, "a.bmp", 8, 8, Qt::red),
-            WriteBitmap(d, "b.bmp", 12, 6, Qt::blue),
-            WriteBitmap(d, "c.bmp", 16, 16, QColor(0, 127, 127)),
-            WriteBitmap(d, "d.bmp", 5, 9, Qt::yellow, QImage::Format_Indexed8),
-        };
-        background = WriteBitmap(d, "back.bmp", 64, 48, Qt::darkGreen);
-        files = images;
-        files.push_back(background);
+        if (recent.size() == 16)
+            recent.erase(recent.begin());
+        recent.push_back(text);
     }
-
-    // A dozen objects: some hidden, some linked, some without image or caption.
-    void BuildDesktop()
+    std::string Where(int step) const
     {
-        app.m_bLocked = TRUE;
-        app.m_bSplashPending = FALSE;
-        app.m_crLastColor = 0xFFFFFF;
-        app.m_lfDefault.lfHeight = -8;
-        DesktopObject& back = app.m_aObjects[0];
-        back.strName = "Background";
-        back.strUpImage = CString(background);
-        back.bVisible = TRUE;
-        app.m_aRuntime[0] = { FALSE, TRUE, 1, 0 };
-
-        const char* names[] = { "Start", " Clock", "clock.1", "Lamp ", "Switch", "Note", "Bin", "Gate", "Tree", "Fish",
-            "Moon", "Star" };
-        for (int i = 1; i <= 12; ++i) {
-            DesktopObject& obj = app.m_aObjects[i];
-            obj.strName = names[i - 1];
-            obj.lfFont = app.m_lfDefault;
-            obj.crText = 0x00FFFFFF;
-            obj.crHotText = 0x0000FFFF;
-            obj.nJustify = 1087 + i % 3;
-            // Objects 3 and 8 are captions only; 5 and 10 have no caption.
-            if (i != 3 && i != 8) {
-                obj.strUpImage = CString(images[size_t(i) % images.size()]);
-                if (i % 2 == 0)
-                    obj.strMouseImage = CString(images[size_t(i + 1) % images.size()]);
-                if (i % 3 == 0)
-                    obj.strDownImage = CString(images[size_t(i + 2) % images.size()]);
-            }
-            if (i != 5 && i != 10)
-                obj.strText = i % 4 == 0 ? "Two\r\nlines" : "Cap";
-            obj.rcObject = { Random(0, kWidth - 40), Random(0, kHeight - 40), 0, 0 };
-            obj.bVisible = i != 7 && i != 11;
-            obj.bTextOnMouseOver = i == 9;
-            app.m_aRuntime[i] = { FALSE, FALSE, 1, 0 };
-        }
-        // Mouse Activate: two chains, a self link and a name of no object.
-        app.m_aObjects[1].strActivate = "Lamp ";
-        app.m_aObjects[5].strActivate = "Note";
-        app.m_aObjects[6].strActivate = "Moon";
-        app.m_aObjects[9].strActivate = "Tree";
-        app.m_aObjects[12].strActivate = "Nothing";
-        app.m_nObjects = 13;
-
-        for (int i = 0; i < app.m_nObjects; ++i) {
-            app.m_ddsd.dwSize = DDSURFACEDESC_SIZE;
-            app.m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
-            app.LoadObjectImages(i);
-            app.CreateCaptionSurfaces(i);
-            app.SetObjectColorKeys(i);
-        }
-        app.UpdateTileSurface();
-        app.ResolveActivationLinks();
-        app.ApplyVisibility();
+        std::string text
+            = "seed " + std::to_string(seed) + " (ORVANTA_SEED replays it), step " + std::to_string(step) + ", after:";
+        for (const std::string& line : recent)
+            text += "\n  " + line;
+        return text;
     }
 
     // A point on or next to an object's image or caption, or anywhere.
-    POINT Somewhere()
+    POINT Somewhere(const CDesktopApp& app)
     {
         if (Chance(70) && app.m_nObjects > 1) {
             const int i = Random(1, app.m_nObjects - 1);
@@ -141,204 +73,199 @@ protected:
         return { Random(-4, kWidth + 4), Random(-4, kHeight + 4) };
     }
 
-    // A command among the enabled items, or none.
-    UINT PickCommand(const std::vector<MenuItemState>& items)
-    {
-        std::vector<UINT> ids { 0 };
-        for (const MenuItemState& item : items) {
-            if (item.enabled && item.id != 0)
-                ids.push_back(item.id);
-            for (const MenuItemState& sub : item.submenu) {
-                if (sub.enabled)
-                    ids.push_back(sub.id);
-            }
-        }
-        return ids[size_t(Random(0, int(ids.size()) - 1))];
-    }
-
-    // The dialogs as a hasty user works them.
-    void WorkDialog(CDialog& dialog)
-    {
-        if (dynamic_cast<CDesktopSettingsDlg*>(&dialog)) {
-            if (Chance(20))
-                Click(dialog, IDC_REFRESH);
-            if (Chance(40))
-                Click(dialog, IDC_TILE);
-            if (Chance(30)) {
-                const std::string path = Chance(30) ? std::string() : files[size_t(Random(0, int(files.size()) - 1))];
-                dialog.GetDlgItem(IDC_BACKGROUND)->SetWindowText(CString(path));
-            }
-        } else if (dynamic_cast<CObjectPropertiesDlg*>(&dialog)) {
-            if (Chance(40)) {
-                // A clash ignoring case and white space, or a fresh name.
-                CString name;
-                if (Chance(50) && app.m_nObjects > 1) {
-                    name = app.m_aObjects[Random(1, app.m_nObjects - 1)].strName;
-                    name.MakeLower();
-                    name = " " + name + " ";
-                } else {
-                    name.Format("New%d", ++fresh);
-                }
-                dialog.GetDlgItem(IDC_OBJECT_NAME)->SetWindowText(name);
-                Log("  name '" + name.str() + "'");
-            }
-            if (Chance(30)) {
-                const CString up = Chance(20) ? CString() : CString(images[size_t(Random(0, 3))]);
-                dialog.GetDlgItem(IDC_UP_IMAGE)->SetWindowText(up);
-            }
-            if (Chance(20))
-                Click(dialog, IDC_VISIBLE);
-            if (Chance(30)) {
-                auto* activate = dynamic_cast<CComboBox*>(dialog.GetDlgItem(IDC_ACTIVATE));
-                if (activate && activate->GetCount() > 0)
-                    activate->SetCurSel(Random(0, activate->GetCount() - 1));
-            }
-        } else if (dynamic_cast<CObjectListDlg*>(&dialog)) {
-            auto* list = dynamic_cast<CListBox*>(dialog.GetDlgItem(IDC_OBJECT_LIST));
-            if (list)
-                list->SetCurSel(Random(-1, list->GetCount() - 1));
-        }
-        ++dialogs;
-        const int button = Chance(60) ? IDOK : IDCANCEL;
-        Log(std::string("  dialog ") + typeid(dialog).name() + (button == IDOK ? " OK" : " Cancel"));
-        Click(dialog, button);
-    }
-
-    // Keeps the last steps for the failure message.
-    void Log(const std::string& text)
-    {
-        if (recent.size() == 16)
-            recent.erase(recent.begin());
-        recent.push_back(text);
-    }
-    static std::string At(POINT pt) { return " (" + std::to_string(pt.x) + "," + std::to_string(pt.y) + ")"; }
-
-    void Step()
+    // A move, press, release, right click with a command among the enabled
+    // items (or none), F2 or another key.
+    void Step(CMainFrame& frame, ScriptedUi& ui, const CDesktopApp& app)
     {
         const int kind = Random(1, 100);
-        const POINT pt = Somewhere();
-        if (kind <= 55) {
-            Log("move" + At(pt));
-            frame.OnMouseMove(0, pt);
-        } else if (kind <= 72) {
-            Log("press" + At(pt));
-            frame.OnLButtonDown(0, pt);
-        } else if (kind <= 90) {
-            Log("release" + At(pt));
-            frame.OnLButtonUp(0, pt);
+        const POINT pt = Somewhere(app);
+        const std::string at = " (" + std::to_string(pt.x) + "," + std::to_string(pt.y) + ")";
+        if (kind <= 90) {
+            void (CMainFrame::*handlers[])(UINT, POINT)
+                = { &CMainFrame::OnMouseMove, &CMainFrame::OnLButtonDown, &CMainFrame::OnLButtonUp };
+            const int which = kind <= 55 ? 0 : kind <= 72 ? 1 : 2;
+            Log(std::string(which == 0 ? "move" : which == 1 ? "press" : "release") + at);
+            (frame.*handlers[which])(0, pt);
         } else if (kind <= 96) {
-            const bool lockToggle = kind == 96;
-            ui.onMenu = [this, lockToggle](const std::vector<MenuItemState>& items) {
-                const UINT command = lockToggle ? UINT(ID_DESKTOP_LOCKED) : PickCommand(items);
+            ui.onMenu = [this, lock = kind == 96](const std::vector<MenuItemState>& items) {
+                std::vector<UINT> ids { 0 };
+                for (const MenuItemState& item : items) {
+                    if (item.enabled && item.id != 0)
+                        ids.push_back(item.id);
+                    for (const MenuItemState& sub : item.submenu)
+                        if (sub.enabled)
+                            ids.push_back(sub.id);
+                }
+                const UINT command = lock ? UINT(ID_DESKTOP_LOCKED) : ids[size_t(Random(0, int(ids.size()) - 1))];
                 Log("  command " + std::to_string(command));
                 return command;
             };
-            Log("right click" + At(pt));
+            Log("right click" + at);
             frame.OnRButtonDown(0, pt);
-        } else if (kind <= 98) {
-            Log("F2");
-            frame.OnKeyDown(VK_F2, 1, 0);
         } else {
-            const UINT key = UINT(Random(0x08, 0x7A));
+            const UINT key = kind <= 98 ? UINT(VK_F2) : UINT(Random(0x08, 0x7A));
             Log("key " + std::to_string(key));
             frame.OnKeyDown(key, 1, 0);
         }
     }
 
-    // Between steps: the display loses its surfaces, an image file goes away
-    // or comes back.
+    unsigned seed = 0;
+    int steps = 0;
+    std::mt19937 rng;
+    std::vector<std::string> recent;
+};
+
+// A dozen overlapping objects: some hidden, some linked, some without image
+// or caption, Mouse and Down images of other sizes. Returns the image files,
+// the background's last.
+std::vector<std::string> BuildDesktop(TestDesktop& desk, RandomDriver& rd)
+{
+    CDesktopApp& app = desk.app;
+    const QString d = desk.dir.path();
+    const std::vector<std::string> images = { WriteBitmap(d, "a.bmp", 8, 8, Qt::red),
+        WriteBitmap(d, "b.bmp", 12, 6, Qt::blue), WriteBitmap(d, "c.bmp", 16, 16, QColor(0, 127, 127)),
+        WriteBitmap(d, "d.bmp", 5, 9, Qt::yellow, QImage::Format_Indexed8) };
+    app.m_crLastColor = 0xFFFFFF;
+    app.m_bTile = TRUE;
+    app.m_lfDefault.lfHeight = -8;
+    app.m_ptContext = { 40, 30 }; // where captions without an image go
+    app.m_aObjects[0].strUpImage = CString(WriteBitmap(d, "back.bmp", 64, 48, Qt::darkGreen));
+    const char* names[]
+        = { "Start", " Clock", "clock.1", "Lamp ", "Switch", "Note", "Bin", "Gate", "Tree", "Fish", "Moon", "Star" };
+    for (int i = 1; i <= 12; ++i) {
+        DesktopObject& obj = app.m_aObjects[i];
+        obj.strName = names[i - 1];
+        obj.lfFont = app.m_lfDefault;
+        obj.crText = 0x00FFFFFF;
+        obj.crHotText = 0x0000FFFF;
+        obj.nJustify = 1087 + i % 3;
+        // Objects 3 and 8 are captions only; 5 and 10 have no caption.
+        if (i != 3 && i != 8) {
+            obj.strUpImage = CString(images[size_t(i) % 4]);
+            if (i % 2 == 0)
+                obj.strMouseImage = CString(images[size_t(i + 1) % 4]);
+            if (i % 3 == 0)
+                obj.strDownImage = CString(images[size_t(i + 2) % 4]);
+        }
+        if (i != 5 && i != 10)
+            obj.strText = i % 4 == 0 ? "Two\r\nlines" : "Cap";
+        obj.rcObject = { rd.Random(0, kWidth / 2), rd.Random(0, kHeight / 2), 0, 0 };
+        obj.bVisible = i != 7 && i != 11;
+        obj.bTextOnMouseOver = i == 9;
+        app.m_aRuntime[i] = { FALSE, FALSE, 1, 0 };
+    }
+    // Mouse Activate: two chains, a self link and a name of no object.
+    for (auto [from, to] : { std::pair { 1, "Lamp " }, { 5, "Note" }, { 6, "Moon" }, { 9, "Tree" }, { 12, "Nothing" } })
+        app.m_aObjects[from].strActivate = to;
+    app.m_nObjects = 13;
+    for (int i = 0; i < app.m_nObjects; ++i) {
+        app.LoadObjectImages(i);
+        app.CreateCaptionSurfaces(i);
+        app.SetObjectColorKeys(i);
+    }
+    app.UpdateTileSurface();
+    app.ResolveActivationLinks();
+    app.ApplyVisibility();
+    std::vector<std::string> files = images;
+    files.push_back(app.m_aObjects[0].strUpImage.str());
+    return files;
+}
+
+class RandomInteractionTest : public testing::TestWithParam<int> {
+protected:
+    // The dialogs as a hasty user works them.
+    void WorkDialog(CDialog& dialog)
+    {
+        if (dynamic_cast<CDesktopSettingsDlg*>(&dialog)) {
+            if (rd.Chance(20))
+                Click(dialog, IDC_REFRESH);
+            if (rd.Chance(40))
+                Click(dialog, IDC_TILE);
+            if (rd.Chance(30))
+                SetText(dialog, IDC_BACKGROUND, rd.Chance(30) ? "" : files[size_t(rd.Random(0, 4))]);
+        } else if (dynamic_cast<CObjectPropertiesDlg*>(&dialog)) {
+            if (rd.Chance(40)) {
+                // A clash ignoring case and white space, or a fresh name.
+                CString name = app.m_aObjects[rd.Random(1, app.m_nObjects - 1)].strName;
+                name.MakeLower();
+                name = rd.Chance(50) ? " " + name + " " : CString(("New" + std::to_string(++fresh)).c_str());
+                SetText(dialog, IDC_OBJECT_NAME, name.str());
+            }
+            if (rd.Chance(30))
+                SetText(dialog, IDC_UP_IMAGE, rd.Chance(20) ? "" : files[size_t(rd.Random(0, 3))]);
+            if (rd.Chance(20))
+                Click(dialog, IDC_VISIBLE);
+            auto* activate = dynamic_cast<CComboBox*>(dialog.GetDlgItem(IDC_ACTIVATE));
+            if (rd.Chance(30) && activate && activate->GetCount() > 0)
+                activate->SetCurSel(rd.Random(0, activate->GetCount() - 1));
+        } else if (dynamic_cast<CObjectListDlg*>(&dialog)) {
+            auto& list = Item<CListBox>(dialog, IDC_OBJECT_LIST);
+            list.SetCurSel(rd.Random(-1, list.GetCount() - 1));
+        }
+        ++dialogs;
+        const int button = rd.Chance(60) ? IDOK : IDCANCEL;
+        rd.Log(std::string("  dialog ") + typeid(dialog).name() + (button == IDOK ? " OK" : " Cancel"));
+        Click(dialog, button);
+    }
+
+    // Between steps the display may lose its surfaces and an image file may
+    // go away or come back.
     void Fault()
     {
-        const int kind = Random(1, 1000);
+        const int kind = rd.Random(1, 1000);
         if (kind <= 2) {
-            Log("surfaces lost");
+            rd.Log("surfaces lost");
             app.m_pDD->loseAllSurfaces();
             lossPending = true;
+            lossClean = away.empty();
             ++losses;
-        } else if (kind <= 8) {
-            const std::string& file = files[size_t(Random(0, int(files.size()) - 1))];
-            if (!away.count(file)
-                && QFile::rename(QString::fromStdString(file), QString::fromStdString(file + ".away"))) {
-                Log("gone " + file);
-                away.insert(file);
-            }
-        } else if (kind <= 30 && !away.empty()) {
-            const auto it = std::next(away.begin(), Random(0, int(away.size()) - 1));
-            if (QFile::rename(QString::fromStdString(*it + ".away"), QString::fromStdString(*it))) {
-                Log("back " + *it);
-                away.erase(it);
+        } else if (kind <= 30) {
+            // Gone now and then, back more often.
+            const std::string& file = files[size_t(rd.Random(0, int(files.size()) - 1))];
+            const bool back = away.count(file) > 0;
+            const QString path = QString::fromStdString(file), moved = path + ".away";
+            if (back != (kind <= 8) && (back ? QFile::rename(moved, path) : QFile::rename(path, moved))) {
+                rd.Log((back ? "back " : "gone ") + file);
+                back ? void(away.erase(file)) : void(away.insert(file));
+                lossClean = lossClean && back;
             }
         }
     }
 
-    // A message the program can show in this situation: file messages only
-    // name files that are away, everything else is one of the fixed texts.
+    // A message the program can show here: one naming a file names one that
+    // is away (or one of ours, for image dimensions), the rest are fixed.
     bool Known(const std::string& text) const
     {
-        static const std::set<std::string> fixed = {
-            "Desktop file could not be opened!",
-            "Desktop file is damaged and could not be loaded!",
-            "Unable to insert new object:\nDesktop contains maximum objects allowed.",
-            "Object must have a name",
-            "fail:CreateSurface",
-            "fail:CreateTextSurface",
-            "fail:CreateColor",
-        };
-        if (fixed.count(text))
-            return true;
-        std::string middle;
-        if (Between(text, "Unable to load: ", "", middle))
-            return away.count(middle) > 0;
-        for (const char* label : { "Up Image", "Down Image", "Mouse Image", "Background Image", "desktop" }) {
-            if (Between(text, std::string("Unable to find '") + label + "' file:\n\n", "", middle))
-                return away.count(middle) > 0;
-        }
-        if (Between(text, "Image dimensions exceed screen margins\nrelative to position:\n\n",
-                "\n\nPlease check display and image dimensions.", middle))
-            return std::find(files.begin(), files.end(), middle) != files.end();
-        return Between(text, "Are you sure you want to delete '", "'?", middle)
-            || Between(text, "The name '", "' already exists.\n\nPlease select another name", middle);
+        static const std::regex missing("(?:Unable to load: |Unable to find '(?:Up Image|Down Image|Mouse Image|"
+                                        "Background Image|desktop)' file:\n\n)(.*)");
+        static const std::regex tooBig("Image dimensions exceed screen margins\nrelative to position:\n\n(.*)\n\n"
+                                       "Please check display and image dimensions.");
+        static const std::regex fixed("Desktop file could not be opened!|Desktop file is damaged and could not be "
+                                      "loaded!|Unable to insert new object:\nDesktop contains maximum objects allowed."
+                                      "|Object must have a name|fail:Create(?:Surface|TextSurface|Color)|Are you sure "
+                                      "you want to delete '.*'\\?|The name '.*' already exists.\n\nPlease select "
+                                      "another name");
+        std::smatch m;
+        if (std::regex_match(text, m, missing))
+            return away.count(m[1]) > 0;
+        if (std::regex_match(text, m, tooBig))
+            return std::find(files.begin(), files.end(), m[1].str()) != files.end();
+        return std::regex_match(text, fixed);
     }
 
-    // Held surfaces still lost.
-    int LostSurfaces() const
+    // Every surface held, in table slot order (the display's own at slot 0).
+    template<typename F> void ForEachSurface(F&& visit) const
     {
-        int lost = 0;
-        auto count = [&](const IDirectDrawSurface* s) { lost += s && s->isLost() ? 1 : 0; };
-        for (int i = 0; i < app.m_nObjects; ++i) {
+        for (int i = 0; i < kTableSize; ++i) {
             const ObjectRuntime& rt = app.m_aRuntime[i];
             for (const IDirectDrawSurface* s : { rt.pUp, rt.pDown, rt.pMouse, rt.pText, rt.pTextHot })
-                count(s);
+                if (s)
+                    visit(s, i);
         }
         for (const IDirectDrawSurface* s :
             { app.m_pDDSPrimary, app.m_pDDSBack, app.m_pDDSTile, app.m_pDDSTextWork, app.m_pDDSColor })
-            count(s);
-        return lost;
-    }
-
-    // After a step: a loss was repaired by the step's first composition
-    // when every file is in place, and every message shown is a known one.
-    void CheckStep(int framesBefore, size_t messagesBefore)
-    {
-        if (lossPending && display.target.presentations > framesBefore) {
-            lossPending = false;
-            if (away.empty()) {
-                if (const int lost = LostSurfaces())
-                    problems += std::to_string(lost) + " surfaces lost after restoring; ";
-            }
-        }
-        for (size_t m = messagesBefore; m < ui.messages.size(); ++m) {
-            if (!Known(ui.messages[m]))
-                problems += "message '" + ui.messages[m] + "'; ";
-        }
-    }
-
-    std::string Recent() const
-    {
-        std::string text;
-        for (const std::string& line : recent)
-            text += "\n  " + line;
-        return text;
+            if (s)
+                visit(s, 0);
     }
 
     // Empty when every invariant holds, else what broke.
@@ -346,11 +273,8 @@ protected:
     {
         std::ostringstream out;
         const int n = app.m_nObjects;
-        if (n < 1 || n > 51)
-            out << "m_nObjects " << n << "; ";
-        if (app.m_aObjects[0].strName != "Background")
-            out << "record 0 is '" << app.m_aObjects[0].strName.str() << "'; ";
-
+        if (n < 1 || n > 51 || app.m_aObjects[0].strName != "Background")
+            out << n << " objects, record 0 '" << app.m_aObjects[0].strName.str() << "'; ";
         std::set<std::string> names;
         for (int i = 1; i < n; ++i) {
             CString key = app.m_aObjects[i].strName;
@@ -358,99 +282,155 @@ protected:
             key.MakeLower();
             if (!names.insert(key.str()).second)
                 out << "name '" << key.str() << "' twice; ";
-        }
-
-        std::set<const IDirectDrawSurface*> held;
-        auto hold = [&](const IDirectDrawSurface* surface, int i) {
-            if (!surface)
-                return;
-            if (i >= n)
-                out << "surface in slot " << i << "; ";
-            if (!held.insert(surface).second)
-                out << "surface shared, slot " << i << "; ";
-        };
-        for (int i = 0; i < kTableSize; ++i) {
             const ObjectRuntime& rt = app.m_aRuntime[i];
-            for (const IDirectDrawSurface* s : { rt.pUp, rt.pDown, rt.pMouse, rt.pText, rt.pTextHot })
-                hold(s, i);
-            if (i < n && rt.pUp) {
-                const RECT& rc = app.m_aObjects[i].rcObject;
-                if (rc.right - rc.left != rt.pUp->width() || rc.bottom - rc.top != rt.pUp->height())
-                    out << "object " << i << " rectangle does not match its image; ";
-            }
-            if (i < n && (rt.nActivates < 0 || rt.nActivates >= n))
+            const RECT& rc = app.m_aObjects[i].rcObject;
+            if (rt.pUp && (rc.right - rc.left != rt.pUp->width() || rc.bottom - rc.top != rt.pUp->height()))
+                out << "object " << i << " rectangle does not match its image; ";
+            if (rt.nActivates < 0 || rt.nActivates >= n)
                 out << "object " << i << " activates " << rt.nActivates << "; ";
         }
-        for (const IDirectDrawSurface* s :
-            { app.m_pDDSPrimary, app.m_pDDSBack, app.m_pDDSTile, app.m_pDDSTextWork, app.m_pDDSColor })
-            hold(s, 0);
+        std::set<const IDirectDrawSurface*> held;
+        ForEachSurface([&](const IDirectDrawSurface* s, int i) {
+            if (i >= n)
+                out << "surface in slot " << i << "; ";
+            if (!held.insert(s).second)
+                out << "surface shared, slot " << i << "; ";
+        });
         if (app.m_pDD && app.m_pDD->liveSurfaceCount() != held.size())
             out << app.m_pDD->liveSurfaceCount() << " live surfaces, " << held.size() << " held; ";
-
-        for (int index : { app.m_nHoverObject, app.m_nPressedImage, app.m_nPressedText, app.m_nCurObject }) {
+        for (int index : { app.m_nHoverObject, app.m_nPressedImage, app.m_nPressedText, app.m_nCurObject })
             if (index < 0 || index >= kTableSize)
                 out << "interaction index " << index << "; ";
-        }
         return out.str();
     }
 
+    DisplayDepth depth { GetParam() };
     TestDesktop desk { kWidth, kHeight };
     CDesktopApp& app = desk.app;
-    DisplayFixture& display = desk.display;
-    ScriptedUi& ui = desk.ui;
-    QTemporaryDir& dir = desk.dir;
     CMainFrame frame;
-    std::vector<std::string> images;
-    std::string background;
-    unsigned seed = 0;
-    int steps = 0;
-    std::mt19937 rng;
-    int fresh = 0;
-    int dialogs = 0;
-    std::vector<std::string> recent;
-
-    std::vector<std::string> files; // every image, the background's too
+    RandomDriver rd { 8000 };
+    std::vector<std::string> files = BuildDesktop(desk, rd);
     std::set<std::string> away; // files renamed away for now
     std::string problems;
-    bool lossPending = false;
-    int losses = 0;
+    bool lossPending = false, lossClean = false;
+    int losses = 0, dialogs = 0, fresh = 0;
 };
 
-TEST_F(RandomInteractionTest, TableStaysConsistent)
+// After every step the table is consistent, and a step that presents shows
+// what a whole redraw of the same state shows.
+TEST_P(RandomInteractionTest, TableStaysConsistentAndPartialFramesShowWhatWholeRedrawsShow)
 {
-    ASSERT_TRUE(display.ok);
-    ASSERT_TRUE(dir.isValid());
-    WriteImages();
-    BuildDesktop();
-    ui.onMessageBox = [this](const CString& text, UINT type) {
-        const int answer = type == MB_OKCANCEL && Chance(50) ? IDCANCEL : IDOK;
-        Log("  message '" + text.str() + "' " + std::to_string(answer));
+    desk.ui.onMessageBox = [this](const CString& text, UINT type) {
+        const int answer = type == MB_OKCANCEL && rd.Chance(50) ? IDCANCEL : IDOK;
+        rd.Log("  message '" + text.str() + "' " + std::to_string(answer));
         return answer;
     };
-    ui.onDialog = [this](CDialog& dialog) { WorkDialog(dialog); };
-    ASSERT_EQ(Broken(), "") << "seed " << seed;
-
-    int composedBefore = display.target.presentations;
-    for (int step = 0; step < steps; ++step) {
+    desk.ui.onDialog = [this](CDialog& dialog) { WorkDialog(dialog); };
+    const CapturingTarget& target = desk.display.target;
+    ASSERT_EQ(Broken(), "");
+    for (int step = 0; step < rd.steps; ++step) {
         Fault();
-        const int frames = display.target.presentations;
-        const size_t messages = ui.messages.size();
-        Step();
-        CheckStep(frames, messages);
-        const std::string broken = Broken() + problems;
-        ASSERT_EQ(broken, "") << "seed " << seed << " (ORVANTA_SEED=" << seed << " replays it), step " << step
-                              << ", after:" << Recent();
+        const int frames = desk.frames();
+        const size_t messages = desk.ui.messages.size();
+        rd.Step(frame, desk.ui, app);
+        // A loss is repaired by the first presentation when no file was away
+        // since, and every message shown is a known one.
+        if (lossPending && desk.frames() > frames) {
+            int lost = 0;
+            ForEachSurface([&](const IDirectDrawSurface* s, int) { lost += s->isLost() ? 1 : 0; });
+            if (lossClean && lost)
+                problems += std::to_string(lost) + " surfaces lost after restoring; ";
+            lossPending = false;
+        }
+        for (size_t m = messages; m < desk.ui.messages.size(); ++m)
+            if (!Known(desk.ui.messages[m]))
+                problems += "message '" + desk.ui.messages[m] + "'; ";
+        if (desk.frames() > frames) {
+            const QImage shown = target.lastFrame.copy();
+            app.ComposeScene();
+            if (shown != target.lastFrame)
+                problems += "the frame shown is not a whole redraw; ";
+        }
+        ASSERT_EQ(Broken() + problems, "") << rd.Where(step);
     }
-    // The run did real work: frames were shown and dialogs worked.
-    EXPECT_GT(display.target.presentations, composedBefore + steps / 10) << "seed " << seed;
-    EXPECT_GT(dialogs, 0) << "seed " << seed;
-    EXPECT_GT(losses, 0) << "seed " << seed;
-    RecordProperty("seed", std::to_string(seed));
-
+    // The run did real work, in frames of both kinds.
+    EXPECT_GT(target.partial, rd.steps / 10);
+    EXPECT_GT(target.presentations - target.partial, rd.steps / 10);
+    EXPECT_GT(dialogs, 0);
+    EXPECT_GT(losses, 0);
     for (int i = 0; i < app.m_nObjects; ++i) {
         app.ReleaseObjectImages(i);
         app.ReleaseCaptionSurfaces(i);
     }
 }
 
+// Random edits through the handlers that make them: undoing every one gives
+// back the first saved bytes and frame, redoing every one the last.
+TEST_P(RandomInteractionTest, EditsUndoToTheFirstBytesAndRedoToTheLast)
+{
+    app.m_bLocked = FALSE;
+    app.m_strDesktopFile = desk.Path("undo.orv").c_str();
+    app.m_history.Clear(app);
+    const auto bytes = [&] { return app.SaveDesktop(), ReadAll(desk.dir.filePath("undo.orv")); };
+    const auto shown = [&] { return app.ComposeScene(), desk.display.target.lastFrame; };
+    void (CMainFrame::*orders[])() = { &CMainFrame::OnOrderMoveUp, &CMainFrame::OnOrderMoveDown,
+        &CMainFrame::OnOrderMoveToTop, &CMainFrame::OnOrderMoveToBottom };
+    std::vector<QByteArray> states { bytes() };
+    const QImage first = shown();
+    const int edits = rd.steps / 100;
+    for (int k = 0; k < edits; ++k) {
+        const int c = app.m_nCurObject = rd.Random(1, app.m_nObjects - 1);
+        app.m_ptContext = { rd.Random(0, kWidth - 20), rd.Random(0, kHeight - 20) };
+        const RECT& r = app.m_aObjects[c].rcObject;
+        const POINT from { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
+        const int kind = rd.Random(0, 6);
+        desk.ui.onDialog = [&](CDialog& dlg) {
+            if (kind == 5) {
+                Click(dlg, IDC_TILE);
+            } else if (kind == 6) {
+                SetText(dlg, IDC_OBJECT_NAME, "New" + std::to_string(k));
+                SetText(dlg, IDC_UP_IMAGE, files[1]);
+            } else {
+                SetText(dlg, IDC_TEXT, "Edited " + std::to_string(k));
+            }
+            Click(dlg, IDOK);
+        };
+        if (kind == 0) {
+            const POINT to { from.x + rd.Random(-90, 90), from.y + rd.Random(-90, 90) };
+            frame.OnLButtonDown(0, from);
+            frame.OnMouseMove(0, to);
+            frame.OnLButtonUp(0, to);
+        } else if (kind == 1 && app.m_nObjects > 4) {
+            frame.OnObjectDelete();
+        } else if (kind == 2) {
+            frame.OnObjectCopy();
+            frame.OnObjectPaste();
+        } else if (kind == 3) {
+            (frame.*orders[rd.Random(0, 3)])();
+        } else if (kind >= 4) {
+            if (kind > 4)
+                app.m_nCurObject = 0;
+            kind == 6 ? frame.OnObjectInsert() : frame.OnObjectProperties();
+        }
+        if (QByteArray now = bytes(); now != states.back())
+            states.push_back(now);
+    }
+    ASSERT_GT(states.size(), size_t(edits / 2));
+    const QImage last = shown();
+    for (const bool undo : { true, false }) {
+        for (size_t k = 1; k < states.size(); ++k) {
+            undo ? frame.OnEditUndo() : frame.OnEditRedo();
+            const size_t want = undo ? states.size() - 1 - k : k;
+            ASSERT_EQ(bytes(), states[want])
+                << (undo ? "undo" : "redo") << " to state " << want << ", seed " << rd.seed;
+        }
+        EXPECT_FALSE(undo ? app.m_history.CanUndo() : app.m_history.CanRedo());
+        EXPECT_EQ(shown(), undo ? first : last);
+    }
+    for (const std::string& text : desk.ui.messages)
+        EXPECT_EQ(text.rfind("Are you sure", 0), 0u) << text;
 }
+
+INSTANTIATE_TEST_SUITE_P(Depths, RandomInteractionTest, testing::Values(32, 16, 8));
+
+} // namespace
