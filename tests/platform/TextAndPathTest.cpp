@@ -28,7 +28,7 @@ namespace {
 TEST(CString, ComparesSlicesTrimsAndFormats)
 {
     // A byte above 0x7F sorts after a space, as an unsigned comparison must.
-    EXPECT_TRUE(CString("\xE9") > CString(" ") && CString("\r\nA") < " ");
+    EXPECT_TRUE(CString("\xE9") > CString(" ") && CString("\r\nA") < " " && CString(" ") <= CString(" "));
     const CString path("c:\\x\\desktops\\default.orv");
     const int p = path.ReverseFind('\\');
     EXPECT_EQ(path.Find('z'), -1);
@@ -97,60 +97,44 @@ TEST(Text, ChosenFileNamesKeepTheirBytesAndOpen)
     }
 }
 
-// A program folder: Program/Desktops/Default.ORV and Program/res/palette.bmp.
-class PathTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        for (const char* file : { "Program/Desktops/Default.ORV", "Program/res/palette.bmp" })
-            add(file);
-    }
-    void add(const QString& file, const QByteArray& bytes = "abcdef")
-    {
-        QDir(dir.path()).mkpath(QFileInfo(file).path());
-        ASSERT_TRUE(WriteAll(dir.filePath(file), bytes));
-    }
-    // NativePath of `root` + `path` against the expected path under `root`.
-    void expectPaths(const std::vector<std::pair<std::string, std::string>>& cases)
-    {
-        for (const auto& [path, expected] : cases)
-            EXPECT_EQ(NativePath((root + path).c_str()), root + expected) << path;
-    }
-
+TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTargetOnlyWhenClosed)
+{
+    // A program folder: Program/Desktops/Default.ORV and Program/res/palette.bmp.
     QTemporaryDir dir;
     const std::string root = dir.path().toStdString();
-};
-
-TEST_F(PathTest, ComponentsAreFoundIgnoringCaseAndTheRestKeptAsWritten)
-{
-    expectPaths({
-        { "\\Program\\res\\palette.bmp", "/Program/res/palette.bmp" }, // existing: only the backslashes turn
+    const auto add = [&](const QString& file) {
+        QDir(dir.path()).mkpath(QFileInfo(file).path());
+        ASSERT_TRUE(WriteAll(dir.filePath(file), "abcdef"));
+    };
+    const auto expectPaths = [&](const std::vector<std::pair<std::string, std::string>>& cases) {
+        for (const auto& [path, expected] : cases)
+            EXPECT_EQ(NativePath((root + path).c_str()), root + expected) << path;
+    };
+    for (const char* file : { "Program/Desktops/Default.ORV", "Program/res/palette.bmp" })
+        add(file);
+    // Existing components are found, with their case; a new file in an
+    // existing folder keeps its name; once a component is missing, the rest is
+    // not looked up.
+    expectPaths({ { "\\Program\\res\\palette.bmp", "/Program/res/palette.bmp" },
         { "\\program\\desktops\\default.orv", "/Program/Desktops/Default.ORV" },
         { "/PROGRAM/RES/Palette.Bmp", "/Program/res/palette.bmp" },
         { "\\program\\.\\RES\\..\\desktops", "/Program/./res/../Desktops" },
-        // A new file in an existing folder: the folder is found, the name kept.
         { "\\program\\desktops\\New.orv", "/Program/Desktops/New.orv" },
-        // Once a component is missing, the rest is not looked up.
-        { "\\program\\Missing\\res\\X", "/Program/Missing/res/X" },
-    });
+        { "\\program\\Missing\\res\\X", "/Program/Missing/res/X" } });
     EXPECT_EQ(NativePath(""), "");
     EXPECT_EQ(NativePath(nullptr), "");
-
+    // An exact match wins; when none is exact, the first in byte order.
     add("Program/RES/other.bmp");
-    expectPaths({
-        { "\\Program\\RES\\other.bmp", "/Program/RES/other.bmp" }, // an exact match wins
+    expectPaths({ { "\\Program\\RES\\other.bmp", "/Program/RES/other.bmp" },
         { "\\Program\\res\\Palette.bmp", "/Program/res/palette.bmp" },
-        { "\\Program\\Res\\X.bmp", "/Program/RES/X.bmp" }, // neither is exact: the first in byte order
-    });
-}
+        { "\\Program\\Res\\X.bmp", "/Program/RES/X.bmp" } });
 
-TEST_F(PathTest, FilesAreFoundIgnoringCaseAndAWrittenOneReplacesItsTargetOnlyWhenClosed)
-{
     CFileStatus status;
-    ASSERT_TRUE(CFile::GetStatus((root + "\\program\\RES\\PALETTE.BMP").c_str(), status));
+    ASSERT_TRUE(CFile::GetStatus((root + "\\program\\res\\PALETTE.BMP").c_str(), status));
     EXPECT_EQ(status.m_size, 6);
     EXPECT_TRUE(CFile::GetStatus((root + "\\PROGRAM").c_str(), status));
     EXPECT_FALSE(CFile::GetStatus((root + "\\program\\res\\down.bmp").c_str(), status));
+    EXPECT_FALSE(CFile::GetStatus("", status));
     const HFILE f = _lopen((root + "\\program\\res\\Palette.bmp").c_str(), OF_READ);
     ASSERT_NE(f, HFILE_ERROR);
     char bytes[8] = {};

@@ -14,12 +14,11 @@
 
 namespace {
 
-using artwork::Glyph;
 using artwork::Look;
 
 bool IsKey(QRgb pixel)
 {
-    return (pixel & 0xFFFFFFu) == (artwork::kKeyColor.rgb() & 0xFFFFFFu);
+    return (pixel | 0xFF000000) == artwork::kKeyColor.rgb();
 }
 
 int Distance(QRgb a, QRgb b)
@@ -68,11 +67,11 @@ TEST(Artwork, KeyingNeverLeavesAKeyColouredPixelInsideTheShape)
 TEST(Artwork, EveryGlyphShowsOnEveryLookOfAKeyedButtonAndTheTileHasNoSeams)
 {
     const int size = 72;
-    for (int glyph = int(Glyph::Folder); glyph <= int(Glyph::Trash); ++glyph) {
+    for (int glyph = int(artwork::Glyph::Folder); glyph <= int(artwork::Glyph::Trash); ++glyph) {
         QImage looks[3];
         for (Look look : { Look::Up, Look::Down, Look::Mouse }) {
             SCOPED_TRACE(glyph * 10 + int(look));
-            const QImage face = artwork::ButtonImage(Glyph(glyph), QColor(50, 120, 200), look, size);
+            const QImage face = artwork::ButtonImage(artwork::Glyph(glyph), QColor(50, 120, 200), look, size);
             ASSERT_EQ(face.size(), QSize(size, size));
             EXPECT_TRUE(IsKey(face.pixel(0, 0)) && IsKey(face.pixel(size - 1, size - 1)));
             EXPECT_FALSE(IsKey(face.pixel(size / 2, size / 6)));
