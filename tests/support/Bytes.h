@@ -1,6 +1,5 @@
 #pragma once
-// Whole files as bytes, records as bytes, and the little-endian fields of
-// binary formats.
+// Whole files as bytes, and the little-endian fields of binary formats.
 
 #include <QFile>
 #include <QtEndian>
@@ -15,11 +14,6 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-template<typename T> QByteArray AsBytes(const T& record)
-{
-    return QByteArray(reinterpret_cast<const char*>(&record), sizeof(T));
 }
 
 // The little-endian T at `offset` of `bytes`.
