@@ -4,13 +4,50 @@
 #include "support/Faults.h"
 #include "support/SurfaceTest.h"
 
-#include <gtest/gtest.h>
-
 #include <QTemporaryDir>
 
-#include <cstring>
-
 namespace {
+
+// The file and info headers of a bitmap file: "BM", then little-endian 32-bit
+// fields at their offsets (bfSize 2, bfOffBits 10, biSize 14, biWidth 18,
+// biHeight 22, biPlanes and biBitCount 26, biClrUsed 46).
+QByteArray Headers(std::initializer_list<std::pair<int, qint32>> fields)
+{
+    QByteArray bytes(54, '\0');
+    bytes[0] = 'B', bytes[1] = 'M';
+    for (const auto& [offset, value] : fields)
+        qToLittleEndian(value, bytes.data() + offset);
+    return bytes;
+}
+
+// kColors[(x + 3 * y) % colours] at (x, y) of a 3 x 2 Windows bitmap of the
+// given depth, written byte by byte, bottom-up or top-down.
+constexpr QRgb kColors[6]
+    = { qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0), qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 255, 255) };
+
+QByteArray HandWrittenBitmap(int bits, bool topDown)
+{
+    const int colours = bits == 1 ? 2 : 6, tableSize = bits <= 8 ? 1 << bits : 0, rowBytes = (3 * bits + 31) / 32 * 4;
+    QByteArray table(tableSize * 4, '\0'), pixels(rowBytes * 2 + 4, '\0');
+    for (int i = 0; i < std::min(tableSize, colours); ++i)
+        qToLittleEndian<quint32>(kColors[i] & 0xFFFFFF, table.data() + 4 * i);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const int index = (x + 3 * y) % colours;
+            const QRgb c = kColors[index];
+            char* row = pixels.data() + (topDown ? y : 1 - y) * rowBytes;
+            if (bits <= 8) // packed from the high bits down
+                row[x * bits / 8] = char(row[x * bits / 8] | index << (8 - bits - x * bits % 8));
+            else // little-endian, the next pixel overwriting the spare high bytes
+                qToLittleEndian<quint32>(
+                    bits == 16 ? (qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3 : c & 0xFFFFFF,
+                    row + x * bits / 8);
+        }
+    pixels.chop(4);
+    return Headers({ { 2, 54 + table.size() + pixels.size() }, { 10, 54 + table.size() }, { 14, 40 }, { 18, 3 },
+               { 22, topDown ? -2 : 2 }, { 26, 1 | bits << 16 } })
+        + table + pixels;
+}
 
 class BitmapUtilities : public SurfaceTest {
 protected:
@@ -24,101 +61,53 @@ protected:
     const QString path = dir.filePath("file.bmp");
 };
 
-bool Same(const PALETTEENTRY& a, const PALETTEENTRY& b)
+TEST_F(BitmapUtilities, FilesOfEveryDepthLoadInEitherRowOrderAtTheSizeAsked)
 {
-    return a.peRed == b.peRed && a.peGreen == b.peGreen && a.peBlue == b.peBlue && a.peFlags == b.peFlags;
-}
-
-TEST_F(BitmapUtilities, PalettesComeFromTheFilesColourTableOrTheDefault)
-{
-    IDirectDrawPalette* defaults = DDLoadPalette(dd, nullptr);
-    ASSERT_NE(defaults, nullptr);
-    const PALETTEENTRY* d = defaults->entries();
-    // Three bits of red, three of green, two of blue.
-    const std::pair<int, PALETTEENTRY> spots[]
-        = { { 0, { 0, 0, 0, 0 } }, { 255, { 255, 255, 255, 0 } }, { 224, { 255, 0, 0, 0 } }, { 28, { 0, 255, 0, 0 } },
-              { 3, { 0, 0, 255, 0 } }, { 146, { 145, 145, 170, 0 } }, { 36, { 36, 36, 0, 0 } } };
-    for (const auto& [i, entry] : spots)
-        EXPECT_TRUE(Same(d[i], entry)) << i;
-
-    QByteArray tail;
-    for (int i = 0; i < 1024; ++i)
-        tail.append(char(i * 7 + 3));
-    // Entries below `swapped` come from the table with red and blue swapped,
-    // those below `raw` as read, the rest are the default.
-    const struct {
-        DWORD biSize;
-        WORD bitCount;
-        DWORD clrUsed;
-        int tailBytes, cut, swapped, raw;
-    } cases[] = {
-        { 40, 8, 0, 1024, 0, 256, 256 }, { 40, 4, 0, 64 + 100, 0, 16, 41 },
-        { 40, 8, 3, 64 + 100, 0, 3, 41 }, // biClrUsed limits the swapped entries
-        { 40, 8, 100000, 1024, 0, 256, 256 }, // and never reaches past the table
-        { 40, 24, 0, 1024, 0, 0, 256 }, // deep or odd headers swap nothing
-        { 108, 8, 0, 1024, 0, 0, 256 }, { 12, 8, 0, 1024, 0, 0, 256 },
-        { 40, 8, 0, 1024, 30, 0, 0 }, // too short for its headers: no colours
-    };
-    for (const auto& c : cases) {
-        BITMAPFILEHEADER file {};
-        file.bfType = 0x4D42;
-        BITMAPINFOHEADER info {};
-        info.biSize = c.biSize;
-        info.biWidth = info.biHeight = info.biPlanes = 1;
-        info.biBitCount = c.bitCount;
-        info.biClrUsed = c.clrUsed;
-        QByteArray bytes = QByteArray(reinterpret_cast<const char*>(&file), sizeof(file))
-            + QByteArray(reinterpret_cast<const char*>(&info), sizeof(info)) + tail.left(c.tailBytes);
-        ASSERT_TRUE(WriteAll(path, c.cut ? bytes.left(c.cut) : bytes));
-        IDirectDrawPalette* palette = DDLoadPalette(dd, path.toLatin1());
-        ASSERT_NE(palette, nullptr);
-        for (int i = 0; i < 256; ++i) {
-            const auto q = [&](int k) { return BYTE(tail[4 * i + k]); };
-            const PALETTEENTRY expected = i < c.swapped ? PALETTEENTRY { q(2), q(1), q(0), q(3) }
-                : i < c.raw                             ? PALETTEENTRY { q(0), q(1), q(2), q(3) }
-                                                        : d[i];
-            ASSERT_TRUE(Same(palette->entries()[i], expected)) << c.biSize << "/" << c.bitCount << ": " << i;
+    for (int bits : { 1, 4, 8, 16, 24, 32 })
+        for (bool topDown : { false, true }) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, top-down " << topDown);
+            IDirectDrawSurface* s = load(HandWrittenBitmap(bits, topDown));
+            ASSERT_NE(s, nullptr);
+            // Five-bit components widen by a shift, as GDI does: 31 becomes 248.
+            const DWORD mask = bits == 16 ? 0xF8F8F8 : 0xFFFFFF;
+            expectPixels(s, [&](int x, int y) { return kColors[(x + 3 * y) % (bits == 1 ? 2 : 6)] & mask; });
+            s->Release();
         }
-        palette->Release();
-    }
-    // A missing file, or a bitmap resource without a colour table: the default.
-    for (LPCSTR name : { "no/such/palette.bmp", "splash.bmp" }) {
-        IDirectDrawPalette* palette = DDLoadPalette(dd, name);
-        ASSERT_NE(palette, nullptr);
-        for (int i = 0; i < 256; ++i)
-            ASSERT_TRUE(Same(palette->entries()[i], d[i])) << name << ": " << i;
-        palette->Release();
-    }
-    defaults->Release();
+    IDirectDrawSurface* wide = DDLoadBitmap(dd, path.toLatin1(), 6, 4);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->height(), 4);
+    expectPixels(wide, [](int x, int y) { return kColors[x / 2 + 3 * (y / 2)] & 0xFFFFFF; });
+    // A resource is found by its name before any file.
+    IDirectDrawSurface* splash = DDLoadBitmap(dd, "splash.bmp", 0, 0);
+    ASSERT_NE(splash, nullptr);
+    EXPECT_GT(splash->width(), 1);
+    EXPECT_EQ(dd->liveSurfaceCount(), 2u);
+    // On an 8-bit display each pixel is the nearest entry.
+    open(8);
+    IDirectDrawSurface* s
+        = DDLoadBitmap(dd, WriteBitmap(dir.path(), "red.bmp", 2, 2, QColor(250, 10, 0)).c_str(), 0, 0);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(at(s, 1, 1), 224u);
 }
 
-TEST_F(BitmapUtilities, ColorMatchGivesTheStoredValueLeavesThePixelAndKeysTheColour)
+TEST_F(BitmapUtilities, DamagedOrHugeFilesAreRefused)
 {
-    const struct {
-        int depth;
-        COLORREF color;
-        DWORD value;
-    } cases[] = { { 32, 0x7F7F00, 0x007F7F }, { 16, RGB(255, 255, 255), 0xFFFF }, { 8, 0x7F7F00, 13 } };
-    for (const auto& c : cases) {
-        open(c.depth);
-        EXPECT_EQ(DDColorMatch(make(1, 1), c.color), c.value) << c.depth;
+    const QByteArray good = HandWrittenBitmap(24, false);
+    // Every cut of the file, headers or pixels, is refused.
+    for (qsizetype length = 0; length < good.size(); ++length)
+        EXPECT_EQ(load(good.left(length)), nullptr) << "cut to " << length << " bytes";
+    // Not "BM", an info header of no known size, no width, and sides beyond
+    // 32767 even when the data would cover them.
+    const std::tuple<int, qint32, int> cases[] = { { 0, 'X' | 'M' << 8, 0 }, { 14, 20, 0 }, { 18, 0, 0 },
+        { 22, 32768, 12 * 32768 }, { 22, -32768, 12 * 32768 } };
+    for (const auto& [offset, value, extra] : cases) {
+        QByteArray bad = good + QByteArray(extra, '\0');
+        qToLittleEndian(value, bad.data() + offset);
+        EXPECT_EQ(load(bad), nullptr) << offset << ": " << value;
     }
-    open(32);
-    IDirectDrawSurface* s = make(2, 1);
-    RECT second { 1, 0, 2, 1 };
-    fill(s, nullptr, 0x445566);
-    fill(s, &second, 0xC80000);
-    EXPECT_EQ(DDColorMatch(s, RGB(9, 9, 9)), 0x090909u);
-    EXPECT_EQ(at(s, 0, 0), 0x445566u);
-    EXPECT_EQ(DDColorMatch(s, CLR_INVALID), 0x445566u);
-    EXPECT_EQ(at(s, 0, 0), 0x445566u);
-    // A key set by colour leaves that colour out of keyed copies.
-    ASSERT_EQ(DDSetColorKey(s, RGB(0x44, 0x55, 0x66)), DD_OK);
-    IDirectDrawSurface* dst = make(2, 1);
-    ASSERT_EQ(dst->Blt(nullptr, s, nullptr, DDBLT_KEYSRC, nullptr), DD_OK);
-    expectPixels(dst, [](int x, int) { return x == 0 ? 0u : 0xC80000u; });
-    s->markLost();
-    EXPECT_EQ(DDColorMatch(s, RGB(9, 9, 9)), CLR_INVALID);
+    EXPECT_EQ(DDLoadBitmap(dd, (dir.path() + "/missing.bmp").toLatin1(), 0, 0), nullptr);
+    EXPECT_EQ(dd->liveSurfaceCount(), 0u);
+    ASSERT_NE(load(good), nullptr);
 }
 
 TEST_F(BitmapUtilities, ReloadScalesToTheSurfaceRestoresItAndReportsFailures)
@@ -141,101 +130,62 @@ TEST_F(BitmapUtilities, ReloadScalesToTheSurfaceRestoresItAndReportsFailures)
         "handle is null\nddcopybitmap failed\ncreatecompatible dc failed\nddcopybitmap failed\n");
     EXPECT_EQ(at(s, 2, 1), 0x0A141Eu); // none of these copied anything
     EXPECT_EQ(DDCopyBitmap(nullptr, nullptr, 0, 0, 0, 0), E_FAIL);
+
+    // A colour match gives the stored value and leaves the pixel; a key set
+    // by colour leaves that colour out of keyed copies.
+    IDirectDrawSurface* dest = make(5, 3);
+    RECT first { 0, 0, 1, 1 };
+    fill(s, &first, 0xC80000);
+    EXPECT_EQ(DDColorMatch(s, RGB(9, 9, 9)), 0x090909u);
+    EXPECT_EQ(DDColorMatch(s, CLR_INVALID), 0xC80000u);
+    ASSERT_EQ(DDSetColorKey(s, RGB(10, 20, 30)), DD_OK);
+    ASSERT_EQ(dest->Blt(nullptr, s, nullptr, DDBLT_KEYSRC, nullptr), DD_OK);
+    expectPixels(dest, [](int x, int y) { return x + y == 0 ? 0xC80000u : 0u; });
+    s->markLost();
+    EXPECT_EQ(DDColorMatch(s, RGB(9, 9, 9)), CLR_INVALID);
 }
 
-// kColors[(x + 3 * y) % colours] at (x, y) of a 3 x 2 Windows bitmap of the
-// given depth, written byte by byte, bottom-up or top-down.
-constexpr QRgb kColors[6]
-    = { qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0), qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 255, 255) };
-
-QByteArray HandWrittenBitmap(int bitCount, bool topDown)
+TEST_F(BitmapUtilities, PalettesComeFromTheFilesColourTableOrTheDefault)
 {
-    const int colours = bitCount == 1 ? 2 : 6, tableSize = bitCount <= 8 ? (1 << bitCount) : 0;
-    const int rowBytes = (3 * bitCount + 31) / 32 * 4;
-    QByteArray pixels(rowBytes * 2, '\0'), table(tableSize * 4, '\0');
-    for (int y = 0; y < 2; ++y) {
-        char* row = pixels.data() + (topDown ? y : 1 - y) * rowBytes;
-        for (int x = 0; x < 3; ++x) {
-            const int index = (x + 3 * y) % colours, bit = x * bitCount;
-            const QRgb c = kColors[index];
-            if (bitCount <= 8) // packed from the high bits down
-                row[bit / 8] = char(row[bit / 8] | index << (8 - bitCount - bit % 8));
-            else if (bitCount == 16)
-                qToLittleEndian<quint16>((qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3, row + 2 * x);
-            else
-                row[bit / 8] = char(qBlue(c)), row[bit / 8 + 1] = char(qGreen(c)), row[bit / 8 + 2] = char(qRed(c));
+    IDirectDrawPalette* defaults = DDLoadPalette(dd, nullptr);
+    ASSERT_NE(defaults, nullptr);
+    const auto same = [](const PALETTEENTRY& a, const PALETTEENTRY& b) { return std::memcmp(&a, &b, 4) == 0; };
+    // Three bits of red, three of green, two of blue.
+    const std::pair<int, PALETTEENTRY> spots[] = { { 0, { 0, 0, 0, 0 } }, { 255, { 255, 255, 255, 0 } },
+        { 224, { 255, 0, 0, 0 } }, { 28, { 0, 255, 0, 0 } }, { 3, { 0, 0, 255, 0 } }, { 146, { 145, 145, 170, 0 } } };
+    for (const auto& [i, entry] : spots)
+        EXPECT_TRUE(same(defaults->entries()[i], entry)) << i;
+
+    QByteArray tail;
+    for (int i = 0; i < 1024; ++i)
+        tail.append(char(i * 7 + 3));
+    // Files of `length` bytes: entries below `swapped` come from the table
+    // with red and blue swapped, those below `raw` as read, the rest are the
+    // default. biClrUsed limits the swapped entries but never reaches past the
+    // table; deep or odd headers swap nothing; a file too short for its
+    // headers has no colours; a missing file or a bitmap resource without a
+    // colour table gives the default.
+    const struct {
+        qint32 biSize, bitCount, clrUsed, length, swapped, raw;
+        const char* name = nullptr;
+    } cases[] = { { 40, 8, 0, 1078, 256, 256 }, { 40, 4, 0, 218, 16, 41 }, { 40, 8, 3, 218, 3, 41 },
+        { 40, 8, 100000, 1078, 256, 256 }, { 40, 24, 0, 1078, 0, 256 }, { 108, 8, 0, 1078, 0, 256 },
+        { 12, 8, 0, 1078, 0, 256 }, { 40, 8, 0, 30, 0, 0 }, { 0, 0, 0, 0, 0, 0, "no/such/palette.bmp" },
+        { 0, 0, 0, 0, 0, 0, "splash.bmp" } };
+    for (const auto& c : cases) {
+        const QByteArray bytes = Headers({ { 14, c.biSize }, { 26, 1 | c.bitCount << 16 }, { 46, c.clrUsed } }) + tail;
+        ASSERT_TRUE(WriteAll(path, bytes.left(c.length)));
+        IDirectDrawPalette* palette = DDLoadPalette(dd, c.name ? c.name : path.toLatin1().constData());
+        ASSERT_NE(palette, nullptr);
+        for (int i = 0; i < 256; ++i) {
+            const auto q = [&](int k) { return BYTE(tail[4 * i + k]); };
+            const PALETTEENTRY expected = i < c.swapped ? PALETTEENTRY { q(2), q(1), q(0), q(3) }
+                : i < c.raw                             ? PALETTEENTRY { q(0), q(1), q(2), q(3) }
+                                                        : defaults->entries()[i];
+            ASSERT_TRUE(same(palette->entries()[i], expected)) << c.biSize << "/" << c.bitCount << ": " << i;
         }
+        palette->Release();
     }
-    for (int i = 0; i < std::min(tableSize, colours); ++i)
-        qToLittleEndian<quint32>(kColors[i] & 0xFFFFFF, table.data() + 4 * i);
-    BITMAPINFOHEADER info {};
-    info.biSize = 40;
-    info.biWidth = 3;
-    info.biHeight = topDown ? -2 : 2;
-    info.biPlanes = 1;
-    info.biBitCount = WORD(bitCount);
-    info.biSizeImage = DWORD(pixels.size());
-    BITMAPFILEHEADER file {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = DWORD(sizeof(file) + sizeof(info) + table.size());
-    file.bfSize = DWORD(file.bfOffBits + pixels.size());
-    return QByteArray(reinterpret_cast<const char*>(&file), sizeof(file))
-        + QByteArray(reinterpret_cast<const char*>(&info), sizeof(info)) + table + pixels;
-}
-
-TEST_F(BitmapUtilities, FilesOfEveryDepthLoadInEitherRowOrder)
-{
-    for (int bitCount : { 1, 4, 8, 16, 24, 32 })
-        for (bool topDown : { false, true }) {
-            IDirectDrawSurface* s = load(HandWrittenBitmap(bitCount, topDown));
-            ASSERT_NE(s, nullptr) << bitCount << " bits";
-            // Five-bit components widen by a shift, as GDI does: 31 becomes 248.
-            const DWORD mask = bitCount == 16 ? 0xF8F8F8 : 0xFFFFFF;
-            for (int y = 0; y < 2; ++y)
-                for (int x = 0; x < 3; ++x)
-                    EXPECT_EQ(at(s, x, y), kColors[(x + 3 * y) % (bitCount == 1 ? 2 : 6)] & mask)
-                        << bitCount << " bits, top-down " << topDown << " at " << x << "," << y;
-            s->Release();
-        }
-}
-
-TEST_F(BitmapUtilities, LoadBitmapStretchesToTheSizeAskedAndFindsResources)
-{
-    ASSERT_NE(load(HandWrittenBitmap(24, false)), nullptr);
-    IDirectDrawSurface* wide = DDLoadBitmap(dd, path.toLatin1(), 6, 4);
-    ASSERT_NE(wide, nullptr);
-    EXPECT_EQ(wide->height(), 4);
-    expectPixels(wide, [](int x, int y) { return kColors[x / 2 + 3 * (y / 2)] & 0xFFFFFF; });
-    EXPECT_EQ(DDLoadBitmap(dd, (dir.path() + "/missing.bmp").toLatin1(), 0, 0), nullptr);
-    IDirectDrawSurface* splash = DDLoadBitmap(dd, "splash.bmp", 0, 0);
-    ASSERT_NE(splash, nullptr);
-    EXPECT_GT(splash->width(), 1);
-    EXPECT_EQ(dd->liveSurfaceCount(), 3u);
-
-    // On an 8-bit display each pixel is the nearest entry.
-    open(8);
-    IDirectDrawSurface* s
-        = DDLoadBitmap(dd, WriteBitmap(dir.path(), "red.bmp", 2, 2, QColor(250, 10, 0)).c_str(), 0, 0);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(at(s, 1, 1), 224u);
-}
-
-TEST_F(BitmapUtilities, DamagedOrHugeFilesAreRefused)
-{
-    const QByteArray good = HandWrittenBitmap(24, false);
-    IDirectDrawSurface* whole = load(good);
-    ASSERT_NE(whole, nullptr);
-    whole->Release();
-    // Every cut of the file, headers or pixels, is refused.
-    for (qsizetype length = 0; length < good.size(); ++length)
-        EXPECT_EQ(load(good.left(length)), nullptr) << "cut to " << length << " bytes";
-    // Sides beyond 32767, claimed by a header whose data would cover them.
-    for (LONG side : { 32768, -32768 }) {
-        QByteArray huge = good;
-        std::memcpy(huge.data() + 22, &side, 4); // biHeight
-        EXPECT_EQ(load(huge + QByteArray(12 * 32768, '\0')), nullptr) << side;
-    }
-    EXPECT_EQ(dd->liveSurfaceCount(), 0u);
 }
 
 } // namespace

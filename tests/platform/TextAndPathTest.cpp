@@ -28,40 +28,26 @@ namespace {
 TEST(CString, ComparesSlicesTrimsAndFormats)
 {
     // A byte above 0x7F sorts after a space, as an unsigned comparison must.
-    EXPECT_GT(CString("\xE9"), CString(" "));
-    EXPECT_LT(CString(""), CString(" "));
-    EXPECT_LT(CString("\r\nA"), CString(" "));
-    EXPECT_EQ(CString(" ").Compare(" "), 0);
-
+    EXPECT_TRUE(CString("\xE9") > CString(" ") && CString("\r\nA") < " " && CString(" ") <= CString(" "));
     const CString path("c:\\x\\desktops\\default.orv");
     const int p = path.ReverseFind('\\');
     EXPECT_EQ(path.Find('z'), -1);
     CString formatted;
     formatted.Format("%s.%d", "Button", 12);
-    const std::pair<CString, const char*> cases[] = {
-        { path.Left(p), "c:\\x\\desktops" },
-        { path.Mid(p + 1), "default.orv" },
-        { path.Right(3), "orv" },
-        { CString("abc").Mid(5), "" },
-        { CString("abc").Left(-1), "" },
-        { CString(" \t Name \r\n").TrimLeft(), "Name \r\n" },
-        { CString(" \t Name \r\n").Trim(), "Name" },
-        { CString("BuTTon.1\xC9").MakeLower(), "button.1\xC9" },
-        { formatted, "Button.12" },
-    };
+    const std::pair<CString, const char*> cases[]
+        = { { path.Left(p), "c:\\x\\desktops" }, { path.Mid(p + 1), "default.orv" }, { path.Right(3), "orv" },
+              { CString("abc").Mid(5), "" }, { CString("abc").Left(-1), "" },
+              { CString(" \t Name \r\n").TrimLeft(), "Name \r\n" }, { CString(" \t Name \r\n").Trim(), "Name" },
+              { CString("BuTTon.1\xC9").MakeLower(), "button.1\xC9" }, { formatted, "Button.12" } };
     for (const auto& [result, expected] : cases)
         EXPECT_EQ(result, CString(expected));
 }
 
-TEST(TextTest, DesktopTextIsWindows1252)
+TEST(Text, DesktopTextIsWindows1252AndMessageBoxesShowItAsWritten)
 {
-    const std::pair<const char*, QString> cases[] = {
-        { "plain", "plain" },
-        { "\x80 5", u"\u20AC 5"_qs },
-        { "\x93quoted\x94", u"\u201Cquoted\u201D"_qs },
-        { "caf\xE9", u"caf\u00E9"_qs },
-        { "\x81\x8D", u"\u0081\u008D"_qs },
-    };
+    const std::pair<const char*, QString> cases[]
+        = { { "plain", "plain" }, { "\x80 5", u"\u20AC 5"_qs }, { "\x93quoted\x94", u"\u201Cquoted\u201D"_qs },
+              { "caf\xE9", u"caf\u00E9"_qs }, { "\x81\x8D", u"\u0081\u008D"_qs } };
     for (const auto& [bytes, text] : cases) {
         EXPECT_EQ(ToQString(bytes), text) << bytes;
         EXPECT_EQ(FromQString(text).str(), bytes);
@@ -72,9 +58,22 @@ TEST(TextTest, DesktopTextIsWindows1252)
     EXPECT_EQ(FromQString(ToQString(CString(every))).str(), every);
     // What the code page cannot hold is one '?' per character.
     EXPECT_EQ(FromQString(u"\u5199\u771F \U0001F600"_qs).str(), "?? ?");
+
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        format = box->textFormat();
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(AfxMessageBox("Unable to load: /pics/<b>x\x80.bmp"), IDOK);
+    EXPECT_EQ(shown, u"Unable to load: /pics/<b>x\u20AC.bmp"_qs);
+    EXPECT_EQ(format, Qt::PlainText);
 }
 
-TEST(TextTest, ChosenFileNamesKeepTheirBytesAndOpen)
+TEST(Text, ChosenFileNamesKeepTheirBytesAndOpen)
 {
     QTemporaryDir dir;
     for (const QString& name : { u"Stra\u00DFe.bmp"_qs, u"\u5199\u771F.bmp"_qs }) {
@@ -98,130 +97,82 @@ TEST(TextTest, ChosenFileNamesKeepTheirBytesAndOpen)
     }
 }
 
-TEST(TextTest, MessageBoxesShowTheirTextAsWritten)
+TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTargetOnlyWhenClosed)
 {
-    QString shown;
-    Qt::TextFormat format = Qt::AutoText;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        shown = box->text();
-        format = box->textFormat();
-        box->button(QMessageBox::Ok)->click();
-    });
-    EXPECT_EQ(AfxMessageBox("Unable to load: /pics/<b>x\x80.bmp"), IDOK);
-    EXPECT_EQ(shown, u"Unable to load: /pics/<b>x\u20AC.bmp"_qs);
-    EXPECT_EQ(format, Qt::PlainText);
-}
-
-// A program folder: Program/Desktops/Default.ORV and Program/res/palette.bmp.
-class PathTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        for (const char* file : { "Program/Desktops/Default.ORV", "Program/res/palette.bmp" })
-            add(file);
-    }
-    void add(const QString& file)
-    {
-        QDir(dir.path()).mkpath(QFileInfo(file).path());
-        ASSERT_TRUE(WriteAll(dir.filePath(file), "x"));
-    }
-    // NativePath of `root` + `path` against the expected path under `root`.
-    void expectPaths(const std::vector<std::pair<std::string, std::string>>& cases)
-    {
-        for (const auto& [path, expected] : cases)
-            EXPECT_EQ(NativePath((root + path).c_str()), root + expected) << path;
-    }
-
+    // A program folder: Program/Desktops/Default.ORV and Program/res/palette.bmp.
     QTemporaryDir dir;
     const std::string root = dir.path().toStdString();
-};
-
-TEST_F(PathTest, ComponentsAreFoundIgnoringCaseAndTheRestKeptAsWritten)
-{
-    expectPaths({
-        { "\\Program\\res\\palette.bmp", "/Program/res/palette.bmp" }, // existing: only the backslashes turn
-        { "/Program/Desktops", "/Program/Desktops" },
+    const auto add = [&](const QString& file) {
+        QDir(dir.path()).mkpath(QFileInfo(file).path());
+        ASSERT_TRUE(WriteAll(dir.filePath(file), "abcdef"));
+    };
+    const auto expectPaths = [&](const std::vector<std::pair<std::string, std::string>>& cases) {
+        for (const auto& [path, expected] : cases)
+            EXPECT_EQ(NativePath((root + path).c_str()), root + expected) << path;
+    };
+    for (const char* file : { "Program/Desktops/Default.ORV", "Program/res/palette.bmp" })
+        add(file);
+    // Existing components are found, with their case; a new file in an
+    // existing folder keeps its name; once a component is missing, the rest is
+    // not looked up.
+    expectPaths({ { "\\Program\\res\\palette.bmp", "/Program/res/palette.bmp" },
         { "\\program\\desktops\\default.orv", "/Program/Desktops/Default.ORV" },
         { "/PROGRAM/RES/Palette.Bmp", "/Program/res/palette.bmp" },
         { "\\program\\.\\RES\\..\\desktops", "/Program/./res/../Desktops" },
-        // A new file in an existing folder: the folder is found, the name kept.
         { "\\program\\desktops\\New.orv", "/Program/Desktops/New.orv" },
-        // Once a component is missing, the rest is not looked up.
-        { "\\program\\Missing\\res\\X", "/Program/Missing/res/X" },
-    });
+        { "\\program\\Missing\\res\\X", "/Program/Missing/res/X" } });
     EXPECT_EQ(NativePath(""), "");
     EXPECT_EQ(NativePath(nullptr), "");
-
+    // An exact match wins; when none is exact, the first in byte order.
     add("Program/RES/other.bmp");
-    expectPaths({
-        { "\\Program\\RES\\other.bmp", "/Program/RES/other.bmp" }, // an exact match wins
+    expectPaths({ { "\\Program\\RES\\other.bmp", "/Program/RES/other.bmp" },
         { "\\Program\\res\\Palette.bmp", "/Program/res/palette.bmp" },
-        { "\\Program\\Res\\X.bmp", "/Program/RES/X.bmp" }, // neither is exact: the first in byte order
-    });
-}
+        { "\\Program\\Res\\X.bmp", "/Program/RES/X.bmp" } });
 
-TEST_F(PathTest, GetStatusFindsFilesAndFoldersIgnoringCase)
-{
-    ASSERT_TRUE(WriteAll(dir.filePath("Program/res/palette.bmp"), "12345"));
     CFileStatus status;
-    ASSERT_TRUE(CFile::GetStatus((root + "\\program\\RES\\PALETTE.BMP").c_str(), status));
-    EXPECT_EQ(status.m_size, 5);
+    ASSERT_TRUE(CFile::GetStatus((root + "\\program\\res\\PALETTE.BMP").c_str(), status));
+    EXPECT_EQ(status.m_size, 6);
     EXPECT_TRUE(CFile::GetStatus((root + "\\PROGRAM").c_str(), status));
     EXPECT_FALSE(CFile::GetStatus((root + "\\program\\res\\down.bmp").c_str(), status));
     EXPECT_FALSE(CFile::GetStatus("", status));
-}
+    const HFILE f = _lopen((root + "\\program\\res\\Palette.bmp").c_str(), OF_READ);
+    ASSERT_NE(f, HFILE_ERROR);
+    char bytes[8] = {};
+    EXPECT_EQ(_lread(f, bytes, 4), 4u);
+    EXPECT_EQ(_lread(f, bytes + 4, 4), 2u);
+    EXPECT_STREQ(bytes, "abcdef");
+    EXPECT_EQ(_lclose(f), 0);
+    EXPECT_EQ(_lopen((root + "/missing").c_str(), OF_READ), HFILE_ERROR);
 
-TEST_F(PathTest, AWrittenFileReplacesItsTargetOnlyWhenClosed)
-{
-    const std::string path = dir.filePath("target.orv").toStdString();
-    const QString target = QString::fromStdString(path);
-    ASSERT_TRUE(WriteAll(target, "old"));
+    const std::string path = root + "\\program\\desktops\\default.orv";
+    const QString target = dir.filePath("Program/Desktops/Default.ORV");
     {
         CFile file;
         ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
         EXPECT_TRUE(file.Write("new", 3));
-        EXPECT_EQ(ReadAll(target), "old");
+        EXPECT_EQ(ReadAll(target), "abcdef");
     } // destroyed unclosed: discarded
-    EXPECT_EQ(ReadAll(target), "old");
-
+    EXPECT_EQ(ReadAll(target), "abcdef");
     CFile file;
     ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
     EXPECT_TRUE(file.Write("new!", 4));
     EXPECT_TRUE(file.Close());
     EXPECT_EQ(ReadAll(target), "new!");
-    EXPECT_EQ(
-        QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "target.orv" }); // no temporary left
-
+    EXPECT_EQ(QDir(dir.filePath("Program/Desktops")).entryList(QDir::Files | QDir::Hidden),
+        QStringList { "Default.ORV" }); // no temporary left
     ASSERT_TRUE(file.Open(path.c_str(), CFile::modeRead));
-    char buffer[8] = {};
-    EXPECT_EQ(file.Read(buffer, sizeof buffer), 4u);
+    EXPECT_EQ(file.Read(bytes, sizeof bytes), 4u);
     EXPECT_FALSE(file.Write("x", 1));
     EXPECT_TRUE(file.Close());
-}
-
-TEST_F(PathTest, OldFileCallsReadThroughNativePaths)
-{
-    ASSERT_TRUE(WriteAll(dir.filePath("Program/res/palette.bmp"), "abcdef"));
-    const HFILE f = _lopen((root + "\\program\\res\\Palette.bmp").c_str(), OF_READ);
-    ASSERT_NE(f, HFILE_ERROR);
-    char buffer[8] = {};
-    EXPECT_EQ(_lread(f, buffer, 4), 4u);
-    EXPECT_EQ(_lread(f, buffer + 4, 4), 2u);
-    EXPECT_STREQ(buffer, "abcdef");
-    EXPECT_EQ(_lclose(f), 0);
-    EXPECT_EQ(_lopen((root + "/missing").c_str(), OF_READ), HFILE_ERROR);
 }
 
 TEST(Module, GetModuleFileNameGivesTheExecutable)
 {
     const std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
-    char buffer[4096];
+    char buffer[4096], small[8];
     ASSERT_EQ(GetModuleFileName(nullptr, buffer, sizeof buffer), DWORD(exe.size()));
     EXPECT_EQ(std::string(buffer), exe);
     // Too small: cut and terminated, the buffer size returned.
-    char small[8];
     EXPECT_EQ(GetModuleFileName(nullptr, small, sizeof small), DWORD(sizeof small));
     EXPECT_EQ(std::string(small), exe.substr(0, 7));
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A display of a chosen depth without a window, with helpers to make surfaces,
-// fill them and read their pixels back.
+// A display of a chosen depth without a window, with helpers to make surfaces
+// and palettes, fill surfaces and read their pixels back.
 
 #include "platform/DirectDraw.h"
 #include "support/DisplayFixture.h"
@@ -17,7 +17,6 @@ protected:
     {
         if (dd)
             dd->Release();
-        dd = nullptr;
         DisplayDepth chosen(depth);
         ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
     }
@@ -29,17 +28,32 @@ protected:
             dd->Release();
     }
 
+    // A description of the size callers give, with `flags` and `caps`.
+    static DDSURFACEDESC desc(DWORD flags = 0, DWORD caps = 0)
+    {
+        DDSURFACEDESC d;
+        d.dwSize = DDSURFACEDESC_SIZE;
+        d.dwFlags = flags;
+        d.ddsCaps.dwCaps = caps;
+        return d;
+    }
     IDirectDrawSurface* make(int width, int height)
     {
-        DDSURFACEDESC desc;
-        desc.dwSize = DDSURFACEDESC_SIZE;
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = DWORD(width);
-        desc.dwHeight = DWORD(height);
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        DDSURFACEDESC d = desc(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT, DDSCAPS_OFFSCREENPLAIN);
+        d.dwWidth = DWORD(width);
+        d.dwHeight = DWORD(height);
         IDirectDrawSurface* surface = nullptr;
-        EXPECT_EQ(dd->CreateSurface(&desc, &surface, nullptr), DD_OK);
+        EXPECT_EQ(dd->CreateSurface(&d, &surface, nullptr), DD_OK);
         return surface;
+    }
+    // A palette, black but for `entry` at `index`.
+    IDirectDrawPalette* palette(int index, PALETTEENTRY entry)
+    {
+        PALETTEENTRY entries[256] = {};
+        entries[index] = entry;
+        IDirectDrawPalette* created = nullptr;
+        EXPECT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &created, nullptr), DD_OK);
+        return created;
     }
 
     static HRESULT fill(IDirectDrawSurface* s, RECT* rect, DWORD value)
@@ -49,7 +63,6 @@ protected:
         fx.dwFillColor = value;
         return s->Blt(rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
     }
-
     // The stored pixel value at (x, y).
     static DWORD at(IDirectDrawSurface* s, int x, int y)
     {
@@ -57,7 +70,6 @@ protected:
         std::memcpy(&value, s->bits() + y * s->pitch() + x * (s->bitsPerPixel() / 8), size_t(s->bitsPerPixel() / 8));
         return value;
     }
-
     // Every pixel of `s` holds `expected(x, y)`.
     static void expectPixels(IDirectDrawSurface* s, const std::function<DWORD(int, int)>& expected)
     {
