@@ -128,3 +128,56 @@ inline std::string WriteBitmap(const QString& dir, const QString& name, const QI
     image.save(path, "BMP");
     return path.toStdString();
 }
+
+#include <functional>
+
+// A new off-screen surface of `app`'s display filled with `pixel`; the caller
+// owns it.
+inline IDirectDrawSurface* MakeSurface(CDesktopApp& app, int width, int height, DWORD pixel)
+{
+    DDSURFACEDESC desc;
+    desc.dwSize = DDSURFACEDESC_SIZE;
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.dwWidth = DWORD(width);
+    desc.dwHeight = DWORD(height);
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    IDirectDrawSurface* surface = nullptr;
+    if (app.m_pDD->CreateSurface(&desc, &surface, nullptr) != DD_OK)
+        return nullptr;
+    DDBLTFX fx;
+    fx.dwSize = DDBLTFX_SIZE;
+    fx.dwFillColor = pixel;
+    surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+    return surface;
+}
+
+// The pixel value at (x, y) of a 32-bit surface, 0x00RRGGBB.
+inline DWORD PixelAt(IDirectDrawSurface* surface, int x, int y)
+{
+    const BYTE* row = surface->bits() + size_t(y) * size_t(surface->pitch());
+    return reinterpret_cast<const DWORD*>(row)[x] & 0xFFFFFF;
+}
+
+// The colour key a surface was given (its low value).
+inline DWORD ColorKeyOf(IDirectDrawSurface* surface)
+{
+    DDSURFACEDESC desc;
+    desc.dwSize = DDSURFACEDESC_SIZE;
+    surface->GetSurfaceDesc(&desc);
+    return desc.ddckCKSrcBlt.dwColorSpaceLowValue;
+}
+
+// "" when every pixel of `image` has expected(x, y)'s RGB, else how many do
+// not and the first of them.
+inline std::string WrongPixels(const QImage& image, const std::function<QRgb(int, int)>& expected)
+{
+    int wrong = 0;
+    std::string first;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb got = image.pixel(x, y) & 0xFFFFFF, want = expected(x, y) & 0xFFFFFF;
+            if (got != want && wrong++ == 0)
+                first = QString::asprintf(", first (%d,%d) is %06x not %06x", x, y, got, want).toStdString();
+        }
+    return wrong ? std::to_string(wrong) + " wrong" + first : std::string();
+}

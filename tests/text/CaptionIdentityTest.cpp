@@ -4,11 +4,9 @@
 
 #include "platform/Font.h"
 #include "platform/PixelFormat.h"
-#include "support/DisplayFixture.h"
-#include "support/ScriptedUi.h"
+#include "support/TestDesktop.h"
 
 #include <QPainter>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -116,10 +114,8 @@ TEST_P(CaptionIdentityTest, BothColoursMatchWholeSurfaceDrawing)
 {
     const auto& [c, depth] = GetParam();
     DisplayDepth chosen(depth);
-    CDesktopApp app;
-    DisplayFixture display(app, kW, kH);
-    ASSERT_TRUE(display.ok);
-    ScriptedUi ui;
+    TestDesktop desk(kW, kH);
+    CDesktopApp& app = desk.app;
     app.m_nObjects = 2;
     DesktopObject& r = app.m_aObjects[1];
     r.lfFont.lfHeight = c.height;
@@ -138,7 +134,7 @@ TEST_P(CaptionIdentityTest, BothColoursMatchWholeSurfaceDrawing)
     // A second object first draws over what the first left in the work surface.
     app.ReleaseCaptionSurfaces(1);
     app.CreateCaptionSurfaces(1);
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(desk.ui.messages.empty());
 
     const QFont font = FontFromLogFont(r.lfFont);
     const PALETTEENTRY* palette = app.m_pDDSBack->colorTable();
@@ -156,19 +152,16 @@ TEST(ObjectImageIdentityTest, PicturesMatchWholeSurfaceDrawing)
     const unsigned seed = 11;
     std::mt19937 random(seed);
     std::cout << "seed " << seed << "\n";
-    QTemporaryDir dir;
     for (int depth : { 32, 16, 8 }) {
         DisplayDepth chosen(depth);
-        CDesktopApp app;
-        DisplayFixture display(app, kW, kH);
-        ASSERT_TRUE(display.ok);
-        ScriptedUi ui;
+        TestDesktop desk(kW, kH);
+        CDesktopApp& app = desk.app;
         for (QImage::Format format : { QImage::Format_RGB32, QImage::Format_Indexed8, QImage::Format_RGB32 }) {
             QImage picture(37, 21, QImage::Format_RGB32);
             for (int y = 0; y < picture.height(); ++y)
                 for (int x = 0; x < picture.width(); ++x)
                     picture.setPixel(x, y, random() | 0xFF000000);
-            const QString path = QString::fromStdString(WriteBitmap(dir.path(), "p.bmp",
+            const QString path = QString::fromStdString(WriteBitmap(desk.dir.path(), "p.bmp",
                 format == QImage::Format_RGB32 ? picture : picture.convertToFormat(format, Qt::ThresholdDither)));
             QImage expected(picture.size(), depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
             QPainter(&expected).drawImage(0, 0, QImage(path).convertToFormat(QImage::Format_RGB32));
@@ -180,7 +173,7 @@ TEST(ObjectImageIdentityTest, PicturesMatchWholeSurfaceDrawing)
                 app.ReleaseObjectImages(i);
             }
         }
-        EXPECT_TRUE(ui.messages.empty());
+        EXPECT_TRUE(desk.ui.messages.empty());
     }
 }
 
