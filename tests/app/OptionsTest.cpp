@@ -3,76 +3,47 @@
 #include "support/DisplayFixture.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
 
 namespace {
 
 struct ChildRun {
-    bool finished = false;
-    int status = -1;
-    QString out;
-    QString err;
+    bool finished;
+    int status;
+    QString out, err;
 };
 
-// build/<preset>/orvanta, beside the folder of this test program.
-QString ProgramPath()
+// Runs build/<preset>/orvanta (beside this test program's folder) on the
+// offscreen platform with 32-bit pixels, in `folder`; `env` sets variables,
+// a null value removes one.
+ChildRun RunOrvanta(
+    const QStringList& arguments, const std::vector<std::pair<QString, QString>>& env = {}, const QString& folder = {})
 {
-    return QDir(QCoreApplication::applicationDirPath() + "/..").absoluteFilePath("orvanta");
-}
-
-// Runs the program on the offscreen platform with 32-bit pixels; `adjust`
-// may change the environment further.
-ChildRun RunOrvanta(const QStringList& arguments, const std::function<void(QProcessEnvironment&)>& adjust = {},
-    const QString& workingDirectory = {})
-{
+    const QString program = QDir(QCoreApplication::applicationDirPath() + "/..").absoluteFilePath("orvanta");
+    EXPECT_TRUE(QFileInfo(program).isExecutable()) << "build the orvanta target";
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("QT_QPA_PLATFORM", "offscreen");
+    e.remove("ORVANTA_DISPLAY_DEPTH");
+    for (const auto& [name, value] : env)
+        value.isNull() ? e.remove(name) : e.insert(name, value);
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.remove("ORVANTA_DISPLAY_DEPTH");
-    if (adjust)
-        adjust(env);
-    child.setProcessEnvironment(env);
-    if (!workingDirectory.isEmpty())
-        child.setWorkingDirectory(workingDirectory);
-    child.start(ProgramPath(), arguments);
-    ChildRun run;
-    run.finished = child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit;
-    if (!run.finished)
+    child.setProcessEnvironment(e);
+    child.setWorkingDirectory(folder);
+    child.start(program, arguments);
+    const bool finished = child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit;
+    if (!finished)
         child.kill();
-    run.status = child.exitCode();
-    run.out = QString::fromLocal8Bit(child.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(child.readAllStandardError());
-    return run;
-}
-
-// Lines the program printed for messages it would have shown.
-QStringList Messages(const ChildRun& run)
-{
-    return run.err.split('\n').filter(QRegularExpression("^Orvanta: "));
+    return { finished, child.exitCode(), QString::fromLocal8Bit(child.readAllStandardOutput()),
+        QString::fromLocal8Bit(child.readAllStandardError()) };
 }
 
 class OptionsTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(QFileInfo(ProgramPath()).isExecutable())
-            << "build the orvanta target: " << ProgramPath().toStdString();
-        ASSERT_TRUE(dir.isValid());
-    }
     QString Path(const char* name) const { return dir.filePath(name); }
-
     QTemporaryDir dir;
 };
 
@@ -89,8 +60,7 @@ TEST_F(OptionsTest, MistakesPrintTheUsageAndExitTwo)
     for (const QStringList& mistake : mistakes) {
         SCOPED_TRACE(mistake.join(' ').toStdString());
         const ChildRun run = RunOrvanta(QStringList { "--screenshot", shot } + mistake);
-        ASSERT_TRUE(run.finished);
-        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.finished && run.status == 2);
         EXPECT_TRUE(run.err.contains(
             QRegularExpression("^Usage: orvanta .*--screen WIDTHxHEIGHT", QRegularExpression::MultilineOption)))
             << run.err.toStdString();
@@ -103,85 +73,59 @@ TEST_F(OptionsTest, MistakesPrintTheUsageAndExitTwo)
 // starting Qt would end the program.
 TEST_F(OptionsTest, HelpAndVersionNeedNoDisplay)
 {
-    const auto noDisplay = [](QProcessEnvironment& env) {
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-    };
+    const std::vector<std::pair<QString, QString>> noDisplay
+        = { { "QT_QPA_PLATFORM", "xcb" }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} } };
     const ChildRun version = RunOrvanta({ "--version" }, noDisplay);
-    ASSERT_TRUE(version.finished);
-    EXPECT_EQ(version.status, 0) << version.err.toStdString();
+    EXPECT_TRUE(version.finished && version.status == 0) << version.err.toStdString();
     EXPECT_TRUE(version.out.contains(QRegularExpression("^orvanta [0-9]+(\\.[0-9]+)+\\n$")))
         << version.out.toStdString();
 
     const ChildRun help = RunOrvanta({ "--help" }, noDisplay);
-    ASSERT_TRUE(help.finished);
-    EXPECT_EQ(help.status, 0) << help.err.toStdString();
+    EXPECT_TRUE(help.finished && help.status == 0) << help.err.toStdString();
     for (const char* option : { "--desktop <file>", "--screen <size>", "--screenshot <file>", "--version" })
         EXPECT_TRUE(help.out.contains(option)) << option;
     EXPECT_EQ(help.err, "");
 }
 
-// A desktop written by the test: an untiled background picture over the
-// background colour, a button whose left half is the key colour, and a
-// picture that fits the offscreen platform's own screen but not the screen
-// asked for on the command line.
+// A desktop written by the test: a button whose left half is the key colour
+// over the background colour, and a picture that fits the offscreen
+// platform's own screen but not the screen asked for on the command line.
 TEST_F(OptionsTest, ScreenshotShowsTheDesktopAtTheAskedSize)
 {
     constexpr QRgb back = 0x203040;
     const QRgb key = qRgb(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey));
-    QImage background(100, 60, QImage::Format_RGB32);
-    for (int y = 0; y < background.height(); ++y)
-        for (int x = 0; x < background.width(); ++x)
-            background.setPixel(x, y, qRgb(2 * x, 4 * y, 0x80));
     QImage button(40, 30, QImage::Format_RGB32);
     for (int y = 0; y < button.height(); ++y)
         for (int x = 0; x < button.width(); ++x)
             button.setPixel(x, y, x < 20 ? key : qRgb(0xC0, 8 * y, 6 * x));
-    QImage wide(200, 20, QImage::Format_RGB32);
-    wide.fill(qRgb(0xFF, 0, 0xFF));
-    ASSERT_TRUE(background.save(Path("background.bmp"), "BMP"));
-    ASSERT_TRUE(button.save(Path("button.bmp"), "BMP"));
-    ASSERT_TRUE(wide.save(Path("wide.bmp"), "BMP"));
     const QPoint buttonAt(150, 80);
-
     {
         CDesktopApp app;
         app.m_nObjects = 3;
-        app.m_bTile = FALSE;
         app.m_dwBackPixel = back;
-        app.m_crBackground = RGB(0x20, 0x30, 0x40);
-        const char* names[] = { "Background", "Button", "Too wide" };
-        const char* images[] = { "background.bmp", "button.bmp", "wide.bmp" };
-        const RECT places[] = { { 0, 0, 100, 60 }, { buttonAt.x(), buttonAt.y(), 0, 0 }, { 200, 150, 0, 0 } };
-        for (int i = 0; i < 3; ++i) {
-            DesktopObject& o = app.m_aObjects[i];
-            o.strName = names[i];
-            o.strUpImage = CString(Path(images[i]).toStdString());
-            o.rcObject = places[i];
-            o.bVisible = TRUE;
-        }
-        app.m_strDesktopFile = CString(Path("test.orv").toStdString());
+        app.m_aObjects[1].strUpImage = WriteBitmap(dir.path(), "button.bmp", button).c_str();
+        app.m_aObjects[1].rcObject = { buttonAt.x(), buttonAt.y(), 0, 0 };
+        app.m_aObjects[2].strUpImage = WriteBitmap(dir.path(), "wide.bmp", 200, 20, Qt::magenta).c_str();
+        app.m_aObjects[2].rcObject = { 200, 150, 0, 0 };
+        app.m_aObjects[1].bVisible = app.m_aObjects[2].bVisible = TRUE;
+        app.m_aObjects[1].strName = "Button"; // names differ from the empty link
+        app.m_strDesktopFile = Path("test.orv").toStdString().c_str();
         app.SaveDesktop();
     }
 
     // The desktop named relative to the working folder.
     const ChildRun run = RunOrvanta(
         { "--screen", "320x200", "--desktop", "test.orv", "--screenshot", Path("shot.png") }, {}, dir.path());
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    const QStringList messages = Messages(run);
-    ASSERT_EQ(messages.size(), 1) << run.err.toStdString();
-    EXPECT_EQ(messages[0], "Orvanta: Image dimensions exceed screen margins");
-
+    EXPECT_TRUE(run.finished && run.status == 0) << run.err.toStdString();
+    EXPECT_EQ(run.err.split('\n').filter(QRegularExpression("^Orvanta: ")),
+        QStringList { "Orvanta: Image dimensions exceed screen margins" });
     const QImage shot(Path("shot.png"));
     ASSERT_EQ(shot.size(), QSize(320, 200));
     EXPECT_EQ(WrongPixels(shot,
                   [&](int x, int y) {
                       const QPoint inButton = QPoint(x, y) - buttonAt;
-                      if (button.rect().contains(inButton) && button.pixel(inButton) != key)
-                          return button.pixel(inButton);
-                      return background.rect().contains(x, y) ? background.pixel(x, y) : back;
+                      return button.rect().contains(inButton) && button.pixel(inButton) != key ? button.pixel(inButton)
+                                                                                               : back;
                   }),
         "");
 }
@@ -189,33 +133,22 @@ TEST_F(OptionsTest, ScreenshotShowsTheDesktopAtTheAskedSize)
 // With no display and no desktop session at all the program picks the
 // offscreen platform itself and prints only its own messages; a scale factor
 // Qt could not lay out with is dropped; a desktop that cannot be read is
-// reported and the frame is still saved.
+// reported and the frame is still saved, unless it cannot be.
 TEST_F(OptionsTest, ScreenshotWithoutDisplayOrDesktop)
 {
-    const auto noDisplay = [](QProcessEnvironment& env) {
-        env.remove("QT_QPA_PLATFORM");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("XDG_RUNTIME_DIR");
-        env.insert("QT_SCALE_FACTOR", "0");
-    };
-    const ChildRun run = RunOrvanta(
-        { "--desktop", Path("missing.orv"), "--screen", "64x48", "--screenshot", Path("shot.png") }, noDisplay);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    const QStringList args = { "--desktop", Path("missing.orv"), "--screen", "64x48", "--screenshot" };
+    const ChildRun run = RunOrvanta(args + QStringList { Path("shot.png") },
+        { { "QT_QPA_PLATFORM", {} }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} }, { "XDG_RUNTIME_DIR", {} },
+            { "QT_SCALE_FACTOR", "0" } });
+    EXPECT_TRUE(run.finished && run.status == 0) << run.err.toStdString();
     EXPECT_EQ(run.err,
         "Orvanta: QT_SCALE_FACTOR=0 is ignored: a scale is a number above 0 and at most 16\n"
         "Orvanta: Desktop file could not be opened!\n");
     EXPECT_EQ(QImage(Path("shot.png")).size(), QSize(64, 48));
-}
 
-TEST_F(OptionsTest, ScreenshotThatCannotBeSavedFails)
-{
-    const ChildRun run = RunOrvanta(
-        { "--desktop", Path("missing.orv"), "--screen", "64x48", "--screenshot", Path("no-folder/shot.png") });
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains("could not save")) << run.err.toStdString();
+    const ChildRun unsaved = RunOrvanta(args + QStringList { Path("no-folder/shot.png") });
+    EXPECT_TRUE(unsaved.finished && unsaved.status == 1);
+    EXPECT_TRUE(unsaved.err.contains("could not save")) << unsaved.err.toStdString();
 }
 
 } // namespace

@@ -14,15 +14,16 @@
 
 namespace {
 
-constexpr int kW = 320, kH = 240;
 const QColor kKey(0, 127, 127);
 
 struct CaptionCase {
-    std::vector<std::string> lines;
+    std::vector<std::string> lines; // as drawn
     const char* face;
     LONG height, weight;
     bool italic, underline;
     int justify;
+    std::string text = {}; // the caption when not the lines, each ended by CR LF
+    QSize screen = { 320, 240 };
 };
 
 QImage Canvas(int w, int h, int depth)
@@ -56,24 +57,25 @@ void ExpectSame(IDirectDrawSurface* surface, const QImage& expected, const PALET
     EXPECT_EQ(wrong, 0) << "of " << expected.width() << "x" << expected.height() << " at " << depth << " bits";
 }
 
-// The caption in `color`: lines stacked, cut at the screen's width, those
-// reaching below the screen left out, then justified.
+// The caption in `color`: at most 100 lines of at most 129 characters,
+// stacked, cut at the screen's width, those reaching below the screen left
+// out, then justified.
 QImage ReferenceCaption(const CaptionCase& c, const QFont& font, QColor color, int depth)
 {
     std::vector<std::pair<QImage, int>> lines; // an empty line has a height still
     int width = 0, height = 0;
     for (size_t j = 0; j < std::min<size_t>(c.lines.size(), 100); ++j) {
         const QString line = QString::fromStdString(c.lines[j]).left(129);
-        QImage work = Canvas(kW, kH, depth);
+        const int cx = std::clamp(QFontMetrics(font).horizontalAdvance(line), 0, c.screen.width());
+        const int cy = QFontMetrics(font).height();
+        if (height + cy > c.screen.height())
+            continue;
+        QImage work = Canvas(c.screen.width(), c.screen.height(), depth);
         QPainter painter(&work);
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         painter.setFont(font);
         painter.setPen(color);
         painter.drawText(0, QFontMetrics(font).ascent(), line);
-        const int cx = std::clamp(QFontMetrics(font).horizontalAdvance(line), 0, kW);
-        const int cy = QFontMetrics(font).height();
-        if (height + cy > kH)
-            continue;
         lines.emplace_back(work.copy(0, 0, cx, cy), cy);
         width = std::max(width, cx);
         height += cy;
@@ -91,20 +93,28 @@ QImage ReferenceCaption(const CaptionCase& c, const QFont& font, QColor color, i
 
 std::vector<CaptionCase> Cases()
 {
-    std::vector<std::string> many;
-    for (int j = 0; j < 120; ++j)
+    std::vector<std::string> many, limits { std::string(200, 'i') };
+    for (int j = 0; j < 150; ++j) {
         many.push_back("line " + std::to_string(j));
-    const std::string wide(200, 'W');
+        limits.push_back("x");
+    }
+    std::string limitsText = limits[0];
+    for (int j = 0; j < 150; ++j)
+        limitsText += "\r\nx";
     return {
-        { { "Hello", "World!" }, "DejaVu Sans", -16, 400, false, false, 1087 },
+        { { " Hello", "World!" }, "DejaVu Sans", -16, 400, false, false, 1087 },
         { { "A", "a wider line", "", "B" }, "DejaVu Serif", -20, 700, false, false, 1089 },
         { { "Italic fj", "y" }, "DejaVu Sans", -13, 400, true, false, 1088 },
         { { "under", "lined text" }, "DejaVu Sans Mono", 18, 300, false, true, 1089 },
-        { { "x", wide, "short" }, "DejaVu Sans", -11, 900, true, true, 1088 },
+        { { "x", std::string(200, 'W'), "short" }, "DejaVu Sans", -11, 900, true, true, 1088 },
         { many, "DejaVu Sans", -3, 400, false, false, 0 },
         { many, "DejaVu Serif", 12, 400, false, false, 1089 },
         { { "Big", "gone" }, "DejaVu Sans", -200, 700, false, false, 1088 },
         { { "Default font", "" }, "", 0, 0, false, false, 1087 },
+        // A line between two LFs is a space; a last line without LF.
+        { { "A", " ", "WW" }, "DejaVu Sans", -16, 400, false, false, 1088, "A\n\nWW" },
+        // On a tall screen the line count and line length limits show.
+        { limits, "DejaVu Sans", -8, 400, false, false, 1087, limitsText, { 700, 1100 } },
     };
 }
 
@@ -114,27 +124,26 @@ TEST_P(CaptionIdentityTest, BothColoursMatchWholeSurfaceDrawing)
 {
     const auto& [c, depth] = GetParam();
     DisplayDepth chosen(depth);
-    TestDesktop desk(kW, kH);
+    TestDesktop desk(c.screen.width(), c.screen.height());
     CDesktopApp& app = desk.app;
     app.m_nObjects = 2;
     DesktopObject& r = app.m_aObjects[1];
-    r.lfFont.lfHeight = c.height;
-    r.lfFont.lfWeight = c.weight;
+    r.lfFont = MakeFont(c.face, c.height, c.weight);
     r.lfFont.lfItalic = c.italic;
     r.lfFont.lfUnderline = c.underline;
-    std::strcpy(r.lfFont.lfFaceName, c.face);
     r.crText = RGB(250, 250, 250);
     r.crHotText = RGB(200, 30, 90);
     r.nJustify = c.justify;
-    std::string text;
+    std::string text = c.text;
     for (const std::string& line : c.lines)
-        text += line + "\r\n";
+        text += c.text.empty() ? line + "\r\n" : "";
     r.strText = text.c_str();
     app.CreateCaptionSurfaces(1);
     // A second object first draws over what the first left in the work surface.
     app.ReleaseCaptionSurfaces(1);
     app.CreateCaptionSurfaces(1);
     EXPECT_TRUE(desk.ui.messages.empty());
+    EXPECT_EQ(app.m_astrCaptionLines.GetSize(), 0);
 
     const QFont font = FontFromLogFont(r.lfFont);
     const PALETTEENTRY* palette = app.m_pDDSBack->colorTable();
@@ -154,7 +163,7 @@ TEST(ObjectImageIdentityTest, PicturesMatchWholeSurfaceDrawing)
     std::cout << "seed " << seed << "\n";
     for (int depth : { 32, 16, 8 }) {
         DisplayDepth chosen(depth);
-        TestDesktop desk(kW, kH);
+        TestDesktop desk;
         CDesktopApp& app = desk.app;
         for (QImage::Format format : { QImage::Format_RGB32, QImage::Format_Indexed8, QImage::Format_RGB32 }) {
             QImage picture(37, 21, QImage::Format_RGB32);

@@ -1,6 +1,6 @@
-// Caption surfaces: line splitting and limits, placement, the mouse-over
-// caption and the failure paths. Expected geometry is measured with the
-// object's own font; the pixels are checked against a reference drawing in
+// Caption surfaces: texts without one, placement, the mouse-over caption and
+// the failure paths. Expected geometry is measured with the object's own
+// font; lines and pixels are checked against a reference drawing in
 // CaptionIdentityTest.
 
 #include "platform/DirectDrawFaults.h"
@@ -12,11 +12,10 @@
 namespace {
 
 struct CaptionDesk : TestDesktop {
-    explicit CaptionDesk(int width = 320, int height = 240, LONG font = -16)
-        : TestDesktop(width, height)
+    CaptionDesk()
     {
         app.m_nObjects = 2;
-        r.lfFont = MakeFont("DejaVu Sans", font);
+        r.lfFont = MakeFont("DejaVu Sans", -16);
         r.crText = RGB(255, 255, 255);
         r.crHotText = RGB(255, 255, 0);
         r.nJustify = 1087;
@@ -68,28 +67,6 @@ TEST(Captions, TextsWithoutCaptionReleaseExistingSurfaces)
         EXPECT_EQ(desk.r.rcText, placed);
     }
     EXPECT_TRUE(desk.ui.messages.empty());
-}
-
-TEST(Captions, LinesStackWithoutSpacing)
-{
-    // As drawn: CR removed, a line between two LFs a space, a last empty line dropped.
-    for (const auto& [text, lines] : std::initializer_list<std::pair<const char*, std::vector<std::string>>> {
-             { "Wide", { "Wide" } }, { "A\r\nB\r\n", { "A", "B" } }, { "A\n\nWW", { "A", " ", "WW" } },
-             { "A\r\n\r\nB", { "A", "", "B" } }, { " x", { " x" } } }) {
-        SCOPED_TRACE(testing::PrintToString(std::string(text)));
-        CaptionDesk desk;
-        SIZE size {};
-        for (const std::string& line : lines) {
-            size.cx = std::max(size.cx, desk.measure(line).cx);
-            size.cy += desk.measure(line).cy;
-        }
-        desk.build(text);
-        ASSERT_TRUE(desk.s.pText && desk.s.pTextHot);
-        EXPECT_EQ(CaptionDesk::sizeOf(desk.s.pText), size);
-        EXPECT_EQ(CaptionDesk::sizeOf(desk.s.pTextHot), size);
-        const RECT& rc = desk.r.rcText;
-        EXPECT_EQ((SIZE { rc.right - rc.left, rc.bottom - rc.top }), size);
-    }
 }
 
 TEST(Captions, PlacedBesideTheImageWhereItWasOrAtTheContextPoint)
@@ -172,20 +149,6 @@ TEST(Captions, FailedSurfacesAreReportedAndNothingMoves)
         EXPECT_EQ(desk.s.pTextHot, nullptr);
         EXPECT_EQ(desk.r.rcText, placed);
     }
-}
-
-TEST(Captions, AtMostOneHundredLinesOfTheirFirst129Characters)
-{
-    CaptionDesk desk(700, 1100, -8);
-    std::string text(200, 'i');
-    for (int n = 0; n < 150; ++n)
-        text += "\r\nx";
-    ASSERT_LT(desk.measure(std::string(129, 'i')).cx, 700);
-    ASSERT_LE(100 * desk.measure("x").cy, 1100);
-    desk.build(text);
-    ASSERT_NE(desk.s.pText, nullptr);
-    EXPECT_EQ(CaptionDesk::sizeOf(desk.s.pText),
-        (SIZE { desk.measure(std::string(129, 'i')).cx, 100 * desk.measure("x").cy }));
 }
 
 } // namespace
