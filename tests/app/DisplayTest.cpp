@@ -10,29 +10,25 @@
 
 namespace {
 
-TEST(Display, CreationBuildsAClippedPrimaryAndAScreenSizeBackBuffer)
+TEST(Display, CreationClipsToTheWindowAndMatchesTheKeyPixel)
 {
-    ScriptedUi ui;
-    CDesktopApp app;
-    DisplayFixture display(app, 64, 48);
-    ASSERT_TRUE(display.ok);
-    EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(app.m_pClipper->window(), &display.target);
+    TestDesktop desk(8, 8);
+    CDesktopApp& app = desk.app;
+    EXPECT_TRUE(desk.ui.messages.empty());
+    EXPECT_EQ(app.m_pClipper->window(), &desk.display.target);
     EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
-    DDBLTFX fx {};
-    fx.dwSize = DDBLTFX_SIZE;
-    fx.dwFillColor = app.m_dwColorKeyPixel;
-    ASSERT_EQ(app.m_pDDSBack->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
-    ASSERT_EQ(app.m_pDDSPrimary->Blt(&app.m_rcScreen, app.m_pDDSBack, nullptr, DDBLT_WAIT, nullptr), DD_OK);
-    EXPECT_EQ(display.target.presentations, 1);
-    ASSERT_EQ(display.target.lastFrame.size(), QSize(64, 48));
-    EXPECT_EQ(display.target.lastFrame.pixel(63, 47), qRgb(0, 127, 127));
-
+    // A colour surface that cannot be made keeps the old key pixel.
+    app.ReleaseColorSurface();
+    app.m_dwColorKeyPixel = 12345;
+    FailNextCall(FaultPoint::CreateSurface);
+    app.CreateColorSurface();
+    EXPECT_EQ(desk.ui.messages, std::vector<std::string> { "fail:CreateColor" });
+    EXPECT_EQ(app.m_pDDSColor, nullptr);
+    EXPECT_EQ(app.m_dwColorKeyPixel, 12345u);
     // The key pixel follows the display's depth.
     DisplayDepth depth(16);
-    CDesktopApp app16;
-    DisplayFixture display16(app16, 8, 8);
-    EXPECT_EQ(app16.m_dwColorKeyPixel, DWORD((127 >> 2) << 5 | (127 >> 3)));
+    TestDesktop desk16(8, 8);
+    EXPECT_EQ(desk16.app.m_dwColorKeyPixel, DWORD((127 >> 2) << 5 | (127 >> 3)));
 }
 
 TEST(Display, EachFailedStepIsShownAndNothingIsLeft)
@@ -55,21 +51,6 @@ TEST(Display, EachFailedStepIsShownAndNothingIsLeft)
         // The sanitizer build also checks the memory.
         EXPECT_TRUE(!app.m_pDD && !app.m_pDDSPrimary && !app.m_pDDSBack && !app.m_pClipper);
     }
-}
-
-TEST(Display, FailedColourSurfaceKeepsTheOldKeyPixel)
-{
-    TestDesktop desk(8, 8);
-    CDesktopApp& app = desk.app;
-    app.ReleaseColorSurface();
-    app.m_dwColorKeyPixel = 12345;
-    FailNextCall(FaultPoint::CreateSurface);
-    app.CreateColorSurface();
-    EXPECT_EQ(desk.ui.messages, std::vector<std::string> { "fail:CreateColor" });
-    EXPECT_EQ(app.m_pDDSColor, nullptr);
-    EXPECT_EQ(app.m_dwColorKeyPixel, 12345u);
-    app.CreateColorSurface();
-    EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
 }
 
 // A 64 x 48 desktop: a tiled 10 x 10 background and a captioned 8 x 8 object,
@@ -99,25 +80,11 @@ struct Desk : TestDesktop {
     }
 };
 
-TEST(Display, ReleaseClearsEveryField)
-{
-    Desk desk;
-    CDesktopApp& app = desk.app;
-    app.m_pDDPal = DDLoadPalette(app.m_pDD, nullptr);
-    for (int k = 0; k < 9; ++k)
-        ASSERT_NE(desk.Surfaces(k), nullptr) << k;
-    app.ReleaseDirectDraw();
-    for (int k = 0; k < 9; ++k)
-        EXPECT_EQ(desk.Surfaces(k), nullptr) << k;
-    EXPECT_TRUE(!app.m_pDD && !app.m_pDDPal && !app.m_pClipper);
-    app.ReleaseDirectDraw(); // nothing left to do, nothing to crash on
-}
-
 // Lost surfaces come back (the pictures reloaded from their files, which
 // changed meanwhile, the captions rebuilt and keyed, the tile rebuilt); one
 // of the tile, text work and colour surfaces that cannot be restored is made
-// anew; a failure anywhere else fails the restore.
-TEST(Display, RestoreBringsBackWhatTheFramesShow)
+// anew; a failure anywhere else fails the restore. Release ends it all.
+TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
 {
     const QColor back(0x10, 0x80, 0x40), object(0xC0, 0x20, 0x30);
     // The nth Restore fails: primary, back buffer, tile, text work, colour,
@@ -145,7 +112,7 @@ TEST(Display, RestoreBringsBackWhatTheFramesShow)
             continue;
         }
         for (int k = 0; k < 9; ++k)
-            EXPECT_FALSE(desk.Surfaces(k)->isLost()) << k;
+            EXPECT_TRUE(desk.Surfaces(k) && !desk.Surfaces(k)->isLost()) << k;
         EXPECT_EQ(app.m_pDD->liveSurfaceCount(), live);
         EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
         EXPECT_TRUE(desk.ui.messages.empty());
@@ -155,6 +122,14 @@ TEST(Display, RestoreBringsBackWhatTheFramesShow)
         EXPECT_EQ(desk.Shown(40, 40), back.rgb() & 0xFFFFFF);
         EXPECT_EQ(desk.Shown(5, 5), object.rgb() & 0xFFFFFF);
         EXPECT_EQ(desk.Shown(text.right - 1, text.bottom - 1), back.rgb() & 0xFFFFFF); // keyed
+
+        // Release then clears every field, a second time without harm.
+        app.m_pDDPal = DDLoadPalette(app.m_pDD, nullptr);
+        app.ReleaseDirectDraw();
+        app.ReleaseDirectDraw();
+        for (int k = 0; k < 9; ++k)
+            EXPECT_EQ(desk.Surfaces(k), nullptr) << k;
+        EXPECT_TRUE(!app.m_pDD && !app.m_pDDPal && !app.m_pClipper);
     }
 }
 

@@ -75,30 +75,4 @@ TEST(ObjectImages, UpImageMustFitTheScreenAtItsPosition)
     }
 }
 
-TEST(ObjectImages, ColourKeysAndReleasesCoverTheirSurfacesOnly)
-{
-    TestDesktop desk;
-    CDesktopApp& app = desk.app;
-    app.m_nObjects = 2;
-    ObjectRuntime& s = app.m_aRuntime[1];
-    IDirectDrawSurface** all[] = { &s.pUp, &s.pMouse, &s.pText, &s.pTextHot };
-    for (IDirectDrawSurface** surface : all)
-        *surface = MakeSurface(app, 4, 4, 0);
-
-    app.SetObjectColorKeys(1); // no Down image: skipped
-    for (IDirectDrawSurface** surface : all)
-        EXPECT_EQ(ColorKeyOf(*surface), app.m_dwColorKeyPixel);
-
-    const size_t live = app.m_pDD->liveSurfaceCount();
-    app.ReleaseObjectImages(1);
-    EXPECT_TRUE(!s.pUp && !s.pMouse && s.pText);
-    app.ReleaseCaptionSurfaces(1);
-    EXPECT_TRUE(!s.pText && !s.pTextHot);
-    EXPECT_EQ(app.m_pDD->liveSurfaceCount(), live - 4);
-    // Empty slots are harmless.
-    app.ReleaseObjectImages(1);
-    app.ReleaseCaptionSurfaces(1);
-    app.SetObjectColorKeys(1);
-}
-
 } // namespace

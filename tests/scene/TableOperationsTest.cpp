@@ -48,36 +48,28 @@ TEST(TableOperations, ClampedDragKeepsTheSelectionOnTheDesktop)
 
 TEST(TableOperations, OffsetMovesImageAndCaptionByDragKind)
 {
-    CDesktopApp app;
-    app.m_nObjects = 4;
-    const RECT image = { 50, 60, 114, 124 };
-    const RECT caption = { 116, 80, 160, 100 };
-    for (int i = 1; i < 4; ++i) {
-        app.m_aObjects[i].rcObject = image;
-        app.m_aObjects[i].rcText = caption;
-    }
-    // 1: image and caption; 2: caption only (no Up image); 3: image only (no caption).
-    app.m_aRuntime[1].pUp = app.m_aRuntime[1].pTextHot = app.m_aRuntime[2].pTextHot = app.m_aRuntime[3].pUp = kPresent;
-    app.m_sizeDrag = { 7, -3 };
-    const auto moved = [](RECT rc) { return RECT { rc.left + 7, rc.top - 3, rc.right + 7, rc.bottom - 3 }; };
-
-    app.m_bDragImage = TRUE;
-    for (int i = 1; i < 4; ++i)
-        app.OffsetObject(i);
-    EXPECT_EQ(app.m_aObjects[1].rcObject, moved(image));
-    EXPECT_EQ(app.m_aObjects[1].rcText, moved(caption));
-    EXPECT_EQ(app.m_aObjects[2].rcObject, image);
-    EXPECT_EQ(app.m_aObjects[2].rcText, moved(caption));
-    EXPECT_EQ(app.m_aObjects[3].rcObject, moved(image));
-    EXPECT_EQ(app.m_aObjects[3].rcText, caption);
-
-    // A caption drag leaves the image where it is; no drag moves nothing.
-    app.m_bDragImage = FALSE;
-    for (BYTE text : { TRUE, FALSE }) {
-        app.m_bDragText = text;
+    // Has an Up image, a caption; an image or a caption drag; what moves.
+    for (auto [image, caption, dragImage, dragText, imageMoves, textMoves] :
+        { std::tuple { true, true, true, false, true, true }, { false, true, true, false, false, true },
+            { true, false, true, false, true, false }, { true, true, false, true, false, true },
+            { true, true, false, false, false, false } }) {
+        SCOPED_TRACE(testing::Message() << image << caption << dragImage << dragText);
+        CDesktopApp app;
+        DesktopObject& r = app.m_aObjects[1];
+        const RECT rcImage = { 50, 60, 114, 124 }, rcText = { 116, 80, 160, 100 };
+        r.rcObject = rcImage;
+        r.rcText = rcText;
+        app.m_aRuntime[1].pUp = image ? kPresent : nullptr;
+        app.m_aRuntime[1].pTextHot = caption ? kPresent : nullptr;
+        app.m_sizeDrag = { 7, -3 };
+        app.m_bDragImage = dragImage;
+        app.m_bDragText = dragText;
         app.OffsetObject(1);
-        EXPECT_EQ(app.m_aObjects[1].rcObject, moved(image));
-        EXPECT_EQ(app.m_aObjects[1].rcText, moved(moved(caption)));
+        const auto moved = [](RECT rc, bool moves) {
+            return moves ? RECT { rc.left + 7, rc.top - 3, rc.right + 7, rc.bottom - 3 } : rc;
+        };
+        EXPECT_EQ(r.rcObject, moved(rcImage, imageMoves));
+        EXPECT_EQ(r.rcText, moved(rcText, textMoves));
     }
 }
 
@@ -87,9 +79,8 @@ TEST(TableOperations, LinksResolveByExactNameAndHideTargets)
     app.m_nObjects = 1;
     app.m_aObjects[0].strName = "Background";
     const auto add = [&](const char* name, const char* activate, bool visible) {
-        app.m_aObjects[app.m_nObjects].strName = name;
-        app.m_aObjects[app.m_nObjects].strActivate = activate;
-        app.m_aObjects[app.m_nObjects++].bVisible = visible;
+        DesktopObject& r = app.m_aObjects[app.m_nObjects++];
+        std::tie(r.strName, r.strActivate, r.bVisible) = std::tuple(name, activate, visible);
     };
     add("Self", "Self", true); // 1: its own target
     add("Ping", "Pong", true); // 2 and 3 name each other

@@ -158,15 +158,6 @@ inline DWORD PixelAt(IDirectDrawSurface* surface, int x, int y)
     return reinterpret_cast<const DWORD*>(row)[x] & 0xFFFFFF;
 }
 
-// The colour key a surface was given (its low value).
-inline DWORD ColorKeyOf(IDirectDrawSurface* surface)
-{
-    DDSURFACEDESC desc;
-    desc.dwSize = DDSURFACEDESC_SIZE;
-    surface->GetSurfaceDesc(&desc);
-    return desc.ddckCKSrcBlt.dwColorSpaceLowValue;
-}
-
 // "" when every pixel of `image` has expected(x, y)'s RGB, else how many do
 // not and the first of them.
 inline std::string WrongPixels(const QImage& image, const std::function<QRgb(int, int)>& expected)
