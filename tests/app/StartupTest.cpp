@@ -37,7 +37,8 @@ protected:
 
 TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
 {
-    SetScreenOverride(ScreenOverride { SIZE { 1024, 768 }, RECT { 0, 0, 1024, 740 } });
+    // A panel along the top and one along the bottom.
+    SetScreenOverride(ScreenOverride { SIZE { 1024, 768 }, RECT { 0, 30, 1024, 740 } });
     int splashes = 0;
     ui.onDialog = [&](CDialog& dialog) { splashes += dynamic_cast<CSplashDlg*>(&dialog) != nullptr; };
     const QColor tile(0x33, 0x66, 0x99), button(0xC0, 0x40, 0x20);
@@ -76,11 +77,10 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     EXPECT_EQ(app.m_bRubberBand, FALSE);
     EXPECT_EQ(app.m_crLastColor, RGB(255, 255, 255));
     EXPECT_EQ(app.m_aRuntime[40].pUp, nullptr);
-    // The window over the work area; the screen keeps its size, the desktop
-    // ends where the work area does.
+    // The window covers the work area; the screen keeps its size, the desktop
+    // keeps screen coordinates and ends where the work area does.
     EXPECT_TRUE(Window(app)->isVisible());
-    EXPECT_EQ(Window(app)->geometry(), QRect(0, 0, 1024, 740));
-    EXPECT_EQ((SIZE { app.m_cxScreen, app.m_cyScreen }), (SIZE { 1024, 768 }));
+    EXPECT_EQ(Window(app)->geometry(), QRect(0, 30, 1024, 710));
     EXPECT_EQ(app.m_rcScreen, (RECT { 0, 0, 1024, 768 }));
     EXPECT_EQ((SIZE { app.m_cxDesktop, app.m_cyDesktop }), (SIZE { 1024, 740 }));
     EXPECT_EQ((SIZE { app.m_pDDSBack->width(), app.m_pDDSBack->height() }), (SIZE { 1024, 768 }));
@@ -95,31 +95,19 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     EXPECT_EQ(text.left, 122);
     EXPECT_EQ(app.m_aRuntime[1].nActivates, 2);
 
-    // The first paint shows the desktop, then the greeting, once: the tile
-    // built from the loaded background, the caption keyed with the key pixel
-    // known, the link target hidden.
+    // The first paint shows the desktop below the top panel, then the
+    // greeting, once: the tile built from the loaded background, the caption
+    // keyed with the key pixel known, the link target hidden.
     auto* frame = static_cast<CFrameWnd*>(app.m_pMainWnd);
     frame->setKeepPresentedFrame(true);
     ASSERT_TRUE(WaitFor([&] { return !frame->presentedFrame().isNull(); }));
     const QImage shown = Window(app)->screen()->grabWindow(Window(app)->winId()).toImage();
-    ASSERT_EQ(shown.size(), QSize(1024, 740));
-    for (auto [x, y, color] : { std::tuple { 0, 0, tile }, { 45, 35, tile }, { 1023, 739, tile }, { 110, 110, button },
-             { 210, 210, tile }, { text.right - 1, text.bottom - 1, tile } })
-        EXPECT_EQ(QColor(shown.pixel(x, y)), color) << x << "," << y;
+    ASSERT_EQ(shown.size(), QSize(1024, 710));
+    for (auto [x, y, color] : { std::tuple { 0, 30, tile }, { 45, 35, tile }, { 1023, 739, tile }, { 110, 110, button },
+             { 119, 119, button }, { 210, 210, tile }, { text.right - 1, text.bottom - 1, tile } })
+        EXPECT_EQ(QColor(shown.pixel(x, y - 30)), color) << x << "," << y;
     EXPECT_EQ(splashes, 1);
     EXPECT_EQ(app.m_bSplashPending, FALSE);
-    app.DestroyMainWindow();
-}
-
-TEST_F(Startup, WorkAreaAwayFromTheCornerPlacesTheWindowThere)
-{
-    // A panel along the top: the window starts below it and no taller than
-    // the work area; the desktop keeps screen coordinates.
-    SetScreenOverride(ScreenOverride { SIZE { 1024, 768 }, RECT { 0, 30, 1024, 768 } });
-    CDesktopApp app;
-    ASSERT_TRUE(app.InitInstance());
-    EXPECT_EQ(Window(app)->geometry(), QRect(0, 30, 1024, 738));
-    EXPECT_EQ(app.m_cyDesktop, 768);
     app.DestroyMainWindow();
 }
 
