@@ -71,33 +71,43 @@ TEST(Composition, BackgroundIsColourImageOrTile)
     }
 }
 
+// Mouse and Down images are 2 x 2, stretched over the Up image's 30 x 40,
+// one colour per quadrant, the last one the key colour.
 TEST(Composition, ObjectsShowTheImageAndCaptionOfTheirStateWhenVisible)
 {
     Desk desk;
     CDesktopApp& app = desk.app;
-    constexpr DWORD mouse = 0x00AA00, down = 0x0000AA, text = 0xDDDDDD, hot = 0xEEEE00;
+    const QRgb key = qRgb(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey));
+    ASSERT_EQ(app.m_dwColorKeyPixel, key & 0xFFFFFF);
+    constexpr QRgb mouse = 0x00AA00, down = 0x0000AA, text = 0xDDDDDD, hot = 0xEEEE00;
+    const auto quadrants = [&](QRgb base) {
+        QImage image(2, 2, QImage::Format_RGB32);
+        for (int q = 0; q < 4; ++q)
+            image.setPixel(q % 2, q / 2, q == 3 ? key : base + 0x11 * q);
+        return WriteBitmap(desk.dir.path(), QString::number(base) + ".bmp", image);
+    };
     // Each object: its state, whether it has Mouse and Down images, a caption,
-    // and is visible; then what shows of its image and caption.
+    // and is visible; then which image (0 none) and caption show.
     struct Case {
         int state;
         bool allImages, caption, visible;
-        QRgb image, shownCaption; // 0: the Up image's colour
+        QRgb image, shownCaption; // 1: the Up image
     };
-    const Case cases[] = { { 1, true, true, true, 0, text }, { 2, true, true, true, mouse, hot },
-        { 3, true, true, true, down, hot }, { 2, false, true, true, 0, hot }, { 3, false, true, true, 0, hot },
-        { 1, true, true, false, kBack, kBack }, { 2, false, false, true, 0, kBack } };
+    const Case cases[] = { { 1, true, true, true, 1, text }, { 2, true, true, true, mouse, hot },
+        { 3, true, true, true, down, hot }, { 2, false, true, true, 1, hot }, { 3, false, true, true, 1, hot },
+        { 1, true, true, false, 0, kBack }, { 2, false, false, true, 0, kBack } };
     for (int k = 0; k < 7; ++k) {
         const LONG x = 10 + k * 44;
         const int i = desk.AddObject("", { x, 10, x + 30, 50 }, "", cases[k].visible);
         ObjectRuntime& s = app.m_aRuntime[i];
         s.nState = cases[k].state;
         if (cases[k].allImages) {
-            s.pMouse = MakeSurface(app, 30, 40, mouse);
-            s.pDown = MakeSurface(app, 30, 40, down);
+            s.pMouse = DDLoadBitmap(app.m_pDD, quadrants(mouse).c_str(), 0, 0);
+            s.pDown = DDLoadBitmap(app.m_pDD, quadrants(down).c_str(), 0, 0);
         }
         if (cases[k].caption) {
-            s.pText = MakeSurface(app, 30, 10, text);
-            s.pTextHot = MakeSurface(app, 30, 10, hot);
+            s.pText = DDLoadBitmap(app.m_pDD, desk.Bitmap(30, 10, QColor(text)).c_str(), 0, 0);
+            s.pTextHot = DDLoadBitmap(app.m_pDD, desk.Bitmap(30, 10, QColor(hot)).c_str(), 0, 0);
         }
         app.m_aObjects[i].rcText = { x, 60, x + 30, 70 };
         app.SetObjectColorKeys(i);
@@ -109,36 +119,14 @@ TEST(Composition, ObjectsShowTheImageAndCaptionOfTheirStateWhenVisible)
     app.ComposeScene();
     for (int k = 0; k < 7; ++k) {
         SCOPED_TRACE(k);
-        const QRgb up = k == 6 ? kBack : TestDesktop::ColorOf(k + 1).rgb() & 0xFFFFFF;
-        EXPECT_EQ(desk.Shown(25 + k * 44, 30), cases[k].image ? cases[k].image : up);
+        const QRgb up = TestDesktop::ColorOf(k + 1).rgb() & 0xFFFFFF, image = cases[k].image;
+        for (int q = 0; q < 4; ++q) // each side of the quadrants' corner
+            EXPECT_EQ(desk.Shown(24 + k * 44 + q % 2, 29 + q / 2),
+                image == 0 || (image > 1 && q == 3) ? kBack
+                    : image == 1                    ? up
+                                                    : image + 0x11 * q)
+                << q;
         EXPECT_EQ(desk.Shown(25 + k * 44, 65), cases[k].shownCaption);
-    }
-}
-
-TEST(Composition, KeyColourIsTransparentAndOtherSizesAreScaled)
-{
-    Desk desk;
-    CDesktopApp& app = desk.app;
-    const QRgb key = qRgb(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey));
-    ASSERT_EQ(app.m_dwColorKeyPixel, key & 0xFFFFFF);
-    // 2 x 2 Mouse and Down images stretched over the Up image's 64 x 64, one
-    // colour per quadrant, one of them the key colour.
-    QImage image(2, 2, QImage::Format_RGB32);
-    for (auto [x, y, pixel] :
-        { std::tuple { 0, 0, 0x000011u }, { 1, 0, 0x000022u }, { 0, 1, 0x000033u }, { 1, 1, key } })
-        image.setPixel(x, y, pixel);
-    const int i = desk.AddObject("", { 20, 20, 84, 84 });
-    const std::string path = WriteBitmap(desk.dir.path(), "2x2.bmp", image);
-    app.m_aRuntime[i].pMouse = DDLoadBitmap(app.m_pDD, path.c_str(), 0, 0);
-    app.m_aRuntime[i].pDown = DDLoadBitmap(app.m_pDD, path.c_str(), 0, 0);
-    app.SetObjectColorKeys(i);
-    for (int state : { 2, 3 }) {
-        SCOPED_TRACE(state);
-        app.m_aRuntime[i].nState = state;
-        app.ComposeScene();
-        for (auto [x, y, pixel] : { std::tuple { 20, 20, 0x000011u }, { 51, 51, 0x000011u }, { 52, 20, 0x000022u },
-                 { 20, 52, 0x000033u }, { 52, 52, kBack }, { 83, 83, kBack } })
-            EXPECT_EQ(desk.Shown(x, y), pixel) << x << "," << y;
     }
 }
 

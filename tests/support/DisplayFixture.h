@@ -131,33 +131,6 @@ inline std::string WriteBitmap(const QString& dir, const QString& name, const QI
 
 #include <functional>
 
-// A new off-screen surface of `app`'s display filled with `pixel`; the caller
-// owns it.
-inline IDirectDrawSurface* MakeSurface(CDesktopApp& app, int width, int height, DWORD pixel)
-{
-    DDSURFACEDESC desc;
-    desc.dwSize = DDSURFACEDESC_SIZE;
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.dwWidth = DWORD(width);
-    desc.dwHeight = DWORD(height);
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    IDirectDrawSurface* surface = nullptr;
-    if (app.m_pDD->CreateSurface(&desc, &surface, nullptr) != DD_OK)
-        return nullptr;
-    DDBLTFX fx;
-    fx.dwSize = DDBLTFX_SIZE;
-    fx.dwFillColor = pixel;
-    surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
-    return surface;
-}
-
-// The pixel value at (x, y) of a 32-bit surface, 0x00RRGGBB.
-inline DWORD PixelAt(IDirectDrawSurface* surface, int x, int y)
-{
-    const BYTE* row = surface->bits() + size_t(y) * size_t(surface->pitch());
-    return reinterpret_cast<const DWORD*>(row)[x] & 0xFFFFFF;
-}
-
 // "" when every pixel of `image` has expected(x, y)'s RGB, else how many do
 // not and the first of them.
 inline std::string WrongPixels(const QImage& image, const std::function<QRgb(int, int)>& expected)

@@ -3,6 +3,7 @@
 // font; lines and pixels are checked against a reference drawing in
 // CaptionIdentityTest.
 
+#include "bitmaps/DDUtil.h"
 #include "platform/DirectDrawFaults.h"
 #include "platform/Font.h"
 #include "support/TestDesktop.h"
@@ -49,8 +50,8 @@ TEST(Captions, TextsWithoutCaptionReleaseExistingSurfaces)
              "\x1f"
              "A" }) {
         SCOPED_TRACE(testing::PrintToString(std::string(text)));
-        desk.s.pText = MakeSurface(desk.app, 4, 4, 0);
-        desk.s.pTextHot = MakeSurface(desk.app, 4, 4, 0);
+        desk.s.pText = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(4, 4, Qt::black).c_str(), 0, 0);
+        desk.s.pTextHot = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(4, 4, Qt::black).c_str(), 0, 0);
         desk.r.rcText = placed;
         desk.build(text);
         EXPECT_TRUE(!desk.s.pText && !desk.s.pTextHot);
@@ -97,12 +98,13 @@ TEST(Captions, MouseOverCaptionAloneOrKeptAsItIs)
     // An existing mouse-over caption is neither redrawn nor moved.
     desk.app.ReleaseCaptionSurfaces(1);
     desk.r.bTextOnMouseOver = FALSE;
-    IDirectDrawSurface* hot = desk.s.pTextHot = MakeSurface(desk.app, 3, 3, 0x123456);
+    IDirectDrawSurface* hot = desk.s.pTextHot
+        = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(3, 3, QColor(0x123456)).c_str(), 0, 0);
     const RECT placed = { 5, 6, 8, 9 };
     desk.r.rcText = placed;
     desk.build("Caption");
     EXPECT_EQ(desk.s.pTextHot, hot);
-    EXPECT_EQ(PixelAt(hot, 1, 1), 0x123456u);
+    EXPECT_EQ(*reinterpret_cast<const DWORD*>(hot->bits()) & 0xFFFFFF, 0x123456u);
     EXPECT_EQ(desk.r.rcText, placed);
     ASSERT_NE(desk.s.pText, nullptr);
     EXPECT_EQ(CaptionDesk::sizeOf(desk.s.pText), desk.measure("Caption"));
