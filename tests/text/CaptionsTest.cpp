@@ -1,25 +1,32 @@
-// Caption surfaces: texts without one, placement, the mouse-over caption and
-// the failure paths. Expected geometry is measured with the object's own
-// font; lines and pixels are checked against a reference drawing in
-// CaptionIdentityTest.
+// Caption surfaces: texts without one, placement, the mouse-over caption,
+// the failure paths; then lines, limits, justification and both colours
+// against a slow reference: every line drawn on a whole screen-size image
+// with QPainter, as a device context over the whole work surface draws it,
+// then stored at the display's depth. Object pictures likewise.
 
 #include "bitmaps/DDUtil.h"
 #include "platform/DirectDrawFaults.h"
 #include "platform/Font.h"
+#include "platform/PixelFormat.h"
 #include "support/TestDesktop.h"
 
 #include <QFontMetrics>
+#include <QPainter>
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
 
 namespace {
 
 struct CaptionDesk : TestDesktop {
-    CaptionDesk()
+    explicit CaptionDesk(QSize screen = { 320, 240 })
+        : TestDesktop(screen.width(), screen.height())
     {
         app.m_nObjects = 2;
         r.lfFont = MakeFont("DejaVu Sans", -16);
-        r.crText = RGB(255, 255, 255);
-        r.crHotText = RGB(255, 255, 0);
+        r.crText = RGB(250, 250, 250);
+        r.crHotText = RGB(200, 30, 90);
         r.nJustify = 1087;
     }
     ~CaptionDesk() { ClearFaults(); }
@@ -135,6 +142,169 @@ TEST(Captions, FailedSurfacesAreReportedAndNothingMoves)
         EXPECT_EQ(desk.s.pText != nullptr, second);
         EXPECT_EQ(desk.s.pTextHot, nullptr);
         EXPECT_EQ(desk.r.rcText, placed);
+    }
+}
+
+const QColor kKey(0, 127, 127);
+
+struct CaptionCase {
+    std::vector<std::string> lines; // as drawn
+    const char* face;
+    LONG height, weight;
+    bool italic, underline;
+    int justify;
+    std::string text = {}; // the caption when not the lines, each ended by CR LF
+    QSize screen = { 320, 240 };
+};
+
+QImage Canvas(int w, int h, int depth)
+{
+    QImage image(w, h, depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
+    image.fill(kKey);
+    return image;
+}
+
+// What `image` holds at (x, y) once stored in a surface of `depth` bits.
+DWORD Stored(const QImage& image, int x, int y, int depth, const PALETTEENTRY* palette)
+{
+    if (depth == 16)
+        return reinterpret_cast<const quint16*>(image.constScanLine(y))[x];
+    const QRgb rgb = image.pixel(x, y);
+    return depth == 32 ? rgb & 0xFFFFFF : NearestPaletteIndex(rgb | 0xFF000000, palette);
+}
+
+void ExpectSame(IDirectDrawSurface* surface, const QImage& expected, const PALETTEENTRY* palette)
+{
+    ASSERT_NE(surface, nullptr);
+    ASSERT_EQ(QSize(surface->width(), surface->height()), expected.size());
+    const int depth = surface->bitsPerPixel(), bytes = depth / 8;
+    int wrong = 0;
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x) {
+            DWORD got = 0;
+            std::memcpy(&got, surface->bits() + y * surface->pitch() + x * bytes, size_t(bytes));
+            wrong += got != Stored(expected, x, y, depth, palette);
+        }
+    EXPECT_EQ(wrong, 0) << "of " << expected.width() << "x" << expected.height() << " at " << depth << " bits";
+}
+
+// The caption in `color`: at most 100 lines of at most 129 characters,
+// stacked, cut at the screen's width, those reaching below the screen left
+// out, then justified.
+QImage ReferenceCaption(const CaptionCase& c, const QFont& font, QColor color, int depth)
+{
+    std::vector<std::pair<QImage, int>> lines; // an empty line has a height still
+    int width = 0, height = 0;
+    for (size_t j = 0; j < std::min<size_t>(c.lines.size(), 100); ++j) {
+        const QString line = QString::fromStdString(c.lines[j]).left(129);
+        const int cx = std::clamp(QFontMetrics(font).horizontalAdvance(line), 0, c.screen.width());
+        const int cy = QFontMetrics(font).height();
+        if (height + cy > c.screen.height())
+            continue;
+        QImage work = Canvas(c.screen.width(), c.screen.height(), depth);
+        QPainter painter(&work);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        painter.setFont(font);
+        painter.setPen(color);
+        painter.drawText(0, QFontMetrics(font).ascent(), line);
+        lines.emplace_back(work.copy(0, 0, cx, cy), cy);
+        width = std::max(width, cx);
+        height += cy;
+    }
+    QImage caption = Canvas(width, height, depth);
+    QPainter painter(&caption);
+    int top = 0;
+    for (const auto& [line, cy] : lines) {
+        const int w = line.width();
+        painter.drawImage(c.justify == 1089 ? width / 2 - w / 2 : c.justify == 1088 ? width - w : 0, top, line);
+        top += cy;
+    }
+    return caption;
+}
+
+std::vector<CaptionCase> Cases()
+{
+    std::vector<std::string> many, limits { std::string(200, 'i') };
+    for (int j = 0; j < 150; ++j) {
+        many.push_back("line " + std::to_string(j));
+        limits.push_back("x");
+    }
+    return {
+        { { " Hello", "World!" }, "DejaVu Sans", -16, 400, false, false, 1087 },
+        { { "A", "a wider line", "", "B" }, "DejaVu Serif", -20, 700, false, false, 1089 },
+        { { "Italic fj", "y" }, "DejaVu Sans", -13, 400, true, false, 1088 },
+        { { "under", "lined text" }, "DejaVu Sans Mono", 18, 300, false, true, 1089 },
+        { { "x", std::string(200, 'W'), "short" }, "DejaVu Sans", -11, 900, true, true, 1088 },
+        { many, "DejaVu Sans", -3, 400, false, false, 0 },
+        { many, "DejaVu Serif", 12, 400, false, false, 1089 },
+        { { "Big", "gone" }, "DejaVu Sans", -200, 700, false, false, 1088 },
+        { { "Default font", "" }, "", 0, 0, false, false, 1087 },
+        // A line between two LFs is a space; a last line without LF.
+        { { "A", " ", "WW" }, "DejaVu Sans", -16, 400, false, false, 1088, "A\n\nWW" },
+        // On a tall screen the line count and line length limits show.
+        { limits, "DejaVu Sans", -8, 400, false, false, 1087, {}, { 700, 1100 } },
+    };
+}
+
+class CaptionIdentityTest : public testing::TestWithParam<std::tuple<CaptionCase, int>> { };
+
+TEST_P(CaptionIdentityTest, BothColoursMatchWholeSurfaceDrawing)
+{
+    const auto& [c, depth] = GetParam();
+    DisplayDepth chosen(depth);
+    CaptionDesk desk(c.screen);
+    DesktopObject& r = desk.r;
+    r.lfFont = MakeFont(c.face, c.height, c.weight);
+    r.lfFont.lfItalic = c.italic;
+    r.lfFont.lfUnderline = c.underline;
+    r.nJustify = c.justify;
+    std::string text = c.text;
+    for (const std::string& line : c.lines)
+        text += c.text.empty() ? line + "\r\n" : "";
+    desk.build(text.c_str());
+    // A second object first draws over what the first left in the work surface.
+    desk.app.ReleaseCaptionSurfaces(1);
+    desk.build(text.c_str());
+    EXPECT_TRUE(desk.ui.messages.empty());
+
+    const QFont font = FontFromLogFont(r.lfFont);
+    const PALETTEENTRY* palette = desk.app.m_pDDSBack->colorTable();
+    ExpectSame(desk.s.pText, ReferenceCaption(c, font, QColor(250, 250, 250), depth), palette);
+    ExpectSame(desk.s.pTextHot, ReferenceCaption(c, font, QColor(200, 30, 90), depth), palette);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Captions, CaptionIdentityTest, testing::Combine(testing::ValuesIn(Cases()), testing::Values(32, 16, 8)));
+
+// Object pictures, and the same file loaded for several objects and again
+// after it changed on disk.
+TEST(ObjectImageIdentityTest, PicturesMatchWholeSurfaceDrawing)
+{
+    const unsigned seed = 11;
+    std::mt19937 random(seed);
+    std::cout << "seed " << seed << "\n";
+    for (int depth : { 32, 16, 8 }) {
+        DisplayDepth chosen(depth);
+        TestDesktop desk;
+        CDesktopApp& app = desk.app;
+        for (QImage::Format format : { QImage::Format_RGB32, QImage::Format_Indexed8, QImage::Format_RGB32 }) {
+            QImage picture(37, 21, QImage::Format_RGB32);
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    picture.setPixel(x, y, random() | 0xFF000000);
+            const QString path = QString::fromStdString(WriteBitmap(desk.dir.path(), "p.bmp",
+                format == QImage::Format_RGB32 ? picture : picture.convertToFormat(format, Qt::ThresholdDither)));
+            QImage expected(picture.size(), depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
+            QPainter(&expected).drawImage(0, 0, QImage(path).convertToFormat(QImage::Format_RGB32));
+            for (int i = 1; i <= 2; ++i) {
+                app.m_aObjects[i].strUpImage = app.m_aObjects[i].strMouseImage = path.toLatin1().constData();
+                app.LoadObjectImages(i);
+                ExpectSame(app.m_aRuntime[i].pUp, expected, app.m_pDDSBack->colorTable());
+                ExpectSame(app.m_aRuntime[i].pMouse, expected, app.m_pDDSBack->colorTable());
+                app.ReleaseObjectImages(i);
+            }
+        }
+        EXPECT_TRUE(desk.ui.messages.empty());
     }
 }
 
