@@ -164,15 +164,8 @@ QImage Canvas(int w, int h, int depth)
     return image;
 }
 
-// What `image` holds at (x, y) once stored in a surface of `depth` bits.
-DWORD Stored(const QImage& image, int x, int y, int depth, const PALETTEENTRY* palette)
-{
-    if (depth == 16)
-        return reinterpret_cast<const quint16*>(image.constScanLine(y))[x];
-    const QRgb rgb = image.pixel(x, y);
-    return depth == 32 ? rgb & 0xFFFFFF : NearestPaletteIndex(rgb | 0xFF000000, palette);
-}
-
+// Every pixel of `surface` is what `expected` holds there once stored at the
+// surface's depth.
 void ExpectSame(IDirectDrawSurface* surface, const QImage& expected, const PALETTEENTRY* palette)
 {
     ASSERT_NE(surface, nullptr);
@@ -181,9 +174,12 @@ void ExpectSame(IDirectDrawSurface* surface, const QImage& expected, const PALET
     int wrong = 0;
     for (int y = 0; y < expected.height(); ++y)
         for (int x = 0; x < expected.width(); ++x) {
-            DWORD got = 0;
+            const QRgb rgb = expected.pixel(x, y);
+            DWORD got = 0, want = depth == 32 ? rgb & 0xFFFFFF : NearestPaletteIndex(rgb | 0xFF000000, palette);
+            if (depth == 16)
+                want = reinterpret_cast<const quint16*>(expected.constScanLine(y))[x];
             std::memcpy(&got, surface->bits() + y * surface->pitch() + x * bytes, size_t(bytes));
-            wrong += got != Stored(expected, x, y, depth, palette);
+            wrong += got != want;
         }
     EXPECT_EQ(wrong, 0) << "of " << expected.width() << "x" << expected.height() << " at " << depth << " bits";
 }
