@@ -25,36 +25,34 @@ struct Desk : TestDesktop {
 
 TEST(Composition, BackgroundIsColourImageOrTile)
 {
-    struct Case {
-        QSize image; // empty: none
-        bool tile, failTile, tiled;
-    };
-    for (const Case c : { Case { {}, true, false, false }, Case { { 50, 40 }, false, false, false },
-             Case { { 320, 240 }, true, false, false }, Case { { 100, 100 }, true, false, true },
-             Case { { 30, 30 }, true, true, false } }) {
-        SCOPED_TRACE(testing::Message() << c.image.width() << "x" << c.image.height() << " tile " << c.tile);
+    // The image's size (none when empty), tiling on, the tile surface failing;
+    // whether the image is tiled.
+    for (auto [size, tile, failTile, tiled] : { std::tuple { QSize(), true, false, false },
+             { QSize(50, 40), false, false, false }, { QSize(320, 240), true, false, false },
+             { QSize(100, 100), true, false, true }, { QSize(30, 30), true, true, false } }) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " tile " << tile);
         Desk desk;
         CDesktopApp& app = desk.app;
-        QImage image(c.image, QImage::Format_RGB32);
+        QImage image(size, QImage::Format_RGB32);
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
                 image.setPixel(x, y, Pattern(x, y));
         if (!image.isNull())
             app.m_aObjects[0].strUpImage = WriteBitmap(desk.dir.path(), "bg.bmp", image).c_str();
-        app.m_bTile = c.tile;
+        app.m_bTile = tile;
         app.LoadObjectImages(0);
-        if (c.failTile)
+        if (failTile)
             FailNextCall(FaultPoint::CreateSurface);
         app.UpdateTileSurface();
-        EXPECT_EQ(app.m_pDDSTile != nullptr, c.tiled);
-        EXPECT_EQ(desk.ui.messages, std::vector<std::string>(c.failTile, "fail:CreateSurface"));
+        EXPECT_EQ(app.m_pDDSTile != nullptr, tiled);
+        EXPECT_EQ(desk.ui.messages, std::vector<std::string>(failTile, "fail:CreateSurface"));
 
         app.ComposeScene();
         ASSERT_EQ(desk.display.target.lastFrame.size(), QSize(320, 240));
-        const int w = c.image.width(), h = c.image.height();
+        const int w = size.width(), h = size.height();
         EXPECT_EQ(WrongPixels(desk.display.target.lastFrame,
                       [&](int x, int y) {
-                          if (c.tiled)
+                          if (tiled)
                               return Pattern(x % w, y % h);
                           return x < w && y < h ? Pattern(x, y) : kBack;
                       }),

@@ -48,27 +48,23 @@ TEST(ObjectImages, UpImageSizesTheObjectAndFailuresAreReported)
 
 TEST(ObjectImages, UpImageMustFitTheScreenAtItsPosition)
 {
-    struct Case {
-        POINT at;
-        int width, height;
-        bool accepted;
-    };
-    for (const Case c : { Case { { 900, 700 }, 200, 100, false }, Case { { 824, 668 }, 200, 100, true },
-             Case { { 825, 0 }, 200, 100, false }, Case { { 0, 669 }, 200, 100, false },
-             Case { { 1024, 768 }, 1, 1, false }, Case { { 0, 0 }, 1024, 768, true } }) {
-        SCOPED_TRACE(testing::Message() << c.at.x << "," << c.at.y << " " << c.width << "x" << c.height);
+    for (auto [at, width, height, accepted] :
+        { std::tuple { POINT { 900, 700 }, 200, 100, false }, { POINT { 824, 668 }, 200, 100, true },
+            { POINT { 825, 0 }, 200, 100, false }, { POINT { 0, 669 }, 200, 100, false },
+            { POINT { 1024, 768 }, 1, 1, false }, { POINT { 0, 0 }, 1024, 768, true } }) {
+        SCOPED_TRACE(testing::Message() << at.x << "," << at.y << " " << width << "x" << height);
         TestDesktop desk(1024, 768);
         CDesktopApp& app = desk.app;
         app.m_nObjects = 2;
         DesktopObject& r = app.m_aObjects[1];
-        r.rcObject = { c.at.x, c.at.y, 0, 0 };
-        r.strUpImage = desk.Bitmap(c.width, c.height, Qt::blue).c_str();
+        r.rcObject = { at.x, at.y, 0, 0 };
+        r.strUpImage = desk.Bitmap(width, height, Qt::blue).c_str();
         app.LoadObjectImages(1);
         // Accepted or not, the rectangle takes the image's size.
-        EXPECT_EQ(r.rcObject, (RECT { c.at.x, c.at.y, c.at.x + c.width, c.at.y + c.height }));
-        EXPECT_EQ(app.m_aRuntime[1].pUp != nullptr, c.accepted);
+        EXPECT_EQ(r.rcObject, (RECT { at.x, at.y, at.x + width, at.y + height }));
+        EXPECT_EQ(app.m_aRuntime[1].pUp != nullptr, accepted);
         EXPECT_EQ(desk.ui.messages,
-            std::vector<std::string>(!c.accepted,
+            std::vector<std::string>(!accepted,
                 "Image dimensions exceed screen margins\nrelative to position:\n\n" + r.strUpImage.str()
                     + "\n\nPlease check display and image dimensions."));
     }

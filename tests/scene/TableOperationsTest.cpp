@@ -12,37 +12,32 @@ IDirectDrawSurface* const kPresent = reinterpret_cast<IDirectDrawSurface*>(0x100
 
 TEST(TableOperations, ClampedDragKeepsTheSelectionOnTheDesktop)
 {
-    struct Case {
-        RECT selection;
-        SIZE drag, expected;
-        bool shown; // the highlight follows only a shown selection
-    };
-    for (const Case c : {
-             Case { { 100, 100, 200, 150 }, { 5, -7 }, { 5, -7 }, true }, // inside
-             Case { { 10, 10, 110, 60 }, { -30, 0 }, { -10, 0 }, true }, // left edge
-             Case { { 10, 10, 110, 60 }, { -30, 0 }, { -10, 0 }, false },
-             Case { { 900, 10, 1000, 60 }, { 50, 0 }, { 24, 0 }, true }, // right edge, 1024 wide
-             Case { { 10, 20, 60, 80 }, { 0, -50 }, { 0, -20 }, true }, // top
-             Case { { 10, 700, 60, 730 }, { 3, 40 }, { 3, 10 }, true }, // the work area's bottom
-             Case { { 5, 10, 1100, 60 }, { -20, 0 }, { -5, 0 }, true }, // wider: pinned left
+    // The selection, the drag, the drag kept, the selection shown (the
+    // highlight follows only a shown one).
+    for (auto [s, drag, d, shown] : {
+             std::tuple { RECT { 100, 100, 200, 150 }, SIZE { 5, -7 }, SIZE { 5, -7 }, true }, // inside
+             { RECT { 10, 10, 110, 60 }, SIZE { -30, 0 }, SIZE { -10, 0 }, true }, // left edge
+             { RECT { 10, 10, 110, 60 }, SIZE { -30, 0 }, SIZE { -10, 0 }, false },
+             { RECT { 900, 10, 1000, 60 }, SIZE { 50, 0 }, SIZE { 24, 0 }, true }, // right edge, 1024 wide
+             { RECT { 10, 20, 60, 80 }, SIZE { 0, -50 }, SIZE { 0, -20 }, true }, // top
+             { RECT { 10, 700, 60, 730 }, SIZE { 3, 40 }, SIZE { 3, 10 }, true }, // the work area's bottom
+             { RECT { 5, 10, 1100, 60 }, SIZE { -20, 0 }, SIZE { -5, 0 }, true }, // wider: pinned left
          }) {
-        SCOPED_TRACE(testing::Message() << "from " << c.selection.left << "," << c.selection.top << " by " << c.drag.cx
-                                        << "," << c.drag.cy << (c.shown ? " shown" : ""));
+        SCOPED_TRACE(testing::Message() << "from " << s.left << "," << s.top << " by " << drag.cx << "," << drag.cy
+                                        << (shown ? " shown" : ""));
         CDesktopApp app;
         app.m_cxDesktop = 1024;
         app.m_cyDesktop = 740;
-        app.m_rcSelection = c.selection;
-        app.m_sizeDrag = c.drag;
-        app.m_bShowSelection = c.shown;
+        app.m_rcSelection = s;
+        app.m_sizeDrag = drag;
+        app.m_bShowSelection = shown;
         app.m_rcHighlight = { 1, 2, 3, 4 };
         EXPECT_TRUE(app.ClampDragOffset());
 
-        const SIZE d = c.expected;
-        const RECT& s = c.selection;
         const RECT moved = { s.left + d.cx, s.top + d.cy, s.right + d.cx, s.bottom + d.cy };
         EXPECT_EQ(app.m_sizeDrag, d);
         EXPECT_EQ(app.m_rcSelection, moved);
-        EXPECT_EQ(app.m_rcHighlight, (c.shown ? moved : RECT { 1, 2, 3, 4 }));
+        EXPECT_EQ(app.m_rcHighlight, (shown ? moved : RECT { 1, 2, 3, 4 }));
     }
 }
 
