@@ -1,4 +1,4 @@
-// Loading, checking, keying and releasing an object's surfaces.
+// Loading an object's pictures and checking the Up picture against the screen.
 
 #include "support/TestDesktop.h"
 
