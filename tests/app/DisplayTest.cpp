@@ -62,7 +62,7 @@ struct Desk : TestDesktop {
         app.m_aObjects[0].strUpImage = Bitmap(10, 10, Qt::darkBlue).c_str();
         app.LoadObjectImages(0);
         app.UpdateTileSurface();
-        AddObject("A", { 4, 4, 12, 12 }, "Hi");
+        AddObject("A", { 4, 4, 12, 12 }, "Hi\r\nthere");
     }
     ~Desk() { ClearFaults(); }
     // Rewrites object i's picture of `size` in `color`.
@@ -120,7 +120,8 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         const RECT& text = app.m_aObjects[1].rcText;
         EXPECT_EQ(desk.Shown(40, 40), back.rgb() & 0xFFFFFF);
         EXPECT_EQ(desk.Shown(5, 5), object.rgb() & 0xFFFFFF);
-        EXPECT_EQ(desk.Shown(text.right - 1, text.bottom - 1), back.rgb() & 0xFFFFFF); // keyed
+        for (auto [x, y] : { std::pair { text.right - 1, text.top }, { text.right - 1, text.bottom - 1 } })
+            EXPECT_EQ(desk.Shown(x, y), back.rgb() & 0xFFFFFF) << "keyed at " << x << "," << y;
 
         // Release then clears every field, a second time without harm.
         app.m_pDDPal = DDLoadPalette(app.m_pDD, nullptr);

@@ -57,7 +57,7 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
         o.lfFont = MakeFont("DejaVu Sans", -12);
         o.bVisible = TRUE;
     }
-    app.m_aObjects[1].strText = "Hi";
+    app.m_aObjects[1].strText = "Hi\r\nthere";
     app.m_aObjects[1].strActivate = "Target";
     app.m_strDesktopFile = dir.filePath("test.orv").toStdString().c_str();
     app.SaveDesktop();
@@ -99,7 +99,7 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     const QImage shown = Window(app)->screen()->grabWindow(Window(app)->winId()).toImage();
     ASSERT_EQ(shown.size(), QSize(1024, 710));
     for (auto [x, y, color] : { std::tuple { 0, 30, tile }, { 45, 35, tile }, { 1023, 739, tile }, { 110, 110, button },
-             { 119, 119, button }, { 210, 210, tile }, { text.right - 1, text.bottom - 1, tile } })
+             { 119, 119, button }, { 210, 210, tile }, { text.right - 1, text.top, tile } })
         EXPECT_EQ(QColor(shown.pixel(x, y - 30)), color) << x << "," << y;
     EXPECT_EQ(splashes, 1);
     EXPECT_EQ(app.m_bSplashPending, FALSE);
