@@ -1,216 +1,136 @@
-#include "app/DesktopApp.h"
+// The display: creation and its failures, the colour surface, release, and
+// the restore of lost surfaces seen in the frames that follow.
 #include "bitmaps/DDUtil.h"
-#include "support/DisplayFixture.h"
 #include "support/Faults.h"
-#include "support/ScriptedUi.h"
+#include "support/TestDesktop.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
-#include <cstring>
-#include <string>
-#include <vector>
 
 namespace {
 
-// Records the calls the display makes into the rest of the application.
-class RecordingApp : public CDesktopApp {
-public:
-    std::vector<std::string> calls;
-
-    void ReleaseObjectImages(int i) override
-    {
-        calls.push_back("ReleaseObjectImages " + std::to_string(i));
-        CDesktopApp::ReleaseObjectImages(i);
-    }
-    void ReleaseCaptionSurfaces(int i) override
-    {
-        calls.push_back("ReleaseCaptionSurfaces " + std::to_string(i));
-        CDesktopApp::ReleaseCaptionSurfaces(i);
-    }
-    void CreateCaptionSurfaces(int i) override { calls.push_back("CreateCaptionSurfaces " + std::to_string(i)); }
-    void SetObjectColorKeys(int i) override { calls.push_back("SetObjectColorKeys " + std::to_string(i)); }
-    void UpdateTileSurface() override { calls.push_back("UpdateTileSurface"); }
-    void ReleaseTileSurface() override
-    {
-        calls.push_back("ReleaseTileSurface");
-        CDesktopApp::ReleaseTileSurface();
-    }
-};
-
-DWORD firstPixel(IDirectDrawSurface* s)
+TEST(Display, CreationClipsToTheWindowAndMatchesTheKeyPixel)
 {
-    DWORD value = 0;
-    std::memcpy(&value, s->bits(), size_t(s->bitsPerPixel() / 8));
-    return value;
-}
-
-TEST(DisplayCreation, BuildsAClippedPrimaryAndAScreenSizeBackBuffer)
-{
-    ScriptedUi ui;
-    CDesktopApp app;
-    DisplayFixture display(app, 64, 48);
-    ASSERT_TRUE(display.ok);
-    EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(app.m_pDDSBack->width(), 64);
-    EXPECT_EQ(app.m_pDDSBack->height(), 48);
-    EXPECT_EQ(app.m_pClipper->window(), &display.target);
+    TestDesktop desk(8, 8);
+    CDesktopApp& app = desk.app;
+    EXPECT_EQ(app.m_pClipper->window(), &desk.display.target);
     EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
-
-    DDBLTFX fx {};
-    fx.dwSize = DDBLTFX_SIZE;
-    fx.dwFillColor = app.m_dwColorKeyPixel;
-    ASSERT_EQ(app.m_pDDSBack->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
-    ASSERT_EQ(app.m_pDDSPrimary->Blt(&app.m_rcScreen, app.m_pDDSBack, nullptr, DDBLT_WAIT, nullptr), DD_OK);
-    EXPECT_EQ(display.target.presentations, 1);
-    ASSERT_EQ(display.target.lastFrame.size(), QSize(64, 48));
-    EXPECT_EQ(display.target.lastFrame.pixel(63, 47), qRgb(0, 127, 127));
-}
-
-struct StepFault {
-    FaultPoint point;
-    int nth;
-    const char* message;
-};
-
-class DisplayCreationFailure : public testing::TestWithParam<StepFault> { };
-
-TEST_P(DisplayCreationFailure, ShowsTheStepThenReleasesEverything)
-{
-    ScriptedUi ui;
-    CDesktopApp app;
-    app.m_cxScreen = 32;
-    app.m_cyScreen = 16;
-    FailNextCall(GetParam().point, GetParam().nth);
-    CapturingTarget window;
-    EXPECT_EQ(app.CreateDisplay(&window), FALSE);
-    ClearFaults();
-    EXPECT_EQ(ui.messages, (std::vector<std::string> { GetParam().message, "DirectDraw Init FAILED" }));
-    // Nothing is left behind (the sanitizer build also checks the memory).
-    EXPECT_EQ(app.m_pDD, nullptr);
-    EXPECT_EQ(app.m_pDDSPrimary, nullptr);
-    EXPECT_EQ(app.m_pDDSBack, nullptr);
-    EXPECT_EQ(app.m_pClipper, nullptr);
-}
-
-INSTANTIATE_TEST_SUITE_P(EachStep, DisplayCreationFailure,
-    testing::Values(StepFault { FaultPoint::DirectDrawCreate, 1, "fail:DirectDrawCreate" },
-        StepFault { FaultPoint::CreateSurface, 1, "fail:CreateSurface" },
-        StepFault { FaultPoint::CreateSurface, 2, "fail:CreateSurface" },
-        StepFault { FaultPoint::CreateClipper, 1, "fail:CreateClipper" },
-        StepFault { FaultPoint::SetHWnd, 1, "fail:SetHwnd" },
-        StepFault { FaultPoint::SetClipper, 1, "fail:SetClipper" }));
-
-TEST(DisplayRelease, GoesInItsOrderAndClearsEveryField)
-{
-    RecordingApp app;
-    DisplayFixture display(app, 8, 8);
-    ASSERT_TRUE(display.ok);
-    app.m_nObjects = 2;
-    app.m_pDDPal = DDLoadPalette(app.m_pDD, nullptr);
-    app.ReleaseDirectDraw();
-    EXPECT_EQ(app.calls,
-        (std::vector<std::string> { "ReleaseObjectImages 0", "ReleaseCaptionSurfaces 0", "ReleaseObjectImages 1",
-            "ReleaseCaptionSurfaces 1", "ReleaseTileSurface" }));
-    EXPECT_EQ(app.m_pDD, nullptr);
-    EXPECT_EQ(app.m_pDDSColor, nullptr);
-    EXPECT_EQ(app.m_pDDPal, nullptr);
-    EXPECT_EQ(app.m_pClipper, nullptr);
-    app.ReleaseDirectDraw(); // nothing left to do, nothing to crash on
-}
-
-TEST(ColorSurface, FailureKeepsTheOldKeyPixel)
-{
-    ScriptedUi ui;
-    CDesktopApp app;
-    DisplayFixture display(app, 8, 8);
-    ASSERT_TRUE(display.ok);
+    // A colour surface that cannot be made keeps the old key pixel.
     app.ReleaseColorSurface();
     app.m_dwColorKeyPixel = 12345;
     FailNextCall(FaultPoint::CreateSurface);
     app.CreateColorSurface();
-    EXPECT_EQ(ui.messages, std::vector<std::string> { "fail:CreateColor" });
+    EXPECT_EQ(desk.ui.messages, std::vector<std::string> { "fail:CreateColor" });
     EXPECT_EQ(app.m_pDDSColor, nullptr);
     EXPECT_EQ(app.m_dwColorKeyPixel, 12345u);
-    app.CreateColorSurface();
-    EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
-}
-
-TEST(ColorSurface, KeyPixelFollowsTheDisplayDepth)
-{
+    // The key pixel follows the display's depth.
     DisplayDepth depth(16);
-    CDesktopApp app;
-    DisplayFixture display(app, 8, 8);
-    ASSERT_TRUE(display.ok);
-    EXPECT_EQ(app.m_dwColorKeyPixel, DWORD((127 >> 2) << 5 | (127 >> 3)));
+    TestDesktop desk16(8, 8);
+    EXPECT_EQ(desk16.app.m_dwColorKeyPixel, DWORD((127 >> 2) << 5 | (127 >> 3)));
 }
 
-class Restoring : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(display.ok);
-        up = WriteBitmap(dir.path(), "up.bmp", 4, 4, QColor(10, 20, 30));
-        app.m_nObjects = 2;
-        app.m_aObjects[1].strUpImage = CString(up.c_str());
-        app.m_aObjects[1].strDownImage = "missing.bmp"; // its surface never loaded
-        app.m_aRuntime[1].pUp = DDLoadBitmap(app.m_pDD, up.c_str(), 0, 0);
-        ASSERT_NE(app.m_aRuntime[1].pUp, nullptr);
-        app.m_aRuntime[1].pText = DDLoadBitmap(app.m_pDD, up.c_str(), 0, 0);
+TEST(Display, EachFailedStepIsShownAndNothingIsLeft)
+{
+    for (auto [point, nth, message] : { std::tuple { FaultPoint::DirectDrawCreate, 1, "fail:DirectDrawCreate" },
+             { FaultPoint::CreateSurface, 1, "fail:CreateSurface" },
+             { FaultPoint::CreateSurface, 2, "fail:CreateSurface" },
+             { FaultPoint::CreateClipper, 1, "fail:CreateClipper" }, { FaultPoint::SetHWnd, 1, "fail:SetHwnd" },
+             { FaultPoint::SetClipper, 1, "fail:SetClipper" } }) {
+        SCOPED_TRACE(message + std::to_string(nth));
+        ScriptedUi ui;
+        CDesktopApp app;
+        app.m_cxScreen = 32;
+        app.m_cyScreen = 16;
+        FailNextCall(point, nth);
+        CapturingTarget window;
+        EXPECT_EQ(app.CreateDisplay(&window), FALSE);
+        ClearFaults();
+        EXPECT_EQ(ui.messages, (std::vector<std::string> { message, "DirectDraw Init FAILED" }));
+        // The sanitizer build also checks the memory.
+        EXPECT_TRUE(!app.m_pDD && !app.m_pDDSPrimary && !app.m_pDDSBack && !app.m_pClipper);
     }
+}
 
-    QTemporaryDir dir;
-    std::string up;
-    RecordingApp app;
-    DisplayFixture display { app, 16, 16 };
+// A 64 x 48 desktop: a tiled 10 x 10 background and a captioned 8 x 8 object,
+// both pictures from files.
+struct Desk : TestDesktop {
+    Desk()
+        : TestDesktop(64, 48)
+    {
+        app.m_bTile = TRUE;
+        app.m_aObjects[0].strUpImage = Bitmap(10, 10, Qt::darkBlue).c_str();
+        app.LoadObjectImages(0);
+        app.UpdateTileSurface();
+        AddObject("A", { 4, 4, 12, 12 }, "Hi\r\nthere");
+    }
+    ~Desk() { ClearFaults(); }
+    // Rewrites object i's picture of `size` in `color`.
+    void Repaint(int i, int size, QColor color)
+    {
+        WriteBitmap(dir.path(), QFileInfo(app.m_aObjects[i].strUpImage.str().c_str()).fileName(), size, size, color);
+    }
+    IDirectDrawSurface* Surfaces(int k) const
+    {
+        IDirectDrawSurface* all[]
+            = { app.m_pDDSPrimary, app.m_pDDSBack, app.m_pDDSTile, app.m_pDDSTextWork, app.m_pDDSColor,
+                  app.m_aRuntime[0].pUp, app.m_aRuntime[1].pUp, app.m_aRuntime[1].pText, app.m_aRuntime[1].pTextHot };
+        return all[k];
+    }
 };
 
-TEST_F(Restoring, ReloadsImagesAndRebuildsCaptions)
+// Lost surfaces come back (the pictures reloaded from their files, which
+// changed meanwhile, the captions rebuilt and keyed, the tile rebuilt); one
+// of the tile, text work and colour surfaces that cannot be restored is made
+// anew; a failure anywhere else fails the restore. Release ends it all.
+TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
 {
-    app.m_pDD->loseAllSurfaces();
-    WriteBitmap(dir.path(), "up.bmp", 4, 4, QColor(90, 80, 70)); // changed on disk meanwhile
-    ASSERT_EQ(app.RestoreSurfaces(), TRUE);
-    EXPECT_FALSE(app.m_pDDSPrimary->isLost());
-    EXPECT_FALSE(app.m_pDDSBack->isLost());
-    EXPECT_FALSE(app.m_aRuntime[1].pUp->isLost());
-    EXPECT_EQ(firstPixel(app.m_aRuntime[1].pUp), 0x5A5046u);
-    EXPECT_EQ(app.calls,
-        (std::vector<std::string> { "SetObjectColorKeys 0", "ReleaseCaptionSurfaces 1", "CreateCaptionSurfaces 1",
-            "SetObjectColorKeys 1", "UpdateTileSurface" }));
-}
+    const QColor back(0x10, 0x80, 0x40), object(0xC0, 0x20, 0x30);
+    // The nth Restore fails: primary, back buffer, tile, text work, colour,
+    // background picture; or the object's picture file is gone.
+    for (auto [nth, removed, restored] : { std::tuple { 0, false, true }, { 1, false, false }, { 2, false, false },
+             { 3, false, true }, { 4, false, true }, { 5, false, true }, { 6, false, false }, { 0, true, false } }) {
+        SCOPED_TRACE(testing::Message() << "failing " << nth << (removed ? " removed" : ""));
+        Desk desk;
+        CDesktopApp& app = desk.app;
+        const size_t live = app.m_pDD->liveSurfaceCount();
+        app.m_pDD->loseAllSurfaces();
+        desk.Repaint(0, 10, back);
+        if (removed)
+            QFile::remove(app.m_aObjects[1].strUpImage.str().c_str());
+        else
+            desk.Repaint(1, 8, object);
+        if (nth)
+            FailNextCall(FaultPoint::Restore, nth);
+        if (nth == 5)
+            app.m_dwColorKeyPixel = 0; // made again, so matched again
+        ASSERT_EQ(app.RestoreSurfaces(), restored ? TRUE : FALSE);
+        ClearFaults();
+        if (!restored) {
+            EXPECT_EQ(app.m_aRuntime[1].pUp->isLost(), !removed); // nothing after the failure restored
+            continue;
+        }
+        for (int k = 0; k < 9; ++k)
+            EXPECT_TRUE(desk.Surfaces(k) && !desk.Surfaces(k)->isLost()) << k;
+        EXPECT_EQ(app.m_pDD->liveSurfaceCount(), live);
+        EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
+        EXPECT_TRUE(desk.ui.messages.empty());
 
-TEST_F(Restoring, FailsWhenAnImageCannotBeReloaded)
-{
-    QFile::remove(QString::fromStdString(up));
-    EXPECT_EQ(app.RestoreSurfaces(), FALSE);
-    FailNextCall(FaultPoint::Restore);
-    EXPECT_EQ(app.RestoreSurfaces(), FALSE);
-}
+        app.ComposeScene();
+        const RECT& text = app.m_aObjects[1].rcText;
+        EXPECT_EQ(desk.Shown(40, 40), back.rgb() & 0xFFFFFF);
+        EXPECT_EQ(desk.Shown(5, 5), object.rgb() & 0xFFFFFF);
+        for (auto [x, y] : { std::pair { text.right - 1, text.top }, { text.right - 1, text.bottom - 1 } })
+            EXPECT_EQ(desk.Shown(x, y), back.rgb() & 0xFFFFFF) << "keyed at " << x << "," << y;
 
-TEST_F(Restoring, FailedPrimaryOrBackBufferEndsIt)
-{
-    for (int nth : { 1, 2 }) {
-        app.calls.clear();
-        FailNextCall(FaultPoint::Restore, nth);
-        EXPECT_EQ(app.RestoreSurfaces(), FALSE);
-        EXPECT_TRUE(app.calls.empty());
+        // Release then clears every field, a second time without harm.
+        app.m_pDDPal = DDLoadPalette(app.m_pDD, nullptr);
+        app.ReleaseDirectDraw();
+        app.ReleaseDirectDraw();
+        for (int k = 0; k < 9; ++k)
+            EXPECT_EQ(desk.Surfaces(k), nullptr) << k;
+        EXPECT_TRUE(!app.m_pDD && !app.m_pDDPal && !app.m_pClipper);
     }
-}
-
-TEST_F(Restoring, AuxiliarySurfaceThatCannotBeRestoredIsDropped)
-{
-    ScriptedUi ui;
-    // Primary, back buffer, then the colour surface (no tile or text work).
-    FailNextCall(FaultPoint::Restore, 3);
-    app.m_dwColorKeyPixel = 0;
-    ASSERT_EQ(app.RestoreSurfaces(), TRUE);
-    // Made again, so colour matching keeps working.
-    ASSERT_NE(app.m_pDDSColor, nullptr);
-    // Primary, back buffer, colour and the Up image (captions are rebuilt by a stand-in here).
-    EXPECT_EQ(app.m_pDD->liveSurfaceCount(), 4u);
-    EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
-    EXPECT_TRUE(ui.messages.empty());
 }
 
 } // namespace

@@ -1,78 +1,47 @@
 // The program's command line, run as a child process: mistakes and their exit
 // status, help and version, and screenshots of desktops the tests write.
-#include "app/DesktopApp.h"
+#include "support/DisplayFixture.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
 
 namespace {
 
 struct ChildRun {
-    bool finished = false;
-    int status = -1;
-    QString out;
-    QString err;
+    bool finished;
+    int status;
+    QString out, err;
 };
 
-// build/<preset>/orvanta, beside the folder of this test program.
-QString ProgramPath()
+// Runs build/<preset>/orvanta (beside this test program's folder) on the
+// offscreen platform with 32-bit pixels, in `folder`; `env` sets variables,
+// a null value removes one.
+ChildRun RunOrvanta(
+    const QStringList& arguments, const std::vector<std::pair<QString, QString>>& env = {}, const QString& folder = {})
 {
-    return QDir(QCoreApplication::applicationDirPath() + "/..").absoluteFilePath("orvanta");
-}
-
-// Runs the program on the offscreen platform with 32-bit pixels; `adjust`
-// may change the environment further.
-ChildRun RunOrvanta(const QStringList& arguments, const std::function<void(QProcessEnvironment&)>& adjust = {},
-    const QString& workingDirectory = {})
-{
+    const QString program = QDir(QCoreApplication::applicationDirPath() + "/..").absoluteFilePath("orvanta");
+    EXPECT_TRUE(QFileInfo(program).isExecutable()) << "build the orvanta target";
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("QT_QPA_PLATFORM", "offscreen");
+    e.remove("ORVANTA_DISPLAY_DEPTH");
+    for (const auto& [name, value] : env)
+        value.isNull() ? e.remove(name) : e.insert(name, value);
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.remove("ORVANTA_DISPLAY_DEPTH");
-    if (adjust)
-        adjust(env);
-    child.setProcessEnvironment(env);
-    if (!workingDirectory.isEmpty())
-        child.setWorkingDirectory(workingDirectory);
-    child.start(ProgramPath(), arguments);
-    ChildRun run;
-    run.finished = child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit;
-    if (!run.finished)
-        child.kill();
-    run.status = child.exitCode();
-    run.out = QString::fromLocal8Bit(child.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(child.readAllStandardError());
-    return run;
-}
-
-// Lines the program printed for messages it would have shown.
-QStringList Messages(const ChildRun& run)
-{
-    return run.err.split('\n').filter(QRegularExpression("^Orvanta: "));
+    child.setProcessEnvironment(e);
+    child.setWorkingDirectory(folder);
+    child.start(program, arguments);
+    // A child still running is killed with `child`.
+    return { child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit, child.exitCode(),
+        QString::fromLocal8Bit(child.readAllStandardOutput()), QString::fromLocal8Bit(child.readAllStandardError()) };
 }
 
 class OptionsTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(QFileInfo(ProgramPath()).isExecutable())
-            << "build the orvanta target: " << ProgramPath().toStdString();
-        ASSERT_TRUE(dir.isValid());
-    }
     QString Path(const char* name) const { return dir.filePath(name); }
-
     QTemporaryDir dir;
 };
 
@@ -89,8 +58,7 @@ TEST_F(OptionsTest, MistakesPrintTheUsageAndExitTwo)
     for (const QStringList& mistake : mistakes) {
         SCOPED_TRACE(mistake.join(' ').toStdString());
         const ChildRun run = RunOrvanta(QStringList { "--screenshot", shot } + mistake);
-        ASSERT_TRUE(run.finished);
-        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.finished && run.status == 2);
         EXPECT_TRUE(run.err.contains(
             QRegularExpression("^Usage: orvanta .*--screen WIDTHxHEIGHT", QRegularExpression::MultilineOption)))
             << run.err.toStdString();
@@ -103,125 +71,65 @@ TEST_F(OptionsTest, MistakesPrintTheUsageAndExitTwo)
 // starting Qt would end the program.
 TEST_F(OptionsTest, HelpAndVersionNeedNoDisplay)
 {
-    const auto noDisplay = [](QProcessEnvironment& env) {
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-    };
-    const ChildRun version = RunOrvanta({ "--version" }, noDisplay);
-    ASSERT_TRUE(version.finished);
-    EXPECT_EQ(version.status, 0) << version.err.toStdString();
-    EXPECT_TRUE(version.out.contains(QRegularExpression("^orvanta [0-9]+(\\.[0-9]+)+\\n$")))
-        << version.out.toStdString();
-
-    const ChildRun help = RunOrvanta({ "--help" }, noDisplay);
-    ASSERT_TRUE(help.finished);
-    EXPECT_EQ(help.status, 0) << help.err.toStdString();
-    for (const char* option : { "--desktop <file>", "--screen <size>", "--screenshot <file>", "--version" })
-        EXPECT_TRUE(help.out.contains(option)) << option;
-    EXPECT_EQ(help.err, "");
+    for (auto [option, out] : { std::pair { "--version", "^orvanta [0-9]+(\\.[0-9]+)+\\n$" },
+             { "--help", "--version.*--desktop <file>.*--screen <size>.*--screenshot <file>" } }) {
+        const ChildRun run
+            = RunOrvanta({ option }, { { "QT_QPA_PLATFORM", "xcb" }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} } });
+        EXPECT_TRUE(run.finished && run.status == 0 && run.err.isEmpty()) << option << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption)))
+            << run.out.toStdString();
+    }
 }
 
-// A desktop written by the test: an untiled background picture over the
-// background colour, a button whose left half is the key colour, and a
+// A desktop written by the test: a button over the background colour, and a
 // picture that fits the offscreen platform's own screen but not the screen
-// asked for on the command line.
-TEST_F(OptionsTest, ScreenshotShowsTheDesktopAtTheAskedSize)
+// asked for on the command line. With no display and no desktop session at
+// all the program picks the offscreen platform itself and prints only its
+// own messages; a scale factor Qt could not lay out with is dropped.
+TEST_F(OptionsTest, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
 {
-    constexpr QRgb back = 0x203040;
-    const QRgb key = qRgb(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey));
-    QImage background(100, 60, QImage::Format_RGB32);
-    for (int y = 0; y < background.height(); ++y)
-        for (int x = 0; x < background.width(); ++x)
-            background.setPixel(x, y, qRgb(2 * x, 4 * y, 0x80));
-    QImage button(40, 30, QImage::Format_RGB32);
-    for (int y = 0; y < button.height(); ++y)
-        for (int x = 0; x < button.width(); ++x)
-            button.setPixel(x, y, x < 20 ? key : qRgb(0xC0, 8 * y, 6 * x));
-    QImage wide(200, 20, QImage::Format_RGB32);
-    wide.fill(qRgb(0xFF, 0, 0xFF));
-    ASSERT_TRUE(background.save(Path("background.bmp"), "BMP"));
-    ASSERT_TRUE(button.save(Path("button.bmp"), "BMP"));
-    ASSERT_TRUE(wide.save(Path("wide.bmp"), "BMP"));
-    const QPoint buttonAt(150, 80);
-
+    constexpr QRgb back = 0x203040, button = 0xC08040;
+    const std::string wide = WriteBitmap(dir.path(), "wide.bmp", 200, 20, Qt::magenta);
     {
         CDesktopApp app;
         app.m_nObjects = 3;
-        app.m_bTile = FALSE;
         app.m_dwBackPixel = back;
-        app.m_crBackground = RGB(0x20, 0x30, 0x40);
-        const char* names[] = { "Background", "Button", "Too wide" };
-        const char* images[] = { "background.bmp", "button.bmp", "wide.bmp" };
-        const RECT places[] = { { 0, 0, 100, 60 }, { buttonAt.x(), buttonAt.y(), 0, 0 }, { 200, 150, 0, 0 } };
-        for (int i = 0; i < 3; ++i) {
-            DesktopObject& o = app.m_aObjects[i];
-            o.strName = names[i];
-            o.strUpImage = CString(Path(images[i]).toStdString());
-            o.rcObject = places[i];
-            o.bVisible = TRUE;
-        }
-        app.m_strDesktopFile = CString(Path("test.orv").toStdString());
+        app.m_aObjects[1].strUpImage = WriteBitmap(dir.path(), "button.bmp", 40, 30, QColor(button)).c_str();
+        app.m_aObjects[1].rcObject = { 150, 80, 0, 0 };
+        app.m_aObjects[2].strUpImage = wide.c_str();
+        app.m_aObjects[2].rcObject = { 200, 150, 0, 0 };
+        app.m_aObjects[1].bVisible = app.m_aObjects[2].bVisible = TRUE;
+        app.m_aObjects[1].strName = "Button"; // names differ from the empty link
+        app.m_strDesktopFile = Path("test.orv").toStdString().c_str();
         app.SaveDesktop();
     }
 
     // The desktop named relative to the working folder.
-    const ChildRun run = RunOrvanta(
-        { "--screen", "320x200", "--desktop", "test.orv", "--screenshot", Path("shot.png") }, {}, dir.path());
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    const QStringList messages = Messages(run);
-    ASSERT_EQ(messages.size(), 1) << run.err.toStdString();
-    EXPECT_EQ(messages[0], "Orvanta: Image dimensions exceed screen margins");
-
-    QImage shot(Path("shot.png"));
-    ASSERT_FALSE(shot.isNull());
+    const ChildRun run = RunOrvanta({ "--screen", "320x200", "--desktop", "test.orv", "--screenshot", "shot.png" },
+        { { "QT_QPA_PLATFORM", {} }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} }, { "XDG_RUNTIME_DIR", {} },
+            { "QT_SCALE_FACTOR", "0" } },
+        dir.path());
+    EXPECT_TRUE(run.finished && run.status == 0) << run.err.toStdString();
+    EXPECT_EQ(run.err.toStdString(),
+        "Orvanta: QT_SCALE_FACTOR=0 is ignored: a scale is a number above 0 and at most 16\n"
+        "Orvanta: Image dimensions exceed screen margins\nrelative to position:\n\n"
+            + wide + "\n\nPlease check display and image dimensions.\n");
+    const QImage shot(Path("shot.png"));
     ASSERT_EQ(shot.size(), QSize(320, 200));
-    int wrong = 0;
-    std::string first;
-    for (int y = 0; y < shot.height(); ++y) {
-        for (int x = 0; x < shot.width(); ++x) {
-            QRgb expected = back;
-            if (x < background.width() && y < background.height())
-                expected = background.pixel(x, y);
-            const QPoint inButton = QPoint(x, y) - buttonAt;
-            if (button.rect().contains(inButton) && button.pixel(inButton) != key)
-                expected = button.pixel(inButton);
-            const QRgb actual = shot.pixel(x, y) & 0xFFFFFF;
-            if (actual != (expected & 0xFFFFFF) && wrong++ == 0)
-                first = "(" + std::to_string(x) + "," + std::to_string(y) + ") is " + std::to_string(actual)
-                    + ", expected " + std::to_string(expected & 0xFFFFFF);
-        }
-    }
-    EXPECT_EQ(wrong, 0) << first;
+    EXPECT_EQ(
+        WrongPixels(shot, [&](int x, int y) { return QRect(150, 80, 40, 30).contains(x, y) ? button : back; }), "");
 }
 
-// With no display and no desktop session at all the program picks the
-// offscreen platform itself and prints only its own messages; a desktop that
-// cannot be read is reported and the frame is still saved.
-TEST_F(OptionsTest, ScreenshotWithoutDisplayOrDesktop)
-{
-    const auto noDisplay = [](QProcessEnvironment& env) {
-        env.remove("QT_QPA_PLATFORM");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("XDG_RUNTIME_DIR");
-    };
-    const ChildRun run = RunOrvanta(
-        { "--desktop", Path("missing.orv"), "--screen", "64x48", "--screenshot", Path("shot.png") }, noDisplay);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(run.err, "Orvanta: Desktop file could not be opened!\n");
-    EXPECT_EQ(QImage(Path("shot.png")).size(), QSize(64, 48));
-}
-
+// A desktop that cannot be read is reported and start-up goes on; a
+// screenshot that cannot be saved fails.
 TEST_F(OptionsTest, ScreenshotThatCannotBeSavedFails)
 {
     const ChildRun run = RunOrvanta(
         { "--desktop", Path("missing.orv"), "--screen", "64x48", "--screenshot", Path("no-folder/shot.png") });
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains("could not save")) << run.err.toStdString();
+    EXPECT_TRUE(run.finished && run.status == 1);
+    EXPECT_TRUE(
+        run.err.startsWith("Orvanta: Desktop file could not be opened!\n") && run.err.contains("could not save"))
+        << run.err.toStdString();
 }
 
 } // namespace

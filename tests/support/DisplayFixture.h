@@ -128,3 +128,20 @@ inline std::string WriteBitmap(const QString& dir, const QString& name, const QI
     image.save(path, "BMP");
     return path.toStdString();
 }
+
+#include <functional>
+
+// "" when every pixel of `image` has expected(x, y)'s RGB, else how many do
+// not and the first of them.
+inline std::string WrongPixels(const QImage& image, const std::function<QRgb(int, int)>& expected)
+{
+    int wrong = 0;
+    std::string first;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb got = image.pixel(x, y) & 0xFFFFFF, want = expected(x, y) & 0xFFFFFF;
+            if (got != want && wrong++ == 0)
+                first = QString::asprintf(", first (%d,%d) is %06x not %06x", x, y, got, want).toStdString();
+        }
+    return wrong ? std::to_string(wrong) + " wrong" + first : std::string();
+}

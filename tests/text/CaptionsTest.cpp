@@ -1,355 +1,307 @@
-// Caption surfaces: line splitting and limits, justification, placement,
-// the two colours and the failure paths. Expected geometry is measured with
-// the object's own font.
+// Caption surfaces: texts without one, placement, the mouse-over caption,
+// the failure paths; then lines, limits, justification and both colours
+// against a slow reference: every line drawn on a whole screen-size image
+// with QPainter, as a device context over the whole work surface draws it,
+// then stored at the display's depth. Object pictures likewise.
 
-#include "platform/Gdi.h"
-#include "scene/SceneSupport.h"
+#include "bitmaps/DDUtil.h"
+#include "platform/Font.h"
+#include "platform/PixelFormat.h"
 #include "support/Faults.h"
-#include "support/ScriptedUi.h"
+#include "support/TestDesktop.h"
 
+#include <QFontMetrics>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
+#include <random>
 
 namespace {
 
-constexpr int kLeft = 1087;
-constexpr int kRight = 1088;
-constexpr int kCenter = 1089;
-constexpr COLORREF kText = RGB(255, 255, 255);
-constexpr COLORREF kHot = RGB(255, 255, 0);
-
-class CaptionsTest : public testing::Test {
-protected:
-    explicit CaptionsTest(int width = 320, int height = 240)
-        : display(app, width, height)
+struct CaptionDesk : TestDesktop {
+    explicit CaptionDesk(QSize screen = { 320, 240 })
+        : TestDesktop(screen.width(), screen.height())
     {
         app.m_nObjects = 2;
-        DesktopObject& r = app.m_aObjects[1];
-        r.lfFont.lfHeight = -16;
-        std::strcpy(r.lfFont.lfFaceName, "DejaVu Sans");
-        r.crText = kText;
-        r.crHotText = kHot;
-        r.nJustify = kLeft;
+        r.lfFont = MakeFont("DejaVu Sans", -16);
+        r.crText = RGB(250, 250, 250);
+        r.crHotText = RGB(200, 30, 90);
+        r.nJustify = 1087;
     }
-    ~CaptionsTest() override { ClearFaults(); }
+    ~CaptionDesk() { ClearFaults(); }
 
-    DesktopObject& record() { return app.m_aObjects[1]; }
-    ObjectRuntime& slot() { return app.m_aRuntime[1]; }
-
-    // The extent of `text` in the object's font, as a line renders it.
-    SIZE measure(const std::string& text)
+    // The extent of `text` in the object's font.
+    SIZE measure(const char* text) const
     {
-        IDirectDrawSurface* scratch = MakeSurface(app, 8, 8, 0);
-        HDC dc = nullptr;
-        SIZE size;
-        if (scratch->GetDC(&dc) == DD_OK) {
-            HFONT font = CreateFontIndirectA(&record().lfFont);
-            SelectObject(dc, font);
-            GetTextExtentPointA(dc, text.c_str(), int(text.size()), &size);
-            scratch->ReleaseDC(dc);
-            DeleteObject(font);
-        }
-        scratch->Release();
-        return size;
+        const QFontMetrics metrics(FontFromLogFont(r.lfFont));
+        return { metrics.horizontalAdvance(text), metrics.height() };
     }
-
-    // Builds the captions of object 1 from `text`; expects no message.
+    // Builds object 1's captions from `text`; no line may be left over.
     void build(const char* text)
     {
-        record().strText = text;
+        r.strText = text;
         app.CreateCaptionSurfaces(1);
         EXPECT_EQ(app.m_astrCaptionLines.GetSize(), 0);
     }
-
     static SIZE sizeOf(IDirectDrawSurface* surface) { return { surface->width(), surface->height() }; }
-
-    // Counts pixels of `surface` within `area` that are neither the key nor `pixel`,
-    // and those that are `pixel`.
-    std::pair<int, int> countPixels(IDirectDrawSurface* surface, RECT area, DWORD pixel)
-    {
-        int other = 0, ink = 0;
-        for (int y = area.top; y < area.bottom; ++y)
-            for (int x = area.left; x < area.right; ++x) {
-                const DWORD p = PixelAt(surface, x, y);
-                ink += p == pixel;
-                other += p != pixel && p != app.m_dwColorKeyPixel;
-            }
-        return { other, ink };
-    }
-
-    CountingApp app;
-    DisplayFixture display;
-    ScriptedUi ui;
+    DesktopObject& r = app.m_aObjects[1];
+    ObjectRuntime& s = app.m_aRuntime[1];
 };
 
-TEST_F(CaptionsTest, TextsWithoutCaptionReleaseExistingSurfaces)
+TEST(Captions, TextsWithoutCaptionReleaseExistingSurfaces)
 {
-    ASSERT_TRUE(display.ok);
+    CaptionDesk desk;
     const RECT placed = { 40, 50, 90, 70 };
     for (const char* text : { "", " ", "\r\nA",
              "\x1f"
              "A" }) {
         SCOPED_TRACE(testing::PrintToString(std::string(text)));
-        slot().pText = MakeSurface(app, 4, 4, 0);
-        slot().pTextHot = MakeSurface(app, 4, 4, 0);
-        record().rcText = placed;
-        build(text);
-        EXPECT_EQ(slot().pText, nullptr);
-        EXPECT_EQ(slot().pTextHot, nullptr);
-        EXPECT_EQ(record().rcText, placed);
+        desk.s.pText = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(4, 4, Qt::black).c_str(), 0, 0);
+        desk.s.pTextHot = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(4, 4, Qt::black).c_str(), 0, 0);
+        desk.r.rcText = placed;
+        desk.build(text);
+        EXPECT_TRUE(!desk.s.pText && !desk.s.pTextHot);
+        EXPECT_EQ(desk.r.rcText, placed);
     }
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(desk.ui.messages.empty());
 }
 
-struct SplitCase {
-    const char* text;
-    std::vector<std::string> lines; // as drawn, CR removed
-};
-
-class CaptionSplitTest : public CaptionsTest, public testing::WithParamInterface<SplitCase> { };
-
-TEST_P(CaptionSplitTest, LinesStackWithoutSpacing)
+TEST(Captions, PlacedBesideTheImageWhereItWasOrAtTheContextPoint)
 {
-    ASSERT_TRUE(display.ok);
-    LONG width = 0, height = 0;
-    for (const std::string& line : GetParam().lines) {
-        const SIZE s = measure(line);
-        width = std::max(width, s.cx);
-        height += s.cy;
+    struct Case {
+        const char* what;
+        RECT image, before;
+        POINT at; // expected top left, a y of -1 centred on the image, -2 on `before`
+    };
+    for (const Case c : { Case { "beside the image", { 236, 100, 300, 164 }, {}, { 302, -1 } },
+             Case { "never above the screen", { 0, 0, 10, 4 }, {}, { 12, 0 } },
+             Case { "no image: the context point", { 10, 10, 0, 0 }, {}, { 77, 88 } },
+             Case { "placed before: its centre kept", { 0, 0, 50, 50 }, { 150, 100, 200, 140 }, { 150, -2 } },
+             Case { "at the left edge: placed anew", { 0, 0, 50, 50 }, { 0, 100, 10, 140 }, { 52, -1 } } }) {
+        SCOPED_TRACE(c.what);
+        CaptionDesk desk;
+        desk.app.m_ptContext = { 77, 88 };
+        desk.r.rcObject = c.image;
+        desk.r.rcText = c.before;
+        desk.build("Cap\r\nCap");
+        const SIZE s = { desk.measure("Cap").cx, 2 * desk.measure("Cap").cy };
+        const LONG top = c.at.y == -1 ? c.image.top + (c.image.bottom - c.image.top - s.cy) / 2
+            : c.at.y == -2            ? (c.before.top + c.before.bottom) / 2 - s.cy / 2
+                                      : c.at.y;
+        EXPECT_EQ(desk.r.rcText, (RECT { c.at.x, top, c.at.x + s.cx, top + s.cy }));
     }
-    build(GetParam().text);
-    ASSERT_NE(slot().pText, nullptr);
-    ASSERT_NE(slot().pTextHot, nullptr);
-    EXPECT_EQ(sizeOf(slot().pText), (SIZE { width, height }));
-    EXPECT_EQ(sizeOf(slot().pTextHot), (SIZE { width, height }));
-    EXPECT_EQ(record().rcText.right - record().rcText.left, width);
-    EXPECT_EQ(record().rcText.bottom - record().rcText.top, height);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, CaptionSplitTest,
-    testing::Values(SplitCase { "Wide", { "Wide" } }, SplitCase { "A\r\nB", { "A", "B" } },
-        SplitCase { "A\r\n", { "A" } }, SplitCase { "Long line\r\nB\r\n", { "Long line", "B" } },
-        SplitCase { "A\n\nWW", { "A", " ", "WW" } }, SplitCase { "A\r\n\r\nB", { "A", "", "B" } },
-        SplitCase { " x", { " x" } }));
-
-TEST_F(CaptionsTest, BothColoursAreDrawnOnTheKey)
+TEST(Captions, MouseOverCaptionAloneOrKeptAsItIs)
 {
-    ASSERT_TRUE(display.ok);
-    build("Hello\r\nworld");
-    ASSERT_NE(slot().pText, nullptr);
-    const RECT all = { 0, 0, slot().pText->width(), slot().pText->height() };
-    const auto [otherText, inkText] = countPixels(slot().pText, all, PixelOf(kText));
-    const auto [otherHot, inkHot] = countPixels(slot().pTextHot, all, PixelOf(kHot));
-    EXPECT_EQ(otherText, 0);
-    EXPECT_EQ(otherHot, 0);
-    EXPECT_GT(inkText, 0);
-    EXPECT_EQ(inkHot, inkText);
-}
+    CaptionDesk desk;
+    desk.r.bTextOnMouseOver = TRUE;
+    desk.build("Hover");
+    EXPECT_EQ(desk.s.pText, nullptr);
+    ASSERT_NE(desk.s.pTextHot, nullptr);
+    EXPECT_EQ(CaptionDesk::sizeOf(desk.s.pTextHot), desk.measure("Hover"));
 
-TEST_F(CaptionsTest, JustificationAlignsNarrowLinesOnTheWidest)
-{
-    ASSERT_TRUE(display.ok);
-    // The narrow line alone, as reference.
-    build("il");
-    IDirectDrawSurface* reference = slot().pText;
-    slot().pText = nullptr;
-    app.ReleaseCaptionSurfaces(1);
-    const LONG w = reference->width();
-    const LONG h = reference->height();
-
-    for (int justify : { kLeft, kRight, kCenter, 0 }) {
-        SCOPED_TRACE(justify);
-        record().nJustify = justify;
-        record().rcText = {};
-        build("il\r\nWWWW");
-        IDirectDrawSurface* caption = slot().pText;
-        ASSERT_NE(caption, nullptr);
-        const LONG W = caption->width();
-        ASSERT_GT(W, w);
-        const LONG x0 = justify == kRight ? W - w : justify == kCenter ? W / 2 - w / 2 : 0;
-        int wrong = 0;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < W; ++x) {
-                const bool inLine = x >= x0 && x < x0 + w;
-                const DWORD expected = inLine ? PixelAt(reference, x - x0, y) : app.m_dwColorKeyPixel;
-                wrong += PixelAt(caption, x, y) != expected;
-            }
-        EXPECT_EQ(wrong, 0);
-        app.ReleaseCaptionSurfaces(1);
-    }
-    reference->Release();
-}
-
-TEST_F(CaptionsTest, PlacedBesideTheImageCentredOnIt)
-{
-    ASSERT_TRUE(display.ok);
-    record().rcObject = { 236, 100, 300, 164 };
-    build("Caption");
-    const SIZE s = measure("Caption");
-    EXPECT_EQ(record().rcText, (RECT { 302, 100 + (64 - s.cy) / 2, 302 + s.cx, 100 + (64 - s.cy) / 2 + s.cy }));
-
-    // A caption taller than its image never goes above the screen.
-    app.ReleaseCaptionSurfaces(1);
-    record().rcText = {};
-    record().rcObject = { 0, 0, 10, 4 };
-    build("Caption");
-    EXPECT_EQ(record().rcText, (RECT { 12, 0, 12 + s.cx, s.cy }));
-}
-
-TEST_F(CaptionsTest, WithoutImageTheCaptionGoesToTheContextPoint)
-{
-    ASSERT_TRUE(display.ok);
-    app.m_ptContext = { 77, 88 };
-    record().rcObject = { 10, 10, 0, 0 };
-    build("Caption");
-    const SIZE s = measure("Caption");
-    EXPECT_EQ(record().rcText, (RECT { 77, 88, 77 + s.cx, 88 + s.cy }));
-}
-
-TEST_F(CaptionsTest, RebuiltCaptionKeepsItsVerticalCentre)
-{
-    ASSERT_TRUE(display.ok);
-    record().rcObject = { 0, 0, 50, 50 };
-    record().rcText = { 150, 100, 200, 140 }; // centre 120
-    build("One\r\nTwo\r\nThree");
-    const LONG H = 3 * measure("One").cy;
-    const LONG W = measure("Three").cx;
-    EXPECT_EQ(record().rcText, (RECT { 150, 120 - H / 2, 150 + W, 120 - H / 2 + H }));
-
-    // Placed at the left edge (left 0): placed anew beside the image.
-    app.ReleaseCaptionSurfaces(1);
-    record().rcText = { 0, 100, 10, 140 };
-    build("One");
-    EXPECT_EQ(record().rcText.left, 52);
-}
-
-TEST_F(CaptionsTest, MouseOverOnlyCaptionHasNoNormalSurface)
-{
-    ASSERT_TRUE(display.ok);
-    record().bTextOnMouseOver = TRUE;
-    build("Hover");
-    EXPECT_EQ(slot().pText, nullptr);
-    ASSERT_NE(slot().pTextHot, nullptr);
-    const RECT all = { 0, 0, slot().pTextHot->width(), slot().pTextHot->height() };
-    EXPECT_GT(countPixels(slot().pTextHot, all, PixelOf(kHot)).second, 0);
-}
-
-TEST_F(CaptionsTest, ExistingMouseOverCaptionIsNeitherRedrawnNorMoved)
-{
-    ASSERT_TRUE(display.ok);
-    IDirectDrawSurface* hot = MakeSurface(app, 3, 3, 0x123456);
-    slot().pTextHot = hot;
+    // An existing mouse-over caption is neither redrawn nor moved.
+    desk.app.ReleaseCaptionSurfaces(1);
+    desk.r.bTextOnMouseOver = FALSE;
+    IDirectDrawSurface* hot = desk.s.pTextHot
+        = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(3, 3, QColor(0x123456)).c_str(), 0, 0);
     const RECT placed = { 5, 6, 8, 9 };
-    record().rcText = placed;
-    build("Caption");
-    EXPECT_EQ(slot().pTextHot, hot);
-    EXPECT_EQ(PixelAt(hot, 1, 1), 0x123456u);
-    EXPECT_EQ(record().rcText, placed);
-    ASSERT_NE(slot().pText, nullptr);
-    EXPECT_EQ(slot().pText->width(), measure("Caption").cx);
+    desk.r.rcText = placed;
+    desk.build("Caption");
+    EXPECT_EQ(desk.s.pTextHot, hot);
+    EXPECT_EQ(*reinterpret_cast<const DWORD*>(hot->bits()) & 0xFFFFFF, 0x123456u);
+    EXPECT_EQ(desk.r.rcText, placed);
+    ASSERT_NE(desk.s.pText, nullptr);
+    EXPECT_EQ(CaptionDesk::sizeOf(desk.s.pText), desk.measure("Caption"));
 }
 
-TEST_F(CaptionsTest, FailedCaptionSurfacesAreReported)
+TEST(Captions, FailedSurfacesAreReportedAndNothingMoves)
 {
-    ASSERT_TRUE(display.ok);
-    build("Warm up"); // the work surface exists from here on
-    app.ReleaseCaptionSurfaces(1);
+    CaptionDesk desk;
+    // Without the work surface no line is drawn, so there is no caption.
+    FailNextCall(FaultPoint::CreateSurface, 1);
+    desk.build("A");
+    EXPECT_EQ(desk.ui.messages, (std::vector<std::string> { "fail:CreateSurface", "fail:CreateTextSurface" }));
+    EXPECT_TRUE(!desk.s.pText && !desk.s.pTextHot && !desk.app.m_pDDSTextWork);
+
+    // The next caption makes the work surface; the surface after it fails:
+    // first the normal caption (none is made), then the mouse-over one (the
+    // normal one stays). The caption is not placed.
     const RECT placed = { 40, 50, 90, 70 };
-
-    // The normal caption: nothing is made and nothing moves.
-    record().rcText = placed;
-    FailNextCall(FaultPoint::CreateSurface, 1);
-    build("Caption");
-    EXPECT_EQ(ui.messages, std::vector<std::string> { "fail:CreateTextSurface" });
-    EXPECT_EQ(slot().pText, nullptr);
-    EXPECT_EQ(slot().pTextHot, nullptr);
-    EXPECT_EQ(record().rcText, placed);
-
-    // The mouse-over caption: the normal one stays, the caption is not placed.
-    ui.messages.clear();
-    FailNextCall(FaultPoint::CreateSurface, 2);
-    build("Caption");
-    EXPECT_EQ(ui.messages, std::vector<std::string> { "fail:CreateTextSurface" });
-    EXPECT_NE(slot().pText, nullptr);
-    EXPECT_EQ(slot().pTextHot, nullptr);
-    EXPECT_EQ(record().rcText, placed);
-}
-
-TEST_F(CaptionsTest, MissingWorkSurfaceDrawsNoLine)
-{
-    ASSERT_TRUE(display.ok);
-    FailNextCall(FaultPoint::CreateSurface, 1);
-    build("A");
-    // No line was drawn, so there is nothing to make a caption surface of.
-    EXPECT_EQ(ui.messages, (std::vector<std::string> { "fail:CreateSurface", "fail:CreateTextSurface" }));
-    EXPECT_EQ(slot().pText, nullptr);
-    EXPECT_EQ(slot().pTextHot, nullptr);
-    EXPECT_EQ(app.m_pDDSTextWork, nullptr);
-
-    // The next caption makes the work surface and draws.
-    ui.messages.clear();
-    build("A");
-    EXPECT_TRUE(ui.messages.empty());
-    EXPECT_NE(app.m_pDDSTextWork, nullptr);
-    EXPECT_NE(slot().pText, nullptr);
-}
-
-class TallCaptionsTest : public CaptionsTest {
-protected:
-    TallCaptionsTest()
-        : CaptionsTest(700, 1100)
-    {
-        record().lfFont.lfHeight = -8;
+    desk.r.rcText = placed;
+    for (bool second : { false, true }) {
+        SCOPED_TRACE(second);
+        desk.ui.messages.clear();
+        desk.app.ReleaseCaptionSurfaces(1);
+        FailNextCall(FaultPoint::CreateSurface, 2);
+        desk.build("Caption");
+        EXPECT_EQ(desk.ui.messages, std::vector<std::string> { "fail:CreateTextSurface" });
+        EXPECT_NE(desk.app.m_pDDSTextWork, nullptr);
+        EXPECT_EQ(desk.s.pText != nullptr, second);
+        EXPECT_EQ(desk.s.pTextHot, nullptr);
+        EXPECT_EQ(desk.r.rcText, placed);
     }
+}
+
+const QColor kKey(0, 127, 127);
+
+struct CaptionCase {
+    std::vector<std::string> lines; // as drawn
+    const char* face;
+    LONG height, weight;
+    bool italic, underline;
+    int justify;
+    std::string text = {}; // the caption when not the lines, each ended by CR LF
+    QSize screen = { 320, 240 };
 };
 
-TEST_F(TallCaptionsTest, LongLinesKeepTheirFirst129Characters)
+QImage Canvas(int w, int h, int depth)
 {
-    ASSERT_TRUE(display.ok);
-    const std::string line(200, 'i');
-    ASSERT_LT(measure(std::string(129, 'i')).cx, 700);
-    build(line.c_str());
-    ASSERT_NE(slot().pText, nullptr);
-    EXPECT_EQ(slot().pText->width(), measure(std::string(129, 'i')).cx);
-    EXPECT_LT(slot().pText->width(), measure(line).cx);
+    QImage image(w, h, depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
+    image.fill(kKey);
+    return image;
 }
 
-TEST_F(TallCaptionsTest, AtMostOneHundredLines)
+// Every pixel of `surface` is what `expected` holds there once stored at the
+// surface's depth.
+void ExpectSame(IDirectDrawSurface* surface, const QImage& expected, const PALETTEENTRY* palette)
 {
-    ASSERT_TRUE(display.ok);
-    std::string text;
-    for (int n = 0; n < 150; ++n)
-        text += "x\r\n";
-    build(text.c_str());
-    ASSERT_NE(slot().pText, nullptr);
-    ASSERT_LE(100 * measure("x").cy, 1100);
-    EXPECT_EQ(slot().pText->height(), 100 * measure("x").cy);
+    ASSERT_NE(surface, nullptr);
+    ASSERT_EQ(QSize(surface->width(), surface->height()), expected.size());
+    const int depth = surface->bitsPerPixel(), bytes = depth / 8;
+    int wrong = 0;
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x) {
+            const QRgb rgb = expected.pixel(x, y);
+            DWORD got = 0, want = depth == 32 ? rgb & 0xFFFFFF : NearestPaletteIndex(rgb | 0xFF000000, palette);
+            if (depth == 16)
+                want = reinterpret_cast<const quint16*>(expected.constScanLine(y))[x];
+            std::memcpy(&got, surface->bits() + y * surface->pitch() + x * bytes, size_t(bytes));
+            wrong += got != want;
+        }
+    EXPECT_EQ(wrong, 0) << "of " << expected.width() << "x" << expected.height() << " at " << depth << " bits";
 }
 
-TEST_F(CaptionsTest, CaptionsLargerThanTheScreenAreCutToIt)
+// The caption in `color`: at most 100 lines of at most 129 characters,
+// stacked, cut at the screen's width, those reaching below the screen left
+// out, then justified.
+QImage ReferenceCaption(const CaptionCase& c, const QFont& font, QColor color, int depth)
 {
-    ASSERT_TRUE(display.ok);
-    record().lfFont.lfHeight = -40;
-    const std::string line(200, 'W');
-    std::string text;
-    for (int n = 0; n < 150; ++n)
-        text += line + "\r\n";
-    build(text.c_str());
-    ASSERT_NE(slot().pTextHot, nullptr);
-    const LONG lineHeight = measure("W").cy;
-    EXPECT_EQ(slot().pTextHot->width(), 320);
-    EXPECT_EQ(slot().pTextHot->height(), 240 / lineHeight * lineHeight);
-    EXPECT_TRUE(ui.messages.empty());
+    std::vector<std::pair<QImage, int>> lines; // an empty line has a height still
+    int width = 0, height = 0;
+    for (size_t j = 0; j < std::min<size_t>(c.lines.size(), 100); ++j) {
+        const QString line = QString::fromStdString(c.lines[j]).left(129);
+        const int cx = std::clamp(QFontMetrics(font).horizontalAdvance(line), 0, c.screen.width());
+        const int cy = QFontMetrics(font).height();
+        if (height + cy > c.screen.height())
+            continue;
+        QImage work = Canvas(c.screen.width(), c.screen.height(), depth);
+        QPainter painter(&work);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        painter.setFont(font);
+        painter.setPen(color);
+        painter.drawText(0, QFontMetrics(font).ascent(), line);
+        lines.emplace_back(work.copy(0, 0, cx, cy), cy);
+        width = std::max(width, cx);
+        height += cy;
+    }
+    QImage caption = Canvas(width, height, depth);
+    QPainter painter(&caption);
+    int top = 0;
+    for (const auto& [line, cy] : lines) {
+        const int w = line.width();
+        painter.drawImage(c.justify == 1089 ? width / 2 - w / 2 : c.justify == 1088 ? width - w : 0, top, line);
+        top += cy;
+    }
+    return caption;
+}
 
-    // The cut caption composes like any other.
-    app.m_aRuntime[1].bVisible = TRUE;
-    app.m_aRuntime[1].nState = 2;
-    app.SetObjectColorKeys(1);
-    app.ComposeScene();
-    EXPECT_EQ(display.target.presentations, 1);
+std::vector<CaptionCase> Cases()
+{
+    std::vector<std::string> many, limits { std::string(200, 'i') };
+    for (int j = 0; j < 150; ++j) {
+        many.push_back("line " + std::to_string(j));
+        limits.push_back("x");
+    }
+    return {
+        { { " Hello", "World!" }, "DejaVu Sans", -16, 400, false, false, 1087 },
+        { { "A", "a wider line", "", "B" }, "DejaVu Serif", -20, 700, false, false, 1089 },
+        { { "Italic fj", "y" }, "DejaVu Sans", -13, 400, true, false, 1088 },
+        { { "under", "lined text" }, "DejaVu Sans Mono", 18, 300, false, true, 1089 },
+        { { "x", std::string(200, 'W'), "short" }, "DejaVu Sans", -11, 900, true, true, 1088 },
+        { many, "DejaVu Sans", -3, 400, false, false, 0 },
+        { many, "DejaVu Serif", 12, 400, false, false, 1089 },
+        { { "Big", "gone" }, "DejaVu Sans", -200, 700, false, false, 1088 },
+        { { "Default font", "" }, "", 0, 0, false, false, 1087 },
+        // A line between two LFs is a space; a last line without LF.
+        { { "A", " ", "WW" }, "DejaVu Sans", -16, 400, false, false, 1088, "A\n\nWW" },
+        // On a tall screen the line count and line length limits show.
+        { limits, "DejaVu Sans", -8, 400, false, false, 1087, {}, { 700, 1100 } },
+    };
+}
+
+class CaptionIdentityTest : public testing::TestWithParam<std::tuple<CaptionCase, int>> { };
+
+TEST_P(CaptionIdentityTest, BothColoursMatchWholeSurfaceDrawing)
+{
+    const auto& [c, depth] = GetParam();
+    DisplayDepth chosen(depth);
+    CaptionDesk desk(c.screen);
+    DesktopObject& r = desk.r;
+    r.lfFont = MakeFont(c.face, c.height, c.weight);
+    r.lfFont.lfItalic = c.italic;
+    r.lfFont.lfUnderline = c.underline;
+    r.nJustify = c.justify;
+    std::string text = c.text;
+    for (const std::string& line : c.lines)
+        text += c.text.empty() ? line + "\r\n" : "";
+    desk.build(text.c_str());
+    // A second object first draws over what the first left in the work surface.
+    desk.app.ReleaseCaptionSurfaces(1);
+    desk.build(text.c_str());
+    EXPECT_TRUE(desk.ui.messages.empty());
+
+    const QFont font = FontFromLogFont(r.lfFont);
+    const PALETTEENTRY* palette = desk.app.m_pDDSBack->colorTable();
+    ExpectSame(desk.s.pText, ReferenceCaption(c, font, QColor(250, 250, 250), depth), palette);
+    ExpectSame(desk.s.pTextHot, ReferenceCaption(c, font, QColor(200, 30, 90), depth), palette);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Captions, CaptionIdentityTest, testing::Combine(testing::ValuesIn(Cases()), testing::Values(32, 16, 8)));
+
+// Object pictures, and the same file loaded for several objects and again
+// after it changed on disk.
+TEST(ObjectImageIdentityTest, PicturesMatchWholeSurfaceDrawing)
+{
+    const unsigned seed = 11;
+    std::mt19937 random(seed);
+    std::cout << "seed " << seed << "\n";
+    for (int depth : { 32, 16, 8 }) {
+        DisplayDepth chosen(depth);
+        TestDesktop desk;
+        CDesktopApp& app = desk.app;
+        for (QImage::Format format : { QImage::Format_RGB32, QImage::Format_Indexed8, QImage::Format_RGB32 }) {
+            QImage picture(37, 21, QImage::Format_RGB32);
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    picture.setPixel(x, y, random() | 0xFF000000);
+            const QString path = QString::fromStdString(WriteBitmap(desk.dir.path(), "p.bmp",
+                format == QImage::Format_RGB32 ? picture : picture.convertToFormat(format, Qt::ThresholdDither)));
+            QImage expected(picture.size(), depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
+            QPainter(&expected).drawImage(0, 0, QImage(path).convertToFormat(QImage::Format_RGB32));
+            for (int i = 1; i <= 2; ++i) {
+                app.m_aObjects[i].strUpImage = app.m_aObjects[i].strMouseImage = path.toLatin1().constData();
+                app.LoadObjectImages(i);
+                ExpectSame(app.m_aRuntime[i].pUp, expected, app.m_pDDSBack->colorTable());
+                ExpectSame(app.m_aRuntime[i].pMouse, expected, app.m_pDDSBack->colorTable());
+                app.ReleaseObjectImages(i);
+            }
+        }
+        EXPECT_TRUE(desk.ui.messages.empty());
+    }
 }
 
 } // namespace
