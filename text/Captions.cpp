@@ -191,7 +191,9 @@ void CDesktopApp::CreateCaptionSurfaces(int i)
         const LONG H = m_cyCaption;
         const LONG W = m_cxCaption;
         RECT& rc = r.rcText;
-        if (rc.top != 0 && rc.left != 0) {
+        // All zero means never placed; a caption dragged to an edge of the
+        // screen is placed too and stays there when rebuilt.
+        if (rc.left != 0 || rc.top != 0 || rc.right != 0 || rc.bottom != 0) {
             // Placed before: keep its vertical centre.
             rc.top = rc.top + (rc.bottom - rc.top) / 2 - H / 2;
             if (rc.top < 0)

@@ -85,18 +85,20 @@ TEST(TableOperations, LinksResolveByExactNameAndHideTargets)
     add("Target", " ", true); // 6: named by 7
     add("Src", "Target", false); // 7: hidden itself, stays hidden
     add("Bg", "Background", true); // 8: the background is never a target
+    add("", "", true); // 9 and 10: an empty link names no one, not even the unnamed
+    add("Empty", "", true);
     app.m_aRuntime[4].nActivates = 9;
     app.m_aObjects[5].bVisible = 7; // any non-zero byte means shown
     // The background slot and slots past the table are left alone.
     app.m_aRuntime[0].bVisible = TRUE;
     app.m_aObjects[0].bVisible = FALSE;
-    app.m_aObjects[9].bVisible = TRUE;
+    app.m_aObjects[11].bVisible = TRUE;
 
     app.ResolveActivationLinks();
     app.ApplyVisibility();
 
-    const int expectedTarget[] = { 0, 1, 3, 2, 0, 0, 0, 6, 0 };
-    const bool expectedVisible[] = { false, false, false, false, true, true, false, false, true };
+    const int expectedTarget[] = { 0, 1, 3, 2, 0, 0, 0, 6, 0, 0, 0 };
+    const bool expectedVisible[] = { false, false, false, false, true, true, false, false, true, true, true };
     for (int i = 1; i < app.m_nObjects; ++i) {
         SCOPED_TRACE(app.m_aObjects[i].strName.str());
         EXPECT_EQ(app.m_aRuntime[i].nActivates, expectedTarget[i]);
@@ -104,7 +106,7 @@ TEST(TableOperations, LinksResolveByExactNameAndHideTargets)
         EXPECT_EQ(app.m_aRuntime[i].bVisible, expectedVisible[i] ? TRUE : FALSE);
     }
     EXPECT_EQ(app.m_aRuntime[0].bVisible, TRUE);
-    EXPECT_EQ(app.m_aRuntime[9].bVisible, FALSE);
+    EXPECT_EQ(app.m_aRuntime[11].bVisible, FALSE);
 }
 
 } // namespace

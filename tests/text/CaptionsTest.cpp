@@ -78,7 +78,7 @@ TEST(Captions, PlacedBesideTheImageWhereItWasOrAtTheContextPoint)
              Case { "never above the screen", { 0, 0, 10, 4 }, {}, { 12, 0 } },
              Case { "no image: the context point", { 10, 10, 0, 0 }, {}, { 77, 88 } },
              Case { "placed before: its centre kept", { 0, 0, 50, 50 }, { 150, 100, 200, 140 }, { 150, -2 } },
-             Case { "at the left edge: placed anew", { 0, 0, 50, 50 }, { 0, 100, 10, 140 }, { 52, -1 } } }) {
+             Case { "dragged to the top left corner: kept there", { 0, 0, 50, 50 }, { 0, 0, 10, 40 }, { 0, -2 } } }) {
         SCOPED_TRACE(c.what);
         CaptionDesk desk;
         desk.app.m_ptContext = { 77, 88 };
