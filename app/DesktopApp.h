@@ -57,32 +57,32 @@ public:
 
     BOOL InitInstance() override;
 
-    virtual BOOL FailDirectDrawInit();
-    virtual void ReleaseDirectDraw();
-    virtual BOOL RestoreSurfaces();
-    virtual void ComposeScene();
-    virtual void InsertObject();
-    virtual void EditObjectProperties();
-    virtual void EditDesktopSettings();
-    virtual void OffsetObject(int i);
-    virtual BOOL ClampDragOffset();
-    virtual void SetObjectColorKeys(int i);
-    virtual void LoadObjectImages(int i);
-    virtual void ReleaseObjectImages(int i);
-    virtual void ResolveActivationLinks();
-    virtual void ApplyVisibility();
-    virtual void UpdateTileSurface();
-    virtual void ReleaseTileSurface();
-    virtual void ReleaseTextWorkSurface();
-    virtual void BuildTileSurface();
-    virtual void RenderTextLine(CString line, int i, int nLine);
-    virtual void ReleaseColorSurface();
-    virtual void CreateColorSurface();
-    virtual void ReleaseCaptionSurfaces(int i);
-    virtual void CreateCaptionSurfaces(int i);
-    virtual void ShowSplash();
-    virtual void SaveDesktop();
-    virtual void LoadDesktop();
+    BOOL FailDirectDrawInit();
+    void ReleaseDirectDraw();
+    BOOL RestoreSurfaces();
+    void ComposeScene();
+    void InsertObject();
+    void EditObjectProperties();
+    void EditDesktopSettings();
+    void OffsetObject(int i);
+    BOOL ClampDragOffset();
+    void SetObjectColorKeys(int i);
+    void LoadObjectImages(int i);
+    void ReleaseObjectImages(int i);
+    void ResolveActivationLinks();
+    void ApplyVisibility();
+    void UpdateTileSurface();
+    void ReleaseTileSurface();
+    void ReleaseTextWorkSurface();
+    void BuildTileSurface();
+    void RenderTextLine(CString line, int i, int nLine);
+    void ReleaseColorSurface();
+    void CreateColorSurface();
+    void ReleaseCaptionSurfaces(int i);
+    void CreateCaptionSurfaces(int i);
+    void ShowSplash();
+    void SaveDesktop();
+    void LoadDesktop();
 
     // Display creation steps 1 to 7, each failure shown with its message;
     // FALSE after FailDirectDrawInit when a step that ends start-up failed.

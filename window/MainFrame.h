@@ -14,11 +14,11 @@ public:
     BOOL LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentWnd, CCreateContext* pContext) override;
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
 
-    virtual void CalcSelectionRect();
-    virtual CString MakeCopyName();
-    virtual void MoveObjectInOrder(int nObject, int nHow);
-    virtual void SelectObjectsInBand();
-    virtual void ClearSelection();
+    void CalcSelectionRect();
+    CString MakeCopyName();
+    void MoveObjectInOrder(int nObject, int nHow);
+    void SelectObjectsInBand();
+    void ClearSelection();
 
     // Window messages.
     BOOL OnEraseBkgnd() override;
