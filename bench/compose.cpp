@@ -427,8 +427,7 @@ void startupQt(benchmark::State& state, Size frame)
             font.setPixelSize(std::abs(int(r.lfFont.lfHeight)));
             font.setStyleStrategy(QFont::NoAntialias);
             captions.push_back({ font, QString::fromStdString(r.strText.str()).remove('\r').split('\n'),
-                { ToQColor(r.crText),
-                    ToQColor(r.crHotText) } });
+                { ToQColor(r.crText), ToQColor(r.crHotText) } });
         }
     }
     for (auto _ : state) {
