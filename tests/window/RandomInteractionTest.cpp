@@ -11,7 +11,6 @@
 #include "support/TestDesktop.h"
 #include "window/MainFrame.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -75,13 +74,10 @@ public:
         } else if (kind <= 96) {
             ui.onMenu = [this, lock = kind == 96](const std::vector<MenuItemState>& items) {
                 std::vector<UINT> ids { 0 };
-                for (const MenuItemState& item : items) {
-                    if (item.enabled && item.id != 0)
-                        ids.push_back(item.id);
-                    for (const MenuItemState& sub : item.submenu)
-                        if (sub.enabled)
-                            ids.push_back(sub.id);
-                }
+                for (const MenuItemState& item : items)
+                    for (const MenuItemState& one : item.submenu.empty() ? std::vector { item } : item.submenu)
+                        if (one.enabled && one.id != 0)
+                            ids.push_back(one.id);
                 const UINT command = lock ? UINT(ID_DESKTOP_LOCKED) : ids[size_t(Random(0, int(ids.size()) - 1))];
                 Log("  command " + std::to_string(command));
                 return command;
@@ -191,60 +187,36 @@ protected:
         Click(dialog, button);
     }
 
-    // Between steps the display may lose its surfaces and an image file may
-    // go away or come back.
+    // Now and then the display loses its surfaces between steps.
     void Fault()
     {
-        const int kind = rd.Random(1, 1000);
-        if (kind <= 2) {
+        if (rd.Random(1, 1000) <= 2) {
             rd.Log("surfaces lost");
             app.m_pDD->loseAllSurfaces();
             lossPending = true;
-            lossClean = away.empty();
             ++losses;
-        } else if (kind <= 30) {
-            // Gone now and then, back more often.
-            const std::string& file = files[size_t(rd.Random(0, int(files.size()) - 1))];
-            const bool back = away.count(file) > 0;
-            const QString path = QString::fromStdString(file), moved = path + ".away";
-            if (back != (kind <= 8) && (back ? QFile::rename(moved, path) : QFile::rename(path, moved))) {
-                rd.Log((back ? "back " : "gone ") + file);
-                back ? void(away.erase(file)) : void(away.insert(file));
-                lossClean = lossClean && back;
-            }
         }
     }
 
-    // A message the program can show here: one naming a file names one that
-    // is away (or one of ours, for image dimensions), the rest are fixed.
-    bool Known(const std::string& text) const
+    // The messages the program can show here.
+    static bool Known(const std::string& text)
     {
-        static const std::regex missing("(?:Unable to load: |Unable to find '(?:Up Image|Down Image|Mouse Image|"
-                                        "Background Image|desktop)' file:\n\n)(.*)");
-        static const std::regex tooBig("Image dimensions exceed screen margins\nrelative to position:\n\n(.*)\n\n"
-                                       "Please check display and image dimensions.");
-        static const std::regex fixed("Desktop file could not be opened!|Desktop file is damaged and could not be "
+        static const std::regex known("Desktop file could not be opened!|Desktop file is damaged and could not be "
                                       "loaded!|Unable to insert new object:\nDesktop contains maximum objects allowed."
                                       "|Object must have a name|fail:Create(?:Surface|TextSurface|Color)|Are you sure "
                                       "you want to delete '.*'\\?|The name '.*' already exists.\n\nPlease select "
-                                      "another name");
-        std::smatch m;
-        if (std::regex_match(text, m, missing))
-            return away.count(m[1]) > 0;
-        if (std::regex_match(text, m, tooBig))
-            return std::find(files.begin(), files.end(), m[1].str()) != files.end();
-        return std::regex_match(text, fixed);
+                                      "another name|Image dimensions exceed screen margins\nrelative to position:\n\n.*"
+                                      "\n\nPlease check display and image dimensions.");
+        return std::regex_match(text, known);
     }
 
     // Every surface held, in table slot order (the display's own at slot 0).
     template<typename F> void ForEachSurface(F&& visit) const
     {
-        for (int i = 0; i < kTableSize; ++i) {
-            const ObjectRuntime& rt = app.m_aRuntime[i];
+        for (const ObjectRuntime& rt : app.m_aRuntime)
             for (const IDirectDrawSurface* s : { rt.pUp, rt.pDown, rt.pMouse, rt.pText, rt.pTextHot })
                 if (s)
-                    visit(s, i);
-        }
+                    visit(s, int(&rt - app.m_aRuntime));
         for (const IDirectDrawSurface* s :
             { app.m_pDDSPrimary, app.m_pDDSBack, app.m_pDDSTile, app.m_pDDSTextWork, app.m_pDDSColor })
             if (s)
@@ -293,9 +265,8 @@ protected:
     CMainFrame frame;
     RandomDriver rd { 8000 };
     std::vector<std::string> files = BuildDesktop(desk, rd);
-    std::set<std::string> away; // files renamed away for now
     std::string problems;
-    bool lossPending = false, lossClean = false;
+    bool lossPending = false;
     int losses = 0, dialogs = 0, fresh = 0;
 };
 
@@ -316,12 +287,12 @@ TEST_P(RandomInteractionTest, TableStaysConsistentAndPartialFramesShowWhatWholeR
         const int frames = desk.frames();
         const size_t messages = desk.ui.messages.size();
         rd.Step(frame, desk.ui, app);
-        // A loss is repaired by the first presentation when no file was away
-        // since, and every message shown is a known one.
+        // A loss is repaired by the first presentation, and every message
+        // shown is a known one.
         if (lossPending && desk.frames() > frames) {
             int lost = 0;
             ForEachSurface([&](const IDirectDrawSurface* s, int) { lost += s->isLost() ? 1 : 0; });
-            if (lossClean && lost)
+            if (lost)
                 problems += std::to_string(lost) + " surfaces lost after restoring; ";
             lossPending = false;
         }
@@ -363,15 +334,14 @@ TEST_P(RandomInteractionTest, EditsUndoToTheFirstBytesAndRedoToTheLast)
         const RECT& r = app.m_aObjects[c].rcObject;
         const POINT from { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
         const int kind = rd.Random(0, 6);
+        // Settings: tile; insert: a named object with an image; properties: a caption.
         desk.ui.onDialog = [&](CDialog& dlg) {
-            if (kind == 5) {
+            if (kind == 5)
                 Click(dlg, IDC_TILE);
-            } else if (kind == 6) {
-                SetText(dlg, IDC_OBJECT_NAME, "New" + std::to_string(k));
-                SetText(dlg, IDC_UP_IMAGE, files[1]);
-            } else {
+            else if (kind == 6)
+                SetText(dlg, IDC_OBJECT_NAME, "New" + std::to_string(k)), SetText(dlg, IDC_UP_IMAGE, files[1]);
+            else
                 SetText(dlg, IDC_TEXT, "Edited " + std::to_string(k));
-            }
             Click(dlg, IDOK);
         };
         if (kind == 0) {

@@ -113,17 +113,13 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
     desk.AddObject("A", { 10, 10, 60, 60 });
     const int b = desk.AddObject("B", { 40, 40, 90, 90 });
     desk.AddObject("H", { 30, 30, 70, 70 }, "", false);
-    // Its rectangle is there, its surface is not.
-    const int broken = desk.AddObject("X", { 200, 10, 250, 60 });
-    app.m_aRuntime[broken].pUp->Release();
-    app.m_aRuntime[broken].pUp = nullptr;
     app.m_aRuntime[b].nActivates = target;
     // Within an object nothing changes or is drawn; from object to object the
     // link changes hands in one redraw; leaving A (no Mouse image) changes its
     // state, not its look.
-    for (auto [x, y, state, frames] : { std::tuple { 50, 50, "T:1 A:1 B:2 H:1~ X:1 h:3 p:0 t:0", 1 },
-             { 52, 55, "T:1 A:1 B:2 H:1~ X:1 h:3 p:0 t:0", 1 }, { 20, 20, "T:1~ A:2 B:1 H:1~ X:1 h:2 p:0 t:0", 2 },
-             { 220, 20, "T:1~ A:1 B:1 H:1~ X:1 h:0 p:0 t:0", 2 } }) {
+    for (auto [x, y, state, frames] :
+        { std::tuple { 50, 50, "T:1 A:1 B:2 H:1~ h:3 p:0 t:0", 1 }, { 52, 55, "T:1 A:1 B:2 H:1~ h:3 p:0 t:0", 1 },
+            { 20, 20, "T:1~ A:2 B:1 H:1~ h:2 p:0 t:0", 2 }, { 220, 20, "T:1~ A:1 B:1 H:1~ h:0 p:0 t:0", 2 } }) {
         Move(x, y);
         EXPECT_EQ(State(), state) << x << "," << y;
         EXPECT_EQ(desk.frames(), frames) << x << "," << y;
@@ -151,9 +147,6 @@ TEST_F(WindowTest, LockedPressesFollowThePressHitTestCaptionsFirst)
         what == 'p' ? Press(x, y) : what == 'r' ? Release(x, y) : Move(x, y);
         EXPECT_EQ(State(), state) << what << " " << x << "," << y;
     }
-    const int frames = desk.frames();
-    Release(30, 30);
-    EXPECT_EQ(desk.frames(), frames);
 }
 
 TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
@@ -164,9 +157,7 @@ TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
     const RECT& image = app.m_aObjects[i].rcObject;
     Press(20, 20);
     Release(20, 20);
-    EXPECT_EQ(desk.frames(), 0);
-    EXPECT_FALSE(app.m_history.CanUndo());
-
+    EXPECT_FALSE(desk.frames() || app.m_history.CanUndo());
     Press(20, 20);
     EXPECT_EQ(State(), "A:1+ H:1~ h:0 p:0 t:0 drag");
     Move(25, 18);
@@ -182,15 +173,9 @@ TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
     Drag({ moved.left + 1, moved.top + 1 }, { moved.left + 11, moved.top + 1 });
     EXPECT_EQ(app.m_aObjects[i].rcText.left, moved.left + 10);
     EXPECT_EQ(image, (RECT { 12, 20, 62, 70 }));
-
-    // A press on the desktop ends a drag that lost its release.
-    Press(20, 30);
-    Move(30, 30);
-    Press(200, 200);
-    EXPECT_EQ(State(), "A:1 H:1~ h:0 p:0 t:0 band");
 }
 
-TEST_F(WindowTest, EachDragIsOneUndoStepUpToTheBoundNoneMidDragAndANewDesktopClearsThem)
+TEST_F(WindowTest, EachDragIsOneUndoStepUpToTheBoundAndANewDesktopClearsThem)
 {
     app.m_bLocked = FALSE;
     Row({ "A" });
@@ -202,29 +187,19 @@ TEST_F(WindowTest, EachDragIsOneUndoStepUpToTheBoundNoneMidDragAndANewDesktopCle
         frame.OnEditUndo();
     EXPECT_EQ(undone, CEditHistory::kMaxSteps);
     EXPECT_EQ(left, 25);
-    // Undo and redo wait for the drag to end.
-    Press(left + 1, 15);
-    Move(left + 31, 15);
-    frame.OnEditUndo();
-    EXPECT_EQ(left, 55);
-    Release(left + 1, 15);
 
     // Desktop settings clear the history only when the desktop is replaced.
     app.m_strDesktopFile = desk.Path("w.orv").c_str();
-    const struct {
-        std::vector<int> buttons;
-        bool kept;
-    } cases[] = { { { IDC_SAVE }, true }, { { IDCANCEL }, true }, { { IDC_REFRESH }, false },
-        { { IDC_NEW, IDCANCEL }, false }, { { IDC_NEW, IDOK }, false } };
-    for (const auto& c : cases) {
+    for (auto [buttons, kept] : { std::pair { std::vector { IDC_SAVE }, true }, { { IDCANCEL }, true },
+             { { IDC_REFRESH }, false }, { { IDC_NEW, IDCANCEL }, false }, { { IDC_NEW, IDOK }, false } }) {
         app.SaveDesktop();
         Drag({ left + 1, 15 }, { left + 11, 15 });
         desk.ui.onDialog = [&](CDialog& dlg) {
-            for (int id : c.buttons)
+            for (int id : buttons)
                 Click(dlg, id);
         };
         Menu(300, 200, ID_OBJECT_PROPERTIES);
-        EXPECT_EQ(app.m_history.CanUndo(), c.kept) << c.buttons.front() << " " << c.buttons.size();
+        EXPECT_EQ(app.m_history.CanUndo(), kept) << buttons.front() << " " << buttons.size();
     }
 }
 
@@ -294,8 +269,6 @@ TEST_F(WindowTest, OrderCommandsReorderDeleteAsksAndPastesStopAtTheCapacity)
         { At(1), 15, ID_OBJECT_COPY, 0, "D|C|B|A" }, { At(2), 15, ID_OBJECT_DELETE, IDCANCEL, "D|C|B|A" } });
     EXPECT_EQ(desk.ui.messages.back(), "Are you sure you want to delete 'B'?");
     EXPECT_EQ(desk.frames(), 4);
-    for (int i = 1; i <= 4; ++i)
-        EXPECT_EQ(desk.Shown(At(i), 15), ColorOf(i)) << i;
     // Records keep their places; the rebuilt images follow them.
     Commands({ { At(2), 15, ID_OBJECT_DELETE, IDOK, "D|C|A" } });
     EXPECT_EQ(app.m_aObjects[3].rcObject, (RECT { 20, 10, 30, 20 }));
@@ -355,7 +328,6 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     EXPECT_TRUE(window->flags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window->geometry(), QRect(0, 0, 1024, 768));
     EXPECT_FALSE(window->isVisible() || window->icon().isNull()); // start-up shows it once placed
-    EXPECT_FALSE(frame->Create(nullptr, "again", WS_POPUP));
     ASSERT_TRUE(frame->SetWindowPos(nullptr, 30, 40, 200, 100, SWP_SHOWWINDOW));
     ASSERT_TRUE(WaitFor([&] { return window->isExposed(); }));
     QCoreApplication::processEvents();
@@ -402,10 +374,28 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     SendMouse(window, QEvent::MouseButtonPress, QPoint(4, 3), Qt::RightButton, Qt::RightButton);
     EXPECT_EQ(app.m_ptContext, (POINT { 34, 43 }));
     EXPECT_EQ(app.m_nCurObject, a);
-    POINT point { 35, 46 };
-    frame->ClientToScreen(&point);
-    const QPoint global = window->mapToGlobal(QPoint(5, 6));
-    EXPECT_EQ(point, (POINT { global.x(), global.y() }));
+    // The real popup, worked with the keyboard: "&Copy" is grayed on the
+    // desktop and copies on A. One still open after two seconds is closed.
+    SetUiScript(nullptr);
+    for (auto [at, keys, copied] : { std::tuple { QPoint(90, 80), std::vector { Qt::Key_C, Qt::Key_Escape }, false },
+             { QPoint(5, 6), { Qt::Key_C }, true } }) {
+        QObject context;
+        QTimer::singleShot(0, &context, [&] {
+            for (QWidget* popup = QApplication::activePopupWidget(); popup && !keys.empty(); keys.erase(keys.begin())) {
+                QKeyEvent press(QEvent::KeyPress, keys.front(), Qt::NoModifier, keys.front() == Qt::Key_C ? "c" : "");
+                QApplication::sendEvent(popup, &press);
+                popup = QApplication::activePopupWidget();
+            }
+        });
+        QTimer::singleShot(2000, &context, [] {
+            if (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+        });
+        SendMouse(window, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
+        EXPECT_TRUE(keys.empty() && QApplication::activePopupWidget() == nullptr);
+        EXPECT_EQ(bool(app.m_bClipboardFull), copied);
+    }
+    SetUiScript(&desk.ui);
     // F2 redraws; keys the program has no use for do nothing.
     frames = desk.frames();
     for (int key : { Qt::Key_F2, Qt::Key_F1, Qt::Key_A, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_VolumeUp })
@@ -442,56 +432,14 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     EXPECT_EQ(app.Run(), 0);
     QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
     EXPECT_TRUE(app.m_pDD == nullptr && app.m_pMainWnd == nullptr && app.m_aRuntime[a].pUp == nullptr);
-}
-
-TEST_F(MainWindowTest, AFrameFromARectangleCoversTheScreenAndIsDestroyedOnce)
-{
+    // Made without a class or from a rectangle, a frame still covers the
+    // screen; it is destroyed once, and then neither posts nor presents.
     CMainFrame other;
     ASSERT_TRUE(other.Create(nullptr, "t", WS_POPUP, RECT { 0, 0, 10, 10 }));
     EXPECT_EQ(other.windowHandle()->geometry(), QRect(0, 0, 1024, 768));
     EXPECT_TRUE(other.DestroyWindow());
     EXPECT_FALSE(other.windowHandle() || other.DestroyWindow() || other.PostMessage(WM_CLOSE));
     other.presentFrame(QImage(4, 4, QImage::Format_RGB32), {});
-}
-
-// The context menu as a real Qt popup, worked with the keyboard: "&Locked";
-// "&Copy" grayed on the desktop; "&Copy" on an object. A popup still open
-// after two seconds is closed.
-TEST(ContextMenuPopup, OpensInitialisedAndDeliversTheChosenCommand)
-{
-    auto desk = std::make_unique<TestDesktop>();
-    desk->AddObject("A", { 10, 10, 30, 30 });
-    CDesktopApp& app = desk->app;
-    SetUiScript(nullptr);
-    CMainFrame frame;
-    for (auto [at, keys, clipboard] :
-        { std::tuple { POINT { 20, 20 }, std::vector<int> { Qt::Key_L }, false },
-            { POINT { 200, 200 }, { Qt::Key_C, Qt::Key_Escape }, false }, { POINT { 20, 20 }, { Qt::Key_C }, true } }) {
-        bool opened = false;
-        QObject context;
-        QTimer::singleShot(0, &context, [&] {
-            QWidget* popup = QApplication::activePopupWidget();
-            opened = popup != nullptr;
-            for (int key : keys) {
-                if (!popup)
-                    return;
-                QKeyEvent press(
-                    QEvent::KeyPress, key, Qt::NoModifier, key < 0x100 ? QString(QChar(key)).toLower() : QString());
-                QApplication::sendEvent(popup, &press);
-                popup = QApplication::activePopupWidget();
-            }
-        });
-        QTimer::singleShot(2000, &context, [] {
-            if (QWidget* popup = QApplication::activePopupWidget())
-                popup->close();
-        });
-        frame.OnRButtonDown(0, at);
-        EXPECT_TRUE(opened && QApplication::activePopupWidget() == nullptr);
-        EXPECT_EQ(bool(app.m_bClipboardFull), clipboard);
-        EXPECT_FALSE(app.m_bLocked);
-    }
-    EXPECT_EQ(app.m_aObjects[51].strName.str(), "A");
-    SetUiScript(&desk->ui);
 }
 
 } // namespace
