@@ -114,9 +114,8 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
     const int b = desk.AddObject("B", { 40, 40, 90, 90 });
     desk.AddObject("H", { 30, 30, 70, 70 }, "", false);
     app.m_aRuntime[b].nActivates = target;
-    // Within an object nothing changes or is drawn; from object to object the
-    // link changes hands in one redraw; leaving A (no Mouse image) changes its
-    // state, not its look.
+    // Within an object nothing is drawn; between objects the link changes hands
+    // in one redraw; leaving A (no Mouse image) changes its state, not its look.
     for (auto [x, y, state, frames] :
         { std::tuple { 50, 50, "T:1 A:1 B:2 H:1~ h:3 p:0 t:0", 1 }, { 52, 55, "T:1 A:1 B:2 H:1~ h:3 p:0 t:0", 1 },
             { 20, 20, "T:1~ A:2 B:1 H:1~ h:2 p:0 t:0", 2 }, { 220, 20, "T:1~ A:1 B:1 H:1~ h:0 p:0 t:0", 2 } }) {
@@ -160,8 +159,6 @@ TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
     EXPECT_FALSE(desk.frames() || app.m_history.CanUndo());
     Press(20, 20);
     EXPECT_EQ(State(), "A:1+ H:1~ h:0 p:0 t:0 drag");
-    Move(25, 18);
-    EXPECT_EQ(image, (RECT { 15, 8, 65, 58 }));
     Move(22, 30);
     Release(22, 30);
     EXPECT_EQ(State(), "A:1 H:1~ h:0 p:0 t:0");
@@ -187,6 +184,12 @@ TEST_F(WindowTest, EachDragIsOneUndoStepUpToTheBoundAndANewDesktopClearsThem)
         frame.OnEditUndo();
     EXPECT_EQ(undone, CEditHistory::kMaxSteps);
     EXPECT_EQ(left, 25);
+    // Undo and redo wait for the drag to end.
+    frame.OnEditRedo();
+    Press(left + 1, 15), Move(left + 31, 15);
+    frame.OnEditUndo(), frame.OnEditRedo();
+    EXPECT_EQ(left, 56);
+    Release(left + 1, 15);
 
     // Desktop settings clear the history only when the desktop is replaced.
     app.m_strDesktopFile = desk.Path("w.orv").c_str();
@@ -329,7 +332,6 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
 
     // Every paint composes once.
     int frames = desk.frames();
-    EXPECT_GE(frames, 1); // the first exposure painted
     QExposeEvent small(QRegion(10, 10, 1, 1));
     QCoreApplication::sendEvent(window, &small);
     QEvent update(QEvent::UpdateRequest);
@@ -344,7 +346,6 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
             desktop.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, ((x >> 8) << 4) | (y >> 8)));
     frame->setKeepPresentedFrame(true);
     frame->presentFrame(desktop, {});
-    EXPECT_EQ(frame->presentedFrame(), desktop.copy(30, 40, 200, 100));
     QImage white = desktop;
     white.fill(Qt::white);
     const RECT changed[] = { { 40, 50, 60, 70 } };
