@@ -1,5 +1,7 @@
 #include "app/DesktopApp.h"
 
+#include <algorithm>
+
 // Drag movement, Mouse Activate links and visibility.
 
 void CDesktopApp::OffsetObject(int i)
@@ -33,26 +35,18 @@ BOOL CDesktopApp::ClampDragOffset()
 
     RECT n = { s.left + dx, s.top + dy, s.right + dx, s.bottom + dy };
 
-    // Left edge first, so a selection wider than the desktop stays pinned left.
-    if (n.left < 0) {
+    // Left and top edges first, so a selection wider or taller than the
+    // desktop stays pinned there: pulled back from the far edge it would
+    // cross the near one, and the next composition would push it back.
+    if (n.left < 0)
         dx = -s.left;
-        n.left = 0;
-        n.right = s.right + dx;
-    } else if (n.right > m_cxDesktop) {
-        dx = m_cxDesktop - s.right;
-        n.right = m_cxDesktop;
-        n.left = s.left + dx;
-    }
-
-    if (n.top < 0) {
+    else if (n.right > m_cxDesktop)
+        dx = std::max(m_cxDesktop - s.right, -s.left);
+    if (n.top < 0)
         dy = -s.top;
-        n.top = 0;
-        n.bottom = s.bottom + dy;
-    } else if (n.bottom > m_cyDesktop) {
-        dy = m_cyDesktop - s.bottom;
-        n.bottom = m_cyDesktop;
-        n.top = s.top + dy;
-    }
+    else if (n.bottom > m_cyDesktop)
+        dy = std::max(m_cyDesktop - s.bottom, -s.top);
+    n = { s.left + dx, s.top + dy, s.right + dx, s.bottom + dy };
 
     m_sizeDrag.cx = dx;
     m_sizeDrag.cy = dy;

@@ -22,6 +22,8 @@ TEST(TableOperations, ClampedDragKeepsTheSelectionOnTheDesktop)
              { RECT { 10, 20, 60, 80 }, SIZE { 0, -50 }, SIZE { 0, -20 }, true }, // top
              { RECT { 10, 700, 60, 730 }, SIZE { 3, 40 }, SIZE { 3, 10 }, true }, // the work area's bottom
              { RECT { 5, 10, 1100, 60 }, SIZE { -20, 0 }, SIZE { -5, 0 }, true }, // wider: pinned left
+             { RECT { 5, 10, 1100, 60 }, SIZE { 20, 0 }, SIZE { -5, 0 }, true }, // even dragged right
+             { RECT { 0, 0, 50, 741 }, SIZE { 0, 0 }, SIZE { 0, 0 }, true }, // taller, still: stays put
          }) {
         SCOPED_TRACE(testing::Message() << "from " << s.left << "," << s.top << " by " << drag.cx << "," << drag.cy
                                         << (shown ? " shown" : ""));

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <regex>
 #include <set>
@@ -325,7 +326,7 @@ TEST_P(RandomInteractionTest, EditsUndoToTheFirstBytesAndRedoToTheLast)
         &CMainFrame::OnOrderMoveToTop, &CMainFrame::OnOrderMoveToBottom };
     std::vector<QByteArray> states { bytes() };
     const QImage first = shown();
-    const int edits = rd.steps / 100;
+    const int edits = std::min(rd.steps / 100, CEditHistory::kMaxSteps); // all of them undoable
     for (int k = 0; k < edits; ++k) {
         const int c = app.m_nCurObject = rd.Random(1, app.m_nObjects - 1);
         app.m_ptContext = { rd.Random(0, kWidth - 20), rd.Random(0, kHeight - 20) };
