@@ -213,7 +213,6 @@ TEST_F(DialogsTest, SettingsButtonsApplyOrDropTheHeldEditsAndNewKeepsTheBackgrou
         }
     }
     EXPECT_TRUE(desk.ui.messages.empty());
-    EXPECT_GT(QFile(copy).size(), 4);
 }
 
 // Also the controls under it: the combo sorts and finds names exactly, and
@@ -271,12 +270,6 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
     EXPECT_NE(app.m_aRuntime[5].pTextHot, nullptr);
     EXPECT_EQ(desk.frames(), frames + 1);
     EXPECT_EQ(desk.Shown(41, 51), Rgb(Qt::red));
-
-    app.m_nObjects = 51;
-    app.InsertObject();
-    EXPECT_EQ(
-        desk.ui.messages, (Strings { "Unable to insert new object:\nDesktop contains maximum objects allowed." }));
-    EXPECT_EQ(app.m_nObjects, 51);
 }
 
 // Fields typed and OK pressed. Every check runs with its own message, and the
