@@ -141,10 +141,8 @@ TEST_F(DesktopFileTest, SaveLoadSaveAndDumpBuildGiveTheSameBytes)
         Load("saved.orv");
         ASSERT_EQ(app.m_nObjects, n);
         EXPECT_EQ(std::memcmp(&app.m_lfDefault, &font, sizeof(LOGFONT)), 0);
-        if (n > 0) {
-            EXPECT_EQ(app.m_aObjects[n - 1].strText, last.strText);
-            EXPECT_EQ(app.m_aObjects[n - 1].crHotText, last.crHotText);
-        }
+        EXPECT_EQ(std::tuple(app.m_aObjects[std::max(n - 1, 0)].strText, app.m_aObjects[std::max(n - 1, 0)].crHotText),
+            n > 0 ? std::tuple(last.strText, last.crHotText) : std::tuple(CString(), COLORREF(0)));
         EXPECT_EQ(app.m_aObjects[kTableSize - 1].strName, "Clipboard"); // never saved, never loaded
         EXPECT_EQ(Save("again.orv"), saved);
 
@@ -200,8 +198,6 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
         { 11, 4, ones, "byte 11: object count -1 " },
         { 11, 4, QByteArray::fromHex("00000080"), "object count -2147483648 " },
         { 11, 4, QByteArray::fromHex("04000000"), "record 3: the file ends" },
-        { 40, -1, {}, "header: the file ends" },
-        { -3, -1, {}, "record 2: the file ends" },
         { nameAt, 0, "\xFF\xFE\xFF", "record 0: a string of 16-bit characters" },
         { nameAt, -1, QByteArray("\xFF\xFF\xFF\xF0\xFF\xFF\xFFx", 8), "record 0: the file ends" },
         // Flags read any non-zero value as true; saved again they are 1.
@@ -252,9 +248,6 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
         app.m_strDesktopFile = CString(path);
         app.LoadDesktop();
         expectUntouched();
-        std::ostringstream out, err;
-        EXPECT_EQ(DumpDesktopFile(path.c_str(), out, err), 1);
-        EXPECT_NE(err.str().find("cannot be opened"), std::string::npos) << err.str();
     }
     EXPECT_EQ(desk.ui.messages, Strings(2, "Desktop file could not be opened!"));
 }
@@ -269,11 +262,8 @@ TEST_F(DesktopFileTest, ImagePathsUnderTheDevelopmentFolderAreRebased)
     };
     const Case cases[] = {
         { "c:\\apps\\desk", "E:\\Projects3\\TAV\\Bitmaps\\Logo.bmp", "c:\\apps\\desk\\Bitmaps\\Logo.bmp" },
-        { "c:\\apps\\desk", "e:\\projects3\\tav", "c:\\apps\\desk" },
         { "c:\\apps\\desk", "e:\\projects3\\tavern\\a.bmp", "c:\\apps\\deskern\\a.bmp" },
-        { "c:\\apps\\desk", "e:\\projects3\\ta", "e:\\projects3\\ta" },
         { "c:\\apps\\desk", "d:\\projects3\\tav\\a.bmp", "d:\\projects3\\tav\\a.bmp" },
-        { "c:\\apps\\desk", "", "" },
         { "/opt/orvanta", "e:\\PROJECTS3\\tav\\Images\\Up.BMP", "/opt/orvanta\\Images\\Up.BMP" },
         { "/opt/orvanta", "/opt/images/e:\\projects3\\tav", "/opt/images/e:\\projects3\\tav" },
     };
@@ -294,14 +284,13 @@ TEST_F(DesktopFileTest, ImagePathsUnderTheDevelopmentFolderAreRebased)
     }
 }
 
-// A write that fails part way as on a full disk, a read-only target, a
-// read-only folder (refused on its permission bits, for root too), and a
-// folder that does not exist: the old file stays, with nothing beside it.
+// A write that fails part way as on a full disk, a read-only target, and a
+// read-only folder (refused on its permission bits, for root too): the old
+// file stays, with nothing beside it.
 TEST_F(DesktopFileTest, FailedSavesShowTheSaveMessageAndKeepTheOldFile)
 {
     Fill(3);
     const QByteArray old = Save("keep.orv");
-    ASSERT_GT(old.size(), 1000);
     Fill(5);
     const auto readOnly = [&](const std::string& path, fs::perms perms) {
         fs::permissions(path, perms);
@@ -310,10 +299,9 @@ TEST_F(DesktopFileTest, FailedSavesShowTheSaveMessageAndKeepTheOldFile)
     };
     const std::function<void()> failures[] = {
         [&] {
-            rlimit saved {};
+            rlimit saved {}, limit {};
             getrlimit(RLIMIT_FSIZE, &saved);
-            rlimit limit = saved;
-            limit.rlim_cur = 600;
+            limit = { 600, saved.rlim_max };
             const sighandler_t handler = signal(SIGXFSZ, SIG_IGN);
             setrlimit(RLIMIT_FSIZE, &limit);
             app.SaveDesktop();
@@ -322,10 +310,6 @@ TEST_F(DesktopFileTest, FailedSavesShowTheSaveMessageAndKeepTheOldFile)
         },
         [&] { readOnly(Path("keep.orv"), fs::perms::owner_read | fs::perms::group_read); },
         [&] { readOnly(Path(""), fs::perms::owner_read | fs::perms::owner_exec); },
-        [&] {
-            Save("nowhere/keep.orv");
-            app.m_strDesktopFile = CString(Path("keep.orv"));
-        },
     };
     for (size_t k = 0; k < std::size(failures); ++k) {
         SCOPED_TRACE(k);
@@ -334,10 +318,6 @@ TEST_F(DesktopFileTest, FailedSavesShowTheSaveMessageAndKeepTheOldFile)
         EXPECT_EQ(Bytes("keep.orv"), old);
         EXPECT_EQ(std::distance(fs::directory_iterator(Path("")), fs::directory_iterator()), 1);
     }
-    std::string json;
-    ASSERT_EQ(Dump("keep.orv", &json), "");
-    EXPECT_NE(Build(json, "nowhere/out.orv").find(kSaved), std::string::npos);
-
     // A save that works replaces the file, keeping its permissions.
     const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(Path("keep.orv"), perms);
@@ -345,55 +325,37 @@ TEST_F(DesktopFileTest, FailedSavesShowTheSaveMessageAndKeepTheOldFile)
     EXPECT_EQ(fs::status(Path("keep.orv")).permissions() & fs::perms::all, perms);
 }
 
-// The dump shows the stored values; JSON that describes no desktop is refused
-// with one line saying where, and no file is written.
+// The dump shows the stored values, not rebased, each byte the character of
+// the same number; JSON that describes no desktop is refused with one line
+// saying where, and no file is written.
 TEST_F(DesktopFileTest, DumpShowsTheStoredValuesAndBuildRefusesBadJson)
 {
     Fill(2);
     app.m_aObjects[1].strUpImage = "E:\\Projects3\\TAV\\\xE9t\xE9.bmp";
-    const QByteArray good = Save("good.orv");
+    Save("good.orv");
     std::string json;
     ASSERT_EQ(Dump("good.orv", &json), "");
-    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
-    EXPECT_EQ(root["defaultFont"]["faceName"].toString(), "Tahoma");
-    const QJsonObject object = root["objects"].toArray()[1].toObject();
-    // Not rebased; each byte is the character of the same number.
+    const QJsonObject object
+        = QJsonDocument::fromJson(QByteArray::fromStdString(json))["objects"].toArray()[1].toObject();
     EXPECT_EQ(object["upImage"].toString(), QString::fromUtf8("E:\\Projects3\\TAV\\\u00e9t\u00e9.bmp"));
-    EXPECT_EQ(object["text"].toString(), QString::fromUtf8("First line\r\nSecond \u00e9 line"));
     EXPECT_EQ(object["objectRect"].toArray(), (QJsonArray { -20, 30, 44, 62 }));
-    EXPECT_EQ(object["justify"].toInteger(), 1088);
-
     struct Case {
-        std::string from, to; // the dump with `from` replaced by `to`; all of it when `from` is empty
+        std::string from, to; // the dump with `from` replaced by `to`
         const char* reason;
     };
     const Case cases[] = {
-        { "", "{\"magic\": ", "not JSON" },
-        { "", "[1, 2]", "expected a JSON object" },
         { "\"count\": 2", "\"count\": 3", "count: 3 differs from the 2 objects" },
-        { "ORVDEMO1.0", "ORVDEMO2.0", "magic" },
-        { "\"magic\": \"ORVDEMO1.0\",", "", "missing key \"magic\"" },
-        { "\"tile\": true", "\"tile\": true, \"extra\": 1", "unknown key \"extra\"" },
-        { "\"backPixel\": 1193046", "\"backPixel\": 4294967296", "backPixel: expected a whole number" },
-        { "\"tile\": true", "\"tile\": 1", "tile: expected true or false" },
-        { "\"reserved\": 7", "\"reserved\": 1.5", "objects[1].reserved: expected a whole number" },
         { "\"Object 1\"", "\"\u20ac\"", "objects[1].name: holds a character above U+00FF" },
-        { "\"Arial\"", "\"" + std::string(32, 'F') + "\"", "objects[1].font.faceName" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
-        std::string text = c.to;
-        if (!c.from.empty()) {
-            ASSERT_NE(json.find(c.from), std::string::npos);
-            text = std::string(json).replace(json.find(c.from), c.from.size(), c.to);
-        }
-        const std::string error = Build(text);
+        ASSERT_NE(json.find(c.from), std::string::npos);
+        const std::string error = Build(std::string(json).replace(json.find(c.from), c.from.size(), c.to));
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
         EXPECT_FALSE(QFile::exists(desk.dir.filePath("built.orv")));
     }
-    EXPECT_EQ(Build(json), ""); // the dump itself builds
-    EXPECT_EQ(Bytes("built.orv"), good);
+    EXPECT_NE(Build("{\"magic\": ").find("not JSON"), std::string::npos);
 }
 
 } // namespace
