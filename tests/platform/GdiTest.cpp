@@ -83,23 +83,6 @@ TEST_F(SurfaceDc, PixelsAndTextStoreTheDisplaysPixelValuesWithoutBlends)
     expectPixels(s, [](int x, int) { return x == 0 ? 7u : 146u; });
 }
 
-TEST(FontMapping, HeightsAndStylesFollowTheLogicalFont)
-{
-    LOGFONT lf;
-    std::strcpy(lf.lfFaceName, "DejaVu Sans");
-    lf.lfHeight = -20; // a character height
-    EXPECT_EQ(FontFromLogFont(lf).pixelSize(), 20);
-    lf.lfHeight = 30; // a cell height: the whole line fits in it
-    lf.lfWeight = 700;
-    lf.lfItalic = lf.lfUnderline = lf.lfStrikeOut = 1;
-    const QFont cell = FontFromLogFont(lf);
-    EXPECT_LE(QFontMetrics(cell).height(), 30);
-    EXPECT_GE(QFontMetrics(cell).height(), 26);
-    EXPECT_EQ(cell.weight(), QFont::Bold);
-    EXPECT_TRUE(cell.italic() && cell.underline() && cell.strikeOut());
-    EXPECT_EQ(cell.styleStrategy() & QFont::NoAntialias, QFont::NoAntialias);
-}
-
 SIZE SizeOf(HGDIOBJ bitmap)
 {
     BITMAP bm {};
@@ -115,14 +98,10 @@ TEST_F(SurfaceDc, BitmapsLoadFromFilesAndResourcesIntoMemoryDcs)
     HGDIOBJ bitmap = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 7, 0, LR_LOADFROMFILE);
     EXPECT_EQ(SizeOf(bitmap).cx, 7);
     EXPECT_EQ(SizeOf(bitmap).cy, 3);
-    HDC memory = CreateCompatibleDC(nullptr), dc = nullptr;
+    HDC memory = CreateCompatibleDC(nullptr);
     EXPECT_EQ(SelectObject(memory, bitmap), nullptr);
     EXPECT_EQ(GetPixel(memory, 6, 2), RGB(0, 127, 127));
     EXPECT_FALSE(DeleteObject(bitmap)); // still selected
-    IDirectDrawSurface* s = make(4, 4);
-    ASSERT_EQ(s->GetDC(&dc), DD_OK);
-    EXPECT_FALSE(DeleteDC(dc)); // belongs to the surface
-    s->ReleaseDC(dc);
     EXPECT_TRUE(DeleteDC(memory));
     EXPECT_TRUE(DeleteObject(bitmap));
 
@@ -139,7 +118,6 @@ TEST_F(SurfaceDc, BitmapsLoadFromFilesAndResourcesIntoMemoryDcs)
         EXPECT_TRUE(DeleteObject(bitmap));
     }
     EXPECT_EQ(LoadImageA(module, "no-such.bmp", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION), nullptr);
-    EXPECT_EQ(LoadImageA(module, reinterpret_cast<LPCSTR>(153), IMAGE_BITMAP, 0, 0, 0), nullptr);
 }
 
 } // namespace

@@ -121,8 +121,6 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
         { "\\program\\.\\RES\\..\\desktops", "/Program/./res/../Desktops" },
         { "\\program\\desktops\\New.orv", "/Program/Desktops/New.orv" },
         { "\\program\\Missing\\res\\X", "/Program/Missing/res/X" } });
-    EXPECT_EQ(NativePath(""), "");
-    EXPECT_EQ(NativePath(nullptr), "");
     // An exact match wins; when none is exact, the first in byte order.
     add("Program/RES/other.bmp");
     expectPaths({ { "\\Program\\RES\\other.bmp", "/Program/RES/other.bmp" },
@@ -132,9 +130,6 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
     CFileStatus status;
     ASSERT_TRUE(CFile::GetStatus((root + "\\program\\res\\PALETTE.BMP").c_str(), status));
     EXPECT_EQ(status.m_size, 6);
-    EXPECT_TRUE(CFile::GetStatus((root + "\\PROGRAM").c_str(), status));
-    EXPECT_FALSE(CFile::GetStatus((root + "\\program\\res\\down.bmp").c_str(), status));
-    EXPECT_FALSE(CFile::GetStatus("", status));
     const HFILE f = _lopen((root + "\\program\\res\\Palette.bmp").c_str(), OF_READ);
     ASSERT_NE(f, HFILE_ERROR);
     char bytes[8] = {};
@@ -146,13 +141,6 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
 
     const std::string path = root + "\\program\\desktops\\default.orv";
     const QString target = dir.filePath("Program/Desktops/Default.ORV");
-    {
-        CFile file;
-        ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
-        EXPECT_TRUE(file.Write("new", 3));
-        EXPECT_EQ(ReadAll(target), "abcdef");
-    } // destroyed unclosed: discarded
-    EXPECT_EQ(ReadAll(target), "abcdef");
     CFile file;
     ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
     EXPECT_TRUE(file.Write("new!", 4));
@@ -164,17 +152,6 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
     EXPECT_EQ(file.Read(bytes, sizeof bytes), 4u);
     EXPECT_FALSE(file.Write("x", 1));
     EXPECT_TRUE(file.Close());
-}
-
-TEST(Module, GetModuleFileNameGivesTheExecutable)
-{
-    const std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
-    char buffer[4096], small[8];
-    ASSERT_EQ(GetModuleFileName(nullptr, buffer, sizeof buffer), DWORD(exe.size()));
-    EXPECT_EQ(std::string(buffer), exe);
-    // Too small: cut and terminated, the buffer size returned.
-    EXPECT_EQ(GetModuleFileName(nullptr, small, sizeof small), DWORD(sizeof small));
-    EXPECT_EQ(std::string(small), exe.substr(0, 7));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #pragma once
 // Whole files as bytes, and the little-endian fields of binary formats.
-
 #include <QFile>
 #include <QtEndian>
 
@@ -9,14 +8,11 @@ inline QByteArray ReadAll(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
 inline bool WriteAll(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
-
-// The little-endian T at `offset` of `bytes`.
 template<typename T> T Le(const QByteArray& bytes, int offset)
 {
     return qFromLittleEndian<T>(bytes.constData() + offset);
