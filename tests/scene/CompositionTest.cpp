@@ -1,5 +1,6 @@
 // Frames composed from a background, objects in their states, captions and
-// the highlight frame, checked at the window.
+// the highlight frame, checked at the window; objects' pictures loaded and
+// checked against the screen.
 
 #include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
@@ -147,15 +148,11 @@ TEST(Composition, HighlightFrameIsOnePixelWideOnTop)
 
 TEST(Composition, PendingDragMovesOnceAndTheSplashFollowsTheFirstPresentedFrame)
 {
-    {
-        // Before the display exists nothing is drawn, and nothing spent.
-        CDesktopApp bare;
-        bare.m_nObjects = 1;
-        bare.m_bSplashPending = bare.m_bDragImage = TRUE;
-        bare.m_sizeDrag = { -5, 0 };
-        bare.ComposeScene();
-        EXPECT_TRUE(bare.m_bSplashPending && bare.m_sizeDrag == (SIZE { -5, 0 }));
-    }
+    CDesktopApp bare; // before the display exists nothing is drawn, and nothing spent
+    bare.m_bSplashPending = bare.m_bDragImage = TRUE;
+    bare.m_sizeDrag = { -5, 0 };
+    bare.ComposeScene();
+    EXPECT_TRUE(bare.m_bSplashPending && bare.m_sizeDrag == (SIZE { -5, 0 }));
     Desk desk;
     CDesktopApp& app = desk.app;
     int splashes = 0;
@@ -185,6 +182,57 @@ TEST(Composition, PendingDragMovesOnceAndTheSplashFollowsTheFirstPresentedFrame)
     EXPECT_EQ(desk.Shown(10, 12), kBack);
     EXPECT_EQ(splashes, 1);
     EXPECT_EQ(desk.frames(), 3);
+}
+
+// The Up picture sizes the object; a missing one leaves the rectangle as it
+// was; " " is no Up picture but a Down picture path; the rest still load.
+TEST(ObjectImages, UpImageSizesTheObjectAndFailuresAreReported)
+{
+    TestDesktop desk(1024, 768);
+    CDesktopApp& app = desk.app;
+    app.m_nObjects = 4;
+    const std::string missing = desk.Path("missing.bmp");
+    const auto load = [&](int i, RECT at, const std::string& up, const std::string& down, const std::string& mouse) {
+        std::tie(app.m_aObjects[i].rcObject, app.m_aObjects[i].strUpImage, app.m_aObjects[i].strDownImage,
+            app.m_aObjects[i].strMouseImage)
+            = std::tuple(at, up.c_str(), down.c_str(), mouse.c_str());
+        app.LoadObjectImages(i);
+        const ObjectRuntime& s = app.m_aRuntime[i];
+        const auto width = [](IDirectDrawSurface* p) { return p ? p->width() : 0; };
+        return std::tuple(app.m_aObjects[i].rcObject, width(s.pUp), width(s.pDown), width(s.pMouse));
+    };
+    EXPECT_EQ(load(1, { 30, 40, 0, 0 }, desk.Bitmap(64, 48, Qt::red), desk.Bitmap(10, 10, Qt::green),
+                  desk.Bitmap(20, 5, Qt::blue)),
+        std::tuple(RECT { 30, 40, 94, 88 }, 64, 10, 20));
+    EXPECT_EQ(load(2, { 5, 6, 7, 8 }, " ", "", ""), std::tuple(RECT { 5, 6, 7, 8 }, 0, 0, 0));
+    EXPECT_TRUE(desk.ui.messages.empty());
+    EXPECT_EQ(
+        load(3, { 5, 6, 7, 8 }, missing, " ", desk.Bitmap(4, 4, Qt::blue)), std::tuple(RECT { 5, 6, 7, 8 }, 0, 0, 4));
+    EXPECT_EQ(desk.ui.messages, (std::vector<std::string> { "Unable to load: " + missing, "Unable to load:  " }));
+}
+
+TEST(ObjectImages, UpImageMustFitTheScreenAtItsPosition)
+{
+    for (auto [at, width, height, accepted] :
+        { std::tuple { POINT { 900, 700 }, 200, 100, false }, { POINT { 824, 668 }, 200, 100, true },
+            { POINT { 825, 0 }, 200, 100, false }, { POINT { 0, 669 }, 200, 100, false },
+            { POINT { 1024, 768 }, 1, 1, false }, { POINT { 0, 0 }, 1024, 768, true } }) {
+        SCOPED_TRACE(testing::Message() << at.x << "," << at.y << " " << width << "x" << height);
+        TestDesktop desk(1024, 768);
+        CDesktopApp& app = desk.app;
+        app.m_nObjects = 2;
+        DesktopObject& r = app.m_aObjects[1];
+        r.rcObject = { at.x, at.y, 0, 0 };
+        r.strUpImage = desk.Bitmap(width, height, Qt::blue).c_str();
+        app.LoadObjectImages(1);
+        // Accepted or not, the rectangle takes the image's size.
+        EXPECT_EQ(r.rcObject, (RECT { at.x, at.y, at.x + width, at.y + height }));
+        EXPECT_EQ(app.m_aRuntime[1].pUp != nullptr, accepted);
+        EXPECT_EQ(desk.ui.messages,
+            std::vector<std::string>(!accepted,
+                "Image dimensions exceed screen margins\nrelative to position:\n\n" + r.strUpImage.str()
+                    + "\n\nPlease check display and image dimensions."));
+    }
 }
 
 } // namespace
