@@ -12,12 +12,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QScreen>
 #include <QWindow>
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 namespace {
 
@@ -120,52 +117,6 @@ TEST_F(Startup, FailsWithoutAWorkArea)
     EXPECT_EQ(ui.messages, std::vector<std::string> { "Unable to get workarea dimensions" });
     EXPECT_TRUE(!app.m_pDD && !app.m_pDDSPrimary && !app.m_pDDSBack);
     app.DestroyMainWindow();
-}
-
-// The program folder keeps its case, a palette path too long for its buffer
-// is dropped in favour of the built-in palette, and a missing default
-// desktop is reported and start-up goes on. The test runs a link to this
-// test program in such a folder, which runs this test again.
-TEST(StartupFolder, LongMixedCaseFolderKeepsCaseAndFallsBackToBuiltInPalette)
-{
-    if (const char* folder = std::getenv("ORVANTA_STARTUP_FOLDER")) {
-        ScriptedUi ui;
-        CDesktopApp app;
-        ASSERT_TRUE(app.InitInstance());
-        EXPECT_EQ(app.m_strAppDir, folder);
-        EXPECT_EQ(app.m_strDesktopFile, CString(folder) + "\\desktops\\default.orv");
-        EXPECT_EQ(app.m_szPalettePath[0], '\0');
-        EXPECT_NE(app.m_pDDPal, nullptr); // the built-in palette
-        EXPECT_EQ(ui.messages, (std::vector<std::string> { "Desktop file could not be opened!" }));
-        EXPECT_EQ(app.m_nObjects, 0);
-        EXPECT_TRUE(app.m_pDDSPrimary && Window(app)->isVisible());
-        app.DestroyMainWindow();
-        return;
-    }
-    QTemporaryDir base(QCoreApplication::applicationDirPath() + "/startup-XXXXXX");
-    ASSERT_TRUE(base.isValid());
-    QString folder = base.path() + "/Program Files/Orvanta Desk";
-    while (folder.size() < 260)
-        folder += "/Deeper Folder";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const std::filesystem::path self = QCoreApplication::applicationFilePath().toStdString();
-    const std::filesystem::path copy = (folder + "/orvanta_tests").toStdString();
-    std::error_code error;
-    std::filesystem::create_hard_link(self, copy, error);
-    if (error)
-        std::filesystem::copy_file(self, copy, error);
-    ASSERT_FALSE(error) << error.message();
-
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("ORVANTA_STARTUP_FOLDER", folder);
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    child.setProcessEnvironment(env);
-    child.start(QString::fromStdString(copy.string()), { "--gtest_filter=StartupFolder.*" });
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QByteArray output = child.readAllStandardOutput() + child.readAllStandardError();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
 }
 
 TEST(Display, CreationClipsToTheWindowAndMatchesTheKeyPixel)

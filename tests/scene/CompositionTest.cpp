@@ -186,13 +186,14 @@ TEST(Composition, PendingDragMovesOnceAndTheSplashFollowsTheFirstPresentedFrame)
 
 // The Up picture sizes the object; a missing one leaves the rectangle as it
 // was; " " is no Up picture but a Down picture path; the rest still load.
-TEST(ObjectImages, UpImageSizesTheObjectAndFailuresAreReported)
+TEST(ObjectImages, UpImageSizesTheObjectMustFitAndFailuresAreReported)
 {
     TestDesktop desk(1024, 768);
     CDesktopApp& app = desk.app;
     app.m_nObjects = 4;
     const std::string missing = desk.Path("missing.bmp");
     const auto load = [&](int i, RECT at, const std::string& up, const std::string& down, const std::string& mouse) {
+        app.ReleaseObjectImages(i);
         std::tie(app.m_aObjects[i].rcObject, app.m_aObjects[i].strUpImage, app.m_aObjects[i].strDownImage,
             app.m_aObjects[i].strMouseImage)
             = std::tuple(at, up.c_str(), down.c_str(), mouse.c_str());
@@ -209,28 +210,20 @@ TEST(ObjectImages, UpImageSizesTheObjectAndFailuresAreReported)
     EXPECT_EQ(
         load(3, { 5, 6, 7, 8 }, missing, " ", desk.Bitmap(4, 4, Qt::blue)), std::tuple(RECT { 5, 6, 7, 8 }, 0, 0, 4));
     EXPECT_EQ(desk.ui.messages, (std::vector<std::string> { "Unable to load: " + missing, "Unable to load:  " }));
-}
-
-TEST(ObjectImages, UpImageMustFitTheScreenAtItsPosition)
-{
+    // At its position the Up picture must fit the screen; the rectangle takes
+    // its size even when it does not.
     for (auto [at, width, height, accepted] :
         { std::tuple { POINT { 900, 700 }, 200, 100, false }, { POINT { 824, 668 }, 200, 100, true },
             { POINT { 825, 0 }, 200, 100, false }, { POINT { 0, 669 }, 200, 100, false },
             { POINT { 1024, 768 }, 1, 1, false }, { POINT { 0, 0 }, 1024, 768, true } }) {
         SCOPED_TRACE(testing::Message() << at.x << "," << at.y << " " << width << "x" << height);
-        TestDesktop desk(1024, 768);
-        CDesktopApp& app = desk.app;
-        app.m_nObjects = 2;
-        DesktopObject& r = app.m_aObjects[1];
-        r.rcObject = { at.x, at.y, 0, 0 };
-        r.strUpImage = desk.Bitmap(width, height, Qt::blue).c_str();
-        app.LoadObjectImages(1);
-        // Accepted or not, the rectangle takes the image's size.
-        EXPECT_EQ(r.rcObject, (RECT { at.x, at.y, at.x + width, at.y + height }));
-        EXPECT_EQ(app.m_aRuntime[1].pUp != nullptr, accepted);
+        desk.ui.messages.clear();
+        const std::string up = desk.Bitmap(width, height, Qt::blue);
+        EXPECT_EQ(load(1, { at.x, at.y, 0, 0 }, up, "", ""),
+            std::tuple(RECT { at.x, at.y, at.x + width, at.y + height }, accepted ? width : 0, 0, 0));
         EXPECT_EQ(desk.ui.messages,
             std::vector<std::string>(!accepted,
-                "Image dimensions exceed screen margins\nrelative to position:\n\n" + r.strUpImage.str()
+                "Image dimensions exceed screen margins\nrelative to position:\n\n" + up
                     + "\n\nPlease check display and image dimensions."));
     }
 }
