@@ -14,10 +14,7 @@ namespace {
 constexpr QRgb kBack = 0x203040;
 
 // Every pixel differs from its neighbours.
-QRgb Pattern(int x, int y)
-{
-    return qRgb(x * 2, y * 2, (x * 7 + y * 3) & 0xFF);
-}
+const auto Pattern = [](int x, int y) { return qRgb(x * 2, y * 2, (x * 7 + y * 3) & 0xFF); };
 
 struct Desk : TestDesktop {
     Desk() { app.m_dwBackPixel = kBack; }
@@ -53,9 +50,7 @@ TEST(Composition, BackgroundIsColourImageOrTile)
         const int w = size.width(), h = size.height();
         EXPECT_EQ(WrongPixels(desk.display.target.lastFrame,
                       [&](int x, int y) {
-                          if (tiled)
-                              return Pattern(x % w, y % h);
-                          return x < w && y < h ? Pattern(x, y) : kBack;
+                          return tiled ? Pattern(x % w, y % h) : x < w && y < h ? Pattern(x, y) : kBack;
                       }),
             "");
         app.m_bTile = FALSE;
@@ -66,7 +61,7 @@ TEST(Composition, BackgroundIsColourImageOrTile)
 
 // Mouse and Down images are 2 x 2, stretched over the Up image's 30 x 40,
 // one colour per quadrant, the last one the key colour.
-TEST(Composition, ObjectsShowTheImageAndCaptionOfTheirStateWhenVisible)
+TEST(Composition, ObjectsShowTheImageAndCaptionOfTheirStateUnderTheHighlight)
 {
     Desk desk;
     CDesktopApp& app = desk.app;
@@ -120,14 +115,10 @@ TEST(Composition, ObjectsShowTheImageAndCaptionOfTheirStateWhenVisible)
                 << q;
         EXPECT_EQ(desk.Shown(25 + k * 44, 65), cases[k].shownCaption);
     }
-}
 
-TEST(Composition, HighlightFrameIsOnePixelWideOnTop)
-{
-    Desk desk;
-    CDesktopApp& app = desk.app;
-    desk.AddObject("", { 0, 0, 320, 240 });
-    const QRgb under = TestDesktop::ColorOf(1).rgb();
+    // The highlight frame, one pixel wide on top, with a rubber band or the
+    // selection shown; neither, none.
+    const QImage under = desk.display.target.lastFrame;
     const RECT h = { 10, 20, 110, 70 };
     app.m_rcHighlight = h;
     for (int flag = 0; flag < 3; ++flag) {
@@ -140,7 +131,7 @@ TEST(Composition, HighlightFrameIsOnePixelWideOnTop)
                           const bool inside = x >= h.left && x < h.right && y >= h.top && y < h.bottom;
                           const bool band
                               = inside && (x == h.left || x == h.right - 1 || y == h.top || y == h.bottom - 1);
-                          return band && flag < 2 ? 0xFFFF00u : under;
+                          return band && flag < 2 ? 0xFFFF00u : under.pixel(x, y);
                       }),
             "");
     }
