@@ -24,7 +24,6 @@ ChildRun RunOrvanta(
     const QStringList& arguments, const std::vector<std::pair<QString, QString>>& env = {}, const QString& folder = {})
 {
     const QString program = QDir(QCoreApplication::applicationDirPath() + "/..").absoluteFilePath("orvanta");
-    EXPECT_TRUE(QFileInfo(program).isExecutable()) << "build the orvanta target";
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     e.insert("QT_QPA_PLATFORM", "offscreen");
     e.remove("ORVANTA_DISPLAY_DEPTH");
@@ -39,45 +38,45 @@ ChildRun RunOrvanta(
         QString::fromLocal8Bit(child.readAllStandardOutput()), QString::fromLocal8Bit(child.readAllStandardError()) };
 }
 
-class OptionsTest : public testing::Test {
-protected:
-    QString Path(const char* name) const { return dir.filePath(name); }
-    QTemporaryDir dir;
-};
-
-TEST_F(OptionsTest, MistakesPrintTheUsageAndExitTwo)
+TEST(Options, MistakesPrintTheUsageAndExitTwo)
 {
     // Each comes after a valid --screenshot, so a mistake taken for a valid
     // command line shows as a saved file instead of a window that never ends.
-    const std::vector<QStringList> mistakes = { { "--frobnicate" }, { "-x" }, { "stray" }, { "--desktop" },
-        { "--screen" }, { "--screenshot" }, { "--desktop", "" }, { "--screenshot", "" }, { "--screen", "640" },
-        { "--screen", "640x" }, { "--screen", "x480" }, { "--screen", "640*480" }, { "--screen", "640x480x2" },
-        { "--screen", " 640x480" }, { "--screen", "+640x480" }, { "--screen", "0x480" }, { "--screen", "640x0" },
-        { "--screen", "-640x480" }, { "--screen", "32768x480" }, { "--screen", "640x99999999999" } };
-    const QString shot = Path("shot.png");
-    for (const QStringList& mistake : mistakes) {
+    const QTemporaryDir dir;
+    const QString shot = dir.filePath("shot.png");
+    for (const QStringList& mistake :
+        std::initializer_list<QStringList> { { "--frobnicate" }, { "stray" }, { "--screen" }, { "--desktop", "" },
+            { "--screenshot", "" }, { "--screen", "640x" }, { "--screen", "640x0" }, { "--screen", "0x480" },
+            { "--screen", "32768x480" }, { "--screen", "640x99999999999" } }) {
         SCOPED_TRACE(mistake.join(' ').toStdString());
         const ChildRun run = RunOrvanta(QStringList { "--screenshot", shot } + mistake);
-        EXPECT_TRUE(run.finished && run.status == 2);
+        EXPECT_TRUE(run.finished && run.status == 2 && run.out.isEmpty());
         EXPECT_TRUE(run.err.contains(
             QRegularExpression("^Usage: orvanta .*--screen WIDTHxHEIGHT", QRegularExpression::MultilineOption)))
             << run.err.toStdString();
-        EXPECT_EQ(run.out, "");
         EXPECT_FALSE(QFile::remove(shot));
     }
 }
 
-// Neither needs a display: with the X11 platform asked for and no X server,
-// starting Qt would end the program.
-TEST_F(OptionsTest, HelpAndVersionNeedNoDisplay)
+// Help and version need no display: with no platform chosen and no display,
+// starting Qt would end the program. A desktop that cannot be read is
+// reported and start-up goes on; a screenshot that cannot be saved fails.
+TEST(Options, HelpVersionAndAScreenshotThatCannotBeSaved)
 {
-    for (auto [option, out] : { std::pair { "--version", "^orvanta [0-9]+(\\.[0-9]+)+\\n$" },
-             { "--help", "--version.*--desktop <file>.*--screen <size>.*--screenshot <file>" } }) {
+    const QTemporaryDir dir;
+    for (auto [arguments, status, out, err] :
+        { std::tuple { QStringList { "--version" }, 0, "^orvanta [0-9]+(\\.[0-9]+)+\\n$", "\\A\\z" },
+            { { "--help" }, 0, "--version.*--desktop <file>.*--screen <size>.*--screenshot <file>", "\\A\\z" },
+            { { "--desktop", dir.filePath("missing.orv"), "--screen", "64x48", "--screenshot",
+                  dir.filePath("no-folder/shot.png") },
+                1, "\\A\\z", "^Orvanta: Desktop file could not be opened!\n.*could not save" } }) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
         const ChildRun run
-            = RunOrvanta({ option }, { { "QT_QPA_PLATFORM", "xcb" }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} } });
-        EXPECT_TRUE(run.finished && run.status == 0 && run.err.isEmpty()) << option << run.err.toStdString();
-        EXPECT_TRUE(run.out.contains(QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption)))
-            << run.out.toStdString();
+            = RunOrvanta(arguments, { { "QT_QPA_PLATFORM", {} }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} } });
+        EXPECT_TRUE(run.finished && run.status == status);
+        for (auto [text, pattern] : { std::pair { run.out, out }, { run.err, err } })
+            EXPECT_TRUE(text.contains(QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption)))
+                << text.toStdString();
     }
 }
 
@@ -86,8 +85,9 @@ TEST_F(OptionsTest, HelpAndVersionNeedNoDisplay)
 // asked for on the command line. With no display and no desktop session at
 // all the program picks the offscreen platform itself and prints only its
 // own messages; a scale factor Qt could not lay out with is dropped.
-TEST_F(OptionsTest, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
+TEST(Options, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
 {
+    const QTemporaryDir dir;
     constexpr QRgb back = 0x203040, button = 0xC08040;
     const std::string wide = WriteBitmap(dir.path(), "wide.bmp", 200, 20, Qt::magenta);
     {
@@ -100,7 +100,7 @@ TEST_F(OptionsTest, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
         app.m_aObjects[2].rcObject = { 200, 150, 0, 0 };
         app.m_aObjects[1].bVisible = app.m_aObjects[2].bVisible = TRUE;
         app.m_aObjects[1].strName = "Button"; // names differ from the empty link
-        app.m_strDesktopFile = Path("test.orv").toStdString().c_str();
+        app.m_strDesktopFile = dir.filePath("test.orv").toStdString().c_str();
         app.SaveDesktop();
     }
 
@@ -114,22 +114,10 @@ TEST_F(OptionsTest, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
         "Orvanta: QT_SCALE_FACTOR=0 is ignored: a scale is a number above 0 and at most 16\n"
         "Orvanta: Image dimensions exceed screen margins\nrelative to position:\n\n"
             + wide + "\n\nPlease check display and image dimensions.\n");
-    const QImage shot(Path("shot.png"));
+    const QImage shot(dir.filePath("shot.png"));
     ASSERT_EQ(shot.size(), QSize(320, 200));
     EXPECT_EQ(
         WrongPixels(shot, [&](int x, int y) { return QRect(150, 80, 40, 30).contains(x, y) ? button : back; }), "");
-}
-
-// A desktop that cannot be read is reported and start-up goes on; a
-// screenshot that cannot be saved fails.
-TEST_F(OptionsTest, ScreenshotThatCannotBeSavedFails)
-{
-    const ChildRun run = RunOrvanta(
-        { "--desktop", Path("missing.orv"), "--screen", "64x48", "--screenshot", Path("no-folder/shot.png") });
-    EXPECT_TRUE(run.finished && run.status == 1);
-    EXPECT_TRUE(
-        run.err.startsWith("Orvanta: Desktop file could not be opened!\n") && run.err.contains("could not save"))
-        << run.err.toStdString();
 }
 
 } // namespace

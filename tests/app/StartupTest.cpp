@@ -1,6 +1,8 @@
 // Start-up of the real program from a desktop file: the state, the window
-// and the first frame it leaves, its failures, and the program folder.
+// and the first frame it leaves, its failures, and the program folder; the
+// display's creation, failures, restore of lost surfaces and release.
 #include "app/StartOptions.h"
+#include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
 #include "platform/CFrameWnd.h"
 #include "platform/Screen.h"
@@ -8,12 +10,12 @@
 #include "support/TestDesktop.h"
 
 #include <QCoreApplication>
-#include <QProcess>
+#include <QFile>
+#include <QFileInfo>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 namespace {
 
@@ -63,20 +65,16 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     app.SaveDesktop();
     SetStartDesktopFile(app.m_strDesktopFile);
     // Leftovers that start-up must clear.
-    app.m_bLocked = FALSE;
-    app.m_nHoverObject = 7;
-    app.m_bRubberBand = TRUE;
-    app.m_crLastColor = 0x123456;
+    std::tie(app.m_bLocked, app.m_nHoverObject, app.m_bRubberBand, app.m_crLastColor)
+        = std::tuple(FALSE, 7, TRUE, 0x123456);
     app.m_aRuntime[40].pUp = reinterpret_cast<IDirectDrawSurface*>(0x1000);
 
     ASSERT_TRUE(app.InitInstance());
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(app.m_nMaxObjects, 51);
     EXPECT_EQ(app.m_crLastColor, RGB(255, 255, 255));
     EXPECT_TRUE(app.m_bLocked && !app.m_nHoverObject && !app.m_bRubberBand && !app.m_aRuntime[40].pUp);
     // The window covers the work area; the screen keeps its size, the desktop
     // keeps screen coordinates and ends where the work area does.
-    EXPECT_TRUE(Window(app)->isVisible());
     EXPECT_EQ(Window(app)->geometry(), QRect(0, 30, 1024, 710));
     EXPECT_EQ(app.m_rcScreen, (RECT { 0, 0, 1024, 768 }));
     EXPECT_EQ((SIZE { app.m_cxDesktop, app.m_cyDesktop }), (SIZE { 1024, 740 }));
@@ -106,73 +104,116 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     app.DestroyMainWindow();
 }
 
-// Without a work area nothing is read; a display that cannot be made ends
-// start-up after the desktop was read, with nothing of the display left.
-TEST_F(Startup, FailsWithoutAWorkAreaOrADisplay)
+// Without a work area nothing is read (display failures: the Display tests).
+TEST_F(Startup, FailsWithoutAWorkArea)
 {
     SetStartDesktopFile(CString(dir.filePath("missing.orv").toStdString()));
-    using Messages = std::vector<std::string>;
-    for (const auto& [workArea, messages] : std::initializer_list<std::pair<std::optional<RECT>, Messages>> {
-             { std::nullopt, { "Unable to get workarea dimensions" } },
-             { RECT { 0, 0, 640, 480 },
-                 { "Desktop file could not be opened!", "fail:CreateClipper", "DirectDraw Init FAILED" } } }) {
-        SCOPED_TRACE(messages.size());
-        ui.messages.clear();
-        SetScreenOverride(ScreenOverride { SIZE { 640, 480 }, workArea });
-        FailNextCall(FaultPoint::CreateClipper);
+    SetScreenOverride(ScreenOverride { SIZE { 640, 480 }, std::nullopt });
+    CDesktopApp app;
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(ui.messages, std::vector<std::string> { "Unable to get workarea dimensions" });
+    EXPECT_TRUE(!app.m_pDD && !app.m_pDDSPrimary && !app.m_pDDSBack);
+    app.DestroyMainWindow();
+}
+
+TEST(Display, CreationClipsToTheWindowAndMatchesTheKeyPixel)
+{
+    TestDesktop desk(8, 8);
+    CDesktopApp& app = desk.app;
+    EXPECT_EQ(app.m_pClipper->window(), &desk.display.target);
+    EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
+    // The key pixel follows the display's depth.
+    DisplayDepth depth(16);
+    TestDesktop desk16(8, 8);
+    EXPECT_EQ(desk16.app.m_dwColorKeyPixel, DWORD((127 >> 2) << 5 | (127 >> 3)));
+}
+
+TEST(Display, EachFailedStepIsShownAndNothingIsLeft)
+{
+    for (auto [point, nth, message] : { std::tuple { FaultPoint::DirectDrawCreate, 1, "fail:DirectDrawCreate" },
+             { FaultPoint::CreateSurface, 1, "fail:CreateSurface" },
+             { FaultPoint::CreateSurface, 2, "fail:CreateSurface" },
+             { FaultPoint::CreateClipper, 1, "fail:CreateClipper" }, { FaultPoint::SetHWnd, 1, "fail:SetHwnd" },
+             { FaultPoint::SetClipper, 1, "fail:SetClipper" } }) {
+        SCOPED_TRACE(message + std::to_string(nth));
+        ScriptedUi ui;
         CDesktopApp app;
-        EXPECT_FALSE(app.InitInstance());
+        app.m_cxScreen = 32;
+        app.m_cyScreen = 16;
+        FailNextCall(point, nth);
+        CapturingTarget window;
+        EXPECT_EQ(app.CreateDisplay(&window), FALSE);
         ClearFaults();
-        EXPECT_EQ(ui.messages, messages);
-        EXPECT_TRUE(!app.m_pDD && !app.m_pDDSPrimary && !app.m_pDDSBack);
-        app.DestroyMainWindow();
+        EXPECT_EQ(ui.messages, (std::vector<std::string> { message, "DirectDraw Init FAILED" }));
+        // The sanitizer build also checks the memory.
+        EXPECT_TRUE(!app.m_pDD && !app.m_pDDSPrimary && !app.m_pDDSBack && !app.m_pClipper);
     }
 }
 
-// The program folder keeps its case, a palette path too long for its buffer
-// is dropped in favour of the built-in palette, and a missing default
-// desktop is reported and start-up goes on. The test runs a link to this
-// test program in such a folder, which runs this test again.
-TEST(StartupFolder, LongMixedCaseFolderKeepsCaseAndFallsBackToBuiltInPalette)
+// Lost surfaces come back (the pictures reloaded from their files, which
+// changed meanwhile, the captions rebuilt and keyed, the tile rebuilt); one
+// of the tile, text work and colour surfaces that cannot be restored is made
+// anew; a failure anywhere else fails the restore. Release ends it all.
+TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
 {
-    if (const char* folder = std::getenv("ORVANTA_STARTUP_FOLDER")) {
-        ScriptedUi ui;
-        CDesktopApp app;
-        ASSERT_TRUE(app.InitInstance());
-        EXPECT_EQ(app.m_strAppDir, folder);
-        EXPECT_EQ(app.m_strDesktopFile, CString(folder) + "\\desktops\\default.orv");
-        EXPECT_EQ(app.m_szPalettePath[0], '\0');
-        EXPECT_NE(app.m_pDDPal, nullptr); // the built-in palette
-        EXPECT_EQ(ui.messages, (std::vector<std::string> { "Desktop file could not be opened!" }));
-        EXPECT_EQ(app.m_nObjects, 0);
-        EXPECT_TRUE(app.m_pDDSPrimary && Window(app)->isVisible());
-        app.DestroyMainWindow();
-        return;
-    }
-    QTemporaryDir base(QCoreApplication::applicationDirPath() + "/startup-XXXXXX");
-    ASSERT_TRUE(base.isValid());
-    QString folder = base.path() + "/Program Files/Orvanta Desk";
-    while (folder.size() < 260)
-        folder += "/Deeper Folder";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const std::filesystem::path self = QCoreApplication::applicationFilePath().toStdString();
-    const std::filesystem::path copy = (folder + "/orvanta_tests").toStdString();
-    std::error_code error;
-    std::filesystem::create_hard_link(self, copy, error);
-    if (error)
-        std::filesystem::copy_file(self, copy, error);
-    ASSERT_FALSE(error) << error.message();
+    const QColor back(0x10, 0x80, 0x40), object(0xC0, 0x20, 0x30);
+    // The nth Restore fails: primary, back buffer, tile, text work, colour,
+    // background picture; or the object's picture file is gone.
+    for (auto [nth, removed, restored] : { std::tuple { 0, false, true }, { 1, false, false }, { 2, false, false },
+             { 3, false, true }, { 4, false, true }, { 5, false, true }, { 6, false, false }, { 0, true, false } }) {
+        SCOPED_TRACE(testing::Message() << "failing " << nth << (removed ? " removed" : ""));
+        // A tiled 10 x 10 background and a captioned 8 x 8 object.
+        TestDesktop desk(64, 48);
+        CDesktopApp& app = desk.app;
+        app.m_bTile = TRUE;
+        app.m_aObjects[0].strUpImage = desk.Bitmap(10, 10, Qt::darkBlue).c_str();
+        app.LoadObjectImages(0);
+        app.UpdateTileSurface();
+        desk.AddObject("A", { 4, 4, 12, 12 }, "Hi\r\nthere");
+        const auto surfaces = [&] {
+            return std::array { app.m_pDDSPrimary, app.m_pDDSBack, app.m_pDDSTile, app.m_pDDSTextWork, app.m_pDDSColor,
+                app.m_aRuntime[0].pUp, app.m_aRuntime[1].pUp, app.m_aRuntime[1].pText, app.m_aRuntime[1].pTextHot };
+        };
+        const auto repaint = [&](int i, int size, QColor color) {
+            const QString file = QString::fromStdString(app.m_aObjects[i].strUpImage.str());
+            WriteBitmap(desk.dir.path(), QFileInfo(file).fileName(), size, size, color);
+        };
+        const size_t live = app.m_pDD->liveSurfaceCount();
+        app.m_pDD->loseAllSurfaces();
+        repaint(0, 10, back);
+        if (removed)
+            QFile::remove(app.m_aObjects[1].strUpImage.str().c_str());
+        else
+            repaint(1, 8, object);
+        if (nth)
+            FailNextCall(FaultPoint::Restore, nth);
+        if (nth == 5)
+            app.m_dwColorKeyPixel = 0; // made again, so matched again
+        const BOOL result = app.RestoreSurfaces();
+        ClearFaults();
+        ASSERT_EQ(result, restored ? TRUE : FALSE);
+        if (!restored) {
+            EXPECT_EQ(app.m_aRuntime[1].pUp->isLost(), !removed); // nothing after the failure restored
+            continue;
+        }
+        for (IDirectDrawSurface* surface : surfaces())
+            EXPECT_TRUE(surface && !surface->isLost());
+        EXPECT_EQ(app.m_pDD->liveSurfaceCount(), live);
+        EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
+        EXPECT_TRUE(desk.ui.messages.empty());
 
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("ORVANTA_STARTUP_FOLDER", folder);
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    child.setProcessEnvironment(env);
-    child.start(QString::fromStdString(copy.string()), { "--gtest_filter=StartupFolder.*" });
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QByteArray output = child.readAllStandardOutput() + child.readAllStandardError();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+        app.ComposeScene();
+        const RECT& text = app.m_aObjects[1].rcText;
+        EXPECT_EQ(desk.Shown(40, 40), back.rgb() & 0xFFFFFF);
+        EXPECT_EQ(desk.Shown(5, 5), object.rgb() & 0xFFFFFF);
+        EXPECT_EQ(desk.Shown(text.right - 1, text.bottom - 1), back.rgb() & 0xFFFFFF); // keyed
+
+        // Release then clears every field, a second time without harm.
+        app.m_pDDPal = DDLoadPalette(app.m_pDD, nullptr);
+        app.ReleaseDirectDraw();
+        app.ReleaseDirectDraw();
+        EXPECT_TRUE(std::ranges::count(surfaces(), nullptr) == 9 && !app.m_pDD && !app.m_pDDPal && !app.m_pClipper);
+    }
 }
 
 } // namespace

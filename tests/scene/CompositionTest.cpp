@@ -1,5 +1,6 @@
 // Frames composed from a background, objects in their states, captions and
-// the highlight frame, checked at the window.
+// the highlight frame, checked at the window; objects' pictures loaded and
+// checked against the screen.
 
 #include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
@@ -13,10 +14,7 @@ namespace {
 constexpr QRgb kBack = 0x203040;
 
 // Every pixel differs from its neighbours.
-QRgb Pattern(int x, int y)
-{
-    return qRgb(x * 2, y * 2, (x * 7 + y * 3) & 0xFF);
-}
+const auto Pattern = [](int x, int y) { return qRgb(x * 2, y * 2, (x * 7 + y * 3) & 0xFF); };
 
 struct Desk : TestDesktop {
     Desk() { app.m_dwBackPixel = kBack; }
@@ -52,9 +50,7 @@ TEST(Composition, BackgroundIsColourImageOrTile)
         const int w = size.width(), h = size.height();
         EXPECT_EQ(WrongPixels(desk.display.target.lastFrame,
                       [&](int x, int y) {
-                          if (tiled)
-                              return Pattern(x % w, y % h);
-                          return x < w && y < h ? Pattern(x, y) : kBack;
+                          return tiled ? Pattern(x % w, y % h) : x < w && y < h ? Pattern(x, y) : kBack;
                       }),
             "");
         app.m_bTile = FALSE;
@@ -65,7 +61,7 @@ TEST(Composition, BackgroundIsColourImageOrTile)
 
 // Mouse and Down images are 2 x 2, stretched over the Up image's 30 x 40,
 // one colour per quadrant, the last one the key colour.
-TEST(Composition, ObjectsShowTheImageAndCaptionOfTheirStateWhenVisible)
+TEST(Composition, ObjectsShowTheImageAndCaptionOfTheirStateUnderTheHighlight)
 {
     Desk desk;
     CDesktopApp& app = desk.app;
@@ -119,14 +115,10 @@ TEST(Composition, ObjectsShowTheImageAndCaptionOfTheirStateWhenVisible)
                 << q;
         EXPECT_EQ(desk.Shown(25 + k * 44, 65), cases[k].shownCaption);
     }
-}
 
-TEST(Composition, HighlightFrameIsOnePixelWideOnTop)
-{
-    Desk desk;
-    CDesktopApp& app = desk.app;
-    desk.AddObject("", { 0, 0, 320, 240 });
-    const QRgb under = TestDesktop::ColorOf(1).rgb();
+    // The highlight frame, one pixel wide on top, with a rubber band or the
+    // selection shown; neither, none.
+    const QImage under = desk.display.target.lastFrame;
     const RECT h = { 10, 20, 110, 70 };
     app.m_rcHighlight = h;
     for (int flag = 0; flag < 3; ++flag) {
@@ -139,7 +131,7 @@ TEST(Composition, HighlightFrameIsOnePixelWideOnTop)
                           const bool inside = x >= h.left && x < h.right && y >= h.top && y < h.bottom;
                           const bool band
                               = inside && (x == h.left || x == h.right - 1 || y == h.top || y == h.bottom - 1);
-                          return band && flag < 2 ? 0xFFFF00u : under;
+                          return band && flag < 2 ? 0xFFFF00u : under.pixel(x, y);
                       }),
             "");
     }
@@ -147,15 +139,11 @@ TEST(Composition, HighlightFrameIsOnePixelWideOnTop)
 
 TEST(Composition, PendingDragMovesOnceAndTheSplashFollowsTheFirstPresentedFrame)
 {
-    {
-        // Before the display exists nothing is drawn, and nothing spent.
-        CDesktopApp bare;
-        bare.m_nObjects = 1;
-        bare.m_bSplashPending = bare.m_bDragImage = TRUE;
-        bare.m_sizeDrag = { -5, 0 };
-        bare.ComposeScene();
-        EXPECT_TRUE(bare.m_bSplashPending && bare.m_sizeDrag == (SIZE { -5, 0 }));
-    }
+    CDesktopApp bare; // before the display exists nothing is drawn, and nothing spent
+    bare.m_bSplashPending = bare.m_bDragImage = TRUE;
+    bare.m_sizeDrag = { -5, 0 };
+    bare.ComposeScene();
+    EXPECT_TRUE(bare.m_bSplashPending && bare.m_sizeDrag == (SIZE { -5, 0 }));
     Desk desk;
     CDesktopApp& app = desk.app;
     int splashes = 0;
@@ -185,6 +173,50 @@ TEST(Composition, PendingDragMovesOnceAndTheSplashFollowsTheFirstPresentedFrame)
     EXPECT_EQ(desk.Shown(10, 12), kBack);
     EXPECT_EQ(splashes, 1);
     EXPECT_EQ(desk.frames(), 3);
+}
+
+// The Up picture sizes the object; a missing one leaves the rectangle as it
+// was; " " is no Up picture but a Down picture path; the rest still load.
+TEST(ObjectImages, UpImageSizesTheObjectMustFitAndFailuresAreReported)
+{
+    TestDesktop desk(1024, 768);
+    CDesktopApp& app = desk.app;
+    app.m_nObjects = 4;
+    const std::string missing = desk.Path("missing.bmp");
+    const auto load = [&](int i, RECT at, const std::string& up, const std::string& down, const std::string& mouse) {
+        app.ReleaseObjectImages(i);
+        std::tie(app.m_aObjects[i].rcObject, app.m_aObjects[i].strUpImage, app.m_aObjects[i].strDownImage,
+            app.m_aObjects[i].strMouseImage)
+            = std::tuple(at, up.c_str(), down.c_str(), mouse.c_str());
+        app.LoadObjectImages(i);
+        const ObjectRuntime& s = app.m_aRuntime[i];
+        const auto width = [](IDirectDrawSurface* p) { return p ? p->width() : 0; };
+        return std::tuple(app.m_aObjects[i].rcObject, width(s.pUp), width(s.pDown), width(s.pMouse));
+    };
+    EXPECT_EQ(load(1, { 30, 40, 0, 0 }, desk.Bitmap(64, 48, Qt::red), desk.Bitmap(10, 10, Qt::green),
+                  desk.Bitmap(20, 5, Qt::blue)),
+        std::tuple(RECT { 30, 40, 94, 88 }, 64, 10, 20));
+    EXPECT_EQ(load(2, { 5, 6, 7, 8 }, " ", "", ""), std::tuple(RECT { 5, 6, 7, 8 }, 0, 0, 0));
+    EXPECT_TRUE(desk.ui.messages.empty());
+    EXPECT_EQ(
+        load(3, { 5, 6, 7, 8 }, missing, " ", desk.Bitmap(4, 4, Qt::blue)), std::tuple(RECT { 5, 6, 7, 8 }, 0, 0, 4));
+    EXPECT_EQ(desk.ui.messages, (std::vector<std::string> { "Unable to load: " + missing, "Unable to load:  " }));
+    // At its position the Up picture must fit the screen; the rectangle takes
+    // its size even when it does not.
+    for (auto [at, width, height, accepted] :
+        { std::tuple { POINT { 900, 700 }, 200, 100, false }, { POINT { 824, 668 }, 200, 100, true },
+            { POINT { 825, 0 }, 200, 100, false }, { POINT { 0, 669 }, 200, 100, false },
+            { POINT { 1024, 768 }, 1, 1, false }, { POINT { 0, 0 }, 1024, 768, true } }) {
+        SCOPED_TRACE(testing::Message() << at.x << "," << at.y << " " << width << "x" << height);
+        desk.ui.messages.clear();
+        const std::string up = desk.Bitmap(width, height, Qt::blue);
+        EXPECT_EQ(load(1, { at.x, at.y, 0, 0 }, up, "", ""),
+            std::tuple(RECT { at.x, at.y, at.x + width, at.y + height }, accepted ? width : 0, 0, 0));
+        EXPECT_EQ(desk.ui.messages,
+            std::vector<std::string>(!accepted,
+                "Image dimensions exceed screen margins\nrelative to position:\n\n" + up
+                    + "\n\nPlease check display and image dimensions."));
+    }
 }
 
 } // namespace

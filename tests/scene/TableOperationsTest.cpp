@@ -25,8 +25,7 @@ TEST(TableOperations, ClampedDragKeepsTheSelectionOnTheDesktop)
              { RECT { 5, 10, 1100, 60 }, SIZE { 20, 0 }, SIZE { -5, 0 }, true }, // even dragged right
              { RECT { 0, 0, 50, 741 }, SIZE { 0, 0 }, SIZE { 0, 0 }, true }, // taller, still: stays put
          }) {
-        SCOPED_TRACE(testing::Message() << "from " << s.left << "," << s.top << " by " << drag.cx << "," << drag.cy
-                                        << (shown ? " shown" : ""));
+        SCOPED_TRACE(testing::Message() << s.left << "," << s.top << " by " << drag.cx << "," << drag.cy << shown);
         CDesktopApp app;
         app.m_cxDesktop = 1024;
         app.m_cyDesktop = 740;
@@ -53,20 +52,15 @@ TEST(TableOperations, OffsetMovesImageAndCaptionByDragKind)
         SCOPED_TRACE(testing::Message() << image << caption << dragImage << dragText);
         CDesktopApp app;
         DesktopObject& r = app.m_aObjects[1];
-        const RECT rcImage = { 50, 60, 114, 124 }, rcText = { 116, 80, 160, 100 };
-        r.rcObject = rcImage;
-        r.rcText = rcText;
+        r.rcObject = { 50, 60, 114, 124 };
+        r.rcText = { 116, 80, 160, 100 };
         app.m_aRuntime[1].pUp = image ? kPresent : nullptr;
         app.m_aRuntime[1].pTextHot = caption ? kPresent : nullptr;
         app.m_sizeDrag = { 7, -3 };
-        app.m_bDragImage = dragImage;
-        app.m_bDragText = dragText;
+        std::tie(app.m_bDragImage, app.m_bDragText) = std::tuple(dragImage, dragText);
         app.OffsetObject(1);
-        const auto moved = [](RECT rc, bool moves) {
-            return moves ? RECT { rc.left + 7, rc.top - 3, rc.right + 7, rc.bottom - 3 } : rc;
-        };
-        EXPECT_EQ(r.rcObject, moved(rcImage, imageMoves));
-        EXPECT_EQ(r.rcText, moved(rcText, textMoves));
+        EXPECT_EQ(r.rcObject, (imageMoves ? RECT { 57, 57, 121, 121 } : RECT { 50, 60, 114, 124 }));
+        EXPECT_EQ(r.rcText, (textMoves ? RECT { 123, 77, 167, 97 } : RECT { 116, 80, 160, 100 }));
     }
 }
 
