@@ -5,9 +5,6 @@
 #include "support/TestDesktop.h"
 #include "tools/orvanta-desktop/DesktopJson.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -323,39 +320,6 @@ TEST_F(DesktopFileTest, FailedSavesShowTheSaveMessageAndKeepTheOldFile)
     fs::permissions(Path("keep.orv"), perms);
     EXPECT_GT(Save("keep.orv").size(), old.size());
     EXPECT_EQ(fs::status(Path("keep.orv")).permissions() & fs::perms::all, perms);
-}
-
-// The dump shows the stored values, not rebased, each byte the character of
-// the same number; JSON that describes no desktop is refused with one line
-// saying where, and no file is written.
-TEST_F(DesktopFileTest, DumpShowsTheStoredValuesAndBuildRefusesBadJson)
-{
-    Fill(2);
-    app.m_aObjects[1].strUpImage = "E:\\Projects3\\TAV\\\xE9t\xE9.bmp";
-    Save("good.orv");
-    std::string json;
-    ASSERT_EQ(Dump("good.orv", &json), "");
-    const QJsonObject object
-        = QJsonDocument::fromJson(QByteArray::fromStdString(json))["objects"].toArray()[1].toObject();
-    EXPECT_EQ(object["upImage"].toString(), QString::fromUtf8("E:\\Projects3\\TAV\\\u00e9t\u00e9.bmp"));
-    EXPECT_EQ(object["objectRect"].toArray(), (QJsonArray { -20, 30, 44, 62 }));
-    struct Case {
-        std::string from, to; // the dump with `from` replaced by `to`
-        const char* reason;
-    };
-    const Case cases[] = {
-        { "\"count\": 2", "\"count\": 3", "count: 3 differs from the 2 objects" },
-        { "\"Object 1\"", "\"\u20ac\"", "objects[1].name: holds a character above U+00FF" },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
-        ASSERT_NE(json.find(c.from), std::string::npos);
-        const std::string error = Build(std::string(json).replace(json.find(c.from), c.from.size(), c.to));
-        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
-        EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
-        EXPECT_FALSE(QFile::exists(desk.dir.filePath("built.orv")));
-    }
-    EXPECT_NE(Build("{\"magic\": ").find("not JSON"), std::string::npos);
 }
 
 } // namespace

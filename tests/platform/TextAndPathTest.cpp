@@ -2,7 +2,6 @@
 // byte strings, Windows-1252 text, Windows paths found ignoring case, files
 // that replace their target only when closed, message boxes as plain text.
 #include "platform/CFile.h"
-#include "platform/CString.h"
 #include "platform/CommonDialogs.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
@@ -24,24 +23,6 @@
 #include <filesystem>
 
 namespace {
-
-TEST(CString, ComparesSlicesTrimsAndFormats)
-{
-    // A byte above 0x7F sorts after a space, as an unsigned comparison must.
-    EXPECT_TRUE(CString("\xE9") > CString(" ") && CString("\r\nA") < " " && CString(" ") <= CString(" "));
-    const CString path("c:\\x\\desktops\\default.orv");
-    const int p = path.ReverseFind('\\');
-    EXPECT_EQ(path.Find('z'), -1);
-    CString formatted;
-    formatted.Format("%s.%d", "Button", 12);
-    const std::pair<CString, const char*> cases[]
-        = { { path.Left(p), "c:\\x\\desktops" }, { path.Mid(p + 1), "default.orv" }, { path.Right(3), "orv" },
-              { CString("abc").Mid(5), "" }, { CString("abc").Left(-1), "" },
-              { CString(" \t Name \r\n").TrimLeft(), "Name \r\n" }, { CString(" \t Name \r\n").Trim(), "Name" },
-              { CString("BuTTon.1\xC9").MakeLower(), "button.1\xC9" }, { formatted, "Button.12" } };
-    for (const auto& [result, expected] : cases)
-        EXPECT_EQ(result, CString(expected));
-}
 
 TEST(Text, DesktopTextIsWindows1252AndMessageBoxesShowItAsWritten)
 {
@@ -127,18 +108,6 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
         { "\\Program\\res\\Palette.bmp", "/Program/res/palette.bmp" },
         { "\\Program\\Res\\X.bmp", "/Program/RES/X.bmp" } });
 
-    CFileStatus status;
-    ASSERT_TRUE(CFile::GetStatus((root + "\\program\\res\\PALETTE.BMP").c_str(), status));
-    EXPECT_EQ(status.m_size, 6);
-    const HFILE f = _lopen((root + "\\program\\res\\Palette.bmp").c_str(), OF_READ);
-    ASSERT_NE(f, HFILE_ERROR);
-    char bytes[8] = {};
-    EXPECT_EQ(_lread(f, bytes, 4), 4u);
-    EXPECT_EQ(_lread(f, bytes + 4, 4), 2u);
-    EXPECT_STREQ(bytes, "abcdef");
-    EXPECT_EQ(_lclose(f), 0);
-    EXPECT_EQ(_lopen((root + "/missing").c_str(), OF_READ), HFILE_ERROR);
-
     const std::string path = root + "\\program\\desktops\\default.orv";
     const QString target = dir.filePath("Program/Desktops/Default.ORV");
     CFile file;
@@ -149,6 +118,7 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
     EXPECT_EQ(QDir(dir.filePath("Program/Desktops")).entryList(QDir::Files | QDir::Hidden),
         QStringList { "Default.ORV" }); // no temporary left
     ASSERT_TRUE(file.Open(path.c_str(), CFile::modeRead));
+    char bytes[8] = {};
     EXPECT_EQ(file.Read(bytes, sizeof bytes), 4u);
     EXPECT_FALSE(file.Write("x", 1));
     EXPECT_TRUE(file.Close());
