@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr qint64 kDwordMax = std::numeric_limits<DWORD>::max();
 
 // Takes fields out of JSON objects; the first problem is kept with the path
 // of the value it concerns, and every later call then does nothing.
