@@ -16,7 +16,6 @@
 
 namespace {
 
-
 // Takes fields out of JSON objects; the first problem is kept with the path
 // of the value it concerns, and every later call then does nothing.
 class JsonFields {
