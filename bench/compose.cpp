@@ -160,22 +160,6 @@ bool writeDesktop(const QString& dir, Size frame, const QString& file)
     return ui.messages == 0;
 }
 
-// The rebuild of start-up: images, captions and colour keys of every record,
-// then the tile surface, links and visibility.
-void rebuildSurfaces(CDesktopApp& app)
-{
-    app.m_ddsd.dwSize = DDSURFACEDESC_SIZE;
-    app.m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
-    for (int i = 0; i < app.m_nObjects; i++) {
-        app.LoadObjectImages(i);
-        app.CreateCaptionSurfaces(i);
-        app.SetObjectColorKeys(i);
-    }
-    app.UpdateTileSurface();
-    app.ResolveActivationLinks();
-    app.ApplyVisibility();
-}
-
 void releaseSurfaces(CDesktopApp& app)
 {
     for (int i = 0; i < app.m_nObjects; i++) {
@@ -198,7 +182,7 @@ struct Desktop {
         app.m_strAppDir = CString(dir.path().toStdString().c_str());
         app.LoadDesktop();
         app.m_bSplashPending = FALSE;
-        rebuildSurfaces(app);
+        BuildEveryObject(app);
         // Every look of an object shows: Up, Mouse, Down.
         for (int i = 1; i < app.m_nObjects; ++i)
             app.m_aRuntime[i].nState = i % 3 + 1;
@@ -395,7 +379,7 @@ void startupOrvanta(benchmark::State& state, Size frame)
         state.PauseTiming();
         releaseSurfaces(desktop.app);
         state.ResumeTiming();
-        rebuildSurfaces(desktop.app);
+        BuildEveryObject(desktop.app);
     }
     if (desktop.ui.messages)
         state.SkipWithError("rebuilding showed a message");

@@ -14,6 +14,7 @@
 
 #include "app/DesktopApp.h"
 #include "platform/PresentTarget.h"
+#include "tests/support/DisplayFixture.h"
 #include "window/MainFrame.h"
 
 #include <QApplication>
@@ -118,16 +119,7 @@ public:
         if (!ok)
             return;
         app.CreateColorSurface();
-        app.m_ddsd.dwSize = DDSURFACEDESC_SIZE;
-        app.m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
-        for (int i = 0; i < app.m_nObjects; ++i) {
-            app.LoadObjectImages(i);
-            app.CreateCaptionSurfaces(i);
-            app.SetObjectColorKeys(i);
-        }
-        app.UpdateTileSurface();
-        app.ResolveActivationLinks();
-        app.ApplyVisibility();
+        BuildEveryObject(app);
         ok = app.m_nObjects == 1 + kObjects && app.m_pDDSTile && app.m_aRuntime[kObjects].pMouse;
     }
     ~Desktop() { app.ReleaseDirectDraw(); }

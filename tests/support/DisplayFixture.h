@@ -26,6 +26,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -129,8 +130,6 @@ inline std::string WriteBitmap(const QString& dir, const QString& name, const QI
     return path.toStdString();
 }
 
-#include <functional>
-
 // "" when every pixel of `image` has expected(x, y)'s RGB, else how many do
 // not and the first of them.
 inline std::string WrongPixels(const QImage& image, const std::function<QRgb(int, int)>& expected)
@@ -144,4 +143,20 @@ inline std::string WrongPixels(const QImage& image, const std::function<QRgb(int
                 first = QString::asprintf(", first (%d,%d) is %06x not %06x", x, y, got, want).toStdString();
         }
     return wrong ? std::to_string(wrong) + " wrong" + first : std::string();
+}
+
+// The rebuild of start-up: images, captions and colour keys of every record,
+// then the tile surface, links and visibility.
+inline void BuildEveryObject(CDesktopApp& app)
+{
+    app.m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+    app.m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+    for (int i = 0; i < app.m_nObjects; ++i) {
+        app.LoadObjectImages(i);
+        app.CreateCaptionSurfaces(i);
+        app.SetObjectColorKeys(i);
+    }
+    app.UpdateTileSurface();
+    app.ResolveActivationLinks();
+    app.ApplyVisibility();
 }

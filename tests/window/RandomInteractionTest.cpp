@@ -141,14 +141,7 @@ std::vector<std::string> BuildDesktop(TestDesktop& desk, RandomDriver& rd)
     for (auto [from, to] : { std::pair { 1, "Lamp " }, { 5, "Note" }, { 6, "Moon" }, { 9, "Tree" }, { 12, "Nothing" } })
         app.m_aObjects[from].strActivate = to;
     app.m_nObjects = 13;
-    for (int i = 0; i < app.m_nObjects; ++i) {
-        app.LoadObjectImages(i);
-        app.CreateCaptionSurfaces(i);
-        app.SetObjectColorKeys(i);
-    }
-    app.UpdateTileSurface();
-    app.ResolveActivationLinks();
-    app.ApplyVisibility();
+    BuildEveryObject(app);
     return { images[0], images[1], images[2], images[3], app.m_aObjects[0].strUpImage.str() };
 }
 
