@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -87,6 +88,55 @@ TEST(Captions, PlacedBesideTheImageWhereItWasOrAtTheContextPoint)
             : c.at.y == -2            ? (c.before.top + c.before.bottom) / 2 - s.cy / 2
                                       : c.at.y;
         EXPECT_EQ(desk.r.rcText, (RECT { c.at.x, top, c.at.x + s.cx, top + s.cy }));
+    }
+}
+
+// Rectangles from a file may hold any 32-bit coordinates: the caption keeps
+// its size and is placed where its rectangle still fits; an inverted
+// rectangle has no height to centre on.
+TEST(Captions, PlacedWithoutOverflowFromAnyRectangle)
+{
+    constexpr LONG kMin = std::numeric_limits<LONG>::min(), kMax = std::numeric_limits<LONG>::max();
+    struct Case {
+        const char* what;
+        RECT image, before;
+        POINT at; // expected top left, with W and H the caption's size; kMax: kMax - W or kMax - H
+    };
+    CaptionDesk probe;
+    const LONG W = probe.measure("Cap").cx, H = probe.measure("Cap").cy;
+    for (const Case c : { Case { "the whole coordinate range", {}, { kMin, kMin, kMax, kMax }, { kMin, 0 } },
+             Case { "at the largest corner", {}, { kMax - 1, kMax - 1, kMax, kMax }, { kMax, kMax } },
+             Case { "beside an image at the largest corner", { 0, kMax - 10, kMax, kMax }, {}, { kMax, kMax } },
+             Case { "beside an image over the whole range", { 0, kMin, 100, kMax }, {}, { 102, 0 } },
+             Case { "inverted: centred on its top", {}, { 50, 100, 10, 40 }, { 50, 100 - H / 2 } } }) {
+        SCOPED_TRACE(c.what);
+        CaptionDesk desk;
+        desk.r.rcObject = c.image;
+        desk.r.rcText = c.before;
+        desk.build("Cap");
+        const LONG left = c.at.x == kMax ? kMax - W : c.at.x, top = c.at.y == kMax ? kMax - H : c.at.y;
+        EXPECT_EQ(desk.r.rcText, (RECT { left, top, left + W, top + H }));
+    }
+
+    // Fonts and texts of any size make a caption no larger than the screen,
+    // or none at all when not one line fits.
+    for (const LONG height : { kMin, kMax, LONG(-1), LONG(-12) }) {
+        SCOPED_TRACE(height);
+        CaptionDesk desk;
+        desk.r.lfFont = MakeFont("DejaVu Sans", height, kMin);
+        std::string text;
+        for (int j = 0; j < 100; ++j)
+            text += std::string(10000, j % 2 ? 'W' : 'i') + "\r\n";
+        desk.r.strText = text.c_str();
+        desk.app.CreateCaptionSurfaces(1);
+        if (!desk.s.pText) {
+            EXPECT_EQ(desk.ui.messages.front(), "fail:CreateTextSurface");
+            continue;
+        }
+        EXPECT_TRUE(desk.ui.messages.empty());
+        EXPECT_LE(desk.s.pText->width(), 320);
+        EXPECT_LE(desk.s.pText->height(), 240);
+        EXPECT_EQ(desk.r.rcText.right - desk.r.rcText.left, desk.s.pText->width());
     }
 }
 
