@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "support/Bytes.h"
 #include "support/TestDesktop.h"
+#include "window/MainFrame.h"
 
 #include <QDir>
 #include <QFontMetrics>
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <map>
 #include <span>
 
@@ -262,6 +264,69 @@ TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
         EXPECT_EQ(app.m_history.CanUndo(), kept);
         EXPECT_EQ(UndoAll(desk), (kept ? Strings { "one", "two" } : Strings {}));
         EXPECT_EQ(app.m_aObjects[0].strUpImage.str(), applied && !kept ? sky : "");
+    }
+}
+
+// Load while object two is being dragged. A file that cannot be opened or is
+// damaged changes nothing: the desktop and its images, its file, its mode,
+// its steps to undo and the drag go on (after New, the new desktop stays,
+// with its background). A file that reads replaces the desktop, locked, and
+// ends the drag.
+TEST(DesktopSettingsLoad, OnlyAFileThatReadsReplacesTheDesktop)
+{
+    const char* damaged = "Desktop file is damaged and could not be loaded!";
+    struct Case {
+        bool fresh; // New first
+        int length; // of the saved desktop's bytes; -1: a folder
+        const char* message; // none: it loads
+    };
+    const Case cases[] = {
+        { false, 0, damaged },
+        { false, 200, damaged },
+        { false, -1, "Desktop file could not be opened!" },
+        { true, 0, damaged },
+        { false, INT_MAX, nullptr },
+        { true, INT_MAX, nullptr },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fresh << " " << c.length);
+        TestDesktop desk;
+        CDesktopApp& app = desk.app;
+        EditedDesktop(desk);
+        app.m_bLocked = FALSE;
+        const QString path = desk.dir.filePath("chosen.orv");
+        ASSERT_TRUE(c.length < 0 ? QDir().mkdir(path)
+                                 : WriteAll(path, ReadAll(desk.dir.filePath("desktops/default.orv")).left(c.length)));
+        CMainFrame frame;
+        frame.OnLButtonDown(MK_LBUTTON, { 60, 20 });
+        frame.OnMouseMove(MK_LBUTTON, { 70, 20 });
+        IDirectDrawSurface* const image = app.m_aRuntime[1].pUp;
+        desk.ui.onFile = Answer(path.toStdString());
+        bool open = true;
+        desk.ui.onDialog = [&](CDialog& dlg) {
+            if (c.fresh)
+                Click(dlg, IDC_NEW);
+            Click(dlg, IDC_LOAD);
+            open = IsOpen(dlg);
+        };
+        app.EditDesktopSettings();
+        frame.OnMouseMove(MK_LBUTTON, { 80, 20 });
+        frame.OnLButtonUp(0, { 80, 20 });
+
+        const bool loaded = !c.message, kept = !loaded && !c.fresh;
+        EXPECT_EQ(desk.ui.messages, c.message ? Strings { c.message } : Strings {});
+        EXPECT_FALSE(open);
+        EXPECT_EQ(desk.Names(), (loaded ? Strings { "one", "two" } : kept ? Strings { "unsaved", "two" } : Strings {}));
+        const std::string file = loaded
+            ? Backslashed(path.toStdString())
+            : (app.m_strAppDir + (c.fresh ? "\\desktops\\new.orv" : "\\desktops\\default.orv")).str();
+        EXPECT_EQ(std::tuple(app.m_strDesktopFile.str(), app.m_bLocked, app.m_bDragImage, app.m_history.CanUndo()),
+            std::tuple(file, loaded, FALSE, kept));
+        if (kept) { // dragged before and after, its images never reloaded
+            EXPECT_EQ(std::tuple(app.m_aObjects[2].rcObject.left, app.m_aRuntime[1].pUp), std::tuple(70, image));
+        } else if (loaded) {
+            EXPECT_EQ(app.m_aObjects[2].rcObject.left, 50);
+        }
     }
 }
 
