@@ -18,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <map>
 #include <span>
 
@@ -166,20 +165,22 @@ Strings UndoAll(TestDesktop& desk)
     return desk.Names();
 }
 
-// A background, tile and colour held in the dialog, then a button. OK, Save
-// and Save As apply them first, as OK does (a picture that cannot be found
-// keeps the dialog open with nothing applied or saved); the other buttons drop
-// them. Cancel after New brings back the desktop that was in memory; only New
-// forgets the steps to undo; after New whatever follows leaves the background
-// in use. A Save As that fails keeps the current file.
+// A background, tile and colour held in the dialog while object two is being
+// dragged, then a button. OK, Save and Save As apply them first, as OK does
+// (a picture that cannot be found keeps the dialog open with nothing applied
+// or saved); the others drop them. Cancel after New brings back the desktop
+// that was in memory; Refresh and a Load that fails change nothing, not even
+// the steps to undo or the drag; after New whatever follows leaves the
+// background in use. A Save As that fails keeps the current file.
 TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
 {
     const std::string missing = "Unable to find 'Background Image' file:\n\nnowhere.bmp";
+    const std::string damaged = "Desktop file is damaged and could not be loaded!";
     struct Case {
         bool fresh; // New first
         int button;
         bool found; // the typed picture is there
-        const char* chosen; // Save As answer, in the program's folder
+        const char* chosen; // by Save As or Load, in the desktops folder
         const char* file; // the current one afterwards; "=": the chosen one
         Strings messages;
     };
@@ -190,11 +191,16 @@ TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
         { false, IDC_SAVE, false, "", "default.orv", { missing } },
         { false, IDC_SAVE_AS, false, "copy.orv", "default.orv", { missing } },
         { false, IDC_REFRESH, true, "", "default.orv", {} },
+        { false, IDC_LOAD, true, "empty.orv", "default.orv", { damaged } },
+        { false, IDC_LOAD, true, "cut.orv", "default.orv", { damaged } },
+        { false, IDC_LOAD, true, "folder.orv", "default.orv", { "Desktop file could not be opened!" } },
+        { false, IDC_LOAD, true, "good.orv", "=", {} },
         { true, IDCANCEL, true, "", "default.orv", {} },
         { true, IDC_NEW, true, "", "default.orv", {} }, // a second New, then Cancel
         { true, IDC_SAVE, true, "", "new.orv", {} },
         { true, IDC_SAVE_AS, true, "copy.orv", "=", {} },
         { true, IDC_REFRESH, true, "", "new.orv", {} },
+        { true, IDC_LOAD, true, "empty.orv", "new.orv", { damaged } },
         { true, IDOK, true, "", "new.orv", {} },
     };
     for (const Case& c : cases) {
@@ -202,13 +208,17 @@ TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
         TestDesktop desk;
         CDesktopApp& app = desk.app;
         EditedDesktop(desk);
-        const QString program = desk.dir.path(), saved = program + "/desktops/default.orv";
-        const QByteArray before = ReadAll(saved);
-        const std::string chosen = (program + "/desktops/" + c.chosen).toStdString();
-        const std::string sky = desk.Bitmap(8, 8, Qt::cyan);
+        const QString desktops = desk.dir.filePath("desktops/");
+        const QByteArray saved = ReadAll(desktops + "default.orv");
+        ASSERT_TRUE(WriteAll(desktops + "empty.orv", {}) && WriteAll(desktops + "cut.orv", saved.left(200))
+            && WriteAll(desktops + "good.orv", saved) && QDir(desktops).mkdir("folder.orv"));
+        const std::string chosen = (desktops + c.chosen).toStdString(), sky = desk.Bitmap(8, 8, Qt::cyan);
         desk.ui.onFile = Answer(chosen);
         desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(99, 99, 99)); };
-        app.m_nHoverObject = 2;
+        app.m_bLocked = FALSE;
+        CMainFrame frame;
+        frame.OnLButtonDown(MK_LBUTTON, { 60, 20 });
+        frame.OnMouseMove(MK_LBUTTON, { 70, 20 });
         bool open = false;
         desk.ui.onDialog = [&](CDialog& dlg) {
             if (c.fresh) {
@@ -222,111 +232,43 @@ TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
             open = IsOpen(dlg);
         };
         app.EditDesktopSettings();
+        frame.OnMouseMove(MK_LBUTTON, { 80, 20 });
+        frame.OnLButtonUp(0, { 80, 20 });
 
         const bool saving = c.button == IDC_SAVE || c.button == IDC_SAVE_AS;
         const bool applied = c.found && (saving || c.button == IDOK);
-        const bool kept = !c.fresh || c.button == IDCANCEL || c.button == IDC_NEW;
+        const bool loaded = c.button == IDC_LOAD && c.messages.empty();
+        const bool kept = !loaded && (!c.fresh || c.button == IDCANCEL || c.button == IDC_NEW);
         const std::string file
             = c.file == std::string("=") ? Backslashed(chosen) : (app.m_strAppDir + "\\desktops\\" + c.file).str();
         EXPECT_EQ(desk.ui.messages, c.messages);
         EXPECT_EQ(open, !c.found || c.button == IDC_NEW);
-        EXPECT_EQ(desk.Names(), (kept ? Strings { "unsaved", "two" } : Strings {}));
+        EXPECT_EQ(desk.Names(), (kept ? Strings { "unsaved", "two" } : loaded ? Strings { "one", "two" } : Strings {}));
         EXPECT_EQ(std::tuple(app.m_aObjects[0].strName.str(), app.m_aObjects[0].strUpImage.str(), app.m_bTile,
-                      app.m_crBackground, app.m_strDesktopFile.str(), app.m_nHoverObject),
-            std::tuple("Background", applied ? sky : "", applied, applied ? RGB(99, 99, 99) : RGB(1, 2, 3), file,
-                c.fresh ? 0 : 2));
-        const QRgb two = Rgb(TestDesktop::ColorOf(2)); // the background pixel is never matched here
-        EXPECT_EQ(desk.Shown(55, 15), kept ? two : applied ? Rgb(Qt::cyan) : 0u);
-        if (!kept) {
-            EXPECT_EQ(std::tuple(app.m_aRuntime[2].pUp, app.m_aRuntime[2].pText), std::tuple(nullptr, nullptr));
+                      app.m_crBackground, app.m_strDesktopFile.str(), app.m_bLocked),
+            std::tuple(
+                "Background", applied ? sky : "", applied, applied ? RGB(99, 99, 99) : RGB(1, 2, 3), file, loaded));
+        // The drag goes on unless New or Load ended it.
+        if (kept || loaded) {
+            EXPECT_EQ(app.m_aObjects[2].rcObject.left, loaded ? 50 : c.fresh ? 60 : 70);
         }
 
         // What was written: the desktop as shown, the picture in the program's
         // folder kept in the form that follows the folder.
         DesktopData written;
         if (saving && c.messages.empty()) {
-            const QString target
-                = c.file == std::string("=") ? QString::fromStdString(chosen) : program + "/desktops/" + c.file;
-            ASSERT_TRUE(ReadDesktopFile(CString(target.toStdString()), written));
-            std::vector<std::string> names;
-            for (const DesktopObject& o : std::span(written.aObjects).subspan(1))
-                names.push_back(o.strName.str());
-            EXPECT_EQ(names, desk.Names());
+            ASSERT_TRUE(ReadDesktopFile(
+                CString(c.file == std::string("=") ? chosen : desktops.toStdString() + c.file), written));
+            EXPECT_EQ(int(written.aObjects.size()), app.m_nObjects);
             EXPECT_EQ(std::tuple(written.aObjects[0].strUpImage.str(), written.bTile, written.crBackground),
-                std::tuple("e:\\projects3\\tav" + sky.substr(program.size()), 1, RGB(99, 99, 99)));
+                std::tuple("e:\\projects3\\tav" + sky.substr(desk.dir.path().size()), 1, RGB(99, 99, 99)));
         }
-        EXPECT_EQ(ReadAll(saved) == before, c.fresh || c.button != IDC_SAVE || !c.messages.empty());
-        if (c.file != std::string("=") && *c.chosen) {
-            EXPECT_FALSE(QFile::exists(QString::fromStdString(chosen)));
-        }
+        EXPECT_EQ(ReadAll(desktops + "default.orv") == saved, c.fresh || c.button != IDC_SAVE || !c.found);
 
-        // Undo goes back through the unsaved rename, unless New forgot it.
+        // Undo goes back through the unsaved rename, unless New or Load forgot it.
         EXPECT_EQ(app.m_history.CanUndo(), kept);
-        EXPECT_EQ(UndoAll(desk), (kept ? Strings { "one", "two" } : Strings {}));
+        EXPECT_EQ(UndoAll(desk), (kept || loaded ? Strings { "one", "two" } : Strings {}));
         EXPECT_EQ(app.m_aObjects[0].strUpImage.str(), applied && !kept ? sky : "");
-    }
-}
-
-// Load while object two is being dragged. A file that cannot be opened or is
-// damaged changes nothing: the desktop and its images, its file, its mode,
-// its steps to undo and the drag go on (after New, the new desktop stays,
-// with its background). A file that reads replaces the desktop, locked, and
-// ends the drag.
-TEST(DesktopSettingsLoad, OnlyAFileThatReadsReplacesTheDesktop)
-{
-    const char* damaged = "Desktop file is damaged and could not be loaded!";
-    struct Case {
-        bool fresh; // New first
-        int length; // of the saved desktop's bytes; -1: a folder
-        const char* message; // none: it loads
-    };
-    const Case cases[] = {
-        { false, 0, damaged },
-        { false, 200, damaged },
-        { false, -1, "Desktop file could not be opened!" },
-        { true, 0, damaged },
-        { false, INT_MAX, nullptr },
-        { true, INT_MAX, nullptr },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.fresh << " " << c.length);
-        TestDesktop desk;
-        CDesktopApp& app = desk.app;
-        EditedDesktop(desk);
-        app.m_bLocked = FALSE;
-        const QString path = desk.dir.filePath("chosen.orv");
-        ASSERT_TRUE(c.length < 0 ? QDir().mkdir(path)
-                                 : WriteAll(path, ReadAll(desk.dir.filePath("desktops/default.orv")).left(c.length)));
-        CMainFrame frame;
-        frame.OnLButtonDown(MK_LBUTTON, { 60, 20 });
-        frame.OnMouseMove(MK_LBUTTON, { 70, 20 });
-        IDirectDrawSurface* const image = app.m_aRuntime[1].pUp;
-        desk.ui.onFile = Answer(path.toStdString());
-        bool open = true;
-        desk.ui.onDialog = [&](CDialog& dlg) {
-            if (c.fresh)
-                Click(dlg, IDC_NEW);
-            Click(dlg, IDC_LOAD);
-            open = IsOpen(dlg);
-        };
-        app.EditDesktopSettings();
-        frame.OnMouseMove(MK_LBUTTON, { 80, 20 });
-        frame.OnLButtonUp(0, { 80, 20 });
-
-        const bool loaded = !c.message, kept = !loaded && !c.fresh;
-        EXPECT_EQ(desk.ui.messages, c.message ? Strings { c.message } : Strings {});
-        EXPECT_FALSE(open);
-        EXPECT_EQ(desk.Names(), (loaded ? Strings { "one", "two" } : kept ? Strings { "unsaved", "two" } : Strings {}));
-        const std::string file = loaded
-            ? Backslashed(path.toStdString())
-            : (app.m_strAppDir + (c.fresh ? "\\desktops\\new.orv" : "\\desktops\\default.orv")).str();
-        EXPECT_EQ(std::tuple(app.m_strDesktopFile.str(), app.m_bLocked, app.m_bDragImage, app.m_history.CanUndo()),
-            std::tuple(file, loaded, FALSE, kept));
-        if (kept) { // dragged before and after, its images never reloaded
-            EXPECT_EQ(std::tuple(app.m_aObjects[2].rcObject.left, app.m_aRuntime[1].pUp), std::tuple(70, image));
-        } else if (loaded) {
-            EXPECT_EQ(app.m_aObjects[2].rcObject.left, 50);
-        }
     }
 }
 
