@@ -24,7 +24,8 @@ public:
     COLORREF m_crColor = 0;
     CBrush* m_pbrColor = nullptr;
     CString m_strSavedDesktopFile;
-    // Set by New and Load: the desktop was replaced, not edited.
+    // Set by New and Load: the desktop was replaced, not edited (cleared
+    // when Cancel brings back the desktop from before New).
     BOOL m_bReplacedDesktop = FALSE;
 
 protected:

@@ -116,18 +116,26 @@ void RebaseImagePath(CString& strPath, const CString& strAppDir)
         strPath = strAppDir + strPath.Mid(kDevelopmentPrefixLength);
 }
 
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
 // The inverse for saving: a path inside the program's folder goes back under
 // the development prefix, so that the desktop follows the folder when it
 // moves. Only the folder itself or a path continuing with a separator is
-// inside; the rest keeps its bytes, so loading gives the same path again.
+// inside, either separator matching either; the rest keeps its bytes, so
+// loading gives the same file again.
 void PortableImagePath(CString& strPath, const CString& strAppDir)
 {
-    const int n = strAppDir.GetLength();
-    if (n == 0 || strPath.GetLength() < n || strPath.Left(n) != strAppDir)
+    const std::string& path = strPath.str();
+    const std::string& dir = strAppDir.str();
+    const auto same = [](char a, char b) { return a == b || (IsSeparator(a) && IsSeparator(b)); };
+    if (dir.empty() || path.size() < dir.size() || !std::equal(dir.begin(), dir.end(), path.begin(), same))
         return;
-    if (strPath.GetLength() > n && strPath[n] != '\\' && strPath[n] != '/')
+    if (path.size() > dir.size() && !IsSeparator(path[dir.size()]))
         return;
-    strPath = CString(kDevelopmentPrefix) + strPath.Mid(n);
+    strPath = CString(kDevelopmentPrefix) + strPath.Mid(int(dir.size()));
 }
 
 }

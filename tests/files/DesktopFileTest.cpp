@@ -268,6 +268,7 @@ TEST_F(DesktopFileTest, ImagePathsFollowTheProgramFolder)
         { "", "/opt/images/e:\\projects3\\tav", "/opt/orvanta", "/opt/images/e:\\projects3\\tav" },
         { "/opt/orvanta", "/opt/orvanta\\desktops\\Up.bmp", "/srv/copy", "/srv/copy\\desktops\\Up.bmp" },
         { "/opt/orvanta", "/opt/orvanta/images/Up.BMP", "/srv/copy", "/srv/copy/images/Up.BMP" },
+        { "/opt/orvanta", "\\opt\\orvanta\\Up.bmp", "/srv/copy", "/srv/copy\\Up.bmp" },
         { "/opt/orvanta", "/opt/orvanta2/a.bmp", "/srv/copy", "/opt/orvanta2/a.bmp" },
         { "/opt/orvanta", "/OPT/orvanta/a.bmp", "/srv/copy", "/OPT/orvanta/a.bmp" },
         { "/opt/orvanta", "orvanta/a.bmp", "/srv/copy", "orvanta/a.bmp" },
