@@ -2,6 +2,7 @@
 
 #include "app/DesktopApp.h"
 #include "dialogs/ColorMatch.h"
+#include "files/DesktopFile.h"
 #include "platform/CommonDialogs.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
@@ -137,12 +138,15 @@ void CDesktopSettingsDlg::RestoreBackgroundInUse()
     }
 }
 
-void CDesktopSettingsDlg::OnOK()
+// OK's steps before it closes; Save and Save As take them too, so that what
+// the dialog shows is what gets saved. FALSE, with nothing applied, when the
+// background picture cannot be found.
+BOOL CDesktopSettingsDlg::ApplyHeldEdits()
 {
     CDesktopApp* app = DesktopApp();
 
     if (!CheckFileExists(m_edBackground.GetWindowText(), "Background Image"))
-        return;
+        return FALSE;
 
     CString strText = m_edBackground.GetWindowText();
     if (strText.Compare(app->m_aObjects[0].strUpImage) != 0) {
@@ -163,28 +167,63 @@ void CDesktopSettingsDlg::OnOK()
         app->m_crBackground = m_crColor;
         app->m_dwBackPixel = MatchColor(*app, m_crColor);
     }
-
-    CDialog::OnOK();
+    return TRUE;
 }
 
+void CDesktopSettingsDlg::OnOK()
+{
+    if (ApplyHeldEdits())
+        CDialog::OnOK();
+}
+
+// After New the desktop that was in memory comes back, unsaved edits
+// included, rather than being read again from its file; New changed only the
+// background record and the table's size.
 void CDesktopSettingsDlg::OnCancel()
 {
     CDesktopApp* app = DesktopApp();
-    if (app->m_nObjects == 0) {
+    if (m_bReplacedDesktop) {
         app->m_strDesktopFile = m_strSavedDesktopFile;
-        app->LoadDesktop();
+        if (m_bHaveDesktopBeforeNew) {
+            app->m_aObjects[0] = m_backgroundBeforeNew;
+            ObjectRuntime& s = app->m_aRuntime[0];
+            s.bSelected = m_backgroundSlotBeforeNew.bSelected;
+            s.bVisible = m_backgroundSlotBeforeNew.bVisible;
+            s.nState = m_backgroundSlotBeforeNew.nState;
+            s.nActivates = m_backgroundSlotBeforeNew.nActivates;
+            app->m_nObjects = m_nObjectsBeforeNew;
+            m_bReplacedDesktop = FALSE;
+        }
         RestoreBackgroundInUse();
         RebuildAll();
     }
     CDialog::OnCancel();
 }
 
+// Whatever the pointer was doing named objects of the desktop that is gone.
+void CDesktopSettingsDlg::EndInteraction()
+{
+    CDesktopApp* app = DesktopApp();
+    app->m_bDragImage = FALSE;
+    app->m_bDragText = FALSE;
+    app->m_bRubberBand = FALSE;
+    app->m_bShowSelection = FALSE;
+    app->m_nPressedImage = 0;
+    app->m_nPressedText = 0;
+    app->m_nHoverObject = 0;
+}
+
 void CDesktopSettingsDlg::OnNew()
 {
     CDesktopApp* app = DesktopApp();
-    // A second New keeps the desktop Cancel goes back to: the new one was
-    // never written, so reloading it could only fail.
+    // A second New keeps the desktop Cancel goes back to.
     const bool bHadDesktop = app->m_nObjects > 0;
+    if (bHadDesktop) {
+        m_bHaveDesktopBeforeNew = TRUE;
+        m_nObjectsBeforeNew = app->m_nObjects;
+        m_backgroundBeforeNew = app->m_aObjects[0];
+        m_backgroundSlotBeforeNew = app->m_aRuntime[0];
+    }
     ReleaseAll();
     ResetBackgroundObject();
     m_edDesktop.SetWindowText("new.orv");
@@ -237,40 +276,53 @@ void CDesktopSettingsDlg::OnLoad()
         return;
     if (!CheckFileExists(m_strBrowseResult, "desktop"))
         return;
-    app->m_strDesktopFile = m_strBrowseResult;
-    m_bReplacedDesktop = TRUE;
-    ReleaseAll();
-    app->m_nObjects = 0;
-    app->LoadDesktop();
-    // A file that could not be read, or held no records, still leaves the
-    // background in use.
-    RestoreBackgroundInUse();
-    RebuildAll();
+    // The file is read before anything is released: one that cannot be read
+    // leaves the desktop, its file name, its mode and its history as they
+    // were (after New, the new desktop with its background).
+    DesktopData desktop;
+    if (ReadDesktopFile(m_strBrowseResult, desktop)) {
+        app->m_strDesktopFile = m_strBrowseResult;
+        m_bReplacedDesktop = TRUE;
+        ReleaseAll();
+        app->m_nObjects = 0;
+        TakeLoadedDesktop(*app, desktop);
+        EndInteraction();
+        // A file that held no records still leaves the background in use.
+        RestoreBackgroundInUse();
+        RebuildAll();
+    } else if (app->m_nObjects == 0) {
+        RestoreBackgroundInUse();
+        RebuildAll();
+    }
     CDialog::OnOK();
 }
 
 void CDesktopSettingsDlg::OnSave()
 {
-    RestoreBackgroundInUse();
+    if (!ApplyHeldEdits())
+        return;
     DesktopApp()->SaveDesktop();
     CDialog::OnOK();
 }
 
+// The chosen file becomes the current one only once it has been written.
 void CDesktopSettingsDlg::OnSaveAs()
 {
     CDesktopApp* app = DesktopApp();
     BrowseForDesktopFile(FALSE);
     if (m_strBrowseResult.IsEmpty())
         return;
-    RestoreBackgroundInUse();
-    app->m_strDesktopFile = m_strBrowseResult;
-    app->SaveDesktop();
+    if (!ApplyHeldEdits())
+        return;
+    if (SaveDesktopFile(*app, m_strBrowseResult))
+        app->m_strDesktopFile = m_strBrowseResult;
     CDialog::OnOK();
 }
 
+// Every image and caption is read again; no record changes, so the edits
+// stay undoable.
 void CDesktopSettingsDlg::OnRefresh()
 {
-    m_bReplacedDesktop = TRUE;
     ReleaseAll();
     RestoreBackgroundInUse();
     RebuildAll();

@@ -233,6 +233,15 @@ class Session:
         self.answer("Escape", "Desktop Settings")
         return w, h
 
+    def settings_press(self, *buttons):
+        """Opens Desktop Settings and presses buttons, each a key or a centre in dialog units, until it closes."""
+        x, y, w, h = self.context_menu(EMPTY, "r", "the Desktop Settings dialog")
+        for b in buttons:
+            self.key(b) if isinstance(b, str) else self.xdo("mousemove", x + b[0] * w // 342, y + b[1] * h // 125,
+                                                             "click", 1, pause=0.3)
+        self.wait_for(lambda: len(self.windows()) == 1, "Desktop Settings to close")
+        self.move(EMPTY)
+
     def expect(self, what, checks, timeout=10):
         """Captures until every check holds; on timeout keeps the screen and fails."""
         deadline = time.time() + timeout
@@ -265,6 +274,7 @@ UNLOCK, MOVE = ("context_menu", EMPTY, "l"), (300, 400)
 DRAG_ALPHA = ("Alpha dragged", [UNLOCK, ("drag", ALPHA.center(), ALPHA.center(*MOVE))], [
     ALPHA.gone(), ALPHA.shows("up", *MOVE), ALPHA.captioned(None), ALPHA.captioned(CAPTION, *MOVE), BETA.shows(),
     ("Alpha's keyed border at its new place", (ALPHA.x + MOVE[0] + 1, ALPHA.y + MOVE[1] + 1), tile)])
+NEW, REFRESH = (47, 106), (285, 106)  # Desktop Settings' buttons, in dialog units
 BAND = ((EPSILON.x - 20, EPSILON.y - 20), (ZETA.x + ZETA.w + 20, ZETA.y + ZETA.h + 20))
 BETWEEN = (EPSILON.x + EPSILON.w + 30, EPSILON.y)  # the frame shrinks to the selection's bounding box
 BAND_MOVE = (500, -200)
@@ -329,6 +339,9 @@ SCENARIOS = {
     "undo": [DRAG_ALPHA] + [(what, [("key", key)], checks) for what, key, checks in (
         ("drag undone", "ctrl+z", IN_PLACE), ("drag redone", "ctrl+y", DRAG_ALPHA[2]),
         ("drag undone again", "ctrl+z", IN_PLACE), ("drag redone by Ctrl+Shift+Z", "ctrl+shift+z", DRAG_ALPHA[2]))],
+    # Cancel after New brings back the unsaved drag, and Refresh keeps it undoable.
+    "settings_keep": [DRAG_ALPHA, ("New, Cancel: the drag stays", [("settings_press", NEW, "Escape")], DRAG_ALPHA[2]),
+                      ("Refresh, then the drag undone", [("settings_press", REFRESH), ("key", "ctrl+z")], IN_PLACE)],
     "scaled_2": 2.0,  # scenario_scaled under this QT_SCALE_FACTOR
     "scaled_1.5": 1.5,
 }

@@ -194,7 +194,7 @@ TEST_F(WindowTest, EachDragIsOneUndoStepUpToTheBoundAndANewDesktopClearsThem)
     // Desktop settings clear the history only when the desktop is replaced.
     app.m_strDesktopFile = desk.Path("w.orv").c_str();
     for (auto [buttons, kept] : { std::pair { std::vector { IDC_SAVE }, true }, { { IDCANCEL }, true },
-             { { IDC_REFRESH }, false }, { { IDC_NEW, IDCANCEL }, false }, { { IDC_NEW, IDOK }, false } }) {
+             { { IDC_REFRESH }, true }, { { IDC_NEW, IDCANCEL }, true }, { { IDC_NEW, IDOK }, false } }) {
         app.SaveDesktop();
         Drag({ left + 1, 15 }, { left + 11, 15 });
         desk.ui.onDialog = [&](CDialog& dlg) {
