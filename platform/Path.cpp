@@ -1,8 +1,13 @@
 #include "platform/Path.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -70,4 +75,16 @@ std::string NativePath(LPCSTR path)
         resolved /= component;
     }
     return resolved.string();
+}
+
+bool OpenNativeFile(QFile& file, const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
