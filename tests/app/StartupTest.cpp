@@ -16,6 +16,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <private/qhighdpiscaling_p.h>
 
 namespace {
 
@@ -114,6 +115,27 @@ TEST_F(Startup, FailsWithoutAWorkArea)
     EXPECT_EQ(ui.messages, std::vector<std::string> { "Unable to get workarea dimensions" });
     EXPECT_TRUE(!app.m_pDD && !app.m_pDDSPrimary && !app.m_pDDSBack);
     app.DestroyMainWindow();
+}
+
+// The desktop is as large as the screen in device pixels at any scale
+// factor, also where the logical size does not scale back to it.
+TEST_F(Startup, TheScreenIsMeasuredInDevicePixelsAtEveryScale)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const SIZE device { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    ASSERT_GT(device.cx, 0);
+    for (const qreal scale : { 1.25, 1.5, 1.8, 3.0 }) {
+        SCOPED_TRACE(scale);
+        QHighDpiScaling::setScreenFactor(screen, scale);
+        EXPECT_EQ(screen->devicePixelRatio(), scale);
+        EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), device.cx);
+        EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), device.cy);
+        RECT work {};
+        ASSERT_TRUE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0));
+        EXPECT_TRUE(work.left == 0 && work.top == 0 && work.right == device.cx && work.bottom == device.cy);
+    }
+    QHighDpiScaling::setScreenFactor(screen, 1);
 }
 
 TEST(Display, CreationClipsToTheWindowAndMatchesTheKeyPixel)
