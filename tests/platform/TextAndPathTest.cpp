@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 
 namespace {
@@ -106,6 +107,8 @@ TEST(Text, PathsKeepEveryByteAndShowAsFileNames)
     picture.fill(Qt::red);
     ASSERT_TRUE(picture.save(dir.filePath("plain.bmp"), "BMP"));
     ASSERT_EQ(std::rename(dir.filePath("plain.bmp").toStdString().c_str(), name.c_str()), 0);
+    // Beyond what QTemporaryDir can name to remove.
+    const std::unique_ptr<const char, int (*)(const char*)> removal(name.c_str(), std::remove);
     const auto loads = [](LPCSTR path) {
         HGDIOBJ bitmap = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
         DeleteObject(bitmap);
@@ -147,6 +150,15 @@ TEST(Text, PathsKeepEveryByteAndShowAsFileNames)
     ASSERT_EQ(reread.aObjects.size(), 2u);
     EXPECT_EQ(reread.aObjects[1].strUpImage.str(), windows);
     EXPECT_TRUE(loads(reread.aObjects[1].strUpImage));
+    file.Close();
+    // Qt cannot name such a file to write it: a save there fails rather than
+    // write a file of another name.
+    const std::string latin1Desktop = dir.path().toStdString()
+        + "/Stra\xDF"
+          "e.orv";
+    EXPECT_FALSE(file.Open(latin1Desktop.c_str(), CFile::modeCreate | CFile::modeWrite));
+    const auto entries = std::filesystem::directory_iterator(dir.path().toStdString());
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 2); // the picture and saved.orv
 }
 
 TEST(Text, ChosenFileNamesKeepTheirBytesAndOpen)
