@@ -14,13 +14,17 @@ std::optional<ScreenOverride> g_override;
 // The primary screen's geometry and available geometry in device pixels, as
 // the window system gives them: Qt's logical sizes, scaled back, can be a
 // pixel off (2560 at 1.5 is 1707 logical, which scales back to 2561).
-std::optional<std::pair<QRect, QRect>> NativeScreenGeometry()
+struct NativeScreen {
+    QRect geometry;
+    QRect available;
+};
+std::optional<NativeScreen> NativeScreenGeometry()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QPlatformScreen* native = screen ? screen->handle() : nullptr;
     if (!native)
         return std::nullopt;
-    return std::pair { native->geometry(), native->availableGeometry() };
+    return NativeScreen { native->geometry(), native->availableGeometry() };
 }
 
 int LogicalPixels(int device)
@@ -38,7 +42,7 @@ int GetSystemMetrics(int nIndex)
     if (g_override) {
         size = g_override->screen;
     } else if (const auto native = NativeScreenGeometry()) {
-        size = SIZE { native->first.width(), native->first.height() };
+        size = SIZE { native->geometry.width(), native->geometry.height() };
     }
     return nIndex == SM_CXSCREEN ? size.cx : size.cy;
 }
@@ -51,7 +55,7 @@ BOOL SystemParametersInfo(UINT uiAction, UINT, void* pvParam, UINT)
     if (g_override)
         workArea = g_override->workArea;
     else if (const auto native = NativeScreenGeometry()) {
-        const QRect area = native->second.translated(-native->first.topLeft());
+        const QRect area = native->available.translated(-native->geometry.topLeft());
         workArea = RECT { area.left(), area.top(), area.left() + area.width(), area.top() + area.height() };
     }
     if (!workArea)
