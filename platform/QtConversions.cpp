@@ -1,7 +1,5 @@
 #include "platform/QtConversions.h"
 
-#include <QFile>
-
 #include <array>
 #include <cstring>
 
