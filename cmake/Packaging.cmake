@@ -64,11 +64,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries (and with them the X11 platform plugin) come from the
 # linked libraries; without dpkg-shlibdeps they are named here.
 find_program(ORVANTA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+# The screen's device geometry comes from Qt's platform interface, which is
+# bound to the exact Qt release.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-base-abi (= ${Qt6_VERSION})")
 if(ORVANTA_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1")
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
+        ", libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1")
 endif()
 # The captions are set in DejaVu Sans.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")

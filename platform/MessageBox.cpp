@@ -10,7 +10,7 @@ int AfxMessageBox(LPCSTR text, UINT type, UINT)
     if (UiScript* script = CurrentUiScript())
         return script->answerMessageBox(CString(text), type);
 
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), ToQString(text));
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orvanta"), MessageToQString(CString(text)));
     // Shown as written: a path or a name is never taken for markup.
     box.setTextFormat(Qt::PlainText);
     if (type == MB_OKCANCEL) {

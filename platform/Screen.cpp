@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <qpa/qplatformscreen.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,14 +11,20 @@ namespace {
 
 std::optional<ScreenOverride> g_override;
 
-// `r` relative to the primary screen's corner, in device pixels. Position
-// and size are scaled apart, as Qt scales a window's geometry.
-RECT ToScreenRect(const QRect& r, const QPoint& origin)
+// The primary screen's geometry and available geometry in device pixels, as
+// the window system gives them: Qt's logical sizes, scaled back, can be a
+// pixel off (2560 at 1.5 is 1707 logical, which scales back to 2561).
+struct NativeScreen {
+    QRect geometry;
+    QRect available;
+};
+std::optional<NativeScreen> NativeScreenGeometry()
 {
-    const QRect local = r.translated(-origin);
-    const int left = DevicePixels(local.left());
-    const int top = DevicePixels(local.top());
-    return RECT { left, top, left + DevicePixels(local.width()), top + DevicePixels(local.height()) };
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QPlatformScreen* native = screen ? screen->handle() : nullptr;
+    if (!native)
+        return std::nullopt;
+    return NativeScreen { native->geometry(), native->availableGeometry() };
 }
 
 int LogicalPixels(int device)
@@ -34,8 +41,8 @@ int GetSystemMetrics(int nIndex)
     SIZE size;
     if (g_override) {
         size = g_override->screen;
-    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        size = SIZE { DevicePixels(screen->geometry().width()), DevicePixels(screen->geometry().height()) };
+    } else if (const auto native = NativeScreenGeometry()) {
+        size = SIZE { native->geometry.width(), native->geometry.height() };
     }
     return nIndex == SM_CXSCREEN ? size.cx : size.cy;
 }
@@ -47,8 +54,10 @@ BOOL SystemParametersInfo(UINT uiAction, UINT, void* pvParam, UINT)
     std::optional<RECT> workArea;
     if (g_override)
         workArea = g_override->workArea;
-    else if (QScreen* screen = QGuiApplication::primaryScreen())
-        workArea = ToScreenRect(screen->availableGeometry(), screen->geometry().topLeft());
+    else if (const auto native = NativeScreenGeometry()) {
+        const QRect area = native->available.translated(-native->geometry.topLeft());
+        workArea = RECT { area.left(), area.top(), area.left() + area.width(), area.top() + area.height() };
+    }
     if (!workArea)
         return FALSE;
     *static_cast<RECT*>(pvParam) = *workArea;

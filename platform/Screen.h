@@ -5,8 +5,10 @@
 // puts that screen among others.
 //
 // The desktop is laid out in device pixels. Qt works in logical pixels, which
-// are device pixels divided by the screen's scale factor; the two meet only
-// through the conversions below, which round as Qt rounds its own.
+// are device pixels divided by the screen's scale factor; the screen's size
+// and work area are the window system's own device pixels, and otherwise the
+// two meet only through the conversions below, which round as Qt rounds its
+// own.
 
 #include "platform/Types.h"
 

@@ -16,6 +16,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <private/qhighdpiscaling_p.h>
 
 namespace {
 
@@ -116,6 +117,27 @@ TEST_F(Startup, FailsWithoutAWorkArea)
     app.DestroyMainWindow();
 }
 
+// The desktop is as large as the screen in device pixels at any scale
+// factor, also where the logical size does not scale back to it.
+TEST_F(Startup, TheScreenIsMeasuredInDevicePixelsAtEveryScale)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const SIZE device { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    ASSERT_GT(device.cx, 0);
+    for (const qreal scale : { 1.25, 1.5, 1.8, 3.0 }) {
+        SCOPED_TRACE(scale);
+        QHighDpiScaling::setScreenFactor(screen, scale);
+        EXPECT_EQ(screen->devicePixelRatio(), scale);
+        EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), device.cx);
+        EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), device.cy);
+        RECT work {};
+        ASSERT_TRUE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0));
+        EXPECT_TRUE(work.left == 0 && work.top == 0 && work.right == device.cx && work.bottom == device.cy);
+    }
+    QHighDpiScaling::setScreenFactor(screen, 1);
+}
+
 TEST(Display, CreationClipsToTheWindowAndMatchesTheKeyPixel)
 {
     TestDesktop desk(8, 8);
@@ -151,18 +173,20 @@ TEST(Display, EachFailedStepIsShownAndNothingIsLeft)
 }
 
 // Lost surfaces come back (the pictures reloaded from their files, which
-// changed meanwhile, the captions rebuilt and keyed, the tile rebuilt); one
-// of the tile, text work and colour surfaces that cannot be restored is made
-// anew; a failure anywhere else fails the restore. Release ends it all.
+// changed meanwhile, the captions rebuilt and keyed, the tile rebuilt) and
+// the next frame is whole; one of the tile, text work and colour surfaces
+// that cannot be restored is made anew; a picture that cannot be reloaded is
+// reported once and its object drawn without it, the later ones restored; a
+// failure of the primary or back buffer fails the restore. Release ends it.
 TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
 {
-    const QColor back(0x10, 0x80, 0x40), object(0xC0, 0x20, 0x30);
+    const QColor back(0x10, 0x80, 0x40), object(0xC0, 0x20, 0x30), later(0x20, 0x30, 0xC0);
     // The nth Restore fails: primary, back buffer, tile, text work, colour,
     // background picture; or the object's picture file is gone.
     for (auto [nth, removed, restored] : { std::tuple { 0, false, true }, { 1, false, false }, { 2, false, false },
-             { 3, false, true }, { 4, false, true }, { 5, false, true }, { 6, false, false }, { 0, true, false } }) {
+             { 3, false, true }, { 4, false, true }, { 5, false, true }, { 6, false, true }, { 0, true, true } }) {
         SCOPED_TRACE(testing::Message() << "failing " << nth << (removed ? " removed" : ""));
-        // A tiled 10 x 10 background and a captioned 8 x 8 object.
+        // A tiled 10 x 10 background, a captioned 8 x 8 object and a later one.
         TestDesktop desk(64, 48);
         CDesktopApp& app = desk.app;
         app.m_bTile = TRUE;
@@ -170,9 +194,12 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         app.LoadObjectImages(0);
         app.UpdateTileSurface();
         desk.AddObject("A", { 4, 4, 12, 12 }, "Hi\r\nthere");
+        desk.AddObject("B", { 48, 4, 56, 12 });
+        app.ComposeScene();
         const auto surfaces = [&] {
             return std::array { app.m_pDDSPrimary, app.m_pDDSBack, app.m_pDDSTile, app.m_pDDSTextWork, app.m_pDDSColor,
-                app.m_aRuntime[0].pUp, app.m_aRuntime[1].pUp, app.m_aRuntime[1].pText, app.m_aRuntime[1].pTextHot };
+                app.m_aRuntime[0].pUp, app.m_aRuntime[1].pUp, app.m_aRuntime[1].pText, app.m_aRuntime[1].pTextHot,
+                app.m_aRuntime[2].pUp };
         };
         const auto repaint = [&](int i, int size, QColor color) {
             const QString file = QString::fromStdString(app.m_aObjects[i].strUpImage.str());
@@ -185,6 +212,7 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
             QFile::remove(app.m_aObjects[1].strUpImage.str().c_str());
         else
             repaint(1, 8, object);
+        repaint(2, 8, later);
         if (nth)
             FailNextCall(FaultPoint::Restore, nth);
         if (nth == 5)
@@ -192,27 +220,46 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         const BOOL result = app.RestoreSurfaces();
         ClearFaults();
         ASSERT_EQ(result, restored ? TRUE : FALSE);
-        if (!restored) {
-            EXPECT_EQ(app.m_aRuntime[1].pUp->isLost(), !removed); // nothing after the failure restored
+        if (!restored)
             continue;
+        // The picture that did not come back: the background's or A's.
+        const int gone = nth == 6 ? 0 : removed ? 1 : -1;
+        const std::vector<std::string> reported = gone < 0
+            ? std::vector<std::string> {}
+            : std::vector { "Unable to load: " + app.m_aObjects[gone].strUpImage.str() };
+        EXPECT_EQ(desk.ui.messages, reported);
+        EXPECT_EQ(app.RestoreSurfaces(), TRUE);
+        EXPECT_EQ(desk.ui.messages, reported); // once
+        const auto restoredSurfaces = surfaces();
+        for (size_t k = 0; k < restoredSurfaces.size(); ++k) {
+            const bool without = (gone == 0 && (k == 2 || k == 5)) || (gone == 1 && k == 6); // the tile goes too
+            EXPECT_EQ(restoredSurfaces[k] == nullptr, without) << k;
+            EXPECT_TRUE(!restoredSurfaces[k] || !restoredSurfaces[k]->isLost()) << k;
         }
-        for (IDirectDrawSurface* surface : surfaces())
-            EXPECT_TRUE(surface && !surface->isLost());
-        EXPECT_EQ(app.m_pDD->liveSurfaceCount(), live);
+        EXPECT_EQ(app.m_pDD->liveSurfaceCount(), live - (gone == 0 ? 2 : gone == 1 ? 1 : 0));
         EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
-        EXPECT_TRUE(desk.ui.messages.empty());
 
         app.ComposeScene();
         const RECT& text = app.m_aObjects[1].rcText;
-        EXPECT_EQ(desk.Shown(40, 40), back.rgb() & 0xFFFFFF);
-        EXPECT_EQ(desk.Shown(5, 5), object.rgb() & 0xFFFFFF);
-        EXPECT_EQ(desk.Shown(text.right - 1, text.bottom - 1), back.rgb() & 0xFFFFFF); // keyed
+        if (gone != 0) {
+            EXPECT_EQ(desk.Shown(40, 40), back.rgb() & 0xFFFFFF);
+            EXPECT_EQ(desk.Shown(text.right - 1, text.bottom - 1), back.rgb() & 0xFFFFFF); // keyed
+        }
+        EXPECT_EQ(desk.Shown(5, 5), (gone == 1 ? desk.Shown(40, 40) : object.rgb()) & 0xFFFFFF);
+        EXPECT_EQ(desk.Shown(49, 5), later.rgb() & 0xFFFFFF);
+        // Realising the palette reloads the pictures without a loss: a
+        // pointer step's frame after it is whole too.
+        repaint(2, 8, object);
+        app.RestoreSurfaces();
+        app.m_bPartialFrame = TRUE;
+        app.ComposeScene();
+        EXPECT_EQ(desk.Shown(49, 5), object.rgb() & 0xFFFFFF);
 
         // Release then clears every field, a second time without harm.
         app.m_pDDPal = DDLoadPalette(app.m_pDD, nullptr);
         app.ReleaseDirectDraw();
         app.ReleaseDirectDraw();
-        EXPECT_TRUE(std::ranges::count(surfaces(), nullptr) == 9 && !app.m_pDD && !app.m_pDDPal && !app.m_pClipper);
+        EXPECT_TRUE(std::ranges::count(surfaces(), nullptr) == 10 && !app.m_pDD && !app.m_pDDPal && !app.m_pClipper);
     }
 }
 

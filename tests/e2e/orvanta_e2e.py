@@ -2,8 +2,9 @@
 """orvanta_e2e.py --program PATH --desktop-tool PATH --palette PATH SCENARIO: Orvanta in a real X server.
 
 Runs the program in Xvfb (1024x768) from a throw-away folder holding a desktop written here, drives it with X input
-through xdotool and reads the screen through xwd. SCENARIO: a name in SCENARIOS, or scaled_<factor>: that
-QT_SCALE_FACTOR on a 1920x1080 screen against an unscaled run. Exit status 0, 1 on failure, 77 without an X server.
+through xdotool and reads the screen through xwd. SCENARIO: a name in SCENARIOS, or scaled_<factor>[_<width>]: that
+QT_SCALE_FACTOR on a 1920x1080 (or that wide) screen against an unscaled run. Exit status 0, 1 on failure, 77 without
+an X server.
 """
 
 import argparse, functools, json, os, pathlib, select, shutil, signal, struct, subprocess, sys, tempfile  # noqa: E401
@@ -279,7 +280,7 @@ BAND = ((EPSILON.x - 20, EPSILON.y - 20), (ZETA.x + ZETA.w + 20, ZETA.y + ZETA.h
 BETWEEN = (EPSILON.x + EPSILON.w + 30, EPSILON.y)  # the frame shrinks to the selection's bounding box
 BAND_MOVE = (500, -200)
 
-def scenario_scaled(start, scale):
+def scenario_scaled(start, scale, width):
     """Under Qt's scale factor the desktop keeps its device pixels; dialogs grow. The session, to quit."""
     reference = start()  # the same desktop unscaled
     unscaled, (w0, h0) = reference.expect("unscaled first frame", IN_PLACE), reference.settings()
@@ -303,7 +304,11 @@ def scenario_scaled(start, scale):
                ALPHA.gone(), ("Alpha's keyed border at its new place", (nx - 1, ny - 1), tile),
                ("Alpha's first inner pixel moved", (nx, ny), ALPHA.up),
                ("Alpha's last inner pixel moved", (nx + ALPHA.w - 2 * ALPHA.frame - 1,
-                                                   ny + ALPHA.h - 2 * ALPHA.frame - 1), ALPHA.up)])])
+                                                   ny + ALPHA.h - 2 * ALPHA.frame - 1), ALPHA.up)]),
+           # The desktop ends at the screen's last device pixel, however its logical width rounds.
+           ("Delta dragged against the screen's right edge", [("drag", DELTA.center(), (width - 1, DELTA.center()[1]))], [
+               ("Delta's first column at the edge", (width - DELTA.w, DELTA.y + 1), DELTA.up),
+               ("the tile left of it", (width - DELTA.w - 1, DELTA.y + 1), tile)])])
     return s
 
 SCENARIOS = {
@@ -344,6 +349,7 @@ SCENARIOS = {
                       ("Refresh, then the drag undone", [("settings_press", REFRESH), ("key", "ctrl+z")], IN_PLACE)],
     "scaled_2": 2.0,  # scenario_scaled under this QT_SCALE_FACTOR
     "scaled_1.5": 1.5,
+    "scaled_1.5_1024": (1.5, (1024, 768)),  # 683 logical pixels wide, which scale back to 1025
 }
 
 def snapshot(folder):
@@ -357,7 +363,8 @@ def main():
     parser.add_argument("scenario", choices=SCENARIOS)
     args = parser.parse_args()
     steps = SCENARIOS[args.scenario]
-    scale = steps if isinstance(steps, float) else None
+    scale, size = steps if isinstance(steps, tuple) else (steps, (1920, 1080)) if isinstance(steps, float) else (
+        None, (1024, 768))
     work = tempfile.mkdtemp(prefix="orvanta-e2e-")
     artifacts, program_dir = os.path.join(work, "artifacts"), os.path.join(work, "Program")
     os.makedirs(artifacts)
@@ -365,14 +372,14 @@ def main():
     try:
         make_program_folder(program_dir, args.program, args.desktop_tool, args.palette)
         before = snapshot(os.path.join(program_dir, "desktops"))
-        xvfb, display = start_xvfb((1920, 1080) if scale else (1024, 768), os.path.join(artifacts, "xvfb.log"))
+        xvfb, display = start_xvfb(size, os.path.join(artifacts, "xvfb.log"))
         if not xvfb:
             print(f"SKIP: no X server for the end-to-end tests: {display}")
             status = 77
             return status
         running.append(xvfb)
         start = functools.partial(Session, display, program_dir, artifacts, running)
-        (scenario_scaled(start, scale) if scale else start().run(steps)).quit()
+        (scenario_scaled(start, scale, size[0]) if scale else start().run(steps)).quit()
         require(snapshot(os.path.join(program_dir, "desktops")) == before,
                 "the desktop folder changed although nothing was saved")
         print(f"PASS: {args.scenario}")
