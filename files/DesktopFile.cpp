@@ -202,6 +202,8 @@ void CDesktopApp::SaveDesktop()
     desktop.aObjects.assign(m_aObjects, m_aObjects + m_nObjects);
     if (!WriteDesktopFile(m_strDesktopFile, desktop))
         AfxMessageBox("Desktop file could not be saved!", MB_OK, 0);
+    else
+        m_abSavedDesktop = DesktopBytes();
 }
 
 void CDesktopApp::LoadDesktop()
@@ -237,4 +239,20 @@ void CDesktopApp::LoadDesktop()
         RebaseImagePath(m_aObjects[i].strDownImage, m_strAppDir);
         RebaseImagePath(m_aObjects[i].strMouseImage, m_strAppDir);
     }
+    m_abSavedDesktop = DesktopBytes();
+}
+
+std::vector<BYTE> CDesktopApp::DesktopBytes() const
+{
+    DesktopData desktop;
+    desktop.bTile = m_bTile;
+    desktop.dwBackPixel = m_dwBackPixel;
+    desktop.crBackground = m_crBackground;
+    desktop.lfDefault = m_lfDefault;
+    desktop.aObjects.assign(m_aObjects, m_aObjects + m_nObjects);
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    WriteDesktop(ar, desktop);
+    ar.Close();
+    return file.Detach();
 }
