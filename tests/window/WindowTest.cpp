@@ -442,9 +442,14 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
 
 // Closing the window asks only when the desktop differs from what was last
 // saved; Cancel and a failed save keep it open, Save writes the file and
-// Discard leaves it as it was.
+// Discard leaves it as it was. A request to end the session asks nothing and
+// keeps the edits in a recovery file, which a close that goes ahead removes.
 TEST_F(MainWindowTest, ClosingAsksAboutUnsavedEditsAndKeepsTheWindowUnlessTheyAreSavedOrDiscarded)
 {
+    const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    const QString recovery = state.filePath("orvanta/recovery.orv");
     enum Edit { none, added, undone };
     for (auto [edit, answer, writable, closes] :
         { std::tuple { added, IDCANCEL, true, false }, { added, IDYES, false, false }, { added, IDYES, true, true },
@@ -472,6 +477,9 @@ TEST_F(MainWindowTest, ClosingAsksAboutUnsavedEditsAndKeepsTheWindowUnlessTheyAr
         if (!writable)
             QFile::setPermissions(d.dir.path(), QFile::ReadOwner | QFile::ExeOwner);
         d.ui.onMessageBox = [a = answer](const CString&, UINT type) { return type == MB_YESNOCANCEL ? a : IDOK; };
+        EXPECT_TRUE(frame->OnQueryEndSession());
+        EXPECT_TRUE(d.ui.messages.empty());
+        EXPECT_EQ(QFile::exists(recovery), edit == added);
 
         ASSERT_TRUE(frame->PostMessage(WM_CLOSE));
         QCoreApplication::processEvents();
@@ -485,8 +493,10 @@ TEST_F(MainWindowTest, ClosingAsksAboutUnsavedEditsAndKeepsTheWindowUnlessTheyAr
         EXPECT_EQ(frame->windowHandle() == nullptr, closes);
         EXPECT_EQ(ReadAll(file) == saved, answer != IDYES || !writable);
         EXPECT_EQ(app.IsDesktopModified(), answer == IDYES ? !writable : edit == added);
+        EXPECT_EQ(QFile::exists(recovery), edit == added && !closes);
         app.DestroyMainWindow();
     }
+    stateHome.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", stateHome);
 }
 
 } // namespace
