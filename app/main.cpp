@@ -3,6 +3,7 @@
 #include "app/StartOptions.h"
 #include "platform/CFrameWnd.h"
 #include "platform/Screen.h"
+#include "platform/SessionEnd.h"
 #include "platform/UiScript.h"
 
 #include <QApplication>
@@ -239,9 +240,12 @@ int main(int argc, char** argv)
     if (options.screenshot)
         return SaveScreenshot(*options.screenshot);
 
+    // Someone is at the screen: unsaved edits outlive an ended session.
+    theApp.m_bKeepRecovery = TRUE;
     if (!theApp.InitInstance()) {
         theApp.DestroyMainWindow();
         return 1;
     }
+    const CSessionEnd sessionEnd;
     return theApp.Run();
 }

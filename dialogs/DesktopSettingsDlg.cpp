@@ -290,6 +290,8 @@ void CDesktopSettingsDlg::OnLoad()
         // A file that held no records still leaves the background in use.
         RestoreBackgroundInUse();
         RebuildAll();
+        // Linking hides targets in the records: that is the file as loaded, not an edit.
+        app->m_abSavedDesktop = app->DesktopBytes();
     } else if (app->m_nObjects == 0) {
         RestoreBackgroundInUse();
         RebuildAll();

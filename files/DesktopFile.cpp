@@ -214,7 +214,7 @@ bool WriteDesktopFile(LPCSTR path, const DesktopData& desktop)
     return true;
 }
 
-bool SaveDesktopFile(const CDesktopApp& app, const CString& path)
+bool SaveDesktopFile(CDesktopApp& app, const CString& path)
 {
     DesktopData desktop;
     desktop.bTile = app.m_bTile;
@@ -227,8 +227,10 @@ bool SaveDesktopFile(const CDesktopApp& app, const CString& path)
         PortableImagePath(object.strDownImage, app.m_strAppDir);
         PortableImagePath(object.strMouseImage, app.m_strAppDir);
     }
-    if (WriteDesktopFile(path, desktop))
+    if (WriteDesktopFile(path, desktop)) {
+        app.m_abSavedDesktop = app.DesktopBytes();
         return true;
+    }
     AfxMessageBox("Desktop file could not be saved!", MB_OK, 0);
     return false;
 }
@@ -273,6 +275,22 @@ void TakeLoadedDesktop(CDesktopApp& app, const DesktopData& desktop)
         RebaseImagePath(app.m_aObjects[i].strDownImage, app.m_strAppDir);
         RebaseImagePath(app.m_aObjects[i].strMouseImage, app.m_strAppDir);
     }
+    app.m_abSavedDesktop = app.DesktopBytes();
+}
+
+std::vector<BYTE> CDesktopApp::DesktopBytes() const
+{
+    DesktopData desktop;
+    desktop.bTile = m_bTile;
+    desktop.dwBackPixel = m_dwBackPixel;
+    desktop.crBackground = m_crBackground;
+    desktop.lfDefault = m_lfDefault;
+    desktop.aObjects.assign(m_aObjects, m_aObjects + m_nObjects);
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    WriteDesktop(ar, desktop);
+    ar.Close();
+    return file.Detach();
 }
 
 // A file that cannot be opened or is damaged leaves m_nObjects, the records,

@@ -55,4 +55,4 @@ void TakeLoadedDesktop(CDesktopApp& app, const DesktopData& desktop);
 // Saves the application's desktop at path as the Save button does (picture
 // paths inside the program's folder written in the form loading rebases);
 // tells the person and returns false when it could not be written.
-bool SaveDesktopFile(const CDesktopApp& app, const CString& path);
+bool SaveDesktopFile(CDesktopApp& app, const CString& path);

@@ -117,3 +117,16 @@ BOOL CFile::GetStatus(LPCSTR fileName, CFileStatus& status)
         status.m_size = 0;
     return TRUE;
 }
+
+BOOL CFile::Remove(LPCSTR fileName)
+{
+    std::error_code error;
+    return fs::remove(fs::path(NativePath(fileName)), error) ? TRUE : FALSE;
+}
+
+BOOL CMemFile::Write(const void* buffer, UINT count)
+{
+    const auto* bytes = static_cast<const BYTE*>(buffer);
+    m_bytes.insert(m_bytes.end(), bytes, bytes + count);
+    return TRUE;
+}

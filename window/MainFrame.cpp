@@ -6,6 +6,8 @@
 #include "platform/StringResource.h"
 #include "platform/WindowClass.h"
 
+#include <algorithm>
+
 // Window creation and the window's own messages.
 
 namespace {
@@ -80,6 +82,44 @@ BOOL CMainFrame::OnQueryNewPalette()
         app->m_pDDSPrimary->SetPalette(app->m_pDDPal);
     app->RestoreSurfaces();
     return CFrameWnd::OnQueryNewPalette();
+}
+
+void CMainFrame::OnClose()
+{
+    CDesktopApp* app = DesktopApp();
+    if (app->IsDesktopModified()) {
+        const CString& strPath = app->m_strDesktopFile;
+        const CString strName = strPath.Mid(std::max(strPath.ReverseFind('\\'), strPath.ReverseFind('/')) + 1);
+        switch (AfxMessageBox("Save changes to " + strName + "?", MB_YESNOCANCEL, 0)) {
+        case IDYES:
+            // As Desktop Settings' Save; a failure has been shown, and the
+            // program goes on rather than lose the edits.
+            app->SaveDesktop();
+            if (app->IsDesktopModified())
+                return;
+            break;
+        case IDNO:
+            break;
+        default:
+            return;
+        }
+    }
+    // What an earlier request to end the session kept is no longer wanted.
+    app->DiscardRecovery();
+    CFrameWnd::OnClose();
+}
+
+// Nobody is asked while the session ends: the edits go to the recovery file.
+BOOL CMainFrame::OnQueryEndSession()
+{
+    DesktopApp()->WriteRecovery();
+    return TRUE;
+}
+
+void CMainFrame::OnEndSession(BOOL bEnding)
+{
+    if (bEnding)
+        DesktopApp()->WriteRecovery();
 }
 
 void CMainFrame::OnDestroy()

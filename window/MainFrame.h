@@ -26,6 +26,11 @@ public:
     void OnActivateApp(BOOL bActive, DWORD dwThreadID) override;
     BOOL OnQueryNewPalette() override;
     void OnDestroy() override;
+    // Unsaved edits: asked about when the window closes, kept for the next
+    // start when the session ends.
+    void OnClose() override;
+    BOOL OnQueryEndSession() override;
+    void OnEndSession(BOOL bEnding) override;
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) override;
     void OnLButtonDown(UINT nFlags, POINT point) override;
     void OnLButtonUp(UINT nFlags, POINT point) override;

@@ -5,16 +5,22 @@
 #include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
 #include "platform/CFrameWnd.h"
+#include "platform/MessageBox.h"
 #include "platform/Screen.h"
+#include "platform/SessionEnd.h"
+#include "support/Bytes.h"
 #include "support/Faults.h"
 #include "support/TestDesktop.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <private/qhighdpiscaling_p.h>
 
@@ -103,6 +109,76 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     EXPECT_EQ(splashes, 1);
     EXPECT_EQ(app.m_bSplashPending, FALSE);
     app.DestroyMainWindow();
+}
+
+// An ended session (a signal, or a quit the window did not ask for) keeps
+// unsaved edits without asking; the next start offers them back once: Yes
+// brings them under the file they belong to, still unsaved, No keeps the
+// file's desktop. A damaged recovery file is refused on standard error alone.
+TEST_F(Startup, AnEndedSessionKeepsUnsavedEditsAndTheNextStartOffersThemOnce)
+{
+    const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
+    SetScreenOverride(ScreenOverride { SIZE { 320, 240 }, RECT { 0, 0, 320, 240 } });
+    const CString start(dir.filePath("test.orv").toStdString()), other(dir.filePath("other.orv").toStdString());
+    {
+        CDesktopApp writer;
+        writer.m_nObjects = 2;
+        for (int i : { 0, 1 }) {
+            DesktopObject& o = writer.m_aObjects[i];
+            o.strName = i ? "A" : "Background";
+            o.strUpImage = WriteBitmap(dir.path(), o.strName.str().c_str(), 10, 10, Qt::blue).c_str();
+            o.rcObject = { 100 * i, 0, 0, 0 };
+            o.bVisible = TRUE;
+        }
+        writer.m_strDesktopFile = start;
+        writer.SaveDesktop();
+    }
+    SetStartDesktopFile(start);
+    const QString recovery = dir.filePath("state/orvanta/recovery.orv");
+    const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    enum End { bySignal, byQuit };
+    for (auto [end, edited, damaged, answer] : { std::tuple { bySignal, true, false, IDYES },
+             { byQuit, true, false, IDNO }, { bySignal, true, true, 0 }, { byQuit, false, false, 0 } }) {
+        SCOPED_TRACE(testing::Message() << end << edited << damaged << answer);
+        {
+            CDesktopApp app;
+            app.m_bKeepRecovery = TRUE;
+            ASSERT_TRUE(app.InitInstance());
+            if (edited)
+                app.m_aObjects[1].rcObject.left = 50, app.m_strDesktopFile = other;
+            const CSessionEnd sessionEnd;
+            QTimer::singleShot(
+                0, [end = end] { end == bySignal ? void(std::raise(SIGTERM)) : QCoreApplication::quit(); });
+            QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+            EXPECT_EQ(app.Run(), 0);
+        }
+        EXPECT_TRUE(ui.messages.empty());
+        ASSERT_EQ(QFile::exists(recovery), edited);
+        if (damaged)
+            WriteAll(recovery, ReadAll(recovery).chopped(3));
+
+        CDesktopApp app;
+        app.m_bKeepRecovery = TRUE;
+        ui.onMessageBox = [answer = answer](const CString&, UINT type) { return type == MB_YESNO ? answer : IDOK; };
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(app.InitInstance());
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ui.messages,
+            answer ? std::vector<std::string> { "The last session ended with unsaved changes to "
+                                                "other.orv. Restore them?" }
+                   : std::vector<std::string> {});
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), damaged ? 1 : 0) << errors;
+        EXPECT_EQ(app.m_aObjects[1].rcObject.left, answer == IDYES ? 50 : 100);
+        EXPECT_EQ(app.m_strDesktopFile, answer == IDYES ? other : start);
+        EXPECT_EQ(app.IsDesktopModified(), answer == IDYES);
+        EXPECT_FALSE(QFile::exists(recovery));
+        app.DestroyMainWindow();
+        ui.messages.clear();
+    }
+    QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
+    stateHome.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", stateHome);
 }
 
 // Without a work area nothing is read (display failures: the Display tests).

@@ -147,24 +147,50 @@ class Session:
 
     def __init__(self, display, program_dir, artifacts, running, scale=None):
         """Starts the program (its process goes into running) and closes the greeting after the first frame."""
-        self.display, self.artifacts = display, artifacts
+        self.display, self.artifacts, self.program_dir, self.running = display, artifacts, program_dir, running
+        # Recovery files go to a state folder of the run's own.
         self.env = {k: v for k, v in os.environ.items() if k not in HIDDEN} | {"DISPLAY": display, "LSAN_OPTIONS":
-                    LSAN_OPTIONS, "QT_QPA_PLATFORM": "xcb", "QT_SCALE_FACTOR": str(scale or 1)}
-        with open(os.path.join(artifacts, "orvanta.log"), "a") as log:
-            self.proc = subprocess.Popen([os.path.join(program_dir, "orvanta")], env=self.env, stdout=log,
-                                         stderr=subprocess.STDOUT, cwd=artifacts)
-        running.append(self.proc)
+                    LSAN_OPTIONS, "QT_QPA_PLATFORM": "xcb", "QT_SCALE_FACTOR": str(scale or 1),
+                    "XDG_STATE_HOME": os.path.join(artifacts, "state")}
+        self.start()
+
+    def start(self, restore=None):
+        """Runs the program; restore: the key answering the offer of the last session's unsaved changes."""
+        with open(os.path.join(self.artifacts, "orvanta.log"), "a") as log:
+            self.proc = subprocess.Popen([os.path.join(self.program_dir, "orvanta")], env=self.env, stdout=log,
+                                         stderr=subprocess.STDOUT, cwd=self.artifacts)
+        self.running.append(self.proc)
         self.move(EMPTY)
+        if restore:  # the greeting follows at once, so the offer's own window is watched
+            self.wait_for(lambda: len(self.windows()) == 2, "the offer of the unsaved changes")
+            offer = self.xdo("getwindowfocus").strip()
+            self.key(restore)
+            self.wait_for(lambda: offer not in self.windows(), "the offer to close")
         self.answer("Return", "the desktop and its greeting")
 
-    def quit(self):
-        """F12 ends the program with status 0."""
+    def quit(self, answer="d"):
+        """F12 ends the program with status 0; a question about unsaved changes gets that key (d: Discard)."""
+        if self.proc.poll() is not None:
+            return
         self.move(EMPTY)
         self.key("F12")
+        if self.wait_for(lambda: self.proc.poll() is not None or len(self.windows()) == 2 and "asked",
+                         "the program to end or ask") == "asked":
+            self.key(answer)
         try:
             require(self.proc.wait(15) == 0, f"the program ended with status {self.proc.returncode} after F12")
         except subprocess.TimeoutExpired:
             raise AssertionError("F12 did not end the program")
+
+    def restart(self, restore):
+        """SIGTERM ends the program with status 0 without asking; it starts again, offered what was unsaved."""
+        self.proc.terminate()
+        require(self.proc.wait(15) == 0, f"the program ended with status {self.proc.returncode} after SIGTERM")
+        self.start(restore)
+
+    def recovery_gone(self):
+        left = [str(p) for p in pathlib.Path(self.env["XDG_STATE_HOME"]).rglob("*") if p.is_file()]
+        require(not left, f"recovery files left: {left}")
 
     def xdo(self, *args, pause=0.0, check=True):  # then gives the program time to answer
         out = subprocess.run(["xdotool", *map(str, args)], env=self.env, check=check, capture_output=True, text=True)
@@ -347,10 +373,19 @@ SCENARIOS = {
     # Cancel after New brings back the unsaved drag, and Refresh keeps it undoable.
     "settings_keep": [DRAG_ALPHA, ("New, Cancel: the drag stays", [("settings_press", NEW, "Escape")], DRAG_ALPHA[2]),
                       ("Refresh, then the drag undone", [("settings_press", REFRESH), ("key", "ctrl+z")], IN_PLACE)],
+    # F12 asks about unsaved changes: Escape cancels, S saves.
+    "quit_asks": [DRAG_ALPHA, ("the question cancelled: the desktop stays", [
+        ("key", "F12"), ("answer", "Escape", "the question about unsaved changes")], DRAG_ALPHA[2]),
+        ("saved and ended", [("quit", "s")], [])],
+    # SIGTERM keeps the unsaved drag; the next start offers it, Y restores it, still unsaved (quit discards it).
+    "recovery": [DRAG_ALPHA, ("the drag restored after SIGTERM", [("restart", "y")], DRAG_ALPHA[2]),
+                 ("no recovery file left after the answer", [("recovery_gone",)], [])],
     "scaled_2": 2.0,  # scenario_scaled under this QT_SCALE_FACTOR
     "scaled_1.5": 1.5,
     "scaled_1.5_1024": (1.5, (1024, 768)),  # 683 logical pixels wide, which scale back to 1025
 }
+
+SAVING = {"quit_asks"}
 
 def snapshot(folder):
     """Every file under folder with its bytes and modification time."""
@@ -380,7 +415,9 @@ def main():
         running.append(xvfb)
         start = functools.partial(Session, display, program_dir, artifacts, running)
         (scenario_scaled(start, scale, size[0]) if scale else start().run(steps)).quit()
-        require(snapshot(os.path.join(program_dir, "desktops")) == before,
+        saved = args.scenario in SAVING
+        require((snapshot(os.path.join(program_dir, "desktops")) == before) != saved,
+                "the desktop folder did not change although Save was chosen" if saved else
                 "the desktop folder changed although nothing was saved")
         print(f"PASS: {args.scenario}")
         status = 0

@@ -1,8 +1,10 @@
 // The desktop window: pointer and keys, the context menu and its commands,
 // undo, and the window itself (creation, presentation, coordinates, messages).
 
+#include "platform/MessageBox.h"
 #include "platform/Screen.h"
 #include "res/resource.h"
+#include "support/Bytes.h"
 #include "support/TestDesktop.h"
 #include "window/MainFrame.h"
 
@@ -416,13 +418,17 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     EXPECT_EQ(desk.ui.messages, (Names { "Yeah, guess what!" }));
     EXPECT_EQ(framesWhenAsked, frames);
 
-    // F12 ends the program with status 0, releasing the display.
+    // F12 asks about the unsaved edits, then ends the program with status 0,
+    // releasing the display.
+    app.m_strDesktopFile = desk.Path("f12.orv").c_str();
+    desk.ui.onMessageBox = [](const CString&, UINT type) { return type == MB_YESNOCANCEL ? IDNO : IDOK; };
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QTimer::singleShot(0, window, [&] { SendKey(window, Qt::Key_F12); });
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(app.Run(), 0);
     QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
+    EXPECT_EQ(desk.ui.messages.back(), "Save changes to f12.orv?");
     EXPECT_TRUE(app.m_pDD == nullptr && app.m_pMainWnd == nullptr && app.m_aRuntime[a].pUp == nullptr);
     // Made without a class or from a rectangle, a frame still covers the
     // screen; it is destroyed once, and then neither posts nor presents.
@@ -432,6 +438,65 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     EXPECT_TRUE(other.DestroyWindow());
     EXPECT_FALSE(other.windowHandle() || other.DestroyWindow() || other.PostMessage(WM_CLOSE));
     other.presentFrame(QImage(4, 4, QImage::Format_RGB32), {});
+}
+
+// Closing the window asks only when the desktop differs from what was last
+// saved; Cancel and a failed save keep it open, Save writes the file and
+// Discard leaves it as it was. A request to end the session asks nothing and
+// keeps the edits in a recovery file, which a close that goes ahead removes.
+TEST_F(MainWindowTest, ClosingAsksAboutUnsavedEditsAndKeepsTheWindowUnlessTheyAreSavedOrDiscarded)
+{
+    const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    const QString recovery = state.filePath("orvanta/recovery.orv");
+    enum Edit { none, added, undone };
+    for (auto [edit, answer, writable, closes] :
+        { std::tuple { added, IDCANCEL, true, false }, { added, IDYES, false, false }, { added, IDYES, true, true },
+            { added, IDNO, true, true }, { none, 0, true, true }, { undone, 0, true, true } }) {
+        SCOPED_TRACE(testing::Message() << edit << " " << answer << " " << writable);
+        TestDesktop d(64, 48);
+        CDesktopApp& app = d.app;
+        d.AddObject("A", { 4, 4, 12, 12 });
+        const QString file = d.dir.filePath("w.orv");
+        app.m_strDesktopFile = file.toStdString().c_str();
+        app.SaveDesktop();
+        const QByteArray saved = ReadAll(file);
+        CMainFrame* frame = CMainFrame::CreateObject();
+        app.m_pMainWnd = frame;
+        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_POPUP | WS_SYSMENU, nullptr, nullptr));
+        if (edit == added)
+            d.AddObject("B", { 20, 4, 28, 12 });
+        if (edit == undone) {
+            app.m_history.Clear(app);
+            // An edit, then undone.
+            app.m_aObjects[1].rcObject.left += 5;
+            app.m_history.RecordEdit(app);
+            frame->OnEditUndo();
+        }
+        if (!writable)
+            QFile::setPermissions(d.dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        d.ui.onMessageBox = [a = answer](const CString&, UINT type) { return type == MB_YESNOCANCEL ? a : IDOK; };
+        EXPECT_TRUE(frame->OnQueryEndSession());
+        EXPECT_TRUE(d.ui.messages.empty());
+        EXPECT_EQ(QFile::exists(recovery), edit == added);
+
+        ASSERT_TRUE(frame->PostMessage(WM_CLOSE));
+        QCoreApplication::processEvents();
+        QFile::setPermissions(d.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        Names expected;
+        if (answer)
+            expected.push_back("Save changes to w.orv?");
+        if (!writable)
+            expected.push_back("Desktop file could not be saved!");
+        EXPECT_EQ(d.ui.messages, expected);
+        EXPECT_EQ(frame->windowHandle() == nullptr, closes);
+        EXPECT_EQ(ReadAll(file) == saved, answer != IDYES || !writable);
+        EXPECT_EQ(app.IsDesktopModified(), answer == IDYES ? !writable : edit == added);
+        EXPECT_EQ(QFile::exists(recovery), edit == added && !closes);
+        app.DestroyMainWindow();
+    }
+    stateHome.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", stateHome);
 }
 
 } // namespace
