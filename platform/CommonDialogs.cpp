@@ -114,7 +114,7 @@ int CFileDialog::DoModal()
             return IDCANCEL;
         chosen = dialog.selectedFiles().first();
     }
-    m_strPathName = PathFromQString(QString(chosen).replace(QLatin1Char('/'), QLatin1Char('\\')));
+    m_strPathName = PathFromQString(chosen);
     return IDOK;
 }
 

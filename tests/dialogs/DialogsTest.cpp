@@ -44,12 +44,6 @@ Strings Entries(CComboBox& combo)
     return items;
 }
 
-std::string Backslashed(std::string path)
-{
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
 // A file chooser that picks `path`.
 std::function<std::optional<CString>(const FileDialogRequest&)> Answer(const std::string& path)
 {
@@ -106,38 +100,46 @@ protected:
     CDesktopApp& app = desk.app;
 };
 
+// Paths split at their last backslash or '/'; a chosen file is shown as the
+// file system names it.
 TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
 {
-    app.m_strDesktopFile = "C:\\x\\desktops\\default.orv";
     const std::string longDir = "C:\\" + std::string(300, 'd');
     struct Case {
         int button, field; // no field: the desktop file
-        std::string typed;
+        std::string typed; // with no field, the desktop file
         const char *dir, *file;
         std::optional<CString> answer;
-        std::string after; // the field once the chooser is gone
+        std::string after; // the field once the chooser is gone; with no field, the Desktop field
     };
     const Case cases[] = {
-        { IDC_LOAD, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
-        { IDC_SAVE_AS, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
+        { IDC_LOAD, 0, "C:\\x\\desktops\\default.orv", "C:\\x\\desktops", "default.orv", {}, "default.orv" },
+        { IDC_SAVE_AS, 0, "C:\\x\\desktops\\default.orv", "C:\\x\\desktops", "default.orv", {}, "default.orv" },
+        { IDC_LOAD, 0, "/home/u/desk.top/mine.orv", "/home/u/desk.top", "mine.orv", {}, "mine.orv" },
+        { IDC_SAVE_AS, 0, "/home/u\\odd/mine.orv", "/home/u\\odd", "mine.orv", {}, "mine.orv" },
+        { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "/home/u/pics/sky.bmp", "/home/u/pics", "sky.bmp",
+            CString("/usr/lib/orvanta/res/a b.bmp"), "/usr/lib/orvanta/res/a b.bmp" },
+        { IDC_BROWSE_UP, IDC_UP_IMAGE, " /pics\\x/a.bmp", "/pics\\x", "a.bmp", {}, " /pics\\x/a.bmp" },
         { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "", "", "*.bmp", {}, "" },
         { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "sky.bmp", "", "", {}, "sky.bmp" },
         { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, " C:\\pics\\sky.bmp ", "C:\\pics", "sky.bmp", {},
             " C:\\pics\\sky.bmp " },
         { IDC_BROWSE_UP, IDC_UP_IMAGE, "  C:\\pics\\a.bmp", "C:\\pics", "a.bmp", {}, "  C:\\pics\\a.bmp" },
-        { IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "\\tmp\\pics\\b.bmp" },
+        { IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "/tmp/pics/b.bmp" },
+        { IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, "/a.bmp", "", "", {}, "/a.bmp" },
         { IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, longDir + "\\c.bmp", "", "c.bmp", {}, longDir + "\\c.bmp" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         std::vector<FileDialogRequest> requests;
         desk.ui.onFile = [&](const FileDialogRequest& r) { return requests.push_back(r), c.answer; };
+        app.m_strDesktopFile = c.field ? "C:\\x\\desktops\\default.orv" : c.typed.c_str();
         OnDialog([&](CDialog& dlg) {
             if (c.field)
                 SetText(dlg, c.field, c.typed);
             Click(dlg, c.button);
             EXPECT_TRUE(IsOpen(dlg));
-            EXPECT_EQ(c.field ? Text(dlg, c.field) : "", c.after);
+            EXPECT_EQ(Text(dlg, c.field ? c.field : IDC_DESKTOP), c.after);
         });
         const int frames = desk.frames();
         const bool settings = c.field == 0 || c.field == IDC_BACKGROUND;
@@ -177,7 +179,7 @@ TEST_F(DialogsTest, SettingsButtonsApplyOrDropTheHeldEditsAndNewKeepsTheBackgrou
         { true, IDCANCEL, { "unsaved", "two" }, old, two }, // the previous desktop again
         { true, IDC_NEW, { "unsaved", "two" }, old, two }, // a second New, then Cancel: still the previous one
         { true, IDC_SAVE, {}, fresh, back },
-        { true, IDC_SAVE_AS, {}, Backslashed(copy.toStdString()), back },
+        { true, IDC_SAVE_AS, {}, copy.toStdString(), back },
         { true, IDC_REFRESH, {}, fresh, back },
         { true, IDOK, {}, fresh, Rgb(Qt::cyan) },
     };
@@ -472,8 +474,8 @@ TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
     };
     again.app.EditDesktopSettings();
     EXPECT_EQ(
-        again.ui.messages, (Strings { "Unable to find 'desktop' file:\n\n" + Backslashed(again.Path("missing.orv")) }));
-    EXPECT_EQ(again.app.m_strDesktopFile, Backslashed(saveFile).c_str());
+        again.ui.messages, (Strings { "Unable to find 'desktop' file:\n\n" + again.Path("missing.orv") }));
+    EXPECT_EQ(again.app.m_strDesktopFile, saveFile.c_str());
     EXPECT_EQ(again.Names(), desk.Names());
     EXPECT_EQ(again.app.m_crBackground, colour);
     EXPECT_TRUE(again.display.target.lastFrame == left);
