@@ -9,10 +9,13 @@
 #include "support/Bytes.h"
 #include "support/TestDesktop.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -400,6 +403,41 @@ TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
         std::tuple(RGB(250, 0, 0), DDColorMatch(app.m_pDDSColor, RGB(250, 0, 0))));
     EXPECT_EQ(FontFromLogFont(app.m_aObjects[i].lfFont).pixelSize(), drawn);
 }
+// The real chooser, without a script: it starts on the font asked for, in
+// its upright or slanted style, and its Sample box shows that font.
+TEST(FontChooser, SampleShowsTheChosenFont)
+{
+    struct Case {
+        const char* face;
+        LONG weight;
+        BYTE italic;
+    };
+    for (const Case& c : { Case { "DejaVu Sans", 400, 0 }, Case { "DejaVu Serif", 700, 0 },
+             Case { "DejaVu Sans", 400, 1 } }) {
+        SCOPED_TRACE(std::string(c.face) + std::to_string(c.weight) + std::to_string(c.italic));
+        LOGFONT lf = MakeFont(c.face, -20, c.weight);
+        lf.lfItalic = c.italic;
+        CFontDialog dlg;
+        dlg.m_cf.lpLogFont = &lf;
+        dlg.m_cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
+        QTimer::singleShot(0, [&] {
+            auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(chooser);
+            const QList<QGroupBox*> groups = chooser->findChildren<QGroupBox*>();
+            const auto sample = std::find_if(groups.begin(), groups.end(), [](QGroupBox* g) { return g->isVisible(); });
+            ASSERT_NE(sample, groups.end());
+            const QLineEdit* edit = (*sample)->findChild<QLineEdit*>();
+            ASSERT_TRUE(edit);
+            EXPECT_FALSE(edit->text().isEmpty());
+            EXPECT_GE(edit->height(), QFontMetrics(edit->font()).height());
+            EXPECT_EQ(std::tuple(edit->font().family().toStdString(), edit->font().weight(), edit->font().italic()),
+                std::tuple(std::string(c.face), c.weight, c.italic != 0));
+            chooser->reject();
+        });
+        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    }
+}
+
 TEST_F(DialogsTest, SplashPaintsThePictureAndClosesOnEnter)
 {
     const QImage picture(QStringLiteral(":/splash.bmp"));
@@ -483,3 +521,4 @@ TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
 }
 
 } // namespace
+
