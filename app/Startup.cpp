@@ -151,4 +151,6 @@ void CDesktopApp::ShowSplash()
     m_bSplashPending = FALSE;
     CSplashDlg dlg;
     dlg.DoModal();
+    if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd))
+        frame->FollowPointer();
 }
