@@ -71,19 +71,19 @@ TEST(Options, HelpVersionAndAScreenshotThatCannotBeSaved)
     EXPECT_EQ(kSplashProductLine, "Orvanta " + std::string(ORVANTA_VERSION));
     const QTemporaryDir dir;
     const QString version = QRegularExpression::escape(ORVANTA_VERSION);
-    for (auto [tool, arguments, status, out, err] : { std::tuple { false, QStringList { "--version" }, 0,
-                                                          "\\Aorvanta " + version + "\n\\z", QString("\\A\\z") },
-             { false, { "--help" }, 0,
-                 "--version.*--desktop <file>.*--screen <size>.*--screenshot <file>.*F12.*F2.*Ctrl\\+Z.*Ctrl\\+Y.*"
-                 "ORVANTA_DISPLAY_DEPTH.*QT_SCALE_FACTOR",
-                 "\\A\\z" },
-             { false,
-                 { "--desktop", dir.filePath("missing.orv"), "--screen", "64x48", "--screenshot",
-                     dir.filePath("no-folder/shot.png") },
-                 1, "\\A\\z", "^Orvanta: Desktop file could not be opened!\n.*could not save" },
-             { true, { "--version" }, 0, "\\Aorvanta-desktop " + version + "\n\\z", "\\A\\z" },
-             { true, { "--help" }, 0, "^usage: orvanta-desktop dump.*build.*--version", "\\A\\z" },
-             { true, { "dump" }, 2, "\\A\\z", "^usage: orvanta-desktop dump" } }) {
+    for (auto [tool, arguments, status, out, err] :
+        { std::tuple { false, QStringList { "--version" }, 0, "\\Aorvanta " + version + "\n\\z", QString("\\A\\z") },
+            { false, { "--help" }, 0,
+                "--version.*--desktop <file>.*--screen <size>.*--screenshot <file>.*F12.*F2.*Ctrl\\+Z.*Ctrl\\+Y.*"
+                "ORVANTA_DISPLAY_DEPTH.*QT_SCALE_FACTOR",
+                "\\A\\z" },
+            { false,
+                { "--desktop", dir.filePath("missing.orv"), "--screen", "64x48", "--screenshot",
+                    dir.filePath("no-folder/shot.png") },
+                1, "\\A\\z", "^Orvanta: Desktop file could not be opened!\n.*could not save" },
+            { true, { "--version" }, 0, "\\Aorvanta-desktop " + version + "\n\\z", "\\A\\z" },
+            { true, { "--help" }, 0, "^usage: orvanta-desktop dump.*build.*--version", "\\A\\z" },
+            { true, { "dump" }, 2, "\\A\\z", "^usage: orvanta-desktop dump" } }) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const ChildRun run = RunOrvanta(
             arguments, { { "QT_QPA_PLATFORM", {} }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} } }, {}, tool);

@@ -412,8 +412,8 @@ TEST(FontChooser, SampleShowsTheChosenFont)
         LONG weight;
         BYTE italic;
     };
-    for (const Case& c : { Case { "DejaVu Sans", 400, 0 }, Case { "DejaVu Serif", 700, 0 },
-             Case { "DejaVu Sans", 400, 1 } }) {
+    for (const Case& c :
+        { Case { "DejaVu Sans", 400, 0 }, Case { "DejaVu Serif", 700, 0 }, Case { "DejaVu Sans", 400, 1 } }) {
         SCOPED_TRACE(std::string(c.face) + std::to_string(c.weight) + std::to_string(c.italic));
         LOGFONT lf = MakeFont(c.face, -20, c.weight);
         lf.lfItalic = c.italic;
@@ -511,8 +511,7 @@ TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
         EXPECT_FALSE(IsOpen(dlg));
     };
     again.app.EditDesktopSettings();
-    EXPECT_EQ(
-        again.ui.messages, (Strings { "Unable to find 'desktop' file:\n\n" + again.Path("missing.orv") }));
+    EXPECT_EQ(again.ui.messages, (Strings { "Unable to find 'desktop' file:\n\n" + again.Path("missing.orv") }));
     EXPECT_EQ(again.app.m_strDesktopFile, saveFile.c_str());
     EXPECT_EQ(again.Names(), desk.Names());
     EXPECT_EQ(again.app.m_crBackground, colour);
@@ -521,4 +520,3 @@ TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
 }
 
 } // namespace
-

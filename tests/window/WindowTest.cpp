@@ -137,11 +137,10 @@ TEST_F(WindowTest, AfterTheMenuTheHoverFollowsThePointer)
 {
     Row({ "A", "B" });
     desk.ui.onMessageBox = [](const CString&, UINT) { return IDCANCEL; };
-    for (auto [command, pointer, state] :
-        { std::tuple { 0u, POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
-            { UINT(ID_OBJECT_PROPERTIES), POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
-            { UINT(ID_OBJECT_DELETE), POINT { 300, 200 }, "A:1 B:1 h:0 p:0 t:0" },
-            { UINT(ID_OBJECT_LIST), POINT { At(1), 15 }, "A:2 B:1 h:1 p:0 t:0" } }) {
+    for (auto [command, pointer, state] : { std::tuple { 0u, POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
+             { UINT(ID_OBJECT_PROPERTIES), POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
+             { UINT(ID_OBJECT_DELETE), POINT { 300, 200 }, "A:1 B:1 h:0 p:0 t:0" },
+             { UINT(ID_OBJECT_LIST), POINT { At(1), 15 }, "A:2 B:1 h:1 p:0 t:0" } }) {
         SCOPED_TRACE(command);
         Move(At(1), 15);
         desk.ui.onDialog = [&](CDialog&) { QCursor::setPos(LogicalPoint(pointer)); };
