@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 using Names = std::vector<std::string>;
@@ -132,11 +134,11 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
 }
 
 // When the menu closes, with or without a command and whatever that command
-// opened, the object now under the pointer shows as hovered and no other.
+// opened, and when the greeting closes, the object now under the pointer
+// shows as hovered and no other.
 TEST_F(WindowTest, AfterTheMenuTheHoverFollowsThePointer)
 {
     Row({ "A", "B" });
-    desk.ui.onMessageBox = [](const CString&, UINT) { return IDCANCEL; };
     for (auto [command, pointer, state] : { std::tuple { 0u, POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
              { UINT(ID_OBJECT_PROPERTIES), POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
              { UINT(ID_OBJECT_DELETE), POINT { 300, 200 }, "A:1 B:1 h:0 p:0 t:0" },
@@ -152,6 +154,12 @@ TEST_F(WindowTest, AfterTheMenuTheHoverFollowsThePointer)
         frame.OnRButtonDown(0, { At(1), 15 });
         EXPECT_EQ(State(), state);
     }
+    // And when the greeting closes.
+    CWnd* const mainWindow = std::exchange(app.m_pMainWnd, &frame);
+    desk.ui.onDialog = [&](CDialog&) { QCursor::setPos(LogicalPoint({ At(2), 15 })); };
+    app.ShowSplash();
+    app.m_pMainWnd = mainWindow;
+    EXPECT_EQ(State(), "A:1 B:2 h:2 p:0 t:0");
 }
 
 TEST_F(WindowTest, LockedPressesFollowThePressHitTestCaptionsFirst)
