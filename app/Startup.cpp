@@ -177,6 +177,8 @@ void CDesktopApp::ShowSplash()
     m_bSplashPending = FALSE;
     CSplashDlg dlg;
     dlg.DoModal();
+    if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd))
+        frame->FollowPointer();
 }
 
 BOOL CDesktopApp::IsDesktopModified() const

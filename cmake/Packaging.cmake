@@ -29,15 +29,16 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/orvanta.desktop DESTINATION share/ap
 install(FILES ${CMAKE_BINARY_DIR}/generated/orvanta.png DESTINATION share/icons/hicolor/64x64/apps)
 
 # Manual pages and the changelog go compressed, as Debian's policy asks; -n
-# keeps the build time out of them.
+# keeps the build time out of them. The manual pages carry the project's
+# version (@PROJECT_VERSION@ in their headers).
 set(ORVANTA_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
 set(ORVANTA_COMPRESSED)
 foreach(name orvanta.1 orvanta-desktop.1 changelog)
+    configure_file(${CMAKE_SOURCE_DIR}/packaging/${name} ${ORVANTA_PACKAGING_OUT}/source/${name} @ONLY)
     add_custom_command(OUTPUT ${ORVANTA_PACKAGING_OUT}/${name}.gz
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${ORVANTA_PACKAGING_OUT}
-        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/${name} ${ORVANTA_PACKAGING_OUT}/${name}
+        COMMAND ${CMAKE_COMMAND} -E copy ${ORVANTA_PACKAGING_OUT}/source/${name} ${ORVANTA_PACKAGING_OUT}/${name}
         COMMAND gzip -9nf ${ORVANTA_PACKAGING_OUT}/${name}
-        DEPENDS ${CMAKE_SOURCE_DIR}/packaging/${name}
+        DEPENDS ${ORVANTA_PACKAGING_OUT}/source/${name}
         VERBATIM)
     list(APPEND ORVANTA_COMPRESSED ${ORVANTA_PACKAGING_OUT}/${name}.gz)
 endforeach()

@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "res/resource.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -21,6 +22,13 @@ void PrepareSurfaceDesc(CDesktopApp* app)
 {
     app->m_ddsd.dwSize = DDSURFACEDESC_SIZE;
     app->m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+}
+
+// Where a path splits into folder and name: its last backslash, as desktops
+// made on Windows write it, or its last '/', as chosen files come.
+int LastSeparator(const CString& path)
+{
+    return std::max(path.ReverseFind('\\'), path.ReverseFind('/'));
 }
 
 // Opens the chooser; the folder is used only when it fits its buffer.
@@ -97,7 +105,7 @@ BOOL CDesktopSettingsDlg::OnInitDialog()
     CDialog::OnInitDialog();
     CDesktopApp* app = DesktopApp();
     const CString& path = app->m_strDesktopFile;
-    m_edDesktop.SetWindowText(path.Mid(path.ReverseFind('\\') + 1));
+    m_edDesktop.SetWindowText(path.Mid(LastSeparator(path) + 1));
     m_edBackground.SetWindowText(app->m_aObjects[0].strUpImage);
     m_chkTile.SetCheck(app->m_bTile ? BST_CHECKED : BST_UNCHECKED);
     return TRUE;
@@ -349,7 +357,7 @@ void CDesktopSettingsDlg::BrowseForBitmap(BOOL bOpen)
     CString strDir;
     bool bHaveDir = false;
     if (t.Compare("*.bmp") != 0) {
-        int p = t.ReverseFind('\\');
+        int p = LastSeparator(t);
         if (p < 2) {
             t.Empty();
         } else {
@@ -367,7 +375,7 @@ void CDesktopSettingsDlg::BrowseForDesktopFile(BOOL bOpen)
     m_strBrowseResult.Empty();
     CString t = DesktopApp()->m_strDesktopFile;
     CString strDir;
-    int p = t.ReverseFind('\\');
+    int p = LastSeparator(t);
     if (p < 2) {
         t.Empty();
     } else {

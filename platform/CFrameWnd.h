@@ -78,6 +78,7 @@ public:
     // Desktop coordinates to the window system's global coordinates, in
     // device pixels.
     void ClientToScreen(POINT* point) const;
+    void ScreenToClient(POINT* point) const;
     BOOL IsIconic() const;
     // Asks for a paint from the event loop.
     void InvalidateRect(const RECT* rect, BOOL bErase = TRUE);

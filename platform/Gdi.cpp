@@ -176,7 +176,10 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int s
     QPainter painter(&dest->pixels(to));
     painter.setClipRect(to);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(to, source->pixels(QRect(sx, sy, sw, sh), false), QRect(sx, sy, sw, sh));
+    // Rectangles are in logical pixels; a picture for a scaled screen has more.
+    const QImage& from = source->pixels(QRect(sx, sy, sw, sh), false);
+    const qreal ratio = from.devicePixelRatio();
+    painter.drawImage(QRectF(to), from, QRectF(sx * ratio, sy * ratio, sw * ratio, sh * ratio));
     return TRUE;
 }
 

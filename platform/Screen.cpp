@@ -1,5 +1,6 @@
 #include "platform/Screen.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 #include <qpa/qplatformscreen.h>
@@ -95,6 +96,16 @@ QPoint LogicalPoint(POINT point)
 {
     const POINT origin = PrimaryScreenOrigin();
     return QPoint(origin.x + LogicalPixels(point.x - origin.x), origin.y + LogicalPixels(point.y - origin.y));
+}
+
+BOOL GetCursorPos(POINT* point)
+{
+    if (!point)
+        return FALSE;
+    const QPoint pos = QCursor::pos();
+    const POINT origin = PrimaryScreenOrigin();
+    *point = { origin.x + DevicePixels(pos.x() - origin.x), origin.y + DevicePixels(pos.y() - origin.y) };
+    return TRUE;
 }
 
 void SetScreenOverride(const ScreenOverride& screen)

@@ -39,6 +39,8 @@ int DevicePixels(qreal logical);
 QRect LogicalRect(const RECT& rect);
 // A point in the window system's device coordinates as Qt's global point.
 QPoint LogicalPoint(POINT point);
+// The pointer's position in the window system's device coordinates.
+BOOL GetCursorPos(POINT* point);
 
 // Replaces the screen the two calls above report, for tests: a screen size
 // and a work area, or no work area to make SPI_GETWORKAREA fail. Reset with

@@ -133,3 +133,14 @@ IDirectDraw* CMainFrame::GetDisplay() const
     CDesktopApp* app = DesktopApp();
     return app ? app->m_pDD : nullptr;
 }
+
+// What a move to the pointer's present place would do: the object under it
+// takes its Mouse look and no other keeps one.
+void CMainFrame::FollowPointer()
+{
+    POINT point;
+    if (!GetCursorPos(&point))
+        return;
+    ScreenToClient(&point);
+    OnMouseMove(0, point);
+}

@@ -54,6 +54,10 @@ public:
     void OnOrderMoveToTop();
     void OnOrderMoveToBottom();
 
+    // After a modal run (the menu and what its command opened, the greeting)
+    // the look follows the pointer where it is now, not where it last moved.
+    void FollowPointer();
+
     // Undo and redo of desktop edits (Ctrl+Z; Ctrl+Y or Ctrl+Shift+Z).
     void OnEditUndo();
     void OnEditRedo();

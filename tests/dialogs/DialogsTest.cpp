@@ -11,10 +11,13 @@
 #include "support/TestDesktop.h"
 #include "window/MainFrame.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -45,12 +48,6 @@ Strings Entries(CComboBox& combo)
         items[size_t(i)] = text.str();
     }
     return items;
-}
-
-std::string Backslashed(std::string path)
-{
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
 }
 
 // A file chooser that picks `path`.
@@ -94,38 +91,46 @@ protected:
     CDesktopApp& app = desk.app;
 };
 
+// Paths split at their last backslash or '/'; a chosen file is shown as the
+// file system names it.
 TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
 {
-    app.m_strDesktopFile = "C:\\x\\desktops\\default.orv";
     const std::string longDir = "C:\\" + std::string(300, 'd');
     struct Case {
         int button, field; // no field: the desktop file
-        std::string typed;
+        std::string typed; // with no field, the desktop file
         const char *dir, *file;
         std::optional<CString> answer;
-        std::string after; // the field once the chooser is gone
+        std::string after; // the field once the chooser is gone; with no field, the Desktop field
     };
     const Case cases[] = {
-        { IDC_LOAD, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
-        { IDC_SAVE_AS, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
+        { IDC_LOAD, 0, "C:\\x\\desktops\\default.orv", "C:\\x\\desktops", "default.orv", {}, "default.orv" },
+        { IDC_SAVE_AS, 0, "C:\\x\\desktops\\default.orv", "C:\\x\\desktops", "default.orv", {}, "default.orv" },
+        { IDC_LOAD, 0, "/home/u/desk.top/mine.orv", "/home/u/desk.top", "mine.orv", {}, "mine.orv" },
+        { IDC_SAVE_AS, 0, "/home/u\\odd/mine.orv", "/home/u\\odd", "mine.orv", {}, "mine.orv" },
+        { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "/home/u/pics/sky.bmp", "/home/u/pics", "sky.bmp",
+            CString("/usr/lib/orvanta/res/a b.bmp"), "/usr/lib/orvanta/res/a b.bmp" },
+        { IDC_BROWSE_UP, IDC_UP_IMAGE, " /pics\\x/a.bmp", "/pics\\x", "a.bmp", {}, " /pics\\x/a.bmp" },
         { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "", "", "*.bmp", {}, "" },
         { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "sky.bmp", "", "", {}, "sky.bmp" },
         { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, " C:\\pics\\sky.bmp ", "C:\\pics", "sky.bmp", {},
             " C:\\pics\\sky.bmp " },
         { IDC_BROWSE_UP, IDC_UP_IMAGE, "  C:\\pics\\a.bmp", "C:\\pics", "a.bmp", {}, "  C:\\pics\\a.bmp" },
-        { IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "\\tmp\\pics\\b.bmp" },
+        { IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "/tmp/pics/b.bmp" },
+        { IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, "/a.bmp", "", "", {}, "/a.bmp" },
         { IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, longDir + "\\c.bmp", "", "c.bmp", {}, longDir + "\\c.bmp" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         std::vector<FileDialogRequest> requests;
         desk.ui.onFile = [&](const FileDialogRequest& r) { return requests.push_back(r), c.answer; };
+        app.m_strDesktopFile = c.field ? "C:\\x\\desktops\\default.orv" : c.typed.c_str();
         OnDialog([&](CDialog& dlg) {
             if (c.field)
                 SetText(dlg, c.field, c.typed);
             Click(dlg, c.button);
             EXPECT_TRUE(IsOpen(dlg));
-            EXPECT_EQ(c.field ? Text(dlg, c.field) : "", c.after);
+            EXPECT_EQ(Text(dlg, c.field ? c.field : IDC_DESKTOP), c.after);
         });
         const int frames = desk.frames();
         const bool settings = c.field == 0 || c.field == IDC_BACKGROUND;
@@ -240,7 +245,7 @@ TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
         const bool loaded = c.button == IDC_LOAD && c.messages.empty();
         const bool kept = !loaded && (!c.fresh || c.button == IDCANCEL || c.button == IDC_NEW);
         const std::string file
-            = c.file == std::string("=") ? Backslashed(chosen) : (app.m_strAppDir + "\\desktops\\" + c.file).str();
+            = c.file == std::string("=") ? chosen : (app.m_strAppDir + "\\desktops\\" + c.file).str();
         EXPECT_EQ(desk.ui.messages, c.messages);
         EXPECT_EQ(open, !c.found || c.button == IDC_NEW);
         EXPECT_EQ(desk.Names(), (kept ? Strings { "unsaved", "two" } : loaded ? Strings { "one", "two" } : Strings {}));
@@ -455,6 +460,41 @@ TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
         std::tuple(RGB(250, 0, 0), DDColorMatch(app.m_pDDSColor, RGB(250, 0, 0))));
     EXPECT_EQ(FontFromLogFont(app.m_aObjects[i].lfFont).pixelSize(), drawn);
 }
+// The real chooser, without a script: it starts on the font asked for, in
+// its upright or slanted style, and its Sample box shows that font.
+TEST(FontChooser, SampleShowsTheChosenFont)
+{
+    struct Case {
+        const char* face;
+        LONG weight;
+        BYTE italic;
+    };
+    for (const Case& c :
+        { Case { "DejaVu Sans", 400, 0 }, Case { "DejaVu Serif", 700, 0 }, Case { "DejaVu Sans", 400, 1 } }) {
+        SCOPED_TRACE(std::string(c.face) + std::to_string(c.weight) + std::to_string(c.italic));
+        LOGFONT lf = MakeFont(c.face, -20, c.weight);
+        lf.lfItalic = c.italic;
+        CFontDialog dlg;
+        dlg.m_cf.lpLogFont = &lf;
+        dlg.m_cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
+        QTimer::singleShot(0, [&] {
+            auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(chooser);
+            const QList<QGroupBox*> groups = chooser->findChildren<QGroupBox*>();
+            const auto sample = std::find_if(groups.begin(), groups.end(), [](QGroupBox* g) { return g->isVisible(); });
+            ASSERT_NE(sample, groups.end());
+            const QLineEdit* edit = (*sample)->findChild<QLineEdit*>();
+            ASSERT_TRUE(edit);
+            EXPECT_FALSE(edit->text().isEmpty());
+            EXPECT_GE(edit->height(), QFontMetrics(edit->font()).height());
+            EXPECT_EQ(std::tuple(edit->font().family().toStdString(), edit->font().weight(), edit->font().italic()),
+                std::tuple(std::string(c.face), c.weight, c.italic != 0));
+            chooser->reject();
+        });
+        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    }
+}
+
 TEST_F(DialogsTest, SplashPaintsThePictureAndClosesOnEnter)
 {
     const QImage picture(QStringLiteral(":/splash.bmp"));
@@ -528,9 +568,8 @@ TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
         EXPECT_FALSE(IsOpen(dlg));
     };
     again.app.EditDesktopSettings();
-    EXPECT_EQ(
-        again.ui.messages, (Strings { "Unable to find 'desktop' file:\n\n" + Backslashed(again.Path("missing.orv")) }));
-    EXPECT_EQ(again.app.m_strDesktopFile, Backslashed(saveFile).c_str());
+    EXPECT_EQ(again.ui.messages, (Strings { "Unable to find 'desktop' file:\n\n" + again.Path("missing.orv") }));
+    EXPECT_EQ(again.app.m_strDesktopFile, saveFile.c_str());
     EXPECT_EQ(again.Names(), desk.Names());
     EXPECT_EQ(again.app.m_crBackground, colour);
     EXPECT_TRUE(again.display.target.lastFrame == left);

@@ -161,8 +161,8 @@ TEST(Text, ChosenFileNamesKeepTheirBytesAndOpen)
         });
         CFileDialog chooser(TRUE, "*.bmp", nullptr, 0, "Bitmaps (*.bmp)|*.bmp||");
         ASSERT_EQ(chooser.DoModal(), IDOK);
-        EXPECT_EQ(chooser.GetPathName().str(), QFile::encodeName(path).replace('/', '\\').toStdString());
-        EXPECT_EQ(PathToQString(chooser.GetPathName()), QString(path).replace('/', '\\'));
+        EXPECT_EQ(chooser.GetPathName().str(), QFile::encodeName(path).toStdString());
+        EXPECT_EQ(PathToQString(chooser.GetPathName()), path);
         HGDIOBJ bitmap = LoadImageA(nullptr, chooser.GetPathName(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
         EXPECT_NE(bitmap, nullptr) << path.toStdString();
         DeleteObject(bitmap);

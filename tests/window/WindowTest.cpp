@@ -8,6 +8,7 @@
 #include "support/TestDesktop.h"
 #include "window/MainFrame.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -15,6 +16,8 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 namespace {
 
@@ -35,6 +38,10 @@ std::string Describe(const std::vector<MenuItemState>& items)
 
 class WindowTest : public testing::Test {
 protected:
+    // The pointer rests off every test desktop unless a test moves it: the
+    // look follows it after the menu.
+    WindowTest() { QCursor::setPos(LogicalPoint({ 5000, 5000 })); }
+
     void Move(LONG x, LONG y) { frame.OnMouseMove(0, { x, y }); }
     void Press(LONG x, LONG y) { frame.OnLButtonDown(0, { x, y }); }
     void Release(LONG x, LONG y) { frame.OnLButtonUp(0, { x, y }); }
@@ -126,6 +133,35 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
         EXPECT_EQ(desk.frames(), frames) << x << "," << y;
         EXPECT_EQ(desk.Shown(210, 110), Slot(target).bVisible ? ColorOf(target) : desk.Shown(300, 200));
     }
+}
+
+// When the menu closes, with or without a command and whatever that command
+// opened, and when the greeting closes, the object now under the pointer
+// shows as hovered and no other.
+TEST_F(WindowTest, AfterTheMenuTheHoverFollowsThePointer)
+{
+    Row({ "A", "B" });
+    for (auto [command, pointer, state] : { std::tuple { 0u, POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
+             { UINT(ID_OBJECT_PROPERTIES), POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
+             { UINT(ID_OBJECT_DELETE), POINT { 300, 200 }, "A:1 B:1 h:0 p:0 t:0" },
+             { UINT(ID_OBJECT_LIST), POINT { At(1), 15 }, "A:2 B:1 h:1 p:0 t:0" } }) {
+        SCOPED_TRACE(command);
+        Move(At(1), 15);
+        desk.ui.onDialog = [&](CDialog&) { QCursor::setPos(LogicalPoint(pointer)); };
+        desk.ui.onMessageBox = [&](const CString&, UINT) { return QCursor::setPos(LogicalPoint(pointer)), IDCANCEL; };
+        desk.ui.onMenu = [&](const std::vector<MenuItemState>&) {
+            QCursor::setPos(LogicalPoint(pointer));
+            return command;
+        };
+        frame.OnRButtonDown(0, { At(1), 15 });
+        EXPECT_EQ(State(), state);
+    }
+    // And when the greeting closes.
+    CWnd* const mainWindow = std::exchange(app.m_pMainWnd, &frame);
+    desk.ui.onDialog = [&](CDialog&) { QCursor::setPos(LogicalPoint({ At(2), 15 })); };
+    app.ShowSplash();
+    app.m_pMainWnd = mainWindow;
+    EXPECT_EQ(State(), "A:1 B:2 h:2 p:0 t:0");
 }
 
 TEST_F(WindowTest, LockedPressesFollowThePressHitTestCaptionsFirst)
