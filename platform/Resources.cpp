@@ -9,7 +9,6 @@
 #include "platform/ResourceTables.h"
 
 #include <QBuffer>
-#include <QCache>
 #include <QFile>
 #include <QImageReader>
 
@@ -176,23 +175,13 @@ QImage readBitmap(const QString& path)
     QByteArray bytes = ReadPictureFile(path);
     if (!PlausibleBitmap(bytes))
         return {};
-    // Objects often share their pictures: the same small file is decoded
-    // once. Keyed by content, so a file changed on disk is decoded again, and
-    // bounded by what the decoded pictures hold, since a small run-length
-    // file can decode to a large picture.
-    constexpr qsizetype kMaxCachedFileBytes = 256 * 1024;
-    constexpr qsizetype kMaxCachedBytes = 32 * 1024 * 1024;
-    static QCache<QByteArray, QImage> decoded(kMaxCachedBytes);
-    if (const QImage* found = decoded.object(bytes))
-        return *found;
+    // Decoded anew each time: a cache made no difference to start-up, and
+    // a small run-length file can decode to a large picture.
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "bmp");
     reader.setAutoDetectImageFormat(false);
-    const QImage image = reader.read();
-    if (!image.isNull() && bytes.size() <= kMaxCachedFileBytes)
-        decoded.insert(bytes, new QImage(image), image.sizeInBytes() + bytes.size());
-    return image;
+    return reader.read();
 }
 
 } // namespace

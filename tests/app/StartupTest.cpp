@@ -148,8 +148,8 @@ TEST_F(Startup, PicturesBeyondTheMemoryLeftAreAMessageNotAnAbort)
         const bool shown = ui.messages == std::vector<std::string>(2, "Unable to load: " + huge);
         std::_Exit(started && shown && app.m_nObjects == 3 && !app.m_aRuntime[1].pUp && !app.m_aRuntime[2].pUp ? 0 : 1);
     };
-    // Headroom for the picture's decoding, its conversion, or its surface.
-    for (const long headroom : { 20L, 150L, 260L })
+    // Memory runs out decoding the picture, converting it, or making its surface.
+    for (const long headroom : { 20L, 100L, 220L })
         EXPECT_EXIT(startAndInsertUnder(headroom), testing::ExitedWithCode(0), "") << headroom << " MiB";
 }
 

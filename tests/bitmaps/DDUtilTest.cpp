@@ -145,9 +145,9 @@ TEST_F(BitmapUtilities, OnlyRegularFilesAreReadAndOnlyAsFarAsTheirHeaders)
     }
 }
 
-// Pictures kept decoded for reuse hold at most 32 MiB, however large the
+// Released pictures leave no decoded copies behind, however large the
 // pictures that small run-length files decode to.
-TEST_F(BitmapUtilities, PicturesKeptForReuseAreBoundedByTheirDecodedSize)
+TEST_F(BitmapUtilities, ReleasedPicturesLeaveNoDecodedCopies)
 {
     const auto heapInUse = [] {
         const struct mallinfo2 m = mallinfo2();
@@ -160,7 +160,7 @@ TEST_F(BitmapUtilities, PicturesKeptForReuseAreBoundedByTheirDecodedSize)
         ASSERT_NE(bitmap, nullptr);
         DeleteObject(bitmap);
     }
-    EXPECT_LT(heapInUse() - before, qint64(36) << 20);
+    EXPECT_LT(heapInUse() - before, qint64(16) << 20);
 }
 
 TEST_F(BitmapUtilities, ReloadScalesToTheSurfaceRestoresItAndReportsFailures)
