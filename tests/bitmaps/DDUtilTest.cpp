@@ -109,8 +109,9 @@ TEST_F(BitmapUtilities, DamagedOrHugeFilesAreRefused)
         qToLittleEndian(value, bad.data() + offset);
         EXPECT_EQ(load(bad), nullptr) << offset << ": " << value;
     }
-    // A height of INT_MIN, and a colour table of 2^31 entries.
-    for (const auto& [bits, offset, value] : { std::tuple { 24, 22, INT_MIN }, { 8, 46, INT_MIN } }) {
+    // A height of INT_MIN, no planes, and a colour table of 2^31 entries.
+    for (const auto& [bits, offset, value] :
+        { std::tuple { 24, 22, INT_MIN }, { 24, 26, 24 << 16 }, { 8, 46, INT_MIN } }) {
         QByteArray bad = HandWrittenBitmap(bits, false);
         qToLittleEndian(value, bad.data() + offset);
         EXPECT_EQ(load(bad), nullptr) << offset << ": " << value;
