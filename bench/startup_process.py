@@ -5,7 +5,10 @@ objects, three-line captions, a tiled background) against the same desktop
 with no objects, runs interleaved, at 1920x1080 and 3840x2160. Prints the
 median wall time and peak RSS of each and the ratio.
 
-    bench/startup_process.py --build build/default [--runs 7]
+    bench/startup_process.py --build build/default [--runs 7] [--compare OTHER]
+
+--compare OTHER also runs another build of the program on the full desktop,
+interleaved with the first, and prints its median as a ratio to the first's.
 """
 
 import argparse
@@ -93,6 +96,7 @@ def main():
     parser.add_argument("--build", default="build/default")
     parser.add_argument("--program", help="the orvanta program (default: BUILD/orvanta)")
     parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--compare", help="another orvanta program, run on the full desktop beside the first")
     args = parser.parse_args()
     program = args.program or os.path.join(args.build, "orvanta")
     tool = os.path.join(args.build, "tools", "orvanta-desktop", "orvanta-desktop")
@@ -100,19 +104,24 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         paths = make_desktops(tool, template, folder)
         out = os.path.join(folder, "out.png")
-        print("%-10s %-6s %10s %10s %8s" % ("screen", "desktop", "median_s", "peak_MiB", "ratio"))
+        print("%-10s %-7s %10s %10s %8s" % ("screen", "desktop", "median_s", "peak_MiB", "ratio"))
         for screen in ("1920x1080", "3840x2160"):
-            times = {"full": [], "empty": []}
-            peaks = {"full": 0, "empty": 0}
+            runs = [("full", program, "full"), ("empty", program, "empty")]
+            if args.compare:
+                runs.append(("compare", args.compare, "full"))
+            times = {name: [] for name, _, _ in runs}
+            peaks = {name: 0 for name, _, _ in runs}
             for _ in range(args.runs):
-                for name in ("full", "empty"):
-                    elapsed, peak = run_once(program, paths[name], screen, out)
+                for name, binary, desktop in runs:
+                    elapsed, peak = run_once(binary, paths[desktop], screen, out)
                     times[name].append(elapsed)
                     peaks[name] = max(peaks[name], peak)
             empty = statistics.median(times["empty"])
-            for name in ("empty", "full"):
+            for name, _, _ in runs:
                 median = statistics.median(times[name])
-                print("%-10s %-6s %10.3f %10.1f %8.2f" % (screen, name, median, peaks[name] / 1024, median / empty))
+                print("%-10s %-7s %10.3f %10.1f %8.2f" % (screen, name, median, peaks[name] / 1024, median / empty))
+            if args.compare:
+                print("%-10s compare/full %.2f" % (screen, statistics.median(times["compare"]) / statistics.median(times["full"])))
 
 
 if __name__ == "__main__":

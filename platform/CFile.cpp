@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -27,6 +29,25 @@ bool isReadOnly(const fs::path& path)
 
 }
 
+int OpenRegularFile(const char* path, std::int64_t maxBytes, std::int64_t* size)
+{
+    // Looked at before it is opened, since opening some devices acts on
+    // them; then checked again on the descriptor, which is what is read.
+    struct stat found;
+    if (::stat(path, &found) != 0 || !S_ISREG(found.st_mode))
+        return -1;
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &found) != 0 || !S_ISREG(found.st_mode) || found.st_size > maxBytes) {
+        ::close(fd);
+        return -1;
+    }
+    if (size)
+        *size = found.st_size;
+    return fd;
+}
+
 CFile::CFile() = default;
 
 CFile::~CFile()
@@ -44,9 +65,20 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags)
     if (m_writing) {
         // The file is written beside its target, so the folder must be
         // writable too.
-        const fs::path target(native);
         // A name Qt cannot spell would be written under another name.
         if (QFile::encodeName(path).toStdString() != native)
+            return FALSE;
+        // A link is followed: its target is the file replaced.
+        std::error_code error;
+        fs::path target(native);
+        if (fs::is_symlink(fs::symlink_status(target, error))) {
+            target = fs::weakly_canonical(target, error);
+            if (error)
+                return FALSE;
+        }
+        // Replacing a device or FIFO would put a file in its place.
+        const fs::file_status status = fs::status(target, error);
+        if (fs::exists(status) && !fs::is_regular_file(status))
             return FALSE;
         if (isReadOnly(target) || isReadOnly(target.parent_path().empty() ? fs::path(".") : target.parent_path()))
             return FALSE;
@@ -58,9 +90,14 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags)
             return FALSE;
         m_file = std::move(file);
     } else {
-        auto file = std::make_unique<QFile>();
-        if (!OpenNativeFile(*file, native))
+        const int fd = OpenRegularFile(native.c_str(), kMaxReadBytes);
+        if (fd < 0)
             return FALSE;
+        auto file = std::make_unique<QFile>();
+        if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            return FALSE;
+        }
         m_file = std::move(file);
     }
     return TRUE;

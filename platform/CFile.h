@@ -13,6 +13,11 @@
 
 class QFileDevice;
 
+// Opens path (the file system's bytes) for reading only when it is a regular
+// file of at most maxBytes, without ever blocking on a FIFO or a device: the
+// descriptor, else -1. size, when given, receives the file's size.
+int OpenRegularFile(const char* path, std::int64_t maxBytes, std::int64_t* size = nullptr);
+
 struct CFileStatus {
     std::int64_t m_size = 0; // bytes; 0 for anything but a regular file
 };
@@ -30,9 +35,17 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
+    // The largest file opened for reading. Files read here are desktop files:
+    // 51 records whose strings are names, paths and captions; 64 MiB holds
+    // them all with a caption of a megabyte each.
+    static constexpr std::int64_t kMaxReadBytes = std::int64_t(64) << 20;
+
     // modeRead, or modeCreate | modeWrite to replace the whole file.
-    // FALSE when the file cannot be opened; an existing read-only target or
-    // an unwritable folder cannot be opened for writing.
+    // FALSE when the file cannot be opened: for reading, anything but a
+    // regular file of at most kMaxReadBytes; for writing, an existing target
+    // that is not a regular file (a device or FIFO is never replaced), an
+    // existing read-only target or an unwritable folder. A symbolic link
+    // stays; its target is replaced.
     BOOL Open(LPCSTR fileName, UINT openFlags);
     // The bytes read, fewer than count at the end of the file or on an error.
     virtual UINT Read(void* buffer, UINT count);

@@ -153,7 +153,9 @@ HRESULT IDirectDrawSurface::Blt(
     std::unique_ptr<BYTE[]> snapshot;
     if (source == this) {
         const size_t bytes = size_t(m_pitch) * size_t(m_height);
-        snapshot.reset(new BYTE[bytes]);
+        snapshot.reset(new (std::nothrow) BYTE[bytes]);
+        if (!snapshot)
+            return DDERR_OUTOFMEMORY;
         std::memcpy(snapshot.get(), m_bits.get(), bytes);
         from.bits = snapshot.get();
     }
@@ -179,6 +181,8 @@ HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurfa
         || sourceRect.top != 0 || sourceRect.right != source.m_width || sourceRect.bottom != source.m_height) {
         // Part of the back buffer, or another size: by the rule of any blit.
         QImage part(destRect.right, destRect.bottom, ImageFormatFor(m_bitsPerPixel));
+        if (part.isNull())
+            return DDERR_OUTOFMEMORY;
         const int bytes = m_bitsPerPixel / 8;
         CopyPixels({ part.bits(), part.width(), part.height(), int(part.bytesPerLine()), bytes }, destRect,
             { const_cast<BYTE*>(source.m_bits.get()), source.m_width, source.m_height, source.m_pitch, bytes },
@@ -219,6 +223,11 @@ HRESULT IDirectDrawSurface::GetDC(HDC* dc)
     if (m_dc)
         return DDERR_DCALREADYCREATED;
     m_dc = DeviceContext::forSurface(m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel, colorTable(), &m_known);
+    // An 8-bit surface is drawn on through a 32-bit copy, which may not fit.
+    if (m_dc->image().isNull()) {
+        m_dc.reset();
+        return DDERR_OUTOFMEMORY;
+    }
     *dc = m_dc.get();
     return DD_OK;
 }
@@ -356,7 +365,13 @@ HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** sur
         return DDERR_INVALIDPARAMS;
     if (width > kMaxSurfaceSide || height > kMaxSurfaceSide || width * height * (m_depth / 8) > kMaxSurfaceBytes)
         return DDERR_OUTOFMEMORY;
-    auto* created = new IDirectDrawSurface(this, int(width), int(height), false);
+    auto* created = new (std::nothrow) IDirectDrawSurface(this, int(width), int(height), false);
+    if (!created)
+        return DDERR_OUTOFMEMORY;
+    if (!created->m_bits.get()) {
+        delete created;
+        return DDERR_OUTOFMEMORY;
+    }
     m_surfaces.push_back(created);
     *surface = created;
     return DD_OK;

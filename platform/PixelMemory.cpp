@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <cstdlib>
-#include <new>
 #include <utility>
 
 namespace {
@@ -20,22 +19,21 @@ constexpr bool kMapLargeBlocks = true;
 
 } // namespace
 
-PixelMemory::PixelMemory(std::size_t bytes)
+PixelMemory::PixelMemory(std::size_t bytes) noexcept
 {
     if (!kMapLargeBlocks || bytes < kHugePage) {
         m_pixels = static_cast<std::uint8_t*>(std::calloc(bytes ? bytes : 1, 1));
-        if (!m_pixels)
-            throw std::bad_alloc();
         return;
     }
     // Huge pages need an aligned start: map one huge page more than asked.
     if (bytes > SIZE_MAX - kHugePage)
-        throw std::bad_alloc();
+        return;
     m_mappingBytes = bytes + kHugePage;
     m_mapping = mmap(nullptr, m_mappingBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m_mapping == MAP_FAILED) {
         m_mapping = nullptr;
-        throw std::bad_alloc();
+        m_mappingBytes = 0;
+        return;
     }
     const auto start = (reinterpret_cast<std::uintptr_t>(m_mapping) + kHugePage - 1) & ~(kHugePage - 1);
     m_pixels = reinterpret_cast<std::uint8_t*>(start);

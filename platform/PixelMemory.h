@@ -9,8 +9,9 @@
 class PixelMemory {
 public:
     PixelMemory() = default;
-    // Throws std::bad_alloc when the memory cannot be had.
-    explicit PixelMemory(std::size_t bytes);
+    // Holds nothing (get() is null) when the memory cannot be had: running
+    // out of memory is a result the caller reports, never an exception.
+    explicit PixelMemory(std::size_t bytes) noexcept;
     ~PixelMemory();
     PixelMemory(PixelMemory&& other) noexcept;
     PixelMemory& operator=(PixelMemory&& other) noexcept;

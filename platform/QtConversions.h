@@ -18,7 +18,7 @@ CString FromQString(const QString& text);
 // Paths keep every byte both ways: UTF-8 names read as such, and a byte of
 // any other name (Latin-1 from an old archive) as a character that comes
 // back as that byte. Qt's own file names cannot hold such bytes: files are
-// opened through OpenNativeFile.
+// opened by their native bytes (NativePath).
 QString PathToQString(const CString& path);
 CString PathFromQString(const QString& path);
 // A message that may hold a path: UTF-8 sequences show as the characters of

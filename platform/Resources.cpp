@@ -3,22 +3,23 @@
 #include "platform/Gdi.h"
 #include "platform/QtConversions.h"
 
+#include "platform/CFile.h"
 #include "platform/DeviceContext.h"
 #include "platform/Path.h"
 #include "platform/ResourceTables.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QHash>
 #include <QImageReader>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 
 struct ModuleInstance { };
@@ -59,77 +60,122 @@ std::optional<QString> resourcePath(LPCSTR name)
 }
 
 constexpr qint64 kMaxBitmapSide = 32767;
+// A picture is refused when its decoded pixels would not fit the largest
+// surface the display offers.
+constexpr qint64 kMaxDecodedBytes = qint64(1) << 30;
+// Headers and colour table come before the pixels; an offset beyond this is
+// not a picture.
+constexpr qint64 kMaxPixelOffset = 64 * 1024;
 // Run-length data may be shorter than the pixels it covers, but not without
 // bound: a few bytes must not make the reader fill a huge image.
 constexpr qint64 kMaxRunLengthPixelsPerByte = 2048;
+constexpr qint64 kFileHeader = 14;
+constexpr qint64 kInfoHeader = 40;
+
+// What a Windows bitmap file's headers declare.
+struct BitmapHeader {
+    qint64 offBits = 0;
+    qint64 width = 0;
+    qint64 height = 0; // negative for top-down rows
+    qint64 bitCount = 0;
+    qint64 compression = 0;
+    qint64 colorsUsed = 0;
+
+    bool runLength() const { return compression != 0 && compression != 3; } // not RGB, not bit fields
+};
+
+std::optional<BitmapHeader> ParseBitmapHeader(const QByteArray& bytes)
+{
+    const auto byte = [&](qint64 at) { return qint64(uchar(bytes[qsizetype(at)])); };
+    const auto u16 = [&](qint64 at) { return byte(at) | byte(at + 1) << 8; };
+    const auto u32 = [&](qint64 at) { return u16(at) | u16(at + 2) << 16; };
+    if (bytes.size() < kFileHeader + 12 || bytes[0] != 'B' || bytes[1] != 'M')
+        return std::nullopt;
+    BitmapHeader header;
+    header.offBits = u32(10);
+    const qint64 infoSize = u32(kFileHeader);
+    if (infoSize == 12) {
+        header.width = u16(18);
+        header.height = u16(20);
+        header.bitCount = u16(24);
+    } else if (infoSize >= kInfoHeader && bytes.size() >= kFileHeader + kInfoHeader) {
+        header.width = qint32(quint32(u32(18)));
+        header.height = qint32(quint32(u32(22)));
+        header.bitCount = u16(28);
+        header.compression = u32(30);
+        header.colorsUsed = u32(46);
+    } else {
+        return std::nullopt;
+    }
+    const qint64 height = header.height < 0 ? -header.height : header.height;
+    if (header.width <= 0 || height <= 0 || header.width > kMaxBitmapSide || height > kMaxBitmapSide
+        || header.width * height * 4 > kMaxDecodedBytes || header.offBits > kMaxPixelOffset)
+        return std::nullopt;
+    if (header.bitCount <= 8 && header.colorsUsed > 256)
+        return std::nullopt;
+    return header;
+}
+
+// The most bytes a file with these headers can need: the pixels after their
+// offset, uncompressed or run-length coded at worst (a run per pixel and an
+// end of line per row).
+qint64 JustifiedFileSize(const BitmapHeader& header)
+{
+    const qint64 height = header.height < 0 ? -header.height : header.height;
+    if (header.runLength())
+        return header.offBits + (2 * header.width + 2) * height + 2;
+    return header.offBits + (header.width * header.bitCount + 31) / 32 * 4 * height;
+}
 
 // Checks the headers against the file before Qt's reader sees it: the reader
 // accepts sides beyond 32767 and pads short pixel data out with zeros, so a
 // damaged file of a few bytes could claim a huge image.
 bool PlausibleBitmap(const QByteArray& bytes)
 {
-    const auto byte = [&](qint64 at) { return qint64(uchar(bytes[qsizetype(at)])); };
-    const auto u16 = [&](qint64 at) { return byte(at) | byte(at + 1) << 8; };
-    const auto u32 = [&](qint64 at) { return u16(at) | u16(at + 2) << 16; };
-    constexpr qint64 kFileHeader = 14;
-    if (bytes.size() < kFileHeader + 12 || bytes[0] != 'B' || bytes[1] != 'M')
+    const std::optional<BitmapHeader> header = ParseBitmapHeader(bytes);
+    if (!header)
         return false;
-    const qint64 offBits = u32(10);
-    const qint64 infoSize = u32(kFileHeader);
-    qint64 width = 0;
-    qint64 height = 0;
-    qint64 bitCount = 0;
-    qint64 compression = 0;
-    if (infoSize == 12) {
-        width = u16(18);
-        height = u16(20);
-        bitCount = u16(24);
-    } else if (infoSize >= 40 && bytes.size() >= kFileHeader + 40) {
-        width = qint32(quint32(u32(18)));
-        height = qint32(quint32(u32(22)));
-        bitCount = u16(28);
-        compression = u32(30);
-    } else {
-        return false;
+    if (!header->runLength())
+        return JustifiedFileSize(*header) <= bytes.size();
+    const qint64 height = header->height < 0 ? -header->height : header->height;
+    return header->width * height <= bytes.size() * kMaxRunLengthPixelsPerByte;
+}
+
+// A picture file's bytes, read only from a regular file (a FIFO or a device
+// would block or never end) and only as far as its headers justify.
+QByteArray ReadPictureFile(const std::string& native)
+{
+    std::int64_t size = 0;
+    const int fd = OpenRegularFile(native.c_str(), std::numeric_limits<std::int64_t>::max(), &size);
+    if (fd < 0)
+        return {};
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
     }
-    height = height < 0 ? -height : height;
-    if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide)
-        return false;
-    constexpr qint64 kRgb = 0;
-    constexpr qint64 kBitFields = 3;
-    if (compression == kRgb || compression == kBitFields) {
-        const qint64 rowBytes = (width * bitCount + 31) / 32 * 4;
-        return offBits + rowBytes * height <= bytes.size();
-    }
-    return width * height <= bytes.size() * kMaxRunLengthPixelsPerByte;
+    QByteArray bytes = file.read(kFileHeader + kInfoHeader);
+    const std::optional<BitmapHeader> header = ParseBitmapHeader(bytes);
+    if (!header)
+        return {};
+    const qint64 wanted = std::min<qint64>(size, JustifiedFileSize(*header));
+    if (wanted > bytes.size())
+        bytes += file.read(wanted - bytes.size());
+    return bytes;
 }
 
 // Windows bitmap files only, whatever their name or content claims.
-QImage readBitmap(QFile& file)
+QImage readBitmap(QByteArray bytes)
 {
-    if (!file.isOpen())
-        return {};
-    QByteArray bytes = file.readAll();
     if (!PlausibleBitmap(bytes))
         return {};
-    // Objects often share their pictures: the same small file is decoded
-    // once. Keyed by content, so a file changed on disk is decoded again.
-    constexpr qsizetype kMaxCachedBytes = 256 * 1024;
-    constexpr qsizetype kMaxCached = 64;
-    static QHash<QByteArray, QImage> decoded;
-    if (const auto found = decoded.constFind(bytes); found != decoded.cend())
-        return *found;
+    // Decoded anew each time: a cache made no difference to start-up, and
+    // a small run-length file can decode to a large picture.
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "bmp");
     reader.setAutoDetectImageFormat(false);
-    const QImage image = reader.read();
-    if (bytes.size() <= kMaxCachedBytes) {
-        if (decoded.size() >= kMaxCached)
-            decoded.clear();
-        decoded.insert(bytes, image);
-    }
-    return image;
+    return reader.read();
 }
 
 } // namespace
@@ -140,14 +186,12 @@ HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UI
         return nullptr;
     QImage image;
     if (flags & LR_LOADFROMFILE) {
-        QFile file;
-        OpenNativeFile(file, NativePath(name));
-        image = readBitmap(file);
+        image = readBitmap(ReadPictureFile(NativePath(name)));
     } else if (instance == &g_executable) {
         if (const std::optional<QString> path = resourcePath(name)) {
             QFile file(*path);
-            file.open(QIODevice::ReadOnly);
-            image = readBitmap(file);
+            if (file.open(QIODevice::ReadOnly))
+                image = readBitmap(file.readAll());
         }
     }
     if (image.isNull())
@@ -155,7 +199,11 @@ HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UI
     if (cx > 0 || cy > 0)
         image = image.scaled(
             cx > 0 ? cx : image.width(), cy > 0 ? cy : image.height(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    return new GdiObject { image.convertToFormat(QImage::Format_RGB32) };
+    // Conversion needs memory of its own: a null result is a failed load.
+    image = image.convertToFormat(QImage::Format_RGB32);
+    if (image.isNull())
+        return nullptr;
+    return new (std::nothrow) GdiObject { std::move(image) };
 }
 
 HMODULE GetModuleHandleA(LPCSTR name)
@@ -204,7 +252,7 @@ HFILE _lopen(LPCSTR path, int mode)
 {
     if (!path || mode != OF_READ)
         return HFILE_ERROR;
-    const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularFile(NativePath(path).c_str(), std::numeric_limits<std::int64_t>::max());
     return fd < 0 ? HFILE_ERROR : fd;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Screen.h"
 #include "platform/SessionEnd.h"
+#include "res/resource.h"
 #include "support/Bytes.h"
 #include "support/Faults.h"
 #include "support/TestDesktop.h"
@@ -21,8 +22,11 @@
 #include <QWindow>
 #include <algorithm>
 #include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <private/qhighdpiscaling_p.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -179,6 +183,50 @@ TEST_F(Startup, AnEndedSessionKeepsUnsavedEditsAndTheNextStartOffersThemOnce)
     }
     QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
     stateHome.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", stateHome);
+}
+
+// A 17 KB picture that claims 5600 x 5600, under an address-space limit a
+// little above what the program holds: at start-up and on Insert its object
+// is left without it and the user told, wherever the memory runs out.
+TEST_F(Startup, PicturesBeyondTheMemoryLeftAreAMessageNotAnAbort)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory does not fit under an address-space limit";
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    SetScreenOverride(ScreenOverride { SIZE { 640, 480 }, RECT { 0, 0, 640, 480 } });
+    const std::string huge = dir.filePath("huge.bmp").toStdString();
+    ASSERT_TRUE(WriteAll(QString::fromStdString(huge), RunLengthBitmap(5600, 5600, 17 * 1024, 200)));
+    CDesktopApp app;
+    app.m_nObjects = 2;
+    app.m_aObjects[1].strName = "Huge";
+    app.m_aObjects[1].strUpImage = huge.c_str();
+    app.m_strDesktopFile = dir.filePath("huge.orv").toStdString().c_str();
+    app.SaveDesktop();
+    SetStartDesktopFile(app.m_strDesktopFile);
+    ui.onDialog = [&](CDialog& dialog) {
+        if (dialog.GetDlgItem(IDC_UP_IMAGE)) {
+            SetText(dialog, IDC_OBJECT_NAME, "Again");
+            SetText(dialog, IDC_UP_IMAGE, huge);
+            Click(dialog, IDOK);
+        }
+    };
+    const auto startAndInsertUnder = [&](long headroom) {
+        long used = 0;
+        std::ifstream("/proc/self/statm") >> used;
+        const rlim_t limit = rlim_t(used) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(headroom) << 20);
+        const rlimit bound { limit, limit };
+        setrlimit(RLIMIT_AS, &bound);
+        const bool started = app.InitInstance();
+        app.InsertObject();
+        for (const std::string& message : ui.messages)
+            std::cerr << message << "\n";
+        const bool shown = ui.messages == std::vector<std::string>(2, "Unable to load: " + huge);
+        std::_Exit(started && shown && app.m_nObjects == 3 && !app.m_aRuntime[1].pUp && !app.m_aRuntime[2].pUp ? 0 : 1);
+    };
+    // Memory runs out decoding the picture, converting it, or making its surface.
+    for (const long headroom : { 20L, 100L, 220L })
+        EXPECT_EXIT(startAndInsertUnder(headroom), testing::ExitedWithCode(0), "") << headroom << " MiB";
 }
 
 // Without a work area nothing is read (display failures: the Display tests).

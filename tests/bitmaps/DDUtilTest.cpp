@@ -6,6 +6,10 @@
 
 #include <QTemporaryDir>
 
+#include <climits>
+#include <malloc.h>
+#include <sys/stat.h>
+
 namespace {
 
 // The file and info headers of a bitmap file: "BM", then little-endian 32-bit
@@ -105,9 +109,59 @@ TEST_F(BitmapUtilities, DamagedOrHugeFilesAreRefused)
         qToLittleEndian(value, bad.data() + offset);
         EXPECT_EQ(load(bad), nullptr) << offset << ": " << value;
     }
+    // A height of INT_MIN, no planes, and a colour table of 2^31 entries.
+    for (const auto& [bits, offset, value] :
+        { std::tuple { 24, 22, INT_MIN }, { 24, 26, 24 << 16 }, { 8, 46, INT_MIN } }) {
+        QByteArray bad = HandWrittenBitmap(bits, false);
+        qToLittleEndian(value, bad.data() + offset);
+        EXPECT_EQ(load(bad), nullptr) << offset << ": " << value;
+    }
     EXPECT_EQ(DDLoadBitmap(dd, (dir.path() + "/missing.bmp").toLatin1(), 0, 0), nullptr);
     EXPECT_EQ(dd->liveSurfaceCount(), 0u);
     ASSERT_NE(load(good), nullptr);
+}
+
+// Only regular files are read, and only as far as their headers justify: a
+// FIFO, a folder and a device are refused at once, a 4 GiB file is read no
+// further than the picture it declares, and palettes come from none of them.
+TEST_F(BitmapUtilities, OnlyRegularFilesAreReadAndOnlyAsFarAsTheirHeaders)
+{
+    const QString fifo = dir.filePath("fifo.bmp");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    IDirectDrawPalette* defaults = DDLoadPalette(dd, nullptr);
+    for (const QString& special : { fifo, dir.path(), QString("/dev/zero") }) {
+        EXPECT_EQ(DDLoadBitmap(dd, special.toLatin1(), 0, 0), nullptr) << special.toStdString();
+        IDirectDrawPalette* palette = DDLoadPalette(dd, special.toLatin1());
+        EXPECT_EQ(std::memcmp(palette->entries(), defaults->entries(), 256 * sizeof(PALETTEENTRY)), 0);
+        palette->Release();
+    }
+    const qint64 huge = qint64(4) << 30;
+    for (const bool picture : { true, false }) {
+        ASSERT_TRUE(WriteAll(path, picture ? HandWrittenBitmap(24, false) : QByteArray(64, '\0')));
+        ASSERT_TRUE(QFile::resize(path, huge));
+        IDirectDrawSurface* s = DDLoadBitmap(dd, path.toLatin1(), 0, 0);
+        EXPECT_EQ(s != nullptr, picture);
+        if (s)
+            expectPixels(s, [&](int x, int y) { return kColors[(x + 3 * y) % 6] & 0xFFFFFF; });
+    }
+}
+
+// Released pictures leave no decoded copies behind, however large the
+// pictures that small run-length files decode to.
+TEST_F(BitmapUtilities, ReleasedPicturesLeaveNoDecodedCopies)
+{
+    const auto heapInUse = [] {
+        const struct mallinfo2 m = mallinfo2();
+        return qint64(m.uordblks + m.hblkhd);
+    };
+    const qint64 before = heapInUse();
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(WriteAll(path, RunLengthBitmap(2400, 2400, 4096, quint8(i))));
+        HGDIOBJ bitmap = LoadImageA(nullptr, path.toLatin1(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+        ASSERT_NE(bitmap, nullptr);
+        DeleteObject(bitmap);
+    }
+    EXPECT_LT(heapInUse() - before, qint64(16) << 20);
 }
 
 TEST_F(BitmapUtilities, ReloadScalesToTheSurfaceRestoresItAndReportsFailures)

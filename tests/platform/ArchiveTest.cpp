@@ -4,11 +4,14 @@
 #include "platform/CFile.h"
 #include "support/Bytes.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -101,6 +104,38 @@ TEST_F(ArchiveTest, BadStringPrefixesAndReadsPastTheEndFailAndStayFailed)
     EXPECT_FALSE(out.Failed()) << "still buffered";
     out.Close();
     EXPECT_EQ(out.GetFailure(), CArchive::Failure::writeError);
+}
+
+// Only regular files are read, at once and never beyond what a desktop can
+// hold; a save never replaces a FIFO with a file, and through a link it
+// replaces the link's target and keeps the link.
+TEST_F(ArchiveTest, OnlyRegularFilesAreReadOrReplaced)
+{
+    const QString fifo = dir.filePath("fifo"), big = dir.filePath("big"), link = dir.filePath("link");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(WriteAll(big, "x"));
+    for (const std::int64_t size : { CFile::kMaxReadBytes, CFile::kMaxReadBytes + 1, std::int64_t(4) << 30 }) {
+        ASSERT_TRUE(QFile::resize(big, size));
+        CFile in;
+        EXPECT_EQ(in.Open(big.toUtf8(), CFile::modeRead), size <= CFile::kMaxReadBytes ? TRUE : FALSE) << size;
+    }
+    for (const QString& special : { fifo, dir.path(), QString("/dev/zero") }) {
+        CFile in;
+        EXPECT_FALSE(in.Open(special.toUtf8(), CFile::modeRead)) << special.toStdString();
+    }
+
+    CFile out;
+    EXPECT_FALSE(out.Open(fifo.toUtf8(), CFile::modeCreate | CFile::modeWrite));
+    struct stat found;
+    ASSERT_EQ(lstat(QFile::encodeName(fifo).constData(), &found), 0);
+    EXPECT_TRUE(S_ISFIFO(found.st_mode));
+
+    ASSERT_TRUE(WriteAll(QString::fromStdString(path), "old"));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(path), link));
+    ASSERT_TRUE(out.Open(link.toUtf8(), CFile::modeCreate | CFile::modeWrite));
+    EXPECT_TRUE(out.Write("new", 3) && out.Close());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), QString::fromStdString(path));
+    EXPECT_EQ(ReadAll(QString::fromStdString(path)), "new");
 }
 
 } // namespace

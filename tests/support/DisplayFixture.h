@@ -23,7 +23,9 @@
 #include <QDir>
 #include <QImage>
 #include <QString>
+#include <QtEndian>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -120,6 +122,29 @@ inline std::string WriteBitmap(const QString& dir, const QString& name, int widt
     const QString path = QDir(dir).filePath(name);
     image.save(path, "BMP");
     return path.toStdString();
+}
+
+// A run-length coded 8-bit bitmap file of `bytes` bytes that claims `width`
+// x `height` pixels of palette entry `index` (a grey) but codes only its
+// first rows: a few kilobytes that decode to a picture of any size.
+inline QByteArray RunLengthBitmap(int width, int height, int bytes, quint8 index)
+{
+    constexpr int kOffset = 14 + 40 + 1024;
+    QByteArray file(kOffset, '\0');
+    const auto put = [&](int at, quint32 value) { qToLittleEndian(value, file.data() + at); };
+    file[0] = 'B', file[1] = 'M';
+    put(2, quint32(bytes)), put(10, kOffset), put(14, 40), put(18, quint32(width)), put(22, quint32(height));
+    put(26, 1 | 8 << 16), put(30, 1); // one plane, 8 bits, BI_RLE8
+    for (int i = 0; i < 256; ++i)
+        put(54 + 4 * i, quint32(i * 0x010101));
+    QByteArray row;
+    for (int x = 0; x < width; x += 255)
+        row += QByteArray { char(std::min(255, width - x)), char(index) };
+    row += QByteArray(2, '\0'); // end of line
+    while (file.size() + row.size() + 2 <= bytes)
+        file += row;
+    file += QByteArray { '\0', '\1' }; // end of picture
+    return file + QByteArray(std::max<qsizetype>(0, bytes - file.size()), '\0');
 }
 
 // Writes `image` as a .bmp file to `dir`/`name` and returns its path.
