@@ -38,6 +38,10 @@ BOOL CDesktopApp::ClampDragOffset()
         dy = -LONGLONG(s.top);
     else if (s.bottom + dy > m_cyDesktop)
         dy = std::max(LONGLONG(m_cyDesktop) - s.bottom, -LONGLONG(s.top));
+    // Nor may anything in it leave the range a RECT holds: a selection as
+    // wide as that range cannot move at all.
+    dx = std::clamp(dx, LONGLONG(INT32_MIN) - s.left, LONGLONG(INT32_MAX) - s.right);
+    dy = std::clamp(dy, LONGLONG(INT32_MIN) - s.top, LONGLONG(INT32_MAX) - s.bottom);
 
     m_sizeDrag.cx = ClampLong(dx);
     m_sizeDrag.cy = ClampLong(dy);
