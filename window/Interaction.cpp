@@ -206,8 +206,8 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
     } else if (app->m_bDragImage || app->m_bDragText) {
         // 2. The next composition applies and clamps the offset; an offset
         // of nothing moves nothing.
-        app->m_sizeDrag = { ClampLong(LONGLONG(point.x) - app->m_ptLast.x),
-            ClampLong(LONGLONG(point.y) - app->m_ptLast.y) };
+        app->m_sizeDrag
+            = { ClampLong(LONGLONG(point.x) - app->m_ptLast.x), ClampLong(LONGLONG(point.y) - app->m_ptLast.y) };
         app->m_ptLast = point;
         bRedraw = app->m_sizeDrag.cx != 0 || app->m_sizeDrag.cy != 0;
     } else if (app->m_nPressedImage != 0) {

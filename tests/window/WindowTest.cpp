@@ -323,8 +323,9 @@ TEST_F(WindowTest, MissingPicturesTakeClicksOnlyAsPlaceholdersWhileUnlocked)
 }
 
 // Rectangles from a file at the ends of the range: the picture's edges stop
-// there (and it is refused), and a caption over the whole range is hovered,
-// drawn and dragged, though it cannot move.
+// there (and it is refused), an inverted caption rectangle is empty, and a
+// caption over the whole range is hovered, drawn and dragged, though it
+// cannot move.
 TEST_F(WindowTest, RectanglesAtTheEndsOfTheRangeNeitherOverflowNorMove)
 {
     app.m_bLocked = FALSE;
@@ -334,17 +335,23 @@ TEST_F(WindowTest, RectanglesAtTheEndsOfTheRangeNeitherOverflowNorMove)
     app.LoadObjectImages(far);
     EXPECT_EQ(app.m_aObjects[far].rcObject, (RECT { 2147483600, 0, INT32_MAX, 100 }));
     EXPECT_EQ(app.m_aRuntime[far].pUp, nullptr);
+    // An inverted caption rectangle holds nothing, so no band selects it.
+    const int inverted = desk.AddObject("Inv", {}, "Inv");
+    app.m_aObjects[inverted].rcText = { 60, 60, 40, 40 };
+    Drag({ 10, 200 }, { 300, 30 });
+    EXPECT_EQ(State(), "Far:1 Inv:1 h:0 p:0 t:0");
     const int all = desk.AddObject("All", { 10, 10, 30, 30 }, "All");
     const RECT range = { INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX };
     app.m_aObjects[all].rcText = range;
+    const int frames = desk.frames();
     Move(100, 100);
-    EXPECT_EQ(State(), "Far:1 All:2 h:2 p:0 t:0");
+    EXPECT_EQ(State(), "Far:1 Inv:1 All:2 h:3 p:0 t:0");
+    EXPECT_EQ(desk.frames(), frames + 1);
     Drag({ 100, 100 }, { 95, 103 });
     EXPECT_EQ(app.m_aObjects[all].rcText, range);
     EXPECT_EQ(app.m_aObjects[all].rcObject, (RECT { 10, 10, 30, 30 }));
     Drag({ 20, 20 }, { 30, 20 });
     EXPECT_EQ(app.m_aObjects[all].rcObject, (RECT { 10, 10, 30, 30 }));
-    EXPECT_GE(desk.frames(), 1);
 }
 
 // The real window.
