@@ -84,6 +84,22 @@ public:
     void SaveDesktop();
     void LoadDesktop();
 
+    // Unsaved edits are not lost at exit: the window asks about them, an
+    // ending session keeps them in a recovery file, and the next start offers
+    // it back (an interactive run only: m_bKeepRecovery).
+    // The bytes SaveDesktop would write now.
+    std::vector<BYTE> DesktopBytes() const;
+    // The desktop differs from what was last loaded or saved.
+    BOOL IsDesktopModified() const;
+    // Keeps an unsaved desktop and the name of its file in the recovery
+    // file; with nothing unsaved, removes one this run wrote.
+    void WriteRecovery();
+    void DiscardRecovery();
+    // At start-up: a usable recovery file may replace the desktop just read
+    // (Yes), its file name the current one and its edits unsaved; TRUE then.
+    // The file goes either way; a damaged one is refused on standard error.
+    BOOL OfferRecovery();
+
     // Display creation steps 1 to 7, each failure shown with its message;
     // FALSE after FailDirectDrawInit when a step that ends start-up failed.
     BOOL CreateDisplay(HWND window);
@@ -182,6 +198,11 @@ public:
 
     // Undo and redo of the edits since the desktop was last replaced.
     CEditHistory m_history;
+
+    // DesktopBytes as last loaded or saved; empty when never.
+    std::vector<BYTE> m_abSavedDesktop;
+    BOOL m_bKeepRecovery = FALSE;
+    BOOL m_bWroteRecovery = FALSE;
 };
 
 // The running application object.

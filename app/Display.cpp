@@ -89,6 +89,8 @@ void CDesktopApp::ReleaseDirectDraw()
 
 BOOL CDesktopApp::RestoreSurfaces()
 {
+    // The window keeps none of the presented frame: the next one is whole.
+    m_bShownValid = false;
     if (!m_pDDSPrimary || !m_pDDSBack)
         return FALSE;
     if (m_pDDSPrimary->Restore() != DD_OK)
@@ -109,15 +111,20 @@ BOOL CDesktopApp::RestoreSurfaces()
     for (int i = 0; i < m_nObjects; ++i) {
         const DesktopObject& r = m_aObjects[i];
         ObjectRuntime& s = m_aRuntime[i];
-        const std::pair<const CString&, IDirectDrawSurface*> images[] = {
-            { r.strUpImage, s.pUp },
-            { r.strDownImage, s.pDown },
-            { r.strMouseImage, s.pMouse },
+        const std::pair<const CString&, IDirectDrawSurface**> images[] = {
+            { r.strUpImage, &s.pUp },
+            { r.strDownImage, &s.pDown },
+            { r.strMouseImage, &s.pMouse },
         };
         for (const auto& [path, surface] : images) {
-            if (path.Compare(" ") > 0 && surface) {
-                if (surface->Restore() != DD_OK || DDReloadBitmap(surface, path) != DD_OK)
-                    return FALSE;
+            if (path.Compare(" ") > 0 && *surface) {
+                // A picture gone since it was loaded leaves its object as a
+                // failed load would, and the others are still restored.
+                if ((*surface)->Restore() != DD_OK || DDReloadBitmap(*surface, path) != DD_OK) {
+                    (*surface)->Release();
+                    *surface = nullptr;
+                    AfxMessageBox("Unable to load: " + path);
+                }
             }
         }
         if (s.pText || s.pTextHot) {

@@ -3,16 +3,36 @@
 
 #include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
+#include "files/DesktopFile.h"
+#include "platform/CArchive.h"
+#include "platform/CFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Module.h"
 #include "platform/Screen.h"
+#include "platform/SessionEnd.h"
 #include "res/resource.h"
 #include "window/MainFrame.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 std::optional<CString> g_startDesktopFile;
+
+// Where an ended session keeps an unsaved desktop: the desktop file's bytes,
+// then the name of the file it belongs to.
+CString RecoveryFile(BOOL bCreate)
+{
+    const CString strFolder = GetStateFolder(bCreate);
+    return strFolder.IsEmpty() ? strFolder : strFolder + "\\recovery.orv";
+}
+
+CString FileTitle(const CString& strPath)
+{
+    return strPath.Mid(std::max(strPath.ReverseFind('\\'), strPath.ReverseFind('/')) + 1);
+}
 }
 
 void SetStartDesktopFile(std::optional<CString> path)
@@ -111,6 +131,8 @@ BOOL CDesktopApp::InitInstance()
 
     // 9. The default desktop; a failure has been reported and start-up goes on.
     LoadDesktop();
+    // What the last session left unsaved may take its place.
+    const BOOL bRecovered = OfferRecovery();
 
     // 10. The display.
     if (!CreateDisplay(hWnd))
@@ -139,6 +161,10 @@ BOOL CDesktopApp::InitInstance()
     ResolveActivationLinks();
     ApplyVisibility();
     m_history.Clear(*this);
+    // Hiding link targets is no edit of the user's: the desktop as it now
+    // stands is the saved one, a recovered one excepted.
+    if (!bRecovered)
+        m_abSavedDesktop = DesktopBytes();
 
     // 15. The desktop ends where the work area does.
     m_cxDesktop = rcWorkArea.right;
@@ -151,4 +177,91 @@ void CDesktopApp::ShowSplash()
     m_bSplashPending = FALSE;
     CSplashDlg dlg;
     dlg.DoModal();
+    if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd))
+        frame->FollowPointer();
+}
+
+BOOL CDesktopApp::IsDesktopModified() const
+{
+    return DesktopBytes() != m_abSavedDesktop ? TRUE : FALSE;
+}
+
+void CDesktopApp::WriteRecovery()
+{
+    if (!IsDesktopModified()) {
+        DiscardRecovery();
+        return;
+    }
+    const CString strPath = RecoveryFile(TRUE);
+    const std::vector<BYTE> abDesktop = DesktopBytes();
+    CFile file;
+    BOOL bWritten = !strPath.IsEmpty() && file.Open(strPath, CFile::modeCreate | CFile::modeWrite);
+    if (bWritten) {
+        CArchive ar(&file, CArchive::store);
+        ar.Write(abDesktop.data(), UINT(abDesktop.size()));
+        ar << m_strDesktopFile;
+        ar.Close();
+        bWritten = !ar.Failed() && file.Close();
+    }
+    // The session is ending: nobody is there to read a message box.
+    if (!bWritten) {
+        std::fprintf(stderr, "Orvanta: the unsaved desktop could not be kept in %s\n",
+            strPath.IsEmpty() ? "the state folder" : LPCSTR(strPath));
+        return;
+    }
+    m_bWroteRecovery = TRUE;
+}
+
+void CDesktopApp::DiscardRecovery()
+{
+    if (m_bWroteRecovery)
+        CFile::Remove(RecoveryFile(FALSE));
+    m_bWroteRecovery = FALSE;
+}
+
+BOOL CDesktopApp::OfferRecovery()
+{
+    CFileStatus status;
+    const CString strPath = RecoveryFile(FALSE);
+    if (!m_bKeepRecovery || strPath.IsEmpty() || !CFile::GetStatus(strPath, status))
+        return FALSE;
+
+    // Read whole before anything is asked: only a usable file is offered.
+    DesktopData desktop;
+    DesktopReadError error { 0, "the file cannot be opened" };
+    CString strOriginal;
+    BOOL bUsable = FALSE;
+    CFile file;
+    if (file.Open(strPath, CFile::modeRead)) {
+        CArchive ar(&file, CArchive::load);
+        if (ReadDesktop(ar, desktop, &error)) {
+            ar >> strOriginal;
+            bUsable = !ar.Failed() && !strOriginal.IsEmpty();
+            error = { ar.GetPosition(), "no desktop file name" };
+        }
+        ar.Close();
+        file.Close();
+    }
+    if (!bUsable) {
+        std::fprintf(stderr, "Orvanta: %s is damaged (%s at byte %llu) and is not offered\n", LPCSTR(strPath),
+            error.reason.c_str(), static_cast<unsigned long long>(error.offset));
+        CFile::Remove(strPath);
+        return FALSE;
+    }
+
+    const int nAnswer = AfxMessageBox(
+        "The last session ended with unsaved changes to " + FileTitle(strOriginal) + ". Restore them?", MB_YESNO, 0);
+    BOOL bRecovered = FALSE;
+    if (nAnswer == IDYES) {
+        // Read as any desktop file is, then owned by the file it came from.
+        const CString strStart = m_strDesktopFile;
+        const std::vector<BYTE> abSaved = std::exchange(m_abSavedDesktop, {});
+        m_strDesktopFile = strPath;
+        LoadDesktop();
+        bRecovered = !m_abSavedDesktop.empty();
+        m_strDesktopFile = bRecovered ? strOriginal : strStart;
+        m_abSavedDesktop = bRecovered ? std::vector<BYTE>() : abSaved;
+    }
+    CFile::Remove(strPath);
+    return bRecovered;
 }

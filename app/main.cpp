@@ -3,6 +3,7 @@
 #include "app/StartOptions.h"
 #include "platform/CFrameWnd.h"
 #include "platform/Screen.h"
+#include "platform/SessionEnd.h"
 #include "platform/UiScript.h"
 
 #include <QApplication>
@@ -26,6 +27,24 @@ constexpr int kMaxScreenSide = 32767;
 
 constexpr char kUsage[]
     = "Usage: orvanta [--desktop FILE] [--screen WIDTHxHEIGHT] [--screenshot FILE.png] [--help] [--version]";
+
+// The rest of the help, after Qt's list of the options.
+constexpr char kKeysAndEnvironment[] = R"(Keys:
+  F12                   Closes the desktop.
+  F2                    Redraws the desktop.
+  Ctrl+Z                Undoes the last edit.
+  Ctrl+Y, Ctrl+Shift+Z  Redoes the edit last undone.
+  Enter, Escape         OK and Cancel in dialogs and message boxes.
+
+Environment:
+  ORVANTA_DISPLAY_DEPTH  32 (the default), 16 or 8: draws in 32-bit colour,
+                         16-bit colour or with the 8-bit palette. Any other
+                         value is ignored with a message.
+  QT_SCALE_FACTOR        Scales the dialogs, menus and message boxes; the
+                         desktop keeps the screen's own pixels. A value that
+                         is not a number above 0 and at most 16 is ignored
+                         with a message.
+)";
 
 // Runs without anyone at the screen: messages go to standard error and are
 // acknowledged, dialogs and choosers are cancelled.
@@ -76,9 +95,8 @@ int BadCommandLine(const QString& problem)
 std::variant<Options, int> ReadCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("A desktop of image buttons over the screen's work area.\n"
-                                                    "F12 closes it, F2 redraws it; the right mouse button "
-                                                    "opens the context menu."));
+    parser.setApplicationDescription(QStringLiteral("A desktop of image buttons over the screen's work area; the "
+                                                    "right mouse button opens the context menu."));
     // Not addHelpOption(): its --help-all offers Qt's own options, which the
     // program does not take.
     const QCommandLineOption help(
@@ -103,7 +121,7 @@ std::variant<Options, int> ReadCommandLine(const QStringList& arguments)
     if (parser.isSet(help)) {
         // Our usage line in place of Qt's, which names no options.
         const QString text = parser.helpText();
-        std::printf("%s\n%s", kUsage, qPrintable(text.mid(text.indexOf('\n') + 1)));
+        std::printf("%s\n%s\n%s", kUsage, qPrintable(text.mid(text.indexOf('\n') + 1)), kKeysAndEnvironment);
         return 0;
     }
     if (parser.isSet(version)) {
@@ -165,6 +183,17 @@ void DropUnusableScaleFactor()
     qunsetenv("QT_SCALE_FACTOR");
 }
 
+// A depth the display does not offer would silently draw in 32 bits; it is
+// dropped with a word, as a bad scale factor is.
+void DropUnusableDisplayDepth()
+{
+    const QByteArray value = qgetenv("ORVANTA_DISPLAY_DEPTH");
+    if (value.isEmpty() || value == "32" || value == "16" || value == "8")
+        return;
+    std::fprintf(stderr, "Orvanta: ORVANTA_DISPLAY_DEPTH=%s is ignored: a depth is 32, 16 or 8\n", value.constData());
+    qunsetenv("ORVANTA_DISPLAY_DEPTH");
+}
+
 // Starts without the greeting, saves the first frame that reaches the window
 // as a PNG file and ends.
 int SaveScreenshot(const QString& path)
@@ -209,7 +238,7 @@ std::optional<QTemporaryDir> PrivateRuntimeFolder()
 int main(int argc, char** argv)
 {
     QCoreApplication::setApplicationName(QStringLiteral("orvanta"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
 
     // Read before Qt starts, so that help, version and mistakes need no
     // display.
@@ -225,6 +254,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     PreferX11();
     DropUnusableScaleFactor();
+    DropUnusableDisplayDepth();
     const std::optional<QTemporaryDir> runtimeFolder = PrivateRuntimeFolder();
     // The command line is the program's alone: Qt reads none of it.
     int qtArgc = 1;
@@ -239,9 +269,12 @@ int main(int argc, char** argv)
     if (options.screenshot)
         return SaveScreenshot(*options.screenshot);
 
+    // Someone is at the screen: unsaved edits outlive an ended session.
+    theApp.m_bKeepRecovery = TRUE;
     if (!theApp.InitInstance()) {
         theApp.DestroyMainWindow();
         return 1;
     }
+    const CSessionEnd sessionEnd;
     return theApp.Run();
 }

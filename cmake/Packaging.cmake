@@ -29,15 +29,16 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/orvanta.desktop DESTINATION share/ap
 install(FILES ${CMAKE_BINARY_DIR}/generated/orvanta.png DESTINATION share/icons/hicolor/64x64/apps)
 
 # Manual pages and the changelog go compressed, as Debian's policy asks; -n
-# keeps the build time out of them.
+# keeps the build time out of them. The manual pages carry the project's
+# version (@PROJECT_VERSION@ in their headers).
 set(ORVANTA_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
 set(ORVANTA_COMPRESSED)
 foreach(name orvanta.1 orvanta-desktop.1 changelog)
+    configure_file(${CMAKE_SOURCE_DIR}/packaging/${name} ${ORVANTA_PACKAGING_OUT}/source/${name} @ONLY)
     add_custom_command(OUTPUT ${ORVANTA_PACKAGING_OUT}/${name}.gz
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${ORVANTA_PACKAGING_OUT}
-        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/${name} ${ORVANTA_PACKAGING_OUT}/${name}
+        COMMAND ${CMAKE_COMMAND} -E copy ${ORVANTA_PACKAGING_OUT}/source/${name} ${ORVANTA_PACKAGING_OUT}/${name}
         COMMAND gzip -9nf ${ORVANTA_PACKAGING_OUT}/${name}
-        DEPENDS ${CMAKE_SOURCE_DIR}/packaging/${name}
+        DEPENDS ${ORVANTA_PACKAGING_OUT}/source/${name}
         VERBATIM)
     list(APPEND ORVANTA_COMPRESSED ${ORVANTA_PACKAGING_OUT}/${name}.gz)
 endforeach()
@@ -64,11 +65,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries (and with them the X11 platform plugin) come from the
 # linked libraries; without dpkg-shlibdeps they are named here.
 find_program(ORVANTA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+# The screen's device geometry comes from Qt's platform interface, which is
+# bound to the exact Qt release.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-base-abi (= ${Qt6_VERSION})")
 if(ORVANTA_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1")
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
+        ", libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1")
 endif()
 # The captions are set in DejaVu Sans.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")

@@ -2,11 +2,13 @@
 
 #include "app/DesktopApp.h"
 #include "dialogs/ColorMatch.h"
+#include "files/DesktopFile.h"
 #include "platform/CommonDialogs.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
 #include "res/resource.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -20,6 +22,13 @@ void PrepareSurfaceDesc(CDesktopApp* app)
 {
     app->m_ddsd.dwSize = DDSURFACEDESC_SIZE;
     app->m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+}
+
+// Where a path splits into folder and name: its last backslash, as desktops
+// made on Windows write it, or its last '/', as chosen files come.
+int LastSeparator(const CString& path)
+{
+    return std::max(path.ReverseFind('\\'), path.ReverseFind('/'));
 }
 
 // Opens the chooser; the folder is used only when it fits its buffer.
@@ -96,7 +105,7 @@ BOOL CDesktopSettingsDlg::OnInitDialog()
     CDialog::OnInitDialog();
     CDesktopApp* app = DesktopApp();
     const CString& path = app->m_strDesktopFile;
-    m_edDesktop.SetWindowText(path.Mid(path.ReverseFind('\\') + 1));
+    m_edDesktop.SetWindowText(path.Mid(LastSeparator(path) + 1));
     m_edBackground.SetWindowText(app->m_aObjects[0].strUpImage);
     m_chkTile.SetCheck(app->m_bTile ? BST_CHECKED : BST_UNCHECKED);
     return TRUE;
@@ -137,12 +146,15 @@ void CDesktopSettingsDlg::RestoreBackgroundInUse()
     }
 }
 
-void CDesktopSettingsDlg::OnOK()
+// OK's steps before it closes; Save and Save As take them too, so that what
+// the dialog shows is what gets saved. FALSE, with nothing applied, when the
+// background picture cannot be found.
+BOOL CDesktopSettingsDlg::ApplyHeldEdits()
 {
     CDesktopApp* app = DesktopApp();
 
     if (!CheckFileExists(m_edBackground.GetWindowText(), "Background Image"))
-        return;
+        return FALSE;
 
     CString strText = m_edBackground.GetWindowText();
     if (strText.Compare(app->m_aObjects[0].strUpImage) != 0) {
@@ -163,28 +175,63 @@ void CDesktopSettingsDlg::OnOK()
         app->m_crBackground = m_crColor;
         app->m_dwBackPixel = MatchColor(*app, m_crColor);
     }
-
-    CDialog::OnOK();
+    return TRUE;
 }
 
+void CDesktopSettingsDlg::OnOK()
+{
+    if (ApplyHeldEdits())
+        CDialog::OnOK();
+}
+
+// After New the desktop that was in memory comes back, unsaved edits
+// included, rather than being read again from its file; New changed only the
+// background record and the table's size.
 void CDesktopSettingsDlg::OnCancel()
 {
     CDesktopApp* app = DesktopApp();
-    if (app->m_nObjects == 0) {
+    if (m_bReplacedDesktop) {
         app->m_strDesktopFile = m_strSavedDesktopFile;
-        app->LoadDesktop();
+        if (m_bHaveDesktopBeforeNew) {
+            app->m_aObjects[0] = m_backgroundBeforeNew;
+            ObjectRuntime& s = app->m_aRuntime[0];
+            s.bSelected = m_backgroundSlotBeforeNew.bSelected;
+            s.bVisible = m_backgroundSlotBeforeNew.bVisible;
+            s.nState = m_backgroundSlotBeforeNew.nState;
+            s.nActivates = m_backgroundSlotBeforeNew.nActivates;
+            app->m_nObjects = m_nObjectsBeforeNew;
+            m_bReplacedDesktop = FALSE;
+        }
         RestoreBackgroundInUse();
         RebuildAll();
     }
     CDialog::OnCancel();
 }
 
+// Whatever the pointer was doing named objects of the desktop that is gone.
+void CDesktopSettingsDlg::EndInteraction()
+{
+    CDesktopApp* app = DesktopApp();
+    app->m_bDragImage = FALSE;
+    app->m_bDragText = FALSE;
+    app->m_bRubberBand = FALSE;
+    app->m_bShowSelection = FALSE;
+    app->m_nPressedImage = 0;
+    app->m_nPressedText = 0;
+    app->m_nHoverObject = 0;
+}
+
 void CDesktopSettingsDlg::OnNew()
 {
     CDesktopApp* app = DesktopApp();
-    // A second New keeps the desktop Cancel goes back to: the new one was
-    // never written, so reloading it could only fail.
+    // A second New keeps the desktop Cancel goes back to.
     const bool bHadDesktop = app->m_nObjects > 0;
+    if (bHadDesktop) {
+        m_bHaveDesktopBeforeNew = TRUE;
+        m_nObjectsBeforeNew = app->m_nObjects;
+        m_backgroundBeforeNew = app->m_aObjects[0];
+        m_backgroundSlotBeforeNew = app->m_aRuntime[0];
+    }
     ReleaseAll();
     ResetBackgroundObject();
     m_edDesktop.SetWindowText("new.orv");
@@ -237,40 +284,55 @@ void CDesktopSettingsDlg::OnLoad()
         return;
     if (!CheckFileExists(m_strBrowseResult, "desktop"))
         return;
-    app->m_strDesktopFile = m_strBrowseResult;
-    m_bReplacedDesktop = TRUE;
-    ReleaseAll();
-    app->m_nObjects = 0;
-    app->LoadDesktop();
-    // A file that could not be read, or held no records, still leaves the
-    // background in use.
-    RestoreBackgroundInUse();
-    RebuildAll();
+    // The file is read before anything is released: one that cannot be read
+    // leaves the desktop, its file name, its mode and its history as they
+    // were (after New, the new desktop with its background).
+    DesktopData desktop;
+    if (ReadDesktopFile(m_strBrowseResult, desktop)) {
+        app->m_strDesktopFile = m_strBrowseResult;
+        m_bReplacedDesktop = TRUE;
+        ReleaseAll();
+        app->m_nObjects = 0;
+        TakeLoadedDesktop(*app, desktop);
+        EndInteraction();
+        // A file that held no records still leaves the background in use.
+        RestoreBackgroundInUse();
+        RebuildAll();
+        // Linking hides targets in the records: that is the file as loaded, not an edit.
+        app->m_abSavedDesktop = app->DesktopBytes();
+    } else if (app->m_nObjects == 0) {
+        RestoreBackgroundInUse();
+        RebuildAll();
+    }
     CDialog::OnOK();
 }
 
 void CDesktopSettingsDlg::OnSave()
 {
-    RestoreBackgroundInUse();
+    if (!ApplyHeldEdits())
+        return;
     DesktopApp()->SaveDesktop();
     CDialog::OnOK();
 }
 
+// The chosen file becomes the current one only once it has been written.
 void CDesktopSettingsDlg::OnSaveAs()
 {
     CDesktopApp* app = DesktopApp();
     BrowseForDesktopFile(FALSE);
     if (m_strBrowseResult.IsEmpty())
         return;
-    RestoreBackgroundInUse();
-    app->m_strDesktopFile = m_strBrowseResult;
-    app->SaveDesktop();
+    if (!ApplyHeldEdits())
+        return;
+    if (SaveDesktopFile(*app, m_strBrowseResult))
+        app->m_strDesktopFile = m_strBrowseResult;
     CDialog::OnOK();
 }
 
+// Every image and caption is read again; no record changes, so the edits
+// stay undoable.
 void CDesktopSettingsDlg::OnRefresh()
 {
-    m_bReplacedDesktop = TRUE;
     ReleaseAll();
     RestoreBackgroundInUse();
     RebuildAll();
@@ -295,7 +357,7 @@ void CDesktopSettingsDlg::BrowseForBitmap(BOOL bOpen)
     CString strDir;
     bool bHaveDir = false;
     if (t.Compare("*.bmp") != 0) {
-        int p = t.ReverseFind('\\');
+        int p = LastSeparator(t);
         if (p < 2) {
             t.Empty();
         } else {
@@ -313,7 +375,7 @@ void CDesktopSettingsDlg::BrowseForDesktopFile(BOOL bOpen)
     m_strBrowseResult.Empty();
     CString t = DesktopApp()->m_strDesktopFile;
     CString strDir;
-    int p = t.ReverseFind('\\');
+    int p = LastSeparator(t);
     if (p < 2) {
         t.Empty();
     } else {

@@ -2,6 +2,7 @@
 // Edits the background image, tiling and colour, and creates, loads, saves
 // and reloads desktop files.
 
+#include "app/DesktopApp.h"
 #include "platform/CDialog.h"
 #include "platform/CFile.h"
 
@@ -23,7 +24,8 @@ public:
     COLORREF m_crColor = 0;
     CBrush* m_pbrColor = nullptr;
     CString m_strSavedDesktopFile;
-    // Set by New, Load and Refresh: the desktop was replaced, not edited.
+    // Set by New and Load: the desktop was replaced, not edited (cleared
+    // when Cancel brings back the desktop from before New).
     BOOL m_bReplacedDesktop = FALSE;
 
 protected:
@@ -47,4 +49,13 @@ private:
     void ReleaseAll();
     void RebuildAll();
     void RestoreBackgroundInUse();
+    BOOL ApplyHeldEdits();
+    void EndInteraction();
+
+    // What New changed of the desktop before it, so that Cancel can put it
+    // back as it was in memory: the background record and the table's size.
+    BOOL m_bHaveDesktopBeforeNew = FALSE;
+    int m_nObjectsBeforeNew = 0;
+    DesktopObject m_backgroundBeforeNew;
+    ObjectRuntime m_backgroundSlotBeforeNew;
 };

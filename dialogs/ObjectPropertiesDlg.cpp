@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "res/resource.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -157,7 +158,8 @@ void CObjectPropertiesDlg::BrowseForBitmap()
 
     CString strFile;
     CString strDir;
-    int p = m_strBrowseText.ReverseFind('\\');
+    // Chosen files come with '/', desktops made on Windows with backslashes.
+    int p = std::max(m_strBrowseText.ReverseFind('\\'), m_strBrowseText.ReverseFind('/'));
     if (p >= 2) {
         strDir = m_strBrowseText.Left(p);
         strFile = m_strBrowseText.Mid(p + 1);

@@ -116,6 +116,28 @@ void RebaseImagePath(CString& strPath, const CString& strAppDir)
         strPath = strAppDir + strPath.Mid(kDevelopmentPrefixLength);
 }
 
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// The inverse for saving: a path inside the program's folder goes back under
+// the development prefix, so that the desktop follows the folder when it
+// moves. Only the folder itself or a path continuing with a separator is
+// inside, either separator matching either; the rest keeps its bytes, so
+// loading gives the same file again.
+void PortableImagePath(CString& strPath, const CString& strAppDir)
+{
+    const std::string& path = strPath.str();
+    const std::string& dir = strAppDir.str();
+    const auto same = [](char a, char b) { return a == b || (IsSeparator(a) && IsSeparator(b)); };
+    if (dir.empty() || path.size() < dir.size() || !std::equal(dir.begin(), dir.end(), path.begin(), same))
+        return;
+    if (path.size() > dir.size() && !IsSeparator(path[dir.size()]))
+        return;
+    strPath = CString(kDevelopmentPrefix) + strPath.Mid(int(dir.size()));
+}
+
 }
 
 bool ReadDesktop(CArchive& ar, DesktopData& desktop, DesktopReadError* error)
@@ -192,31 +214,42 @@ bool WriteDesktopFile(LPCSTR path, const DesktopData& desktop)
     return true;
 }
 
-void CDesktopApp::SaveDesktop()
+bool SaveDesktopFile(CDesktopApp& app, const CString& path)
 {
     DesktopData desktop;
-    desktop.bTile = m_bTile;
-    desktop.dwBackPixel = m_dwBackPixel;
-    desktop.crBackground = m_crBackground;
-    desktop.lfDefault = m_lfDefault;
-    desktop.aObjects.assign(m_aObjects, m_aObjects + m_nObjects);
-    if (!WriteDesktopFile(m_strDesktopFile, desktop))
-        AfxMessageBox("Desktop file could not be saved!", MB_OK, 0);
+    desktop.bTile = app.m_bTile;
+    desktop.dwBackPixel = app.m_dwBackPixel;
+    desktop.crBackground = app.m_crBackground;
+    desktop.lfDefault = app.m_lfDefault;
+    desktop.aObjects.assign(app.m_aObjects, app.m_aObjects + app.m_nObjects);
+    for (DesktopObject& object : desktop.aObjects) {
+        PortableImagePath(object.strUpImage, app.m_strAppDir);
+        PortableImagePath(object.strDownImage, app.m_strAppDir);
+        PortableImagePath(object.strMouseImage, app.m_strAppDir);
+    }
+    if (WriteDesktopFile(path, desktop)) {
+        app.m_abSavedDesktop = app.DesktopBytes();
+        return true;
+    }
+    AfxMessageBox("Desktop file could not be saved!", MB_OK, 0);
+    return false;
 }
 
-void CDesktopApp::LoadDesktop()
+void CDesktopApp::SaveDesktop()
+{
+    SaveDesktopFile(*this, m_strDesktopFile);
+}
+
+bool ReadDesktopFile(const CString& path, DesktopData& desktop)
 {
     CFile file;
-    if (!file.Open(m_strDesktopFile, CFile::modeRead)) {
+    if (!file.Open(path, CFile::modeRead)) {
         AfxMessageBox("Desktop file could not be opened!", MB_OK, 0);
-        return;
+        return false;
     }
 
-    // The file is read whole before the desktop takes it over. A damaged file
-    // (bad count, bad string, ends early) changes nothing at all: m_nObjects,
-    // the records, the runtime slots, the settings and the lock stay as they
-    // were, and the user is told the file is damaged.
-    DesktopData desktop;
+    // The file is read whole before anyone takes it over: a damaged file (bad
+    // count, bad string, ends early) changes nothing at all.
     bool bComplete = false;
     {
         CArchive ar(&file, CArchive::load);
@@ -226,15 +259,45 @@ void CDesktopApp::LoadDesktop()
     file.Close();
     if (!bComplete) {
         AfxMessageBox("Desktop file is damaged and could not be loaded!", MB_OK, 0);
-        return;
+        return false;
     }
-    ApplyDesktop(*this, desktop);
+    return true;
+}
 
-    m_bLocked = TRUE;
+void TakeLoadedDesktop(CDesktopApp& app, const DesktopData& desktop)
+{
+    ApplyDesktop(app, desktop);
 
-    for (int i = 0; i < m_nObjects; ++i) {
-        RebaseImagePath(m_aObjects[i].strUpImage, m_strAppDir);
-        RebaseImagePath(m_aObjects[i].strDownImage, m_strAppDir);
-        RebaseImagePath(m_aObjects[i].strMouseImage, m_strAppDir);
+    app.m_bLocked = TRUE;
+
+    for (int i = 0; i < app.m_nObjects; ++i) {
+        RebaseImagePath(app.m_aObjects[i].strUpImage, app.m_strAppDir);
+        RebaseImagePath(app.m_aObjects[i].strDownImage, app.m_strAppDir);
+        RebaseImagePath(app.m_aObjects[i].strMouseImage, app.m_strAppDir);
     }
+    app.m_abSavedDesktop = app.DesktopBytes();
+}
+
+std::vector<BYTE> CDesktopApp::DesktopBytes() const
+{
+    DesktopData desktop;
+    desktop.bTile = m_bTile;
+    desktop.dwBackPixel = m_dwBackPixel;
+    desktop.crBackground = m_crBackground;
+    desktop.lfDefault = m_lfDefault;
+    desktop.aObjects.assign(m_aObjects, m_aObjects + m_nObjects);
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    WriteDesktop(ar, desktop);
+    ar.Close();
+    return file.Detach();
+}
+
+// A file that cannot be opened or is damaged leaves m_nObjects, the records,
+// the runtime slots, the settings and the lock as they were.
+void CDesktopApp::LoadDesktop()
+{
+    DesktopData desktop;
+    if (ReadDesktopFile(m_strDesktopFile, desktop))
+        TakeLoadedDesktop(*this, desktop);
 }

@@ -43,3 +43,16 @@ bool WriteDesktopFile(LPCSTR path, const DesktopData& desktop);
 // Hands a desktop that was read to the application: header fields and records,
 // and each record's runtime slot reset to normal, unselected and hidden.
 void ApplyDesktop(CDesktopApp& app, const DesktopData& desktop);
+
+// The two halves of LoadDesktop, so that a caller can keep its desktop until
+// the file has been read. ReadDesktopFile reads the file at path whole; when
+// it cannot be opened or is damaged it tells the person so and returns false,
+// having changed nothing. TakeLoadedDesktop then makes it the application's
+// desktop: records and settings, locked, image paths rebased.
+bool ReadDesktopFile(const CString& path, DesktopData& desktop);
+void TakeLoadedDesktop(CDesktopApp& app, const DesktopData& desktop);
+
+// Saves the application's desktop at path as the Save button does (picture
+// paths inside the program's folder written in the form loading rebases);
+// tells the person and returns false when it could not be written.
+bool SaveDesktopFile(CDesktopApp& app, const CString& path);

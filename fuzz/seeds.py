@@ -2,9 +2,14 @@
 """Writes the bitmap seeds of a fuzz target into a folder.
 
     seeds.py bitmap_loader|palette_loader DIR
+    seeds.py pipeline DIR DESKTOP.orv...
 
 Small Windows bitmap files of every depth the loaders read, so that the
-fuzzers start from valid headers, colour tables and rows.
+fuzzers start from valid headers, colour tables and rows. For the pipeline,
+each desktop file is packed with the pictures the corpus desktops name: the desktop's
+length and bytes, then per picture its name's length, its name (below the
+program folder), its length and its bytes, lengths little-endian, the name's
+in one byte and the others in four.
 """
 
 import os
@@ -63,9 +68,36 @@ SEEDS = {
 }
 
 
+# The pictures the corpus desktops name below the development prefix.
+PICTURES = {
+    "bitmaps/back.bmp": bitmap(16, 12, 24),
+    "bitmaps/mail.bmp": bitmap(24, 24, 8, colors=24),
+    "bitmaps/mail-down.bmp": bitmap(24, 24, 4, colors=16),
+    "images/mail hot.bmp": bitmap(24, 24, 24),
+    "help.bmp": bitmap(6, 4, 1, colors=2),
+    "res/palette.bmp": bitmap(16, 16, 8, colors=256),
+}
+
+
+def pack(desktop):
+    out = struct.pack("<I", len(desktop)) + desktop
+    for name, data in PICTURES.items():
+        out += struct.pack("<B", len(name)) + name.encode() + struct.pack("<I", len(data)) + data
+    return out
+
+
 def main():
+    if len(sys.argv) >= 3 and sys.argv[1] == "pipeline":
+        os.makedirs(sys.argv[2], exist_ok=True)
+        for path in sys.argv[3:]:
+            with open(path, "rb") as f:
+                data = pack(f.read())
+            name = os.path.splitext(os.path.basename(path))[0] + ".seed"
+            with open(os.path.join(sys.argv[2], name), "wb") as f:
+                f.write(data)
+        return 0
     if len(sys.argv) != 3 or sys.argv[1] not in SEEDS:
-        print(f"usage: seeds.py {'|'.join(SEEDS)} DIR", file=sys.stderr)
+        print(f"usage: seeds.py {'|'.join(SEEDS)} DIR\n       seeds.py pipeline DIR DESKTOP.orv...", file=sys.stderr)
         return 2
     os.makedirs(sys.argv[2], exist_ok=True)
     for name, data in SEEDS[sys.argv[1]].items():

@@ -55,6 +55,38 @@ protected:
     }
 };
 
+// A multi-line edit framed as the single-line ones are, so that its frame
+// shows whole at any scale: at a fractional scale the frame a scroll area
+// draws falls partly outside its own widget, and its viewport, rounded
+// outwards to whole device pixels, paints over the rest. A logical pixel of
+// margin keeps the viewport off the frame.
+class DialogTextEdit : public QPlainTextEdit {
+public:
+    explicit DialogTextEdit(QWidget* parent)
+        : QPlainTextEdit(parent)
+    {
+        setViewportMargins(1, 1, 1, 1);
+    }
+
+protected:
+    // The widget's own paint, not its viewport's: the frame.
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return QPlainTextEdit::event(event);
+        QPainter painter(this);
+        QStyleOptionFrame panel;
+        panel.initFrom(this);
+        panel.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &panel, this);
+        panel.midLineWidth = 0;
+        panel.state |= QStyle::State_Sunken;
+        if (isReadOnly())
+            panel.state |= QStyle::State_ReadOnly;
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+        return true;
+    }
+};
+
 } // namespace
 
 // The dialog's window: builds the template's controls and routes their
@@ -167,7 +199,7 @@ QWidget* DialogWindow::createControl(const DialogControl& control)
     case ControlKind::Edit: {
         if (control.style & CS_MULTILINE) {
             // Long lines scroll sideways, as captions are drawn, instead of wrapping.
-            auto* edit = new QPlainTextEdit(this);
+            auto* edit = new DialogTextEdit(this);
             edit->setTabChangesFocus(true);
             edit->setLineWrapMode(QPlainTextEdit::NoWrap);
             edit->setReadOnly(control.style & CS_READONLY);

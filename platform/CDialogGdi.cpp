@@ -5,6 +5,8 @@
 #include "platform/Gdi.h"
 #include "platform/ResourceTables.h"
 
+#include <QGuiApplication>
+#include <QIcon>
 #include <QPainter>
 
 BOOL CBrush::CreateSolidBrush(COLORREF color)
@@ -18,9 +20,15 @@ BOOL CBitmap::LoadBitmap(UINT id)
 {
     DeleteObject();
     const char* path = FindBitmapResource(id);
-    QImage image = path ? QImage(QString::fromLatin1(path)) : QImage();
+    if (!path)
+        return FALSE;
+    // On a scaled screen the resource's @2x picture, where there is one,
+    // drawn at the same size in logical pixels.
+    qreal ratio = 1;
+    QImage image(qt_findAtNxFile(QString::fromLatin1(path), qApp->devicePixelRatio(), &ratio));
     if (image.isNull())
         return FALSE;
+    image.setDevicePixelRatio(ratio);
     m_hObject = new GdiObject { std::move(image) };
     return TRUE;
 }
@@ -89,7 +97,12 @@ CPaintDC::CPaintDC(CWnd* pWnd)
     m_pPainter = dialog ? dialog->m_pPainter : nullptr;
     if (!m_pPainter)
         return;
-    QImage canvas(m_pPainter->device()->width(), m_pPainter->device()->height(), QImage::Format_ARGB32_Premultiplied);
+    // In the device's own pixels, so that a picture drawn for a scaled
+    // screen stays sharp.
+    const QPaintDevice* device = m_pPainter->device();
+    const qreal ratio = device->devicePixelRatioF();
+    QImage canvas(QSize(device->width(), device->height()) * ratio, QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(ratio);
     canvas.fill(Qt::transparent);
     m_hCanvas = new GdiObject { std::move(canvas) };
     ::SelectObject(m_hDC, m_hCanvas);

@@ -38,12 +38,16 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags)
 {
     Abort();
     m_writeFailed = false;
-    const QString path = PathToQString(CString(NativePath(fileName)));
+    const std::string native = NativePath(fileName);
+    const QString path = PathToQString(CString(native));
     m_writing = (openFlags & modeWrite) != 0;
     if (m_writing) {
         // The file is written beside its target, so the folder must be
         // writable too.
-        const fs::path target(path.toStdString());
+        const fs::path target(native);
+        // A name Qt cannot spell would be written under another name.
+        if (QFile::encodeName(path).toStdString() != native)
+            return FALSE;
         if (isReadOnly(target) || isReadOnly(target.parent_path().empty() ? fs::path(".") : target.parent_path()))
             return FALSE;
         auto file = std::make_unique<QSaveFile>(path);
@@ -54,8 +58,8 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags)
             return FALSE;
         m_file = std::move(file);
     } else {
-        auto file = std::make_unique<QFile>(path);
-        if (!file->open(QIODevice::ReadOnly))
+        auto file = std::make_unique<QFile>();
+        if (!OpenNativeFile(*file, native))
             return FALSE;
         m_file = std::move(file);
     }
@@ -111,5 +115,18 @@ BOOL CFile::GetStatus(LPCSTR fileName, CFileStatus& status)
     status.m_size = fs::is_regular_file(found) ? std::int64_t(fs::file_size(path, error)) : 0;
     if (error)
         status.m_size = 0;
+    return TRUE;
+}
+
+BOOL CFile::Remove(LPCSTR fileName)
+{
+    std::error_code error;
+    return fs::remove(fs::path(NativePath(fileName)), error) ? TRUE : FALSE;
+}
+
+BOOL CMemFile::Write(const void* buffer, UINT count)
+{
+    const auto* bytes = static_cast<const BYTE*>(buffer);
+    m_bytes.insert(m_bytes.end(), bytes, bytes + count);
     return TRUE;
 }

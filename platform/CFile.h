@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QFileDevice;
 
@@ -24,7 +26,7 @@ public:
     };
 
     CFile();
-    ~CFile(); // an unclosed written file is discarded
+    virtual ~CFile(); // an unclosed written file is discarded
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
@@ -33,9 +35,9 @@ public:
     // an unwritable folder cannot be opened for writing.
     BOOL Open(LPCSTR fileName, UINT openFlags);
     // The bytes read, fewer than count at the end of the file or on an error.
-    UINT Read(void* buffer, UINT count);
+    virtual UINT Read(void* buffer, UINT count);
     // FALSE on a write error.
-    BOOL Write(const void* buffer, UINT count);
+    virtual BOOL Write(const void* buffer, UINT count);
     // Ends the file; a written file now replaces its target, flushed to disk
     // and keeping the target's permissions. FALSE when that failed, and the
     // target is then as it was.
@@ -45,9 +47,23 @@ public:
 
     // FALSE when nothing exists under fileName.
     static BOOL GetStatus(LPCSTR fileName, CFileStatus& status);
+    // Deletes the file; FALSE when it could not be.
+    static BOOL Remove(LPCSTR fileName);
 
 private:
     std::unique_ptr<QFileDevice> m_file;
     bool m_writing = false;
     bool m_writeFailed = false;
+};
+
+// A file in memory that collects what is written to it, for the bytes a file
+// would hold without writing one.
+class CMemFile : public CFile {
+public:
+    BOOL Write(const void* buffer, UINT count) override;
+    // What was written; the file is empty afterwards.
+    std::vector<BYTE> Detach() { return std::exchange(m_bytes, {}); }
+
+private:
+    std::vector<BYTE> m_bytes;
 };

@@ -128,6 +128,13 @@ void CFrameWnd::ClientToScreen(POINT* point) const
     point->y += origin.y;
 }
 
+void CFrameWnd::ScreenToClient(POINT* point) const
+{
+    const POINT origin = PrimaryScreenOrigin();
+    point->x -= origin.x;
+    point->y -= origin.y;
+}
+
 BOOL CFrameWnd::IsIconic() const
 {
     QWindow* window = windowHandle();

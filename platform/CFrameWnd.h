@@ -78,6 +78,7 @@ public:
     // Desktop coordinates to the window system's global coordinates, in
     // device pixels.
     void ClientToScreen(POINT* point) const;
+    void ScreenToClient(POINT* point) const;
     BOOL IsIconic() const;
     // Asks for a paint from the event loop.
     void InvalidateRect(const RECT* rect, BOOL bErase = TRUE);
@@ -99,6 +100,13 @@ public:
     virtual void OnActivateApp(BOOL, DWORD) { }
     virtual BOOL OnQueryNewPalette() { return FALSE; }
     virtual void OnDestroy() { }
+    // The window is asked to close (F12 posts WM_CLOSE, the window manager's
+    // close button): destroys it unless the override declines.
+    virtual void OnClose() { DestroyWindow(); }
+    // The session is about to end: FALSE asks to keep it (CSessionEnd).
+    virtual BOOL OnQueryEndSession() { return TRUE; }
+    // The session ends (bEnding) and the window goes without OnClose.
+    virtual void OnEndSession(BOOL) { }
     virtual void OnKeyDown(UINT, UINT, UINT) { }
     virtual void OnLButtonDown(UINT, POINT) { }
     virtual void OnLButtonUp(UINT, POINT) { }

@@ -9,12 +9,15 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -23,6 +26,29 @@ double ScreenDpi()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->logicalDotsPerInchY() : 96.0;
+}
+
+// The chooser finds a font's style by name, and a family without a style of
+// the generic name ("Normal", "Bold") falls back to its first one, which may
+// be slanted: the font is named by the family's own style nearest to it.
+QFont WithStyleName(QFont font)
+{
+    const QString family = font.family();
+    QString best;
+    int bestDistance = INT_MAX;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        if (QFontDatabase::italic(family, style) != font.italic())
+            continue;
+        // Of equal weights the plainest name: "Book" before "Condensed".
+        const int distance = std::abs(QFontDatabase::weight(family, style) - font.weight()) * 100 + int(style.size());
+        if (distance < bestDistance) {
+            best = style;
+            bestDistance = distance;
+        }
+    }
+    if (!best.isEmpty())
+        font.setStyleName(best);
+    return font;
 }
 
 } // namespace
@@ -114,7 +140,7 @@ int CFileDialog::DoModal()
             return IDCANCEL;
         chosen = dialog.selectedFiles().first();
     }
-    m_strPathName = PathFromQString(QString(chosen).replace(QLatin1Char('/'), QLatin1Char('\\')));
+    m_strPathName = PathFromQString(chosen);
     return IDOK;
 }
 
@@ -161,13 +187,18 @@ int CFontDialog::DoModal()
             return IDCANCEL;
         m_lf = *answer;
     } else {
-        QFontDialog dialog(start);
+        QFontDialog dialog(WithStyleName(start));
         dialog.setOption(QFontDialog::DontUseNativeDialog);
-        // Underline and strike-out are not offered.
+        // Underline and strike-out are not offered. Their box keeps its room:
+        // the Sample box beside it would otherwise shrink to nothing.
         if (!(m_cf.Flags & CF_EFFECTS))
             for (QCheckBox* box : dialog.findChildren<QCheckBox*>())
-                if (auto* group = qobject_cast<QGroupBox*>(box->parentWidget()))
+                if (auto* group = qobject_cast<QGroupBox*>(box->parentWidget())) {
+                    QSizePolicy policy = group->sizePolicy();
+                    policy.setRetainSizeWhenHidden(true);
+                    group->setSizePolicy(policy);
                     group->hide();
+                }
         if (dialog.exec() != QDialog::Accepted)
             return IDCANCEL;
         m_lf = LogFontFromQFont(dialog.selectedFont(), initial);

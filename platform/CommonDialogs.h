@@ -43,7 +43,7 @@ public:
         LPCSTR lpszFilter = nullptr, CWnd* pParentWnd = nullptr);
 
     int DoModal();
-    // The chosen file's full path, with backslashes as the desktop's paths have.
+    // The chosen file's full path as the file system names it, with '/'.
     CString GetPathName() const { return m_strPathName; }
 
     OPENFILENAME m_ofn;

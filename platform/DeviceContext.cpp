@@ -28,9 +28,11 @@ std::unique_ptr<DeviceContext> DeviceContext::forSurface(
     dc->m_pitch = pitch;
     dc->m_depth = depth;
     dc->m_known = known;
-    if (depth == 8) {
-        dc->m_palette = palette;
-        dc->m_table = ColorTableFrom(palette);
+    if (depth != 32) {
+        if (depth == 8) {
+            dc->m_palette = palette;
+            dc->m_table = ColorTableFrom(palette);
+        }
         // Left uninitialised: only touched areas are converted into it.
         dc->m_image = QImage(width, height, QImage::Format_RGB32);
     } else {
@@ -94,7 +96,7 @@ void DeviceContext::fill(const QRect& area, COLORREF color)
 
 void DeviceContext::touch(const QRect& area)
 {
-    if (m_depth == 8) {
+    if (m_depth != 32) {
         // Convert the parts of the new bounds not converted yet.
         const QRect bounds = m_touched | area;
         if (m_touched.isEmpty()) {
@@ -114,6 +116,16 @@ void DeviceContext::convert(const QRect& area)
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const BYTE* row = m_surfaceBits + qsizetype(y) * m_pitch;
         auto* out = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+        if (m_depth == 16) {
+            // Each field widened by repeating its top bits, so that finish()
+            // gives back the same value for a pixel nothing drew on.
+            const auto* in = reinterpret_cast<const quint16*>(row);
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const uint r = in[x] >> 11, g = (in[x] >> 5) & 0x3F, b = in[x] & 0x1F;
+                out[x] = qRgb(int(r << 3 | r >> 2), int(g << 2 | g >> 4), int(b << 3 | b >> 2));
+            }
+            continue;
+        }
         for (int x = area.left(); x <= area.right(); ++x)
             out[x] = m_table[row[x]];
     }
@@ -129,6 +141,15 @@ void DeviceContext::finish()
             for (int x = m_touched.left(); x <= m_touched.right(); ++x)
                 row[x] &= 0x00FFFFFF;
         }
+    }
+    if (m_depth == 16) {
+        for (int y = m_touched.top(); y <= m_touched.bottom(); ++y) {
+            const auto* drawn = reinterpret_cast<const QRgb*>(m_image.constScanLine(y));
+            auto* row = reinterpret_cast<quint16*>(m_surfaceBits + qsizetype(y) * m_pitch);
+            for (int x = m_touched.left(); x <= m_touched.right(); ++x)
+                row[x] = quint16(PixelFromColor(RGB(qRed(drawn[x]), qGreen(drawn[x]), qBlue(drawn[x])), 16, nullptr));
+        }
+        return;
     }
     if (m_depth != 8)
         return;

@@ -20,8 +20,10 @@ struct KnownFill;
 
 struct DeviceContext {
     // A context over surface memory. Where QPainter cannot draw on the
-    // surface's format (8-bit), it draws on a 32-bit copy of the areas it
-    // touches, which finish() maps back to the nearest palette entries. On
+    // surface's format, it draws on a 32-bit copy of the areas it touches,
+    // which finish() maps back: to the nearest palette entries on 8 bits, to
+    // RGB565 on 16 (Qt's aliased text on RGB16 images drops every other
+    // row, and writes past its clip). On
     // 32 bits QPainter sets the top byte that the display keeps clear;
     // finish() clears it again. Only touched areas are converted and
     // finished, and `known` learns what was drawn.
@@ -54,7 +56,7 @@ struct DeviceContext {
 
 private:
     DeviceContext() = default;
-    // Makes `area` of the drawing image current (converting it on 8 bits)
+    // Makes `area` of the drawing image current (converting it on 8 and 16 bits)
     // and due for finishing.
     void touch(const QRect& area);
     void convert(const QRect& area);

@@ -185,7 +185,10 @@ void FrameWindow::keyPressEvent(QKeyEvent* event)
     QWindow::keyPressEvent(event);
 }
 
-void FrameWindow::closeEvent(QCloseEvent*)
+void FrameWindow::closeEvent(QCloseEvent* event)
 {
-    m_owner.DestroyWindow();
+    m_owner.OnClose();
+    // Declined: the window stays.
+    if (m_owner.windowHandle())
+        event->ignore();
 }

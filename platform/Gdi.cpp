@@ -130,12 +130,7 @@ BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR te
     // Glyphs may reach past their advance (italics, accents): the area drawn
     // takes in their ink as well.
     const QRect ink = box | metrics.boundingRect(line).translated(x, y + metrics.ascent()).adjusted(-1, -1, 1, 1);
-    // Qt's text drawing on 16-bit images also writes beyond the clip, along
-    // the rows it draws on and the row below: those rows count as drawn.
-    QRect drawn = ink;
-    if (dc->image().format() == QImage::Format_RGB16)
-        drawn = QRect(0, ink.top(), dc->image().width(), ink.height() + 2);
-    QPainter painter(&dc->pixels(drawn));
+    QPainter painter(&dc->pixels(ink));
     painter.setClipRect(ink);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
     painter.setFont(dc->qfont);
@@ -181,7 +176,10 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int s
     QPainter painter(&dest->pixels(to));
     painter.setClipRect(to);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(to, source->pixels(QRect(sx, sy, sw, sh), false), QRect(sx, sy, sw, sh));
+    // Rectangles are in logical pixels; a picture for a scaled screen has more.
+    const QImage& from = source->pixels(QRect(sx, sy, sw, sh), false);
+    const qreal ratio = from.devicePixelRatio();
+    painter.drawImage(QRectF(to), from, QRectF(sx * ratio, sy * ratio, sw * ratio, sh * ratio));
     return TRUE;
 }
 

@@ -1,8 +1,14 @@
 #include "platform/Path.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -70,4 +76,19 @@ std::string NativePath(LPCSTR path)
         resolved /= component;
     }
     return resolved.string();
+}
+
+bool OpenNativeFile(QFile& file, const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    // A folder opens as a file does here, where Qt refuses it.
+    struct stat status { };
+    if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }

@@ -15,8 +15,15 @@ QString ToQString(const CString& text);
 // A character that Windows-1252 cannot hold becomes '?'.
 CString FromQString(const QString& text);
 
+// Paths keep every byte both ways: UTF-8 names read as such, and a byte of
+// any other name (Latin-1 from an old archive) as a character that comes
+// back as that byte. Qt's own file names cannot hold such bytes: files are
+// opened through OpenNativeFile.
 QString PathToQString(const CString& path);
 CString PathFromQString(const QString& path);
+// A message that may hold a path: UTF-8 sequences show as the characters of
+// the file name, every other byte as Windows-1252 text.
+QString MessageToQString(const CString& text);
 
 inline QColor ToQColor(COLORREF color)
 {

@@ -105,10 +105,9 @@ bool PlausibleBitmap(const QByteArray& bytes)
 }
 
 // Windows bitmap files only, whatever their name or content claims.
-QImage readBitmap(const QString& path)
+QImage readBitmap(QFile& file)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.isOpen())
         return {};
     QByteArray bytes = file.readAll();
     if (!PlausibleBitmap(bytes))
@@ -141,10 +140,15 @@ HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UI
         return nullptr;
     QImage image;
     if (flags & LR_LOADFROMFILE) {
-        image = readBitmap(QString::fromStdString(NativePath(name)));
+        QFile file;
+        OpenNativeFile(file, NativePath(name));
+        image = readBitmap(file);
     } else if (instance == &g_executable) {
-        if (const std::optional<QString> path = resourcePath(name))
-            image = readBitmap(*path);
+        if (const std::optional<QString> path = resourcePath(name)) {
+            QFile file(*path);
+            file.open(QIODevice::ReadOnly);
+            image = readBitmap(file);
+        }
     }
     if (image.isNull())
         return nullptr;

@@ -1,7 +1,9 @@
 #include "platform/Screen.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <qpa/qplatformscreen.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,14 +12,20 @@ namespace {
 
 std::optional<ScreenOverride> g_override;
 
-// `r` relative to the primary screen's corner, in device pixels. Position
-// and size are scaled apart, as Qt scales a window's geometry.
-RECT ToScreenRect(const QRect& r, const QPoint& origin)
+// The primary screen's geometry and available geometry in device pixels, as
+// the window system gives them: Qt's logical sizes, scaled back, can be a
+// pixel off (2560 at 1.5 is 1707 logical, which scales back to 2561).
+struct NativeScreen {
+    QRect geometry;
+    QRect available;
+};
+std::optional<NativeScreen> NativeScreenGeometry()
 {
-    const QRect local = r.translated(-origin);
-    const int left = DevicePixels(local.left());
-    const int top = DevicePixels(local.top());
-    return RECT { left, top, left + DevicePixels(local.width()), top + DevicePixels(local.height()) };
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QPlatformScreen* native = screen ? screen->handle() : nullptr;
+    if (!native)
+        return std::nullopt;
+    return NativeScreen { native->geometry(), native->availableGeometry() };
 }
 
 int LogicalPixels(int device)
@@ -34,8 +42,8 @@ int GetSystemMetrics(int nIndex)
     SIZE size;
     if (g_override) {
         size = g_override->screen;
-    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        size = SIZE { DevicePixels(screen->geometry().width()), DevicePixels(screen->geometry().height()) };
+    } else if (const auto native = NativeScreenGeometry()) {
+        size = SIZE { native->geometry.width(), native->geometry.height() };
     }
     return nIndex == SM_CXSCREEN ? size.cx : size.cy;
 }
@@ -47,8 +55,10 @@ BOOL SystemParametersInfo(UINT uiAction, UINT, void* pvParam, UINT)
     std::optional<RECT> workArea;
     if (g_override)
         workArea = g_override->workArea;
-    else if (QScreen* screen = QGuiApplication::primaryScreen())
-        workArea = ToScreenRect(screen->availableGeometry(), screen->geometry().topLeft());
+    else if (const auto native = NativeScreenGeometry()) {
+        const QRect area = native->available.translated(-native->geometry.topLeft());
+        workArea = RECT { area.left(), area.top(), area.left() + area.width(), area.top() + area.height() };
+    }
     if (!workArea)
         return FALSE;
     *static_cast<RECT*>(pvParam) = *workArea;
@@ -86,6 +96,16 @@ QPoint LogicalPoint(POINT point)
 {
     const POINT origin = PrimaryScreenOrigin();
     return QPoint(origin.x + LogicalPixels(point.x - origin.x), origin.y + LogicalPixels(point.y - origin.y));
+}
+
+BOOL GetCursorPos(POINT* point)
+{
+    if (!point)
+        return FALSE;
+    const QPoint pos = QCursor::pos();
+    const POINT origin = PrimaryScreenOrigin();
+    *point = { origin.x + DevicePixels(pos.x() - origin.x), origin.y + DevicePixels(pos.y() - origin.y) };
+    return TRUE;
 }
 
 void SetScreenOverride(const ScreenOverride& screen)

@@ -5,8 +5,10 @@
 // puts that screen among others.
 //
 // The desktop is laid out in device pixels. Qt works in logical pixels, which
-// are device pixels divided by the screen's scale factor; the two meet only
-// through the conversions below, which round as Qt rounds its own.
+// are device pixels divided by the screen's scale factor; the screen's size
+// and work area are the window system's own device pixels, and otherwise the
+// two meet only through the conversions below, which round as Qt rounds its
+// own.
 
 #include "platform/Types.h"
 
@@ -37,6 +39,8 @@ int DevicePixels(qreal logical);
 QRect LogicalRect(const RECT& rect);
 // A point in the window system's device coordinates as Qt's global point.
 QPoint LogicalPoint(POINT point);
+// The pointer's position in the window system's device coordinates.
+BOOL GetCursorPos(POINT* point);
 
 // Replaces the screen the two calls above report, for tests: a screen size
 // and a work area, or no work area to make SPI_GETWORKAREA fail. Reset with

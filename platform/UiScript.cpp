@@ -1,8 +1,10 @@
 #include "platform/UiScript.h"
 
-int UiScript::answerMessageBox(const CString&, UINT)
+#include "platform/MessageBox.h"
+
+int UiScript::answerMessageBox(const CString&, UINT type)
 {
-    return IDOK;
+    return type == MB_YESNO || type == MB_YESNOCANCEL ? IDYES : IDOK;
 }
 
 UINT UiScript::chooseMenuCommand(const std::vector<MenuItemState>&)

@@ -26,12 +26,13 @@ struct FileDialogRequest {
     CString filter; // "Description (*.ext)|*.ext||"
 };
 
-// Each answer defaults to what a user in a hurry gives: OK for a message
-// box, Cancel for everything else; a script overrides what it cares about.
+// Each answer defaults to what a user in a hurry gives: a message box's
+// default button (OK, or Yes, which is Save in the question about unsaved
+// edits), Cancel for everything else; a script overrides what it cares about.
 class UiScript {
 public:
     virtual ~UiScript() = default;
-    // A message box titled "Orvanta": IDOK or IDCANCEL.
+    // A message box titled "Orvanta" (AfxMessageBox): the id of a button it has.
     virtual int answerMessageBox(const CString& text, UINT type);
     // The context menu as the user would see it: the chosen command, or 0 for none.
     virtual UINT chooseMenuCommand(const std::vector<MenuItemState>& items);

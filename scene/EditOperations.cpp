@@ -78,7 +78,8 @@ void CDesktopApp::EditDesktopSettings()
     {
         CDesktopSettingsDlg dlg;
         dlg.DoModal();
-        // New, Load and Refresh replace the desktop; what came before cannot be undone into it.
+        // New and Load replace the desktop; what came before cannot be undone
+        // into it. Anything else, Cancel after New included, keeps the history.
         if (dlg.m_bReplacedDesktop)
             m_history.Clear(*this);
         else

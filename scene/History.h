@@ -1,6 +1,7 @@
 #pragma once
-// Undo and redo of desktop edits: each step keeps the records an edit changed,
-// as they were before and after it, and the desktop-wide settings.
+// Undo and redo of desktop edits: each step keeps the fields an edit changed,
+// as they were before and after it, where each record moved, the records it
+// removed or added whole, and the desktop-wide settings.
 
 #include <cstddef>
 #include <memory>
@@ -9,8 +10,10 @@ class CDesktopApp;
 
 class CEditHistory {
 public:
-    // At most this many steps are kept each way; older ones are dropped.
+    // At most this many steps are kept each way, and no more than this many
+    // bytes held in all; the oldest steps are dropped first.
     static constexpr int kMaxSteps = 100;
+    static constexpr size_t kMaxBytes = size_t(16) << 20;
 
     CEditHistory();
     ~CEditHistory();
@@ -33,6 +36,8 @@ public:
     bool CanUndo() const;
     bool CanRedo() const;
     // Bytes held by the steps and the copy of the desktop they start from.
+    // That copy is kept whatever its size; a step that does not fit beside
+    // it is not kept.
     size_t HeldBytes() const;
 
 private:

@@ -40,6 +40,16 @@ seed() {
     bitmap_loader | palette_loader)
         python3 -B fuzz/seeds.py "$name" "$work"
         ;;
+    pipeline)
+        local desktops
+        desktops=$(mktemp -d)
+        for json in fuzz/corpus/desktop_json/*.json; do
+            ASAN_OPTIONS=detect_leaks=0 build/fuzz/tools/orvanta-desktop/orvanta-desktop build \
+                "$json" "$desktops/$(basename "$json" .json).orv"
+        done
+        python3 -B fuzz/seeds.py pipeline "$work" "$desktops"/*.orv
+        rm -rf "$desktops"
+        ;;
     esac
 }
 for fuzzer in build/fuzz/fuzz/fuzz_*; do

@@ -3,12 +3,19 @@
 #include "platform/MessageBox.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace {
 
 constexpr int kJustifyRight = 1088;
 constexpr int kJustifyCenter = 1089;
 constexpr int kMaxLineLength = 129;
+
+LONG ToLong(std::int64_t v)
+{
+    return LONG(std::clamp<std::int64_t>(v, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()));
+}
 
 // Copies the n assembled lines from the back buffer into a W x H caption
 // surface, each line placed according to the justification.
@@ -187,28 +194,35 @@ void CDesktopApp::CreateCaptionSurfaces(int i)
         if (!createCaptionSurface(&s.pTextHot))
             return;
 
-        // Place the caption.
+        // Place the caption. Rectangles from a file may hold any coordinates:
+        // the sums are taken wide, and the caption is kept where its
+        // rectangle fits in 32 bits.
         const LONG H = m_cyCaption;
         const LONG W = m_cxCaption;
         RECT& rc = r.rcText;
+        const RECT& ro = r.rcObject;
         // All zero means never placed; a caption dragged to an edge of the
         // screen is placed too and stays there when rebuilt.
         if (rc.left != 0 || rc.top != 0 || rc.right != 0 || rc.bottom != 0) {
-            // Placed before: keep its vertical centre.
-            rc.top = rc.top + (rc.bottom - rc.top) / 2 - H / 2;
+            // Placed before: keep its vertical centre (an inverted rectangle
+            // has no height).
+            const std::int64_t height = std::max<std::int64_t>(std::int64_t(rc.bottom) - rc.top, 0);
+            rc.top = ToLong(rc.top + height / 2 - H / 2);
             if (rc.top < 0)
                 rc.top = 0;
-        } else if (r.rcObject.right != 0 && r.rcObject.bottom != 0) {
+        } else if (ro.right != 0 && ro.bottom != 0) {
             // Beside the image, centred on it.
-            rc.top = r.rcObject.top + (r.rcObject.bottom - H - r.rcObject.top) / 2;
+            rc.top = ToLong(ro.top + (std::int64_t(ro.bottom) - H - ro.top) / 2);
             if (rc.top < 0)
                 rc.top = 0;
-            rc.left = r.rcObject.right + 2;
+            rc.left = ToLong(std::int64_t(ro.right) + 2);
         } else {
             // Where the context menu was opened.
             rc.left = m_ptContext.x;
             rc.top = m_ptContext.y;
         }
+        rc.left = std::min(rc.left, std::numeric_limits<LONG>::max() - W);
+        rc.top = std::min(rc.top, std::numeric_limits<LONG>::max() - H);
         rc.right = rc.left + W;
         rc.bottom = rc.top + H;
     }

@@ -401,6 +401,7 @@ void CMainFrame::OnRButtonDown(UINT nFlags, POINT point)
     // 6.
     CFrameWnd::OnRButtonDown(nFlags, point);
     menu.DestroyMenu();
+    FollowPointer();
 }
 
 void CMainFrame::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags)

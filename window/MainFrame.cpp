@@ -6,6 +6,8 @@
 #include "platform/StringResource.h"
 #include "platform/WindowClass.h"
 
+#include <algorithm>
+
 // Window creation and the window's own messages.
 
 namespace {
@@ -82,6 +84,44 @@ BOOL CMainFrame::OnQueryNewPalette()
     return CFrameWnd::OnQueryNewPalette();
 }
 
+void CMainFrame::OnClose()
+{
+    CDesktopApp* app = DesktopApp();
+    if (app->IsDesktopModified()) {
+        const CString& strPath = app->m_strDesktopFile;
+        const CString strName = strPath.Mid(std::max(strPath.ReverseFind('\\'), strPath.ReverseFind('/')) + 1);
+        switch (AfxMessageBox("Save changes to " + strName + "?", MB_YESNOCANCEL, 0)) {
+        case IDYES:
+            // As Desktop Settings' Save; a failure has been shown, and the
+            // program goes on rather than lose the edits.
+            app->SaveDesktop();
+            if (app->IsDesktopModified())
+                return;
+            break;
+        case IDNO:
+            break;
+        default:
+            return;
+        }
+    }
+    // What an earlier request to end the session kept is no longer wanted.
+    app->DiscardRecovery();
+    CFrameWnd::OnClose();
+}
+
+// Nobody is asked while the session ends: the edits go to the recovery file.
+BOOL CMainFrame::OnQueryEndSession()
+{
+    DesktopApp()->WriteRecovery();
+    return TRUE;
+}
+
+void CMainFrame::OnEndSession(BOOL bEnding)
+{
+    if (bEnding)
+        DesktopApp()->WriteRecovery();
+}
+
 void CMainFrame::OnDestroy()
 {
     CFrameWnd::OnDestroy();
@@ -92,4 +132,15 @@ IDirectDraw* CMainFrame::GetDisplay() const
 {
     CDesktopApp* app = DesktopApp();
     return app ? app->m_pDD : nullptr;
+}
+
+// What a move to the pointer's present place would do: the object under it
+// takes its Mouse look and no other keeps one.
+void CMainFrame::FollowPointer()
+{
+    POINT point;
+    if (!GetCursorPos(&point))
+        return;
+    ScreenToClient(&point);
+    OnMouseMove(0, point);
 }

@@ -26,6 +26,11 @@ public:
     void OnActivateApp(BOOL bActive, DWORD dwThreadID) override;
     BOOL OnQueryNewPalette() override;
     void OnDestroy() override;
+    // Unsaved edits: asked about when the window closes, kept for the next
+    // start when the session ends.
+    void OnClose() override;
+    BOOL OnQueryEndSession() override;
+    void OnEndSession(BOOL bEnding) override;
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) override;
     void OnLButtonDown(UINT nFlags, POINT point) override;
     void OnLButtonUp(UINT nFlags, POINT point) override;
@@ -48,6 +53,10 @@ public:
     void OnOrderMoveDown();
     void OnOrderMoveToTop();
     void OnOrderMoveToBottom();
+
+    // After a modal run (the menu and what its command opened, the greeting)
+    // the look follows the pointer where it is now, not where it last moved.
+    void FollowPointer();
 
     // Undo and redo of desktop edits (Ctrl+Z; Ctrl+Y or Ctrl+Shift+Z).
     void OnEditUndo();

@@ -1,5 +1,6 @@
 // The program's command line, run as a child process: mistakes and their exit
 // status, help and version, and screenshots of desktops the tests write.
+#include "res/SplashText.h"
 #include "support/DisplayFixture.h"
 
 #include <QCoreApplication>
@@ -17,13 +18,15 @@ struct ChildRun {
     QString out, err;
 };
 
-// Runs build/<preset>/orvanta (beside this test program's folder) on the
-// offscreen platform with 32-bit pixels, in `folder`; `env` sets variables,
-// a null value removes one.
-ChildRun RunOrvanta(
-    const QStringList& arguments, const std::vector<std::pair<QString, QString>>& env = {}, const QString& folder = {})
+// Runs build/<preset>/orvanta (beside this test program's folder), or the
+// desktop tool, on the offscreen platform with 32-bit pixels, in `folder`;
+// `env` sets variables, a null value removes one.
+ChildRun RunOrvanta(const QStringList& arguments, const std::vector<std::pair<QString, QString>>& env = {},
+    const QString& folder = {}, bool desktopTool = false)
 {
-    const QString program = QDir(QCoreApplication::applicationDirPath() + "/..").absoluteFilePath("orvanta");
+    const QString program = desktopTool
+        ? QStringLiteral(ORVANTA_DESKTOP_TOOL)
+        : QDir(QCoreApplication::applicationDirPath() + "/..").absoluteFilePath("orvanta");
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     e.insert("QT_QPA_PLATFORM", "offscreen");
     e.remove("ORVANTA_DISPLAY_DEPTH");
@@ -59,20 +62,31 @@ TEST(Options, MistakesPrintTheUsageAndExitTwo)
 }
 
 // Help and version need no display: with no platform chosen and no display,
-// starting Qt would end the program. A desktop that cannot be read is
-// reported and start-up goes on; a screenshot that cannot be saved fails.
+// starting Qt would end the program. Help names every option, key and
+// variable; the program, the greeting and the desktop tool carry the
+// project's version. A desktop that cannot be read is reported and start-up
+// goes on; a screenshot that cannot be saved fails.
 TEST(Options, HelpVersionAndAScreenshotThatCannotBeSaved)
 {
+    EXPECT_EQ(kSplashProductLine, "Orvanta " + std::string(ORVANTA_VERSION));
     const QTemporaryDir dir;
-    for (auto [arguments, status, out, err] :
-        { std::tuple { QStringList { "--version" }, 0, "^orvanta [0-9]+(\\.[0-9]+)+\\n$", "\\A\\z" },
-            { { "--help" }, 0, "--version.*--desktop <file>.*--screen <size>.*--screenshot <file>", "\\A\\z" },
-            { { "--desktop", dir.filePath("missing.orv"), "--screen", "64x48", "--screenshot",
-                  dir.filePath("no-folder/shot.png") },
-                1, "\\A\\z", "^Orvanta: Desktop file could not be opened!\n.*could not save" } }) {
+    const QString version = QRegularExpression::escape(ORVANTA_VERSION);
+    for (auto [tool, arguments, status, out, err] :
+        { std::tuple { false, QStringList { "--version" }, 0, "\\Aorvanta " + version + "\n\\z", QString("\\A\\z") },
+            { false, { "--help" }, 0,
+                "--version.*--desktop <file>.*--screen <size>.*--screenshot <file>.*F12.*F2.*Ctrl\\+Z.*Ctrl\\+Y.*"
+                "ORVANTA_DISPLAY_DEPTH.*QT_SCALE_FACTOR",
+                "\\A\\z" },
+            { false,
+                { "--desktop", dir.filePath("missing.orv"), "--screen", "64x48", "--screenshot",
+                    dir.filePath("no-folder/shot.png") },
+                1, "\\A\\z", "^Orvanta: Desktop file could not be opened!\n.*could not save" },
+            { true, { "--version" }, 0, "\\Aorvanta-desktop " + version + "\n\\z", "\\A\\z" },
+            { true, { "--help" }, 0, "^usage: orvanta-desktop dump.*build.*--version", "\\A\\z" },
+            { true, { "dump" }, 2, "\\A\\z", "^usage: orvanta-desktop dump" } }) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
-        const ChildRun run
-            = RunOrvanta(arguments, { { "QT_QPA_PLATFORM", {} }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} } });
+        const ChildRun run = RunOrvanta(
+            arguments, { { "QT_QPA_PLATFORM", {} }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} } }, {}, tool);
         EXPECT_TRUE(run.finished && run.status == status);
         for (auto [text, pattern] : { std::pair { run.out, out }, { run.err, err } })
             EXPECT_TRUE(text.contains(QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption)))
@@ -107,11 +121,12 @@ TEST(Options, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
     // The desktop named relative to the working folder.
     const ChildRun run = RunOrvanta({ "--screen", "320x200", "--desktop", "test.orv", "--screenshot", "shot.png" },
         { { "QT_QPA_PLATFORM", {} }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} }, { "XDG_RUNTIME_DIR", {} },
-            { "QT_SCALE_FACTOR", "0" } },
+            { "QT_SCALE_FACTOR", "0" }, { "ORVANTA_DISPLAY_DEPTH", "24" } },
         dir.path());
     EXPECT_TRUE(run.finished && run.status == 0) << run.err.toStdString();
     EXPECT_EQ(run.err.toStdString(),
         "Orvanta: QT_SCALE_FACTOR=0 is ignored: a scale is a number above 0 and at most 16\n"
+        "Orvanta: ORVANTA_DISPLAY_DEPTH=24 is ignored: a depth is 32, 16 or 8\n"
         "Orvanta: Image dimensions exceed screen margins\nrelative to position:\n\n"
             + wide + "\n\nPlease check display and image dimensions.\n");
     const QImage shot(dir.filePath("shot.png"));

@@ -5,17 +5,24 @@
 #include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
 #include "platform/CFrameWnd.h"
+#include "platform/MessageBox.h"
 #include "platform/Screen.h"
+#include "platform/SessionEnd.h"
+#include "support/Bytes.h"
 #include "support/Faults.h"
 #include "support/TestDesktop.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <private/qhighdpiscaling_p.h>
 
 namespace {
 
@@ -104,6 +111,76 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     app.DestroyMainWindow();
 }
 
+// An ended session (a signal, or a quit the window did not ask for) keeps
+// unsaved edits without asking; the next start offers them back once: Yes
+// brings them under the file they belong to, still unsaved, No keeps the
+// file's desktop. A damaged recovery file is refused on standard error alone.
+TEST_F(Startup, AnEndedSessionKeepsUnsavedEditsAndTheNextStartOffersThemOnce)
+{
+    const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
+    SetScreenOverride(ScreenOverride { SIZE { 320, 240 }, RECT { 0, 0, 320, 240 } });
+    const CString start(dir.filePath("test.orv").toStdString()), other(dir.filePath("other.orv").toStdString());
+    {
+        CDesktopApp writer;
+        writer.m_nObjects = 2;
+        for (int i : { 0, 1 }) {
+            DesktopObject& o = writer.m_aObjects[i];
+            o.strName = i ? "A" : "Background";
+            o.strUpImage = WriteBitmap(dir.path(), o.strName.str().c_str(), 10, 10, Qt::blue).c_str();
+            o.rcObject = { 100 * i, 0, 0, 0 };
+            o.bVisible = TRUE;
+        }
+        writer.m_strDesktopFile = start;
+        writer.SaveDesktop();
+    }
+    SetStartDesktopFile(start);
+    const QString recovery = dir.filePath("state/orvanta/recovery.orv");
+    const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    enum End { bySignal, byQuit };
+    for (auto [end, edited, damaged, answer] : { std::tuple { bySignal, true, false, IDYES },
+             { byQuit, true, false, IDNO }, { bySignal, true, true, 0 }, { byQuit, false, false, 0 } }) {
+        SCOPED_TRACE(testing::Message() << end << edited << damaged << answer);
+        {
+            CDesktopApp app;
+            app.m_bKeepRecovery = TRUE;
+            ASSERT_TRUE(app.InitInstance());
+            if (edited)
+                app.m_aObjects[1].rcObject.left = 50, app.m_strDesktopFile = other;
+            const CSessionEnd sessionEnd;
+            QTimer::singleShot(
+                0, [end = end] { end == bySignal ? void(std::raise(SIGTERM)) : QCoreApplication::quit(); });
+            QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+            EXPECT_EQ(app.Run(), 0);
+        }
+        EXPECT_TRUE(ui.messages.empty());
+        ASSERT_EQ(QFile::exists(recovery), edited);
+        if (damaged)
+            WriteAll(recovery, ReadAll(recovery).chopped(3));
+
+        CDesktopApp app;
+        app.m_bKeepRecovery = TRUE;
+        ui.onMessageBox = [answer = answer](const CString&, UINT type) { return type == MB_YESNO ? answer : IDOK; };
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(app.InitInstance());
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ui.messages,
+            answer ? std::vector<std::string> { "The last session ended with unsaved changes to "
+                                                "other.orv. Restore them?" }
+                   : std::vector<std::string> {});
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), damaged ? 1 : 0) << errors;
+        EXPECT_EQ(app.m_aObjects[1].rcObject.left, answer == IDYES ? 50 : 100);
+        EXPECT_EQ(app.m_strDesktopFile, answer == IDYES ? other : start);
+        EXPECT_EQ(app.IsDesktopModified(), answer == IDYES);
+        EXPECT_FALSE(QFile::exists(recovery));
+        app.DestroyMainWindow();
+        ui.messages.clear();
+    }
+    QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
+    stateHome.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", stateHome);
+}
+
 // Without a work area nothing is read (display failures: the Display tests).
 TEST_F(Startup, FailsWithoutAWorkArea)
 {
@@ -114,6 +191,27 @@ TEST_F(Startup, FailsWithoutAWorkArea)
     EXPECT_EQ(ui.messages, std::vector<std::string> { "Unable to get workarea dimensions" });
     EXPECT_TRUE(!app.m_pDD && !app.m_pDDSPrimary && !app.m_pDDSBack);
     app.DestroyMainWindow();
+}
+
+// The desktop is as large as the screen in device pixels at any scale
+// factor, also where the logical size does not scale back to it.
+TEST_F(Startup, TheScreenIsMeasuredInDevicePixelsAtEveryScale)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const SIZE device { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    ASSERT_GT(device.cx, 0);
+    for (const qreal scale : { 1.25, 1.5, 1.8, 3.0 }) {
+        SCOPED_TRACE(scale);
+        QHighDpiScaling::setScreenFactor(screen, scale);
+        EXPECT_EQ(screen->devicePixelRatio(), scale);
+        EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), device.cx);
+        EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), device.cy);
+        RECT work {};
+        ASSERT_TRUE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0));
+        EXPECT_TRUE(work.left == 0 && work.top == 0 && work.right == device.cx && work.bottom == device.cy);
+    }
+    QHighDpiScaling::setScreenFactor(screen, 1);
 }
 
 TEST(Display, CreationClipsToTheWindowAndMatchesTheKeyPixel)
@@ -151,18 +249,20 @@ TEST(Display, EachFailedStepIsShownAndNothingIsLeft)
 }
 
 // Lost surfaces come back (the pictures reloaded from their files, which
-// changed meanwhile, the captions rebuilt and keyed, the tile rebuilt); one
-// of the tile, text work and colour surfaces that cannot be restored is made
-// anew; a failure anywhere else fails the restore. Release ends it all.
+// changed meanwhile, the captions rebuilt and keyed, the tile rebuilt) and
+// the next frame is whole; one of the tile, text work and colour surfaces
+// that cannot be restored is made anew; a picture that cannot be reloaded is
+// reported once and its object drawn without it, the later ones restored; a
+// failure of the primary or back buffer fails the restore. Release ends it.
 TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
 {
-    const QColor back(0x10, 0x80, 0x40), object(0xC0, 0x20, 0x30);
+    const QColor back(0x10, 0x80, 0x40), object(0xC0, 0x20, 0x30), later(0x20, 0x30, 0xC0);
     // The nth Restore fails: primary, back buffer, tile, text work, colour,
     // background picture; or the object's picture file is gone.
     for (auto [nth, removed, restored] : { std::tuple { 0, false, true }, { 1, false, false }, { 2, false, false },
-             { 3, false, true }, { 4, false, true }, { 5, false, true }, { 6, false, false }, { 0, true, false } }) {
+             { 3, false, true }, { 4, false, true }, { 5, false, true }, { 6, false, true }, { 0, true, true } }) {
         SCOPED_TRACE(testing::Message() << "failing " << nth << (removed ? " removed" : ""));
-        // A tiled 10 x 10 background and a captioned 8 x 8 object.
+        // A tiled 10 x 10 background, a captioned 8 x 8 object and a later one.
         TestDesktop desk(64, 48);
         CDesktopApp& app = desk.app;
         app.m_bTile = TRUE;
@@ -170,9 +270,12 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         app.LoadObjectImages(0);
         app.UpdateTileSurface();
         desk.AddObject("A", { 4, 4, 12, 12 }, "Hi\r\nthere");
+        desk.AddObject("B", { 48, 4, 56, 12 });
+        app.ComposeScene();
         const auto surfaces = [&] {
             return std::array { app.m_pDDSPrimary, app.m_pDDSBack, app.m_pDDSTile, app.m_pDDSTextWork, app.m_pDDSColor,
-                app.m_aRuntime[0].pUp, app.m_aRuntime[1].pUp, app.m_aRuntime[1].pText, app.m_aRuntime[1].pTextHot };
+                app.m_aRuntime[0].pUp, app.m_aRuntime[1].pUp, app.m_aRuntime[1].pText, app.m_aRuntime[1].pTextHot,
+                app.m_aRuntime[2].pUp };
         };
         const auto repaint = [&](int i, int size, QColor color) {
             const QString file = QString::fromStdString(app.m_aObjects[i].strUpImage.str());
@@ -185,6 +288,7 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
             QFile::remove(app.m_aObjects[1].strUpImage.str().c_str());
         else
             repaint(1, 8, object);
+        repaint(2, 8, later);
         if (nth)
             FailNextCall(FaultPoint::Restore, nth);
         if (nth == 5)
@@ -192,27 +296,46 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         const BOOL result = app.RestoreSurfaces();
         ClearFaults();
         ASSERT_EQ(result, restored ? TRUE : FALSE);
-        if (!restored) {
-            EXPECT_EQ(app.m_aRuntime[1].pUp->isLost(), !removed); // nothing after the failure restored
+        if (!restored)
             continue;
+        // The picture that did not come back: the background's or A's.
+        const int gone = nth == 6 ? 0 : removed ? 1 : -1;
+        const std::vector<std::string> reported = gone < 0
+            ? std::vector<std::string> {}
+            : std::vector { "Unable to load: " + app.m_aObjects[gone].strUpImage.str() };
+        EXPECT_EQ(desk.ui.messages, reported);
+        EXPECT_EQ(app.RestoreSurfaces(), TRUE);
+        EXPECT_EQ(desk.ui.messages, reported); // once
+        const auto restoredSurfaces = surfaces();
+        for (size_t k = 0; k < restoredSurfaces.size(); ++k) {
+            const bool without = (gone == 0 && (k == 2 || k == 5)) || (gone == 1 && k == 6); // the tile goes too
+            EXPECT_EQ(restoredSurfaces[k] == nullptr, without) << k;
+            EXPECT_TRUE(!restoredSurfaces[k] || !restoredSurfaces[k]->isLost()) << k;
         }
-        for (IDirectDrawSurface* surface : surfaces())
-            EXPECT_TRUE(surface && !surface->isLost());
-        EXPECT_EQ(app.m_pDD->liveSurfaceCount(), live);
+        EXPECT_EQ(app.m_pDD->liveSurfaceCount(), live - (gone == 0 ? 2 : gone == 1 ? 1 : 0));
         EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
-        EXPECT_TRUE(desk.ui.messages.empty());
 
         app.ComposeScene();
         const RECT& text = app.m_aObjects[1].rcText;
-        EXPECT_EQ(desk.Shown(40, 40), back.rgb() & 0xFFFFFF);
-        EXPECT_EQ(desk.Shown(5, 5), object.rgb() & 0xFFFFFF);
-        EXPECT_EQ(desk.Shown(text.right - 1, text.bottom - 1), back.rgb() & 0xFFFFFF); // keyed
+        if (gone != 0) {
+            EXPECT_EQ(desk.Shown(40, 40), back.rgb() & 0xFFFFFF);
+            EXPECT_EQ(desk.Shown(text.right - 1, text.bottom - 1), back.rgb() & 0xFFFFFF); // keyed
+        }
+        EXPECT_EQ(desk.Shown(5, 5), (gone == 1 ? desk.Shown(40, 40) : object.rgb()) & 0xFFFFFF);
+        EXPECT_EQ(desk.Shown(49, 5), later.rgb() & 0xFFFFFF);
+        // Realising the palette reloads the pictures without a loss: a
+        // pointer step's frame after it is whole too.
+        repaint(2, 8, object);
+        app.RestoreSurfaces();
+        app.m_bPartialFrame = TRUE;
+        app.ComposeScene();
+        EXPECT_EQ(desk.Shown(49, 5), object.rgb() & 0xFFFFFF);
 
         // Release then clears every field, a second time without harm.
         app.m_pDDPal = DDLoadPalette(app.m_pDD, nullptr);
         app.ReleaseDirectDraw();
         app.ReleaseDirectDraw();
-        EXPECT_TRUE(std::ranges::count(surfaces(), nullptr) == 9 && !app.m_pDD && !app.m_pDDPal && !app.m_pClipper);
+        EXPECT_TRUE(std::ranges::count(surfaces(), nullptr) == 10 && !app.m_pDD && !app.m_pDDPal && !app.m_pClipper);
     }
 }
 

@@ -3,20 +3,26 @@
 
 #include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
+#include "files/DesktopFile.h"
 #include "platform/CommonDialogs.h"
 #include "platform/Font.h"
 #include "res/resource.h"
 #include "support/Bytes.h"
 #include "support/TestDesktop.h"
+#include "window/MainFrame.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <span>
 
 namespace {
 
@@ -42,12 +48,6 @@ Strings Entries(CComboBox& combo)
         items[size_t(i)] = text.str();
     }
     return items;
-}
-
-std::string Backslashed(std::string path)
-{
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
 }
 
 // A file chooser that picks `path`.
@@ -87,57 +87,50 @@ protected:
     // The next dialog is worked by `script`, then cancelled if left open.
     void OnDialog(std::function<void(CDialog&)> script) { desk.ui.onDialog = std::move(script); }
 
-    // A saved desktop "default.orv" in the scratch folder with two objects
-    // that have images and captions.
-    void SavedDesktop()
-    {
-        QDir(desk.dir.path()).mkpath("desktops");
-        app.m_strAppDir = CString(desk.dir.path().toStdString());
-        app.m_strDesktopFile = DesktopPath("default.orv");
-        desk.AddObject("one", { 10, 10, 30, 30 }, "One");
-        desk.AddObject("two", { 50, 10, 70, 30 }, "Two");
-        app.m_crBackground = RGB(1, 2, 3);
-        app.SaveDesktop();
-        ASSERT_TRUE(QFile::exists(desk.dir.filePath("desktops/default.orv")));
-    }
-    CString DesktopPath(const char* name) const { return app.m_strAppDir + "\\desktops\\" + name; }
-
     TestDesktop desk;
     CDesktopApp& app = desk.app;
 };
 
+// Paths split at their last backslash or '/'; a chosen file is shown as the
+// file system names it.
 TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
 {
-    app.m_strDesktopFile = "C:\\x\\desktops\\default.orv";
     const std::string longDir = "C:\\" + std::string(300, 'd');
     struct Case {
         int button, field; // no field: the desktop file
-        std::string typed;
+        std::string typed; // with no field, the desktop file
         const char *dir, *file;
         std::optional<CString> answer;
-        std::string after; // the field once the chooser is gone
+        std::string after; // the field once the chooser is gone; with no field, the Desktop field
     };
     const Case cases[] = {
-        { IDC_LOAD, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
-        { IDC_SAVE_AS, 0, "", "C:\\x\\desktops", "default.orv", {}, "" },
+        { IDC_LOAD, 0, "C:\\x\\desktops\\default.orv", "C:\\x\\desktops", "default.orv", {}, "default.orv" },
+        { IDC_SAVE_AS, 0, "C:\\x\\desktops\\default.orv", "C:\\x\\desktops", "default.orv", {}, "default.orv" },
+        { IDC_LOAD, 0, "/home/u/desk.top/mine.orv", "/home/u/desk.top", "mine.orv", {}, "mine.orv" },
+        { IDC_SAVE_AS, 0, "/home/u\\odd/mine.orv", "/home/u\\odd", "mine.orv", {}, "mine.orv" },
+        { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "/home/u/pics/sky.bmp", "/home/u/pics", "sky.bmp",
+            CString("/usr/lib/orvanta/res/a b.bmp"), "/usr/lib/orvanta/res/a b.bmp" },
+        { IDC_BROWSE_UP, IDC_UP_IMAGE, " /pics\\x/a.bmp", "/pics\\x", "a.bmp", {}, " /pics\\x/a.bmp" },
         { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "", "", "*.bmp", {}, "" },
         { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, "sky.bmp", "", "", {}, "sky.bmp" },
         { IDC_BROWSE_BACKGROUND, IDC_BACKGROUND, " C:\\pics\\sky.bmp ", "C:\\pics", "sky.bmp", {},
             " C:\\pics\\sky.bmp " },
         { IDC_BROWSE_UP, IDC_UP_IMAGE, "  C:\\pics\\a.bmp", "C:\\pics", "a.bmp", {}, "  C:\\pics\\a.bmp" },
-        { IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "\\tmp\\pics\\b.bmp" },
+        { IDC_BROWSE_DOWN, IDC_DOWN_IMAGE, "\\a.bmp", "", "", CString("/tmp/pics/b.bmp"), "/tmp/pics/b.bmp" },
+        { IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, "/a.bmp", "", "", {}, "/a.bmp" },
         { IDC_BROWSE_MOUSE, IDC_MOUSE_IMAGE, longDir + "\\c.bmp", "", "c.bmp", {}, longDir + "\\c.bmp" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         std::vector<FileDialogRequest> requests;
         desk.ui.onFile = [&](const FileDialogRequest& r) { return requests.push_back(r), c.answer; };
+        app.m_strDesktopFile = c.field ? "C:\\x\\desktops\\default.orv" : c.typed.c_str();
         OnDialog([&](CDialog& dlg) {
             if (c.field)
                 SetText(dlg, c.field, c.typed);
             Click(dlg, c.button);
             EXPECT_TRUE(IsOpen(dlg));
-            EXPECT_EQ(c.field ? Text(dlg, c.field) : "", c.after);
+            EXPECT_EQ(Text(dlg, c.field ? c.field : IDC_DESKTOP), c.after);
         });
         const int frames = desk.frames();
         const bool settings = c.field == 0 || c.field == IDC_BACKGROUND;
@@ -152,67 +145,136 @@ TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
     }
 }
 
-// A background, tile and colour typed and then a button: only OK applies
-// them, and after New whatever follows leaves the background in use.
-TEST_F(DialogsTest, SettingsButtonsApplyOrDropTheHeldEditsAndNewKeepsTheBackground)
+// A saved desktop "default.orv" in the program's folder with two objects that
+// have images and captions; then object one renamed "unsaved", an edit that
+// only memory holds, kept as a step to undo.
+void EditedDesktop(TestDesktop& desk)
 {
-    SavedDesktop();
+    CDesktopApp& app = desk.app;
+    QDir(desk.dir.path()).mkpath("desktops");
+    app.m_strAppDir = CString(desk.dir.path().toStdString());
+    app.m_strDesktopFile = app.m_strAppDir + "\\desktops\\default.orv";
+    desk.AddObject("one", { 10, 10, 30, 30 }, "One");
+    desk.AddObject("two", { 50, 10, 70, 30 }, "Two");
+    app.m_crBackground = RGB(1, 2, 3);
+    app.SaveDesktop();
+    app.m_history.Clear(app);
     app.m_aObjects[1].strName = "unsaved";
-    const QString copy = desk.dir.filePath("copy.orv");
-    ASSERT_TRUE(WriteAll(copy, "junk")); // Save As overwrites without asking
-    desk.ui.onFile = Answer(copy.toStdString());
-    desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(99, 99, 99)); };
-    const std::string sky = desk.Bitmap(8, 8, Qt::cyan);
+    app.m_history.RecordEdit(app);
+}
+
+// Undoes every step; the names then.
+Strings UndoAll(TestDesktop& desk)
+{
+    while (desk.app.m_history.Undo(desk.app)) { }
+    return desk.Names();
+}
+
+// A background, tile and colour held in the dialog while object two is being
+// dragged, then a button. OK, Save and Save As apply them first, as OK does
+// (a picture that cannot be found keeps the dialog open with nothing applied
+// or saved); the others drop them. Cancel after New brings back the desktop
+// that was in memory; Refresh and a Load that fails change nothing, not even
+// the steps to undo or the drag; after New whatever follows leaves the
+// background in use. A Save As that fails keeps the current file.
+TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
+{
+    const std::string missing = "Unable to find 'Background Image' file:\n\nnowhere.bmp";
+    const std::string damaged = "Desktop file is damaged and could not be loaded!";
     struct Case {
         bool fresh; // New first
         int button;
-        Strings names;
-        std::string file;
-        QRgb shown; // where object two was
+        bool found; // the typed picture is there
+        const char* chosen; // by Save As or Load, in the desktops folder
+        const char* file; // the current one afterwards; "=": the chosen one
+        Strings messages;
     };
-    const std::string old = DesktopPath("default.orv").str(), fresh = DesktopPath("new.orv").str();
-    const QRgb back = 0, two = Rgb(TestDesktop::ColorOf(2)); // the background pixel is never matched here
     const Case cases[] = {
-        { false, IDC_SAVE, { "unsaved", "two" }, old, two },
-        { true, IDCANCEL, { "unsaved", "two" }, old, two }, // the previous desktop again
-        { true, IDC_NEW, { "unsaved", "two" }, old, two }, // a second New, then Cancel: still the previous one
-        { true, IDC_SAVE, {}, fresh, back },
-        { true, IDC_SAVE_AS, {}, Backslashed(copy.toStdString()), back },
-        { true, IDC_REFRESH, {}, fresh, back },
-        { true, IDOK, {}, fresh, Rgb(Qt::cyan) },
+        { false, IDC_SAVE, true, "", "default.orv", {} },
+        { false, IDC_SAVE_AS, true, "copy.orv", "=", {} },
+        { false, IDC_SAVE_AS, true, "gone/copy.orv", "default.orv", { "Desktop file could not be saved!" } },
+        { false, IDC_SAVE, false, "", "default.orv", { missing } },
+        { false, IDC_SAVE_AS, false, "copy.orv", "default.orv", { missing } },
+        { false, IDC_REFRESH, true, "", "default.orv", {} },
+        { false, IDC_LOAD, true, "empty.orv", "default.orv", { damaged } },
+        { false, IDC_LOAD, true, "cut.orv", "default.orv", { damaged } },
+        { false, IDC_LOAD, true, "folder.orv", "default.orv", { "Desktop file could not be opened!" } },
+        { false, IDC_LOAD, true, "good.orv", "=", {} },
+        { true, IDCANCEL, true, "", "default.orv", {} },
+        { true, IDC_NEW, true, "", "default.orv", {} }, // a second New, then Cancel
+        { true, IDC_SAVE, true, "", "new.orv", {} },
+        { true, IDC_SAVE_AS, true, "copy.orv", "=", {} },
+        { true, IDC_REFRESH, true, "", "new.orv", {} },
+        { true, IDC_LOAD, true, "empty.orv", "new.orv", { damaged } },
+        { true, IDOK, true, "", "new.orv", {} },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.button);
-        app.m_nHoverObject = 2;
-        OnDialog([&](CDialog& dlg) {
+        SCOPED_TRACE(testing::Message() << c.fresh << " " << c.button << " " << c.chosen << " " << c.found);
+        TestDesktop desk;
+        CDesktopApp& app = desk.app;
+        EditedDesktop(desk);
+        const QString desktops = desk.dir.filePath("desktops/");
+        const QByteArray saved = ReadAll(desktops + "default.orv");
+        ASSERT_TRUE(WriteAll(desktops + "empty.orv", {}) && WriteAll(desktops + "cut.orv", saved.left(200))
+            && WriteAll(desktops + "good.orv", saved) && QDir(desktops).mkdir("folder.orv"));
+        const std::string chosen = (desktops + c.chosen).toStdString(), sky = desk.Bitmap(8, 8, Qt::cyan);
+        desk.ui.onFile = Answer(chosen);
+        desk.ui.onColor = [](COLORREF) { return std::optional<COLORREF>(RGB(99, 99, 99)); };
+        app.m_bLocked = FALSE;
+        CMainFrame frame;
+        frame.OnLButtonDown(MK_LBUTTON, { 60, 20 });
+        frame.OnMouseMove(MK_LBUTTON, { 70, 20 });
+        bool open = false;
+        desk.ui.onDialog = [&](CDialog& dlg) {
             if (c.fresh) {
                 Click(dlg, IDC_NEW);
                 EXPECT_EQ(Text(dlg, IDC_DESKTOP) + Text(dlg, IDC_BACKGROUND), "new.orv");
             }
-            SetText(dlg, IDC_BACKGROUND, sky);
+            SetText(dlg, IDC_BACKGROUND, c.found ? sky : "nowhere.bmp");
             Click(dlg, IDC_TILE);
             Click(dlg, IDC_BACK_COLOR);
             Click(dlg, c.button);
-        });
+            open = IsOpen(dlg);
+        };
         app.EditDesktopSettings();
-        const bool ok = c.button == IDOK;
-        EXPECT_EQ(desk.Names(), c.names);
+        frame.OnMouseMove(MK_LBUTTON, { 80, 20 });
+        frame.OnLButtonUp(0, { 80, 20 });
+
+        const bool saving = c.button == IDC_SAVE || c.button == IDC_SAVE_AS;
+        const bool applied = c.found && (saving || c.button == IDOK);
+        const bool loaded = c.button == IDC_LOAD && c.messages.empty();
+        const bool kept = !loaded && (!c.fresh || c.button == IDCANCEL || c.button == IDC_NEW);
+        const std::string file
+            = c.file == std::string("=") ? chosen : (app.m_strAppDir + "\\desktops\\" + c.file).str();
+        EXPECT_EQ(desk.ui.messages, c.messages);
+        EXPECT_EQ(open, !c.found || c.button == IDC_NEW);
+        EXPECT_EQ(desk.Names(), (kept ? Strings { "unsaved", "two" } : loaded ? Strings { "one", "two" } : Strings {}));
         EXPECT_EQ(std::tuple(app.m_aObjects[0].strName.str(), app.m_aObjects[0].strUpImage.str(), app.m_bTile,
-                      app.m_crBackground, app.m_strDesktopFile.str(), app.m_nHoverObject),
-            std::tuple("Background", ok ? sky : "", ok, ok ? RGB(99, 99, 99) : RGB(1, 2, 3), c.file, c.fresh ? 0 : 2));
-        EXPECT_EQ(desk.Shown(55, 15), c.shown);
-        if (c.names.empty()) {
-            EXPECT_EQ(std::tuple(app.m_aRuntime[2].pUp, app.m_aRuntime[2].pText), std::tuple(nullptr, nullptr));
+                      app.m_crBackground, app.m_strDesktopFile.str(), app.m_bLocked),
+            std::tuple(
+                "Background", applied ? sky : "", applied, applied ? RGB(99, 99, 99) : RGB(1, 2, 3), file, loaded));
+        // The drag goes on unless New or Load ended it.
+        if (kept || loaded) {
+            EXPECT_EQ(app.m_aObjects[2].rcObject.left, loaded ? 50 : c.fresh ? 60 : 70);
         }
-        if (c.button == IDC_SAVE || c.button == IDC_SAVE_AS) { // what was written
-            app.m_nObjects = 0;
-            app.LoadDesktop();
-            EXPECT_EQ(desk.Names(), c.names);
-            EXPECT_EQ(std::tuple(app.m_nObjects, app.m_aObjects[0].strUpImage.str(), app.m_bTile),
-                std::tuple(int(c.names.size()) + 1, "", 0));
+
+        // What was written: the desktop as shown, the picture in the program's
+        // folder kept in the form that follows the folder.
+        DesktopData written;
+        if (saving && c.messages.empty()) {
+            ASSERT_TRUE(ReadDesktopFile(
+                CString(c.file == std::string("=") ? chosen : desktops.toStdString() + c.file), written));
+            EXPECT_EQ(int(written.aObjects.size()), app.m_nObjects);
+            EXPECT_EQ(std::tuple(written.aObjects[0].strUpImage.str(), written.bTile, written.crBackground),
+                std::tuple("e:\\projects3\\tav" + sky.substr(desk.dir.path().size()), 1, RGB(99, 99, 99)));
         }
+        EXPECT_EQ(ReadAll(desktops + "default.orv") == saved, c.fresh || c.button != IDC_SAVE || !c.found);
+
+        // Undo goes back through the unsaved rename, unless New or Load forgot it.
+        EXPECT_EQ(app.m_history.CanUndo(), kept);
+        EXPECT_EQ(UndoAll(desk), (kept || loaded ? Strings { "one", "two" } : Strings {}));
+        EXPECT_EQ(app.m_aObjects[0].strUpImage.str(), applied && !kept ? sky : "");
     }
-    EXPECT_TRUE(desk.ui.messages.empty());
 }
 
 // Also the controls under it: the combo sorts and finds names exactly, and
@@ -398,6 +460,41 @@ TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
         std::tuple(RGB(250, 0, 0), DDColorMatch(app.m_pDDSColor, RGB(250, 0, 0))));
     EXPECT_EQ(FontFromLogFont(app.m_aObjects[i].lfFont).pixelSize(), drawn);
 }
+// The real chooser, without a script: it starts on the font asked for, in
+// its upright or slanted style, and its Sample box shows that font.
+TEST(FontChooser, SampleShowsTheChosenFont)
+{
+    struct Case {
+        const char* face;
+        LONG weight;
+        BYTE italic;
+    };
+    for (const Case& c :
+        { Case { "DejaVu Sans", 400, 0 }, Case { "DejaVu Serif", 700, 0 }, Case { "DejaVu Sans", 400, 1 } }) {
+        SCOPED_TRACE(std::string(c.face) + std::to_string(c.weight) + std::to_string(c.italic));
+        LOGFONT lf = MakeFont(c.face, -20, c.weight);
+        lf.lfItalic = c.italic;
+        CFontDialog dlg;
+        dlg.m_cf.lpLogFont = &lf;
+        dlg.m_cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
+        QTimer::singleShot(0, [&] {
+            auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(chooser);
+            const QList<QGroupBox*> groups = chooser->findChildren<QGroupBox*>();
+            const auto sample = std::find_if(groups.begin(), groups.end(), [](QGroupBox* g) { return g->isVisible(); });
+            ASSERT_NE(sample, groups.end());
+            const QLineEdit* edit = (*sample)->findChild<QLineEdit*>();
+            ASSERT_TRUE(edit);
+            EXPECT_FALSE(edit->text().isEmpty());
+            EXPECT_GE(edit->height(), QFontMetrics(edit->font()).height());
+            EXPECT_EQ(std::tuple(edit->font().family().toStdString(), edit->font().weight(), edit->font().italic()),
+                std::tuple(std::string(c.face), c.weight, c.italic != 0));
+            chooser->reject();
+        });
+        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    }
+}
+
 TEST_F(DialogsTest, SplashPaintsThePictureAndClosesOnEnter)
 {
     const QImage picture(QStringLiteral(":/splash.bmp"));
@@ -471,9 +568,8 @@ TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
         EXPECT_FALSE(IsOpen(dlg));
     };
     again.app.EditDesktopSettings();
-    EXPECT_EQ(
-        again.ui.messages, (Strings { "Unable to find 'desktop' file:\n\n" + Backslashed(again.Path("missing.orv")) }));
-    EXPECT_EQ(again.app.m_strDesktopFile, Backslashed(saveFile).c_str());
+    EXPECT_EQ(again.ui.messages, (Strings { "Unable to find 'desktop' file:\n\n" + again.Path("missing.orv") }));
+    EXPECT_EQ(again.app.m_strDesktopFile, saveFile.c_str());
     EXPECT_EQ(again.Names(), desk.Names());
     EXPECT_EQ(again.app.m_crBackground, colour);
     EXPECT_TRUE(again.display.target.lastFrame == left);

@@ -2,12 +2,13 @@
 """orvanta_e2e.py --program PATH --desktop-tool PATH --palette PATH SCENARIO: Orvanta in a real X server.
 
 Runs the program in Xvfb (1024x768) from a throw-away folder holding a desktop written here, drives it with X input
-through xdotool and reads the screen through xwd. SCENARIO: a name in SCENARIOS, or scaled_<factor>: that
-QT_SCALE_FACTOR on a 1920x1080 screen against an unscaled run. Exit status 0, 1 on failure, 77 without an X server.
+through xdotool and reads the screen through xwd. SCENARIO: a name in SCENARIOS, or scaled_<factor>[_<width>]: that
+QT_SCALE_FACTOR on a 1920x1080 (or that wide) screen against an unscaled run. Exit status 0, 1 on failure, 77 without
+an X server.
 """
 
-import argparse, functools, json, os, pathlib, select, shutil, signal, struct, subprocess, sys, tempfile  # noqa: E401
-import time
+import argparse, functools, json, os, pathlib, re, select, shutil, signal, struct, subprocess, sys  # noqa: E401
+import tempfile, time
 from collections import namedtuple
 
 PREFIX = "e:\\projects3\\tav"
@@ -145,26 +146,59 @@ class Screen:
 class Session:
     """The program running on the test desktop in an X server, driven by xdotool."""
 
-    def __init__(self, display, program_dir, artifacts, running, scale=None):
-        """Starts the program (its process goes into running) and closes the greeting after the first frame."""
-        self.display, self.artifacts = display, artifacts
+    def __init__(self, display, program_dir, artifacts, running, scale=None, greeting=None, native=False):
+        """Starts the program (its process goes into running) and closes the greeting after the first frame, once
+        greeting(session, window) has looked at it. native: every control is a window of its own."""
+        self.display, self.artifacts, self.program_dir, self.running = display, artifacts, program_dir, running
+        # Recovery files go to a state folder of the run's own.
         self.env = {k: v for k, v in os.environ.items() if k not in HIDDEN} | {"DISPLAY": display, "LSAN_OPTIONS":
-                    LSAN_OPTIONS, "QT_QPA_PLATFORM": "xcb", "QT_SCALE_FACTOR": str(scale or 1)}
-        with open(os.path.join(artifacts, "orvanta.log"), "a") as log:
-            self.proc = subprocess.Popen([os.path.join(program_dir, "orvanta")], env=self.env, stdout=log,
-                                         stderr=subprocess.STDOUT, cwd=artifacts)
-        running.append(self.proc)
+                    LSAN_OPTIONS, "QT_QPA_PLATFORM": "xcb", "QT_SCALE_FACTOR": str(scale or 1),
+                    "XDG_STATE_HOME": os.path.join(artifacts, "state")}
+        if native:
+            self.env["QT_USE_NATIVE_WINDOWS"] = "1"
+        self.greeting = greeting
+        self.start()
+
+    def start(self, restore=None):
+        """Runs the program; restore: the key answering the offer of the last session's unsaved changes."""
+        with open(os.path.join(self.artifacts, "orvanta.log"), "a") as log:
+            self.proc = subprocess.Popen([os.path.join(self.program_dir, "orvanta")], env=self.env, stdout=log,
+                                         stderr=subprocess.STDOUT, cwd=self.artifacts)
+        self.running.append(self.proc)
+        self.desktop_size = tuple(map(int, self.xdo("getdisplaygeometry").split()))
         self.move(EMPTY)
+        if restore:  # the greeting follows at once, so the offer's own window is watched
+            self.wait_for(lambda: len(self.windows()) == 2, "the offer of the unsaved changes")
+            offer = self.xdo("getwindowfocus").strip()
+            self.key(restore)
+            self.wait_for(lambda: offer not in self.windows(), "the offer to close")
+        elif self.greeting:
+            self.greeting(self, self.wait_for(lambda: self.dialog(), "the desktop and its greeting"))
         self.answer("Return", "the desktop and its greeting")
 
-    def quit(self):
-        """F12 ends the program with status 0."""
+    def quit(self, answer="d"):
+        """F12 ends the program with status 0; a question about unsaved changes gets that key (d: Discard)."""
+        if self.proc.poll() is not None:
+            return
         self.move(EMPTY)
         self.key("F12")
+        if self.wait_for(lambda: self.proc.poll() is not None or len(self.windows()) == 2 and "asked",
+                         "the program to end or ask") == "asked":
+            self.key(answer)
         try:
             require(self.proc.wait(15) == 0, f"the program ended with status {self.proc.returncode} after F12")
         except subprocess.TimeoutExpired:
             raise AssertionError("F12 did not end the program")
+
+    def restart(self, restore):
+        """SIGTERM ends the program with status 0 without asking; it starts again, offered what was unsaved."""
+        self.proc.terminate()
+        require(self.proc.wait(15) == 0, f"the program ended with status {self.proc.returncode} after SIGTERM")
+        self.start(restore)
+
+    def recovery_gone(self):
+        left = [str(p) for p in pathlib.Path(self.env["XDG_STATE_HOME"]).rglob("*") if p.is_file()]
+        require(not left, f"recovery files left: {left}")
 
     def xdo(self, *args, pause=0.0, check=True):  # then gives the program time to answer
         out = subprocess.run(["xdotool", *map(str, args)], env=self.env, check=check, capture_output=True, text=True)
@@ -187,8 +221,21 @@ class Session:
         self.xdo("mouseup", 1, pause=0.15)
         self.move(EMPTY)
 
-    def windows(self):
-        return set(self.xdo("search", "--onlyvisible", "--pid", self.proc.pid, check=False).split())
+    def windows(self):  # the top-level ones
+        return set(self.xdo("search", "--maxdepth", "1", "--onlyvisible", "--pid", self.proc.pid,
+                            check=False).split())
+
+    def dialog(self):
+        """The one window over the desktop, or None."""
+        over = [w for w in self.windows() if self.geometry(w)[2:] != self.desktop_size]
+        return over[0] if len(self.windows()) == 2 and len(over) == 1 else None
+
+    def controls(self, window):
+        """The rectangles (x, y, width, height) of a window's child windows in creation order."""
+        out = subprocess.run(["xwininfo", "-children", "-id", window, "-display", self.display], capture_output=True,
+                             text=True, check=True).stdout
+        rects = [tuple(map(int, m)) for m in re.findall(r"^\s+0x[0-9a-f]+ .*?(\d+)x(\d+)\+(-?\d+)\+(-?\d+)", out, re.M)]
+        return [(x, y, w, h) for w, h, x, y in reversed(rects)]  # listed topmost first
 
     def geometry(self, window):  # (x, y, width, height) in screen pixels
         g = dict(line.split("=") for line in self.xdo("getwindowgeometry", "--shell", window).split())
@@ -242,6 +289,15 @@ class Session:
         self.answer("Escape", "Desktop Settings")
         return w, h
 
+    def settings_press(self, *buttons):
+        """Opens Desktop Settings and presses buttons, each a key or a centre in dialog units, until it closes."""
+        x, y, w, h = self.context_menu(EMPTY, "r", "the Desktop Settings dialog")
+        for b in buttons:
+            self.key(b) if isinstance(b, str) else self.xdo("mousemove", x + b[0] * w // 342, y + b[1] * h // 125,
+                                                             "click", 1, pause=0.3)
+        self.wait_for(lambda: len(self.windows()) == 1, "Desktop Settings to close")
+        self.move(EMPTY)
+
     def expect(self, what, checks, timeout=10):
         """Captures until every check holds; on timeout keeps the screen and fails."""
         deadline = time.time() + timeout
@@ -274,6 +330,7 @@ UNLOCK, MOVE = ("context_menu", EMPTY, "l"), (300, 400)
 DRAG_ALPHA = ("Alpha dragged", [UNLOCK, ("drag", ALPHA.center(), ALPHA.center(*MOVE))], [
     ALPHA.gone(), ALPHA.shows("up", *MOVE), ALPHA.captioned(None), ALPHA.captioned(CAPTION, *MOVE), BETA.shows(),
     ("Alpha's keyed border at its new place", (ALPHA.x + MOVE[0] + 1, ALPHA.y + MOVE[1] + 1), tile)])
+NEW, REFRESH = (47, 106), (285, 106)  # Desktop Settings' buttons, in dialog units
 BAND = ((EPSILON.x - 20, EPSILON.y - 20), (ZETA.x + ZETA.w + 20, ZETA.y + ZETA.h + 20))
 BETWEEN = (EPSILON.x + EPSILON.w + 30, EPSILON.y)  # the frame shrinks to the selection's bounding box
 BAND_MOVE = (500, -200)
@@ -289,12 +346,22 @@ def placeholder(at, shown=True):
             ("inside the placeholder", (at[0] + 32, at[1] + 50), tile),
             ("no picture where it would reach", (at[0] + WIDE_REACH[0] - WIDE[0], at[1] + 5), tile)]
 
-def scenario_scaled(start, scale):
-    """Under Qt's scale factor the desktop keeps its device pixels; dialogs grow. The session, to quit."""
+def scenario_scaled(start, scale, width, art_dir=None):
+    """Under Qt's scale factor the desktop keeps its device pixels; dialogs grow; at twice the size the greeting
+    shows the picture drawn at twice the size (in art_dir), pixel for pixel at its place. The session, to quit."""
     reference = start()  # the same desktop unscaled
     unscaled, (w0, h0) = reference.expect("unscaled first frame", IN_PLACE), reference.settings()
     reference.quit()
-    s = start(scale)
+
+    def sharp_greeting(session, window):
+        x, y = (v + 3 * int(scale) for v in session.geometry(window)[:2])
+        picture = Screen(os.path.join(art_dir, f"splash@{int(scale)}x.bmp"))
+
+        def same(screen):
+            wrong = sum(screen.at(x + i, y + j) != picture.at(i, j) for j in range(picture.h) for i in range(picture.w))
+            return f"the greeting's picture differs from splash@{int(scale)}x.bmp in {wrong} pixels" if wrong else None
+        session.expect("the greeting's picture at twice the size", [same])
+    s = start(scale, greeting=sharp_greeting if art_dir and scale == int(scale) else None)
     screen = s.expect("first frame", IN_PLACE)
     differing = sum(a != b for a, b in zip(screen.data, unscaled.data))
     require(not differing, f"at scale {scale} the first frame differs from the unscaled one in {differing} bytes")
@@ -313,7 +380,96 @@ def scenario_scaled(start, scale):
                ALPHA.gone(), ("Alpha's keyed border at its new place", (nx - 1, ny - 1), tile),
                ("Alpha's first inner pixel moved", (nx, ny), ALPHA.up),
                ("Alpha's last inner pixel moved", (nx + ALPHA.w - 2 * ALPHA.frame - 1,
-                                                   ny + ALPHA.h - 2 * ALPHA.frame - 1), ALPHA.up)])])
+                                                   ny + ALPHA.h - 2 * ALPHA.frame - 1), ALPHA.up)]),
+           # The desktop ends at the screen's last device pixel, however its logical width rounds.
+           ("Delta dragged against the screen's right edge", [("drag", DELTA.center(), (width - 1, DELTA.center()[1]))], [
+               ("Delta's first column at the edge", (width - DELTA.w, DELTA.y + 1), DELTA.up),
+               ("the tile left of it", (width - DELTA.w - 1, DELTA.y + 1), tile)])])
+    return s
+
+def read_templates(source=pathlib.Path(__file__).resolve().parents[2] / "res" / "DialogTemplates.cpp"):
+    """The program's dialog templates: {array name: (width, height in dialog units, [(kind, x, y, cx, cy)])}."""
+    text = source.read_text()
+    controls = {name: re.findall(r"\{ \w+, K::(\w+), [^,]*, (\d+), (\d+), (\d+), (\d+)", body)
+                for name, body in re.findall(r"DialogControl (\w+)\[\] = \{(.*?)\n\};", text, re.S)}
+    return {name: (int(cx), int(cy), [(kind, *map(int, rect)) for kind, *rect in controls[name]])
+            for cx, cy, name in re.findall(r"DialogTemplate \{ \w+, [^,]+, kFont, \d+, (\d+), (\d+), (\w+) \}", text)}
+
+# The four dialogs: the template, and how each opens (the greeting opens by itself after the first frame).
+DIALOGS = [("the greeting", "kSplash", None), ("Object Properties", "kObjectProperties", "i"),
+           ("Objects", "kObjectList", "s"), ("Desktop Settings", "kDesktopSettings", "r")]
+
+def dialog_layout_problems(name, template, size, controls, scale):
+    """What differs between a dialog's controls and its template's at the scale: sizes in whole logical pixels from
+    dialog units by the font's base units, as the program converts them, each within 2 device pixels; a control
+    outside the dialog, or one overlapping another that does not hold it."""
+    cx, cy, items = template
+    w, h = size
+    # The base units that give the dialog its size.
+    bases = [(bx, by) for bx in range(1, 64) for by in range(1, 128)
+             if abs(round(cx * bx // 4 * scale) - w) <= 1 and abs(round(cy * by // 8 * scale) - h) <= 1]
+    if not bases:
+        return [f"{name}: {w}x{h} fits no base units of its template at scale {scale}"]
+    bx, by = bases[0]
+    if len(controls) != len(items):
+        return [f"{name}: {len(controls)} controls, the template has {len(items)}"]
+    problems = []
+    for i, ((kind, x, y, ccx, ccy), got) in enumerate(zip(items, controls)):
+        want = [round(v * scale) for v in (x * bx // 4, y * by // 8, ccx * bx // 4, ccy * by // 8)]
+        if kind == "ComboBox":  # a drop-down's template height is that of its open list
+            want[3] = got[3]
+        if any(abs(a - b) > 2 for a, b in zip(got, want)):
+            problems.append(f"{name}: {kind} {i} is {got}, the template's at scale {scale} is {tuple(want)}")
+        if got[0] < 0 or got[1] < 0 or got[0] + got[2] > w or got[1] + got[3] > h:
+            problems.append(f"{name}: {kind} {i} {got} is cut by the dialog's edge ({w}x{h})")
+
+    def inside(a, b):
+        return b[0] <= a[0] and b[1] <= a[1] and a[0] + a[2] <= b[0] + b[2] and a[1] + a[3] <= b[1] + b[3]
+    for i, a in enumerate(controls):
+        for j, b in enumerate(controls[:i]):
+            meet = a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+            if meet and not inside(a, b) and not inside(b, a):
+                problems.append(f"{name}: {items[i][0]} {i} {a} overlaps {items[j][0]} {j} {b}")
+    return problems
+
+def scenario_scaled_dialogs(start, scale):
+    """At the scale every control of the four dialogs sits where its template puts it, whole and apart from the
+    others; and the Text box of Object Properties shows its whole frame. The session, to quit."""
+    templates, problems = read_templates(), []
+
+    def look(session, window, name, template):
+        x, y, w, h = session.geometry(window)
+        problems.extend(dialog_layout_problems(name, templates[template], (w, h), session.controls(window), scale))
+
+    name, template, _ = DIALOGS[0]
+    s = start(scale, greeting=lambda session, window: look(session, window, name, template), native=True)
+    for name, template, mnemonic in DIALOGS[1:]:
+        before = s.windows()
+        s.context_menu(EMPTY, mnemonic, f"the {name} dialog")
+        look(s, next(iter(s.windows() - before)), name, template)
+        s.answer("Escape", name)
+    require(not problems, "; ".join(problems))
+    s.quit()
+
+    # The frame of the Text box, in windows as the program has them: a line darker than the field and the dialog on
+    # each side, within two pixels of the box's edge.
+    s = start(scale)
+    x, y, w, h = s.context_menu(EMPTY, "i", "the Object Properties dialog")
+    cx, cy, items = templates["kObjectProperties"]
+    bx, by = next((bx, by) for bx in range(1, 64) for by in range(1, 128)
+                  if abs(round(cx * bx // 4 * scale) - w) <= 1 and abs(round(cy * by // 8 * scale) - h) <= 1)
+    _, tx, ty, tcx, tcy = max((item for item in items if item[0] == "Edit"), key=lambda item: item[4])  # Text
+    left, top = x + round(tx * bx // 4 * scale), y + round(ty * by // 8 * scale)
+    right, bottom = left + round(tcx * bx // 4 * scale) - 1, top + round(tcy * by // 8 * scale) - 1
+    mid_x, mid_y = (left + right) // 2, (top + bottom) // 2
+    sides = {"left": [(left + d, mid_y) for d in range(3)], "right": [(right - d, mid_y) for d in range(3)],
+             "top": [(mid_x, top + d) for d in range(3)], "bottom": [(mid_x, bottom - d) for d in range(3)]}
+
+    def framed(screen):
+        missing = [side for side, points in sides.items() if min(sum(screen.at(*p)) for p in points) > 3 * 215]
+        return f"the Text box ({left},{top})-({right},{bottom}) has no frame line at its {missing}" if missing else None
+    s.expect("the Text box framed on every side", [framed])
+    s.answer("Escape", "the Object Properties dialog")
     return s
 
 SCENARIOS = {
@@ -349,6 +505,16 @@ SCENARIOS = {
     "undo": [DRAG_ALPHA] + [(what, [("key", key)], checks) for what, key, checks in (
         ("drag undone", "ctrl+z", IN_PLACE), ("drag redone", "ctrl+y", DRAG_ALPHA[2]),
         ("drag undone again", "ctrl+z", IN_PLACE), ("drag redone by Ctrl+Shift+Z", "ctrl+shift+z", DRAG_ALPHA[2]))],
+    # Cancel after New brings back the unsaved drag, and Refresh keeps it undoable.
+    "settings_keep": [DRAG_ALPHA, ("New, Cancel: the drag stays", [("settings_press", NEW, "Escape")], DRAG_ALPHA[2]),
+                      ("Refresh, then the drag undone", [("settings_press", REFRESH), ("key", "ctrl+z")], IN_PLACE)],
+    # F12 asks about unsaved changes: Escape cancels, S saves.
+    "quit_asks": [DRAG_ALPHA, ("the question cancelled: the desktop stays", [
+        ("key", "F12"), ("answer", "Escape", "the question about unsaved changes")], DRAG_ALPHA[2]),
+        ("saved and ended", [("quit", "s")], [])],
+    # SIGTERM keeps the unsaved drag; the next start offers it, Y restores it, still unsaved (quit discards it).
+    "recovery": [DRAG_ALPHA, ("the drag restored after SIGTERM", [("restart", "y")], DRAG_ALPHA[2]),
+                 ("no recovery file left after the answer", [("recovery_gone",)], [])],
     "placeholder": [
         ("Locked: the refused picture shows nothing", [
             ("context_menu", WIDE, "i", "the Object Properties dialog"), ("xdo", "type", "Wide"), ("key", "Tab"),
@@ -362,7 +528,11 @@ SCENARIOS = {
          placeholder(tuple(map(sum, zip(WIDE, WIDE_MOVE)))) + [("where it was", WIDE, tile)])],
     "scaled_2": 2.0,  # scenario_scaled under this QT_SCALE_FACTOR
     "scaled_1.5": 1.5,
+    "scaled_1.5_1024": (1.5, (1024, 768)),  # 683 logical pixels wide, which scale back to 1025
+    "dialogs_1.5": ("dialogs", 1.5),  # scenario_scaled_dialogs under this QT_SCALE_FACTOR
 }
+
+SAVING = {"quit_asks"}
 
 def snapshot(folder):
     """Every file under folder with its bytes and modification time."""
@@ -372,10 +542,13 @@ def main():
     parser = argparse.ArgumentParser()
     for option in ("--program", "--desktop-tool", "--palette"):
         parser.add_argument(option, required=True)
+    parser.add_argument("--art-dir", help="the pictures the art tool drew for the program")
     parser.add_argument("scenario", choices=SCENARIOS)
     args = parser.parse_args()
     steps = SCENARIOS[args.scenario]
-    scale = steps if isinstance(steps, float) else None
+    dialogs = isinstance(steps, tuple) and steps[0] == "dialogs"
+    scale, size = (steps[1], (1920, 1080)) if dialogs else steps if isinstance(steps, tuple) else (
+        steps, (1920, 1080)) if isinstance(steps, float) else (None, (1024, 768))
     work = tempfile.mkdtemp(prefix="orvanta-e2e-")
     artifacts, program_dir = os.path.join(work, "artifacts"), os.path.join(work, "Program")
     os.makedirs(artifacts)
@@ -383,15 +556,20 @@ def main():
     try:
         make_program_folder(program_dir, args.program, args.desktop_tool, args.palette)
         before = snapshot(os.path.join(program_dir, "desktops"))
-        xvfb, display = start_xvfb((1920, 1080) if scale else (1024, 768), os.path.join(artifacts, "xvfb.log"))
+        xvfb, display = start_xvfb(size, os.path.join(artifacts, "xvfb.log"))
         if not xvfb:
             print(f"SKIP: no X server for the end-to-end tests: {display}")
             status = 77
             return status
         running.append(xvfb)
         start = functools.partial(Session, display, program_dir, artifacts, running)
-        (scenario_scaled(start, scale) if scale else start().run(steps)).quit()
-        require(snapshot(os.path.join(program_dir, "desktops")) == before,
+        if dialogs:
+            scenario_scaled_dialogs(start, scale).quit()
+        else:
+            (scenario_scaled(start, scale, size[0], args.art_dir) if scale else start().run(steps)).quit()
+        saved = args.scenario in SAVING
+        require((snapshot(os.path.join(program_dir, "desktops")) == before) != saved,
+                "the desktop folder did not change although Save was chosen" if saved else
                 "the desktop folder changed although nothing was saved")
         print(f"PASS: {args.scenario}")
         status = 0

@@ -35,6 +35,10 @@ def check_package(deb, usr):
     depends = output("dpkg-deb", "-f", deb, "Depends")
     lacking = DEPENDS - {item.split()[0] for item in depends.split(",") if item.strip()}
     require(not lacking, f"Depends lacks {sorted(lacking)}: {depends.strip()}")
+    version = output("dpkg-deb", "-f", deb, "Version").strip()
+    for tool in ("lib/orvanta/orvanta", "bin/orvanta-desktop"):
+        shown = output(os.path.join(usr, tool), "--version").split()
+        require(shown[-1:] == [version], f"usr/{tool} --version says {shown}, the package is {version}")
     lintian = subprocess.run(["lintian", "--fail-on", "error,warning", deb], capture_output=True, text=True)
     require(lintian.returncode == 0, "lintian: " + lintian.stdout.strip())
 

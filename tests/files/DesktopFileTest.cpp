@@ -249,35 +249,46 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
     EXPECT_EQ(desk.ui.messages, Strings(2, "Desktop file could not be opened!"));
 }
 
-// Saved and loaded through Windows-style paths whose folders differ in case.
-TEST_F(DesktopFileTest, ImagePathsUnderTheDevelopmentFolderAreRebased)
+// Saved from one program folder and loaded in another, through Windows-style
+// paths whose folders differ in case: paths under the development folder are
+// rebased on loading, and paths inside the program's folder are saved in that
+// form, so that they follow the folder; other paths stay as they are.
+TEST_F(DesktopFileTest, ImagePathsFollowTheProgramFolder)
 {
     ASSERT_TRUE(QDir(desk.dir.path()).mkdir("desktops"));
     const std::string folder = desk.dir.path().toStdString();
     struct Case {
-        const char *appDir, *stored, *loaded;
+        const char *saveDir, *path, *loadDir, *loaded;
     };
     const Case cases[] = {
-        { "c:\\apps\\desk", "E:\\Projects3\\TAV\\Bitmaps\\Logo.bmp", "c:\\apps\\desk\\Bitmaps\\Logo.bmp" },
-        { "c:\\apps\\desk", "e:\\projects3\\tavern\\a.bmp", "c:\\apps\\deskern\\a.bmp" },
-        { "c:\\apps\\desk", "d:\\projects3\\tav\\a.bmp", "d:\\projects3\\tav\\a.bmp" },
-        { "/opt/orvanta", "e:\\PROJECTS3\\tav\\Images\\Up.BMP", "/opt/orvanta\\Images\\Up.BMP" },
-        { "/opt/orvanta", "/opt/images/e:\\projects3\\tav", "/opt/images/e:\\projects3\\tav" },
+        { "", "E:\\Projects3\\TAV\\Bitmaps\\Logo.bmp", "c:\\apps\\desk", "c:\\apps\\desk\\Bitmaps\\Logo.bmp" },
+        { "", "e:\\projects3\\tavern\\a.bmp", "c:\\apps\\desk", "c:\\apps\\deskern\\a.bmp" },
+        { "", "d:\\projects3\\tav\\a.bmp", "c:\\apps\\desk", "d:\\projects3\\tav\\a.bmp" },
+        { "", "e:\\PROJECTS3\\tav\\Images\\Up.BMP", "/opt/orvanta", "/opt/orvanta\\Images\\Up.BMP" },
+        { "", "/opt/images/e:\\projects3\\tav", "/opt/orvanta", "/opt/images/e:\\projects3\\tav" },
+        { "/opt/orvanta", "/opt/orvanta\\desktops\\Up.bmp", "/srv/copy", "/srv/copy\\desktops\\Up.bmp" },
+        { "/opt/orvanta", "/opt/orvanta/images/Up.BMP", "/srv/copy", "/srv/copy/images/Up.BMP" },
+        { "/opt/orvanta", "\\opt\\orvanta\\Up.bmp", "/srv/copy", "/srv/copy\\Up.bmp" },
+        { "/opt/orvanta", "/opt/orvanta2/a.bmp", "/srv/copy", "/opt/orvanta2/a.bmp" },
+        { "/opt/orvanta", "/OPT/orvanta/a.bmp", "/srv/copy", "/OPT/orvanta/a.bmp" },
+        { "/opt/orvanta", "orvanta/a.bmp", "/srv/copy", "orvanta/a.bmp" },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.stored);
+        SCOPED_TRACE(c.path);
         Fill(2);
         for (DesktopObject& o : std::span(app.m_aObjects, 2))
-            o.strUpImage = o.strDownImage = o.strMouseImage = o.strAction = c.stored;
+            o.strUpImage = o.strDownImage = o.strMouseImage = o.strAction = c.path;
+        app.m_strAppDir = c.saveDir;
         app.m_strDesktopFile = CString(folder + "\\DeskTops\\Rebase.orv");
         app.SaveDesktop();
-        app.m_strAppDir = c.appDir;
+        EXPECT_EQ(app.m_aObjects[1].strUpImage, c.path); // only the file holds the other form
+        app.m_strAppDir = c.loadDir;
         app.m_strDesktopFile = CString(folder + "\\DESKTOPS\\rebase.ORV");
         app.LoadDesktop();
         ASSERT_EQ(app.m_nObjects, 2);
         for (const DesktopObject& o : std::span(app.m_aObjects, 2))
             EXPECT_EQ(std::tuple(o.strUpImage.str(), o.strDownImage.str(), o.strMouseImage.str(), o.strAction.str()),
-                std::tuple(c.loaded, c.loaded, c.loaded, c.stored));
+                std::tuple(c.loaded, c.loaded, c.loaded, c.path));
     }
 }
 

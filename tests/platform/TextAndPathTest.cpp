@@ -1,26 +1,34 @@
 // Strings, paths and files between desktop files, Qt and the file system:
 // byte strings, Windows-1252 text, Windows paths found ignoring case, files
 // that replace their target only when closed, message boxes as plain text.
+#include "files/DesktopFile.h"
 #include "platform/CFile.h"
 #include "platform/CommonDialogs.h"
+#include "platform/Controls.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
 #include "platform/Module.h"
 #include "platform/Path.h"
 #include "platform/QtConversions.h"
 #include "support/Bytes.h"
+#include "support/ScriptedUi.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <random>
 
 namespace {
 
@@ -49,9 +57,92 @@ TEST(Text, DesktopTextIsWindows1252AndMessageBoxesShowItAsWritten)
         format = box->textFormat();
         box->button(QMessageBox::Ok)->click();
     });
-    EXPECT_EQ(AfxMessageBox("Unable to load: /pics/<b>x\x80.bmp"), IDOK);
-    EXPECT_EQ(shown, u"Unable to load: /pics/<b>x\u20AC.bmp"_qs);
+    EXPECT_EQ(AfxMessageBox("Unable to find 'Up Image' file:\n\n/pics/<b>Gr\xC3\xBC\xC3\x9F\x80.bmp"), IDOK);
+    EXPECT_EQ(shown, u"Unable to find 'Up Image' file:\n\n/pics/<b>Gr\u00FC\u00DF\u20AC.bmp"_qs);
     EXPECT_EQ(format, Qt::PlainText);
+}
+
+// A path shows as a file name and keeps its bytes through Qt, UTF-8 or not;
+// in a message the rest is Windows-1252 text.
+TEST(Text, PathsKeepEveryByteAndShowAsFileNames)
+{
+    const std::tuple<const char*, QString, QString> cases[] = {
+        { "/d/Gr\xC3\xBC\xC3\x9F.bmp", u"/d/Gr\u00FC\u00DF.bmp"_qs, u"/d/Gr\u00FC\u00DF.bmp"_qs },
+        { "/d/Gr\xFC\xDF.bmp", u"/d/Gr\xDCFC\xDCDF.bmp"_qs, u"/d/Gr\u00FC\u00DF.bmp"_qs }, // Latin-1
+        { "\xE5\x86\x99 \xF0\x9F\x98\x80", u"\u5199 \U0001F600"_qs, u"\u5199 \U0001F600"_qs },
+        // Not UTF-8: an overlong '/', a surrogate, a cut sequence.
+        { "\xC0\xAF\xED\xA0\x80\xE5\x86", u"\xDCC0\xDCAF\xDCED\xDCA0\xDC80\xDCE5\xDC86"_qs,
+            u"\u00C0\u00AF\u00ED\u00A0\u20AC\u00E5\u2020"_qs },
+    };
+    for (const auto& [bytes, path, message] : cases) {
+        EXPECT_EQ(PathToQString(bytes), path) << bytes;
+        EXPECT_EQ(PathFromQString(path).str(), bytes);
+        EXPECT_EQ(MessageToQString(bytes), message) << bytes;
+    }
+    const unsigned seed = 23;
+    std::mt19937 random(seed);
+    for (int n = 0; n < 2000; ++n) {
+        std::string bytes(random() % 12, '\0');
+        for (char& b : bytes)
+            b = char(random() % 3 ? 0x80 + random() % 0x80 : random() % 0x100);
+        ASSERT_EQ(PathFromQString(PathToQString(CString(bytes))).str(), bytes) << "seed " << seed;
+    }
+
+    // A picture whose name is Latin-1, as unpacked from an old archive: found,
+    // opened, loaded, chosen, edited in a field, saved in a desktop and read
+    // back from it.
+    QTemporaryDir dir;
+    const std::string name = dir.path().toStdString() + "/Gr\xFC\xDF.bmp";
+    QImage picture(4, 3, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(dir.filePath("plain.bmp"), "BMP"));
+    ASSERT_EQ(std::rename(dir.filePath("plain.bmp").toStdString().c_str(), name.c_str()), 0);
+    // Beyond what QTemporaryDir can name to remove.
+    const std::unique_ptr<const char, int (*)(const char*)> removal(name.c_str(), std::remove);
+    const auto loads = [](LPCSTR path) {
+        HGDIOBJ bitmap = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+        DeleteObject(bitmap);
+        return bitmap != nullptr;
+    };
+    CFileStatus status;
+    EXPECT_TRUE(CFile::GetStatus(name.c_str(), status));
+    EXPECT_TRUE(loads(name.c_str()));
+    CFile file;
+    EXPECT_TRUE(file.Open(name.c_str(), CFile::modeRead) && file.Close());
+
+    ScriptedUi ui;
+    std::string windows = name;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    ui.onFile = [&](const FileDialogRequest&) { return std::optional(CString(windows)); };
+    CFileDialog chooser(TRUE, "*.bmp", nullptr, 0, "Bitmaps (*.bmp)|*.bmp||");
+    ASSERT_EQ(chooser.DoModal(), IDOK);
+    EXPECT_EQ(chooser.GetPathName().str(), windows);
+    QLineEdit line;
+    CPathEdit field;
+    field.Attach(&line, 1);
+    field.SetWindowText(chooser.GetPathName());
+    EXPECT_EQ(field.GetWindowText().str(), windows);
+
+    DesktopObject object;
+    object.strUpImage = windows.c_str();
+    DesktopData desktop;
+    desktop.aObjects = { DesktopObject(), object };
+    const std::string saved = dir.filePath("saved.orv").toStdString();
+    ASSERT_TRUE(WriteDesktopFile(saved.c_str(), desktop));
+    ASSERT_TRUE(file.Open(saved.c_str(), CFile::modeRead));
+    CArchive ar(&file, CArchive::load);
+    DesktopData reread;
+    ASSERT_TRUE(ReadDesktop(ar, reread));
+    ASSERT_EQ(reread.aObjects.size(), 2u);
+    EXPECT_EQ(reread.aObjects[1].strUpImage.str(), windows);
+    EXPECT_TRUE(loads(reread.aObjects[1].strUpImage));
+    file.Close();
+    // Qt cannot name such a file to write it: a save there fails rather than
+    // write a file of another name.
+    const std::string latin1Desktop = dir.path().toStdString() + "/Gr\xFC\xDF.orv";
+    EXPECT_FALSE(file.Open(latin1Desktop.c_str(), CFile::modeCreate | CFile::modeWrite));
+    const auto entries = std::filesystem::directory_iterator(dir.path().toStdString());
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 2); // the picture and saved.orv
 }
 
 TEST(Text, ChosenFileNamesKeepTheirBytesAndOpen)
@@ -70,8 +161,8 @@ TEST(Text, ChosenFileNamesKeepTheirBytesAndOpen)
         });
         CFileDialog chooser(TRUE, "*.bmp", nullptr, 0, "Bitmaps (*.bmp)|*.bmp||");
         ASSERT_EQ(chooser.DoModal(), IDOK);
-        EXPECT_EQ(chooser.GetPathName().str(), QFile::encodeName(path).replace('/', '\\').toStdString());
-        EXPECT_EQ(PathToQString(chooser.GetPathName()), QString(path).replace('/', '\\'));
+        EXPECT_EQ(chooser.GetPathName().str(), QFile::encodeName(path).toStdString());
+        EXPECT_EQ(PathToQString(chooser.GetPathName()), path);
         HGDIOBJ bitmap = LoadImageA(nullptr, chooser.GetPathName(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
         EXPECT_NE(bitmap, nullptr) << path.toStdString();
         DeleteObject(bitmap);

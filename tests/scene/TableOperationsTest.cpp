@@ -1,8 +1,12 @@
-// Drag clamping and offsets, Mouse Activate links and visibility.
+// Drag clamping and offsets, Mouse Activate links and visibility, and what
+// the undo history keeps of the table.
 
 #include "app/DesktopApp.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
 
 namespace {
 
@@ -103,6 +107,48 @@ TEST(TableOperations, LinksResolveByExactNameAndHideTargets)
     }
     EXPECT_EQ(app.m_aRuntime[0].bVisible, TRUE);
     EXPECT_EQ(app.m_aRuntime[11].bVisible, FALSE);
+}
+
+// A step keeps what its edit changed: a drag of every object, a move to the
+// top and a deletion (which shift every record) keep far less than the
+// captions they pass by. Edits of huge captions drop the oldest steps to stay
+// within the byte bound, keeping the newest.
+TEST(TableOperations, HistoryKeepsWhatEditsChangeWithinItsBounds)
+{
+    enum { Drag, MoveToTop, DeleteFirst, HugeCaption };
+    for (int edit : { Drag, MoveToTop, DeleteFirst, HugeCaption }) {
+        SCOPED_TRACE(edit);
+        CDesktopApp app;
+        const size_t caption = edit == HugeCaption ? 1 << 20 : 6000;
+        app.m_nObjects = edit == HugeCaption ? 2 : 51;
+        for (int i = 1; i < app.m_nObjects; ++i) {
+            app.m_aObjects[i].strName = CString("Object " + std::to_string(i));
+            app.m_aObjects[i].strText = CString(std::string(caption, char('a' + i % 26)));
+        }
+        CEditHistory history;
+        history.Clear(app);
+        const size_t start = history.HeldBytes();
+        for (int k = 1; k <= CEditHistory::kMaxSteps; ++k) {
+            DesktopObject* const r = app.m_aObjects;
+            if (edit == Drag) {
+                for (int i = 1; i < app.m_nObjects; ++i)
+                    r[i].rcObject.left += 1, r[i].rcText.top += 1;
+            } else if (edit == MoveToTop) {
+                std::rotate(r + 1, r + 2, r + app.m_nObjects);
+            } else if (edit == DeleteFirst) {
+                std::rotate(r + 1, r + 2, r + app.m_nObjects); // the first, now last, gives way to a new one
+                r[app.m_nObjects - 1].strName = CString("New " + std::to_string(k));
+            } else {
+                r[1].strText = CString(std::string(caption, char('b' + k % 24)));
+            }
+            ASSERT_TRUE(history.RecordEdit(app));
+        }
+        EXPECT_TRUE(history.CanUndo());
+        if (edit == HugeCaption)
+            EXPECT_LE(history.HeldBytes(), CEditHistory::kMaxBytes);
+        else
+            EXPECT_LT((history.HeldBytes() - start) / CEditHistory::kMaxSteps, 50 * caption / 10);
+    }
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 // Caption surfaces: texts without one, placement, the mouse-over caption,
 // the failure paths; then lines, limits, justification and both colours
-// against a slow reference: every line drawn on a whole screen-size image
-// with QPainter, as a device context over the whole work surface draws it,
-// then stored at the display's depth.
+// against a slow reference: every line drawn on a whole screen-size 32-bit
+// image with QPainter, as a device context over the whole work surface draws
+// it, then reduced to the display's depth by Qt's conversion or the nearest
+// palette entry, so that no depth's drawing is its own reference.
 
 #include "bitmaps/DDUtil.h"
 #include "platform/Font.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -89,6 +91,55 @@ TEST(Captions, PlacedBesideTheImageWhereItWasOrAtTheContextPoint)
     }
 }
 
+// Rectangles from a file may hold any 32-bit coordinates: the caption keeps
+// its size and is placed where its rectangle still fits; an inverted
+// rectangle has no height to centre on.
+TEST(Captions, PlacedWithoutOverflowFromAnyRectangle)
+{
+    constexpr LONG kMin = std::numeric_limits<LONG>::min(), kMax = std::numeric_limits<LONG>::max();
+    struct Case {
+        const char* what;
+        RECT image, before;
+        POINT at; // expected top left, with W and H the caption's size; kMax: kMax - W or kMax - H
+    };
+    CaptionDesk probe;
+    const LONG W = probe.measure("Cap").cx, H = probe.measure("Cap").cy;
+    for (const Case c : { Case { "the whole coordinate range", {}, { kMin, kMin, kMax, kMax }, { kMin, 0 } },
+             Case { "at the largest corner", {}, { kMax - 1, kMax - 1, kMax, kMax }, { kMax, kMax } },
+             Case { "beside an image at the largest corner", { 0, kMax - 10, kMax, kMax }, {}, { kMax, kMax } },
+             Case { "beside an image over the whole range", { 0, kMin, 100, kMax }, {}, { 102, 0 } },
+             Case { "inverted: centred on its top", {}, { 50, 100, 10, 40 }, { 50, 100 - H / 2 } } }) {
+        SCOPED_TRACE(c.what);
+        CaptionDesk desk;
+        desk.r.rcObject = c.image;
+        desk.r.rcText = c.before;
+        desk.build("Cap");
+        const LONG left = c.at.x == kMax ? kMax - W : c.at.x, top = c.at.y == kMax ? kMax - H : c.at.y;
+        EXPECT_EQ(desk.r.rcText, (RECT { left, top, left + W, top + H }));
+    }
+
+    // Fonts and texts of any size make a caption no larger than the screen,
+    // or none at all when not one line fits.
+    for (const LONG height : { kMin, kMax, LONG(-1), LONG(-12) }) {
+        SCOPED_TRACE(height);
+        CaptionDesk desk;
+        desk.r.lfFont = MakeFont("DejaVu Sans", height, kMin);
+        std::string text;
+        for (int j = 0; j < 100; ++j)
+            text += std::string(10000, j % 2 ? 'W' : 'i') + "\r\n";
+        desk.r.strText = text.c_str();
+        desk.app.CreateCaptionSurfaces(1);
+        if (!desk.s.pText) {
+            EXPECT_EQ(desk.ui.messages.front(), "fail:CreateTextSurface");
+            continue;
+        }
+        EXPECT_TRUE(desk.ui.messages.empty());
+        EXPECT_LE(desk.s.pText->width(), 320);
+        EXPECT_LE(desk.s.pText->height(), 240);
+        EXPECT_EQ(desk.r.rcText.right - desk.r.rcText.left, desk.s.pText->width());
+    }
+}
+
 // A mouse-over caption has no normal one; an existing mouse-over caption is
 // neither redrawn nor moved when the normal one is made.
 TEST(Captions, MouseOverCaptionAloneOrKeptAsItIs)
@@ -147,20 +198,21 @@ struct CaptionCase {
     QSize screen = { 320, 240 };
 };
 
-QImage Canvas(int w, int h, int depth)
+QImage Canvas(int w, int h)
 {
-    QImage image(w, h, depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
+    QImage image(w, h, QImage::Format_RGB32);
     image.fill(kKey);
     return image;
 }
 
-// Every pixel of `surface` is what `expected` holds there once stored at the
-// surface's depth.
-void ExpectSame(IDirectDrawSurface* surface, const QImage& expected, const PALETTEENTRY* palette)
+// Every pixel of `surface` is what the 32-bit `reference` holds there once
+// reduced to the surface's depth.
+void ExpectSame(IDirectDrawSurface* surface, const QImage& reference, const PALETTEENTRY* palette)
 {
     ASSERT_NE(surface, nullptr);
-    ASSERT_EQ(QSize(surface->width(), surface->height()), expected.size());
+    ASSERT_EQ(QSize(surface->width(), surface->height()), reference.size());
     const int depth = surface->bitsPerPixel(), bytes = depth / 8;
+    const QImage expected = depth == 16 ? reference.convertToFormat(QImage::Format_RGB16) : reference;
     int wrong = 0;
     for (int y = 0; y < expected.height(); ++y)
         for (int x = 0; x < expected.width(); ++x) {
@@ -177,7 +229,7 @@ void ExpectSame(IDirectDrawSurface* surface, const QImage& expected, const PALET
 // The caption in `color`: at most 100 lines of at most 129 characters,
 // stacked, cut at the screen's width, those reaching below the screen left
 // out, then justified.
-QImage ReferenceCaption(const CaptionCase& c, const QFont& font, QColor color, int depth)
+QImage ReferenceCaption(const CaptionCase& c, const QFont& font, QColor color)
 {
     std::vector<std::pair<QImage, int>> lines; // an empty line has a height still
     int width = 0, height = 0;
@@ -187,7 +239,7 @@ QImage ReferenceCaption(const CaptionCase& c, const QFont& font, QColor color, i
         const int cy = QFontMetrics(font).height();
         if (height + cy > c.screen.height())
             continue;
-        QImage work = Canvas(c.screen.width(), c.screen.height(), depth);
+        QImage work = Canvas(c.screen.width(), c.screen.height());
         QPainter painter(&work);
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         painter.setFont(font);
@@ -197,7 +249,7 @@ QImage ReferenceCaption(const CaptionCase& c, const QFont& font, QColor color, i
         width = std::max(width, cx);
         height += cy;
     }
-    QImage caption = Canvas(width, height, depth);
+    QImage caption = Canvas(width, height);
     QPainter painter(&caption);
     int top = 0;
     for (const auto& [line, cy] : lines) {
@@ -253,8 +305,8 @@ TEST_P(CaptionIdentityTest, BothColoursMatchWholeSurfaceDrawing)
 
     const QFont font = FontFromLogFont(r.lfFont);
     const PALETTEENTRY* palette = desk.app.m_pDDSBack->colorTable();
-    ExpectSame(desk.s.pText, ReferenceCaption(c, font, QColor(250, 250, 250), depth), palette);
-    ExpectSame(desk.s.pTextHot, ReferenceCaption(c, font, QColor(200, 30, 90), depth), palette);
+    ExpectSame(desk.s.pText, ReferenceCaption(c, font, QColor(250, 250, 250)), palette);
+    ExpectSame(desk.s.pTextHot, ReferenceCaption(c, font, QColor(200, 30, 90)), palette);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <regex>
 #include <set>
@@ -308,9 +309,11 @@ TEST_P(RandomInteractionTest, TableStaysConsistentAndPartialFramesShowWhatWholeR
     EXPECT_TRUE(dialogs > 0 && losses > 0) << dialogs << " dialogs, " << losses << " losses";
 }
 
-// Random edits through the handlers that make them: undoing every one gives
-// back the first saved bytes and frame, redoing every one the last.
-TEST_P(RandomInteractionTest, EditsUndoToTheFirstBytesAndRedoToTheLast)
+// Random edits through the handlers that make them, mixed with undo and redo:
+// each undo and redo gives back the saved bytes of the state it returns to
+// and the frame it showed before, and undoing what is left gives back the
+// first ones.
+TEST_P(RandomInteractionTest, EditsUndosAndRedosGiveBackTheBytesOfEachState)
 {
     app.m_bLocked = FALSE;
     app.m_strDesktopFile = desk.Path("undo.orv").c_str();
@@ -319,25 +322,71 @@ TEST_P(RandomInteractionTest, EditsUndoToTheFirstBytesAndRedoToTheLast)
     const auto shown = [&] { return app.ComposeScene(), desk.display.target.lastFrame; };
     void (CMainFrame::*orders[])() = { &CMainFrame::OnOrderMoveUp, &CMainFrame::OnOrderMoveDown,
         &CMainFrame::OnOrderMoveToTop, &CMainFrame::OnOrderMoveToBottom };
-    std::vector<QByteArray> states { bytes() };
-    const QImage first = shown();
-    const int edits = std::min(rd.steps / 100, CEditHistory::kMaxSteps); // all of them undoable
-    for (int k = 0; k < edits; ++k) {
-        const int c = app.m_nCurObject = rd.Random(1, app.m_nObjects - 1);
+    // The states the history can go back to, as saved and shown, and where it is.
+    std::vector<std::pair<QByteArray, QImage>> states { { bytes(), shown() } };
+    size_t at = 0;
+    const auto back = [&](bool undo) {
+        undo ? frame.OnEditUndo() : frame.OnEditRedo();
+        at = undo ? at - 1 : at + 1;
+        rd.Log(undo ? "undo" : "redo");
+        // A state shows what it showed when the history first brought it
+        // back (an edit leaves its pointer state behind, which undo drops).
+        QImage& seen = states[at].second;
+        if (seen.isNull())
+            seen = shown();
+        return bytes() == states[at].first && shown() == seen;
+    };
+    // An edit that changed the saved bytes is a new state; what could be redone is gone.
+    const auto edited = [&] {
+        if (QByteArray now = bytes(); now != states[at].first) {
+            states.resize(++at);
+            states.emplace_back(now, QImage());
+            if (at > size_t(CEditHistory::kMaxSteps))
+                states.erase(states.begin()), --at;
+        }
+    };
+    const auto properties = [&](int c, const std::function<void(CDialog&)>& work) {
+        app.m_nCurObject = c;
+        desk.ui.onDialog = [&](CDialog& dlg) { work(dlg), Click(dlg, IDOK); };
+        frame.OnObjectProperties();
+    };
+    const auto linkTo = [&](CDialog& dlg, const CString& name) {
+        auto& activate = Item<CComboBox>(dlg, IDC_ACTIVATE);
+        activate.SetCurSel(activate.FindStringExact(0, name));
+    };
+
+    // A link to a shown object set through Properties, then undo, redo,
+    // undo: the target is shown and saved as before.
+    properties(2, [&](CDialog& dlg) { linkTo(dlg, "Switch"); });
+    edited();
+    ASSERT_EQ(at, 1u);
+    ASSERT_TRUE(back(true) && back(false) && back(true) && app.m_aObjects[5].bVisible) << rd.seed;
+
+    for (int k = 0; k < rd.steps / 40; ++k) {
+        // Drag, delete, paste, order, Properties, settings, insert, undo,
+        // redo; Properties, undo and redo more often.
+        constexpr int kinds[] = { 0, 1, 2, 3, 4, 4, 4, 5, 6, 7, 7, 8, 8 };
+        const int kind = kinds[rd.Random(0, 12)];
+        int c = app.m_nCurObject = rd.Random(1, app.m_nObjects - 1);
+        // Most Properties edits are on the target of a link, so that renames carry links.
+        std::vector<int> targets;
+        for (int i = 1; i < app.m_nObjects; ++i)
+            if (const int t = app.m_aRuntime[i].nActivates; t != 0 && t != i)
+                targets.push_back(t);
+        if (kind == 4 && !targets.empty() && rd.Chance(70))
+            c = targets[size_t(rd.Random(0, int(targets.size()) - 1))];
         app.m_ptContext = { rd.Random(0, kWidth - 20), rd.Random(0, kHeight - 20) };
         const RECT& r = app.m_aObjects[c].rcObject;
         const POINT from { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
-        const int kind = rd.Random(0, 6);
-        // Settings: tile; insert: a named object with an image; properties: a caption.
-        desk.ui.onDialog = [&](CDialog& dlg) {
-            if (kind == 5)
-                Click(dlg, IDC_TILE);
-            else if (kind == 6)
-                SetText(dlg, IDC_OBJECT_NAME, "New" + std::to_string(k)), SetText(dlg, IDC_UP_IMAGE, files[1]);
-            else
-                SetText(dlg, IDC_TEXT, "Edited " + std::to_string(k));
-            Click(dlg, IDOK);
-        };
+        rd.Log("edit " + std::to_string(kind) + " on " + std::to_string(c));
+        // Up to three undos or redos, then up to three more either way.
+        if (kind >= 7) {
+            for (const bool undo : { kind == 7, rd.Chance(50) })
+                for (int n = rd.Random(1, 3); n > 0 && (undo ? at > 0 : at + 1 < states.size()); --n) {
+                    ASSERT_TRUE(back(undo)) << rd.Where(k);
+                }
+            continue;
+        }
         if (kind == 0) {
             const POINT to { from.x + rd.Random(-90, 90), from.y + rd.Random(-90, 90) };
             frame.OnLButtonDown(0, from);
@@ -350,26 +399,35 @@ TEST_P(RandomInteractionTest, EditsUndoToTheFirstBytesAndRedoToTheLast)
             frame.OnObjectPaste();
         } else if (kind == 3) {
             (frame.*orders[rd.Random(0, 3)])();
-        } else if (kind >= 4) {
-            if (kind > 4)
-                app.m_nCurObject = 0;
-            kind == 6 ? frame.OnObjectInsert() : frame.OnObjectProperties();
+        } else if (kind == 4) {
+            // A caption, a link set or cleared, a fresh name, the Visible box.
+            properties(c, [&](CDialog& dlg) {
+                if (rd.Chance(50))
+                    SetText(dlg, IDC_TEXT, "Edited " + std::to_string(k));
+                if (rd.Chance(50))
+                    linkTo(dlg, rd.Chance(30) ? " " : app.m_aObjects[rd.Random(1, app.m_nObjects - 1)].strName);
+                if (rd.Chance(40))
+                    SetText(dlg, IDC_OBJECT_NAME, "New" + std::to_string(k));
+                if (rd.Chance(15))
+                    Click(dlg, IDC_VISIBLE);
+            });
+        } else if (kind == 5) {
+            properties(0, [&](CDialog& dlg) { Click(dlg, IDC_TILE); });
+        } else if (kind == 6) {
+            desk.ui.onDialog = [&](CDialog& dlg) {
+                SetText(dlg, IDC_OBJECT_NAME, "New" + std::to_string(k)), SetText(dlg, IDC_UP_IMAGE, files[1]);
+                Click(dlg, IDOK);
+            };
+            frame.OnObjectInsert();
         }
-        if (QByteArray now = bytes(); now != states.back())
-            states.push_back(now);
+        edited();
+        ASSERT_EQ(app.m_history.CanUndo(), at > 0) << rd.Where(k);
+        ASSERT_EQ(app.m_history.CanRedo(), at + 1 < states.size()) << rd.Where(k);
     }
-    ASSERT_GT(states.size(), size_t(edits / 2));
-    const QImage last = shown();
-    for (const bool undo : { true, false }) {
-        for (size_t k = 1; k < states.size(); ++k) {
-            undo ? frame.OnEditUndo() : frame.OnEditRedo();
-            const size_t want = undo ? states.size() - 1 - k : k;
-            ASSERT_EQ(bytes(), states[want])
-                << (undo ? "undo" : "redo") << " to state " << want << ", seed " << rd.seed;
-        }
-        EXPECT_FALSE(undo ? app.m_history.CanUndo() : app.m_history.CanRedo());
-        EXPECT_EQ(shown(), undo ? first : last);
-    }
+    ASSERT_GT(states.size(), size_t(rd.steps / 200));
+    while (at > 0)
+        ASSERT_TRUE(back(true)) << "undo to state " << at << ", seed " << rd.seed;
+    EXPECT_FALSE(app.m_history.CanUndo());
     for (const std::string& text : desk.ui.messages)
         EXPECT_EQ(text.rfind("Are you sure", 0), 0u) << text;
 }

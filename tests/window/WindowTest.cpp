@@ -1,11 +1,14 @@
 // The desktop window: pointer and keys, the context menu and its commands,
 // undo, and the window itself (creation, presentation, coordinates, messages).
 
+#include "platform/MessageBox.h"
 #include "platform/Screen.h"
 #include "res/resource.h"
+#include "support/Bytes.h"
 #include "support/TestDesktop.h"
 #include "window/MainFrame.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -13,6 +16,8 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 namespace {
 
@@ -33,6 +38,10 @@ std::string Describe(const std::vector<MenuItemState>& items)
 
 class WindowTest : public testing::Test {
 protected:
+    // The pointer rests off every test desktop unless a test moves it: the
+    // look follows it after the menu.
+    WindowTest() { QCursor::setPos(LogicalPoint({ 5000, 5000 })); }
+
     void Move(LONG x, LONG y) { frame.OnMouseMove(0, { x, y }); }
     void Press(LONG x, LONG y) { frame.OnLButtonDown(0, { x, y }); }
     void Release(LONG x, LONG y) { frame.OnLButtonUp(0, { x, y }); }
@@ -126,6 +135,35 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
     }
 }
 
+// When the menu closes, with or without a command and whatever that command
+// opened, and when the greeting closes, the object now under the pointer
+// shows as hovered and no other.
+TEST_F(WindowTest, AfterTheMenuTheHoverFollowsThePointer)
+{
+    Row({ "A", "B" });
+    for (auto [command, pointer, state] : { std::tuple { 0u, POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
+             { UINT(ID_OBJECT_PROPERTIES), POINT { At(2), 15 }, "A:1 B:2 h:2 p:0 t:0" },
+             { UINT(ID_OBJECT_DELETE), POINT { 300, 200 }, "A:1 B:1 h:0 p:0 t:0" },
+             { UINT(ID_OBJECT_LIST), POINT { At(1), 15 }, "A:2 B:1 h:1 p:0 t:0" } }) {
+        SCOPED_TRACE(command);
+        Move(At(1), 15);
+        desk.ui.onDialog = [&](CDialog&) { QCursor::setPos(LogicalPoint(pointer)); };
+        desk.ui.onMessageBox = [&](const CString&, UINT) { return QCursor::setPos(LogicalPoint(pointer)), IDCANCEL; };
+        desk.ui.onMenu = [&](const std::vector<MenuItemState>&) {
+            QCursor::setPos(LogicalPoint(pointer));
+            return command;
+        };
+        frame.OnRButtonDown(0, { At(1), 15 });
+        EXPECT_EQ(State(), state);
+    }
+    // And when the greeting closes.
+    CWnd* const mainWindow = std::exchange(app.m_pMainWnd, &frame);
+    desk.ui.onDialog = [&](CDialog&) { QCursor::setPos(LogicalPoint({ At(2), 15 })); };
+    app.ShowSplash();
+    app.m_pMainWnd = mainWindow;
+    EXPECT_EQ(State(), "A:1 B:2 h:2 p:0 t:0");
+}
+
 TEST_F(WindowTest, LockedPressesFollowThePressHitTestCaptionsFirst)
 {
     desk.AddObject("Below", { 10, 10, 100, 100 });
@@ -194,7 +232,7 @@ TEST_F(WindowTest, EachDragIsOneUndoStepUpToTheBoundAndANewDesktopClearsThem)
     // Desktop settings clear the history only when the desktop is replaced.
     app.m_strDesktopFile = desk.Path("w.orv").c_str();
     for (auto [buttons, kept] : { std::pair { std::vector { IDC_SAVE }, true }, { { IDCANCEL }, true },
-             { { IDC_REFRESH }, false }, { { IDC_NEW, IDCANCEL }, false }, { { IDC_NEW, IDOK }, false } }) {
+             { { IDC_REFRESH }, true }, { { IDC_NEW, IDCANCEL }, true }, { { IDC_NEW, IDOK }, false } }) {
         app.SaveDesktop();
         Drag({ left + 1, 15 }, { left + 11, 15 });
         desk.ui.onDialog = [&](CDialog& dlg) {
@@ -483,13 +521,17 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     EXPECT_EQ(desk.ui.messages, (Names { "Yeah, guess what!" }));
     EXPECT_EQ(framesWhenAsked, frames);
 
-    // F12 ends the program with status 0, releasing the display.
+    // F12 asks about the unsaved edits, then ends the program with status 0,
+    // releasing the display.
+    app.m_strDesktopFile = desk.Path("f12.orv").c_str();
+    desk.ui.onMessageBox = [](const CString&, UINT type) { return type == MB_YESNOCANCEL ? IDNO : IDOK; };
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QTimer::singleShot(0, window, [&] { SendKey(window, Qt::Key_F12); });
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(app.Run(), 0);
     QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
+    EXPECT_EQ(desk.ui.messages.back(), "Save changes to f12.orv?");
     EXPECT_TRUE(app.m_pDD == nullptr && app.m_pMainWnd == nullptr && app.m_aRuntime[a].pUp == nullptr);
     // Made without a class or from a rectangle, a frame still covers the
     // screen; it is destroyed once, and then neither posts nor presents.
@@ -499,6 +541,65 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     EXPECT_TRUE(other.DestroyWindow());
     EXPECT_FALSE(other.windowHandle() || other.DestroyWindow() || other.PostMessage(WM_CLOSE));
     other.presentFrame(QImage(4, 4, QImage::Format_RGB32), {});
+}
+
+// Closing the window asks only when the desktop differs from what was last
+// saved; Cancel and a failed save keep it open, Save writes the file and
+// Discard leaves it as it was. A request to end the session asks nothing and
+// keeps the edits in a recovery file, which a close that goes ahead removes.
+TEST_F(MainWindowTest, ClosingAsksAboutUnsavedEditsAndKeepsTheWindowUnlessTheyAreSavedOrDiscarded)
+{
+    const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    const QString recovery = state.filePath("orvanta/recovery.orv");
+    enum Edit { none, added, undone };
+    for (auto [edit, answer, writable, closes] :
+        { std::tuple { added, IDCANCEL, true, false }, { added, IDYES, false, false }, { added, IDYES, true, true },
+            { added, IDNO, true, true }, { none, 0, true, true }, { undone, 0, true, true } }) {
+        SCOPED_TRACE(testing::Message() << edit << " " << answer << " " << writable);
+        TestDesktop d(64, 48);
+        CDesktopApp& app = d.app;
+        d.AddObject("A", { 4, 4, 12, 12 });
+        const QString file = d.dir.filePath("w.orv");
+        app.m_strDesktopFile = file.toStdString().c_str();
+        app.SaveDesktop();
+        const QByteArray saved = ReadAll(file);
+        CMainFrame* frame = CMainFrame::CreateObject();
+        app.m_pMainWnd = frame;
+        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_POPUP | WS_SYSMENU, nullptr, nullptr));
+        if (edit == added)
+            d.AddObject("B", { 20, 4, 28, 12 });
+        if (edit == undone) {
+            app.m_history.Clear(app);
+            // An edit, then undone.
+            app.m_aObjects[1].rcObject.left += 5;
+            app.m_history.RecordEdit(app);
+            frame->OnEditUndo();
+        }
+        if (!writable)
+            QFile::setPermissions(d.dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        d.ui.onMessageBox = [a = answer](const CString&, UINT type) { return type == MB_YESNOCANCEL ? a : IDOK; };
+        EXPECT_TRUE(frame->OnQueryEndSession());
+        EXPECT_TRUE(d.ui.messages.empty());
+        EXPECT_EQ(QFile::exists(recovery), edit == added);
+
+        ASSERT_TRUE(frame->PostMessage(WM_CLOSE));
+        QCoreApplication::processEvents();
+        QFile::setPermissions(d.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        Names expected;
+        if (answer)
+            expected.push_back("Save changes to w.orv?");
+        if (!writable)
+            expected.push_back("Desktop file could not be saved!");
+        EXPECT_EQ(d.ui.messages, expected);
+        EXPECT_EQ(frame->windowHandle() == nullptr, closes);
+        EXPECT_EQ(ReadAll(file) == saved, answer != IDYES || !writable);
+        EXPECT_EQ(app.IsDesktopModified(), answer == IDYES ? !writable : edit == added);
+        EXPECT_EQ(QFile::exists(recovery), edit == added && !closes);
+        app.DestroyMainWindow();
+    }
+    stateHome.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", stateHome);
 }
 
 } // namespace

@@ -27,11 +27,26 @@ TEST(ArtTool, WritesA24BitGreetingAndAnIconWithTransparentCorners)
         ASSERT_TRUE(tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit);
         EXPECT_EQ(tool.exitCode(), args[0] == "--help" ? 2 : 0);
     }
-    // The greeting is read as a plain Windows bitmap: 40-byte header, 199 x 97, 24 bits, not compressed.
-    const QByteArray splash = ReadAll(dir.filePath("generated/splash.bmp"));
-    ASSERT_GE(splash.size(), 54 + 199 * 97 * 3);
-    EXPECT_TRUE(splash.startsWith("BM") && Le<quint32>(splash, 14) == 40 && Le<quint32>(splash, 18) == 199
-        && Le<quint32>(splash, 22) == 97 && Le<quint16>(splash, 28) == 24 && Le<quint32>(splash, 30) == 0);
+    // The greeting is read as a plain Windows bitmap: 40-byte header, 199 x 97, 24 bits, not compressed; for
+    // scaled screens the same picture at twice the size.
+    for (const int scale : { 1, 2 }) {
+        const QByteArray splash
+            = ReadAll(dir.filePath(scale == 1 ? "generated/splash.bmp" : "generated/splash@2x.bmp"));
+        ASSERT_GE(splash.size(), 54 + 199 * 97 * 3 * scale * scale);
+        EXPECT_TRUE(splash.startsWith("BM") && Le<quint32>(splash, 14) == 40 && Le<quint32>(splash, 18) == 199u * scale
+            && Le<quint32>(splash, 22) == 97u * scale && Le<quint16>(splash, 28) == 24 && Le<quint32>(splash, 30) == 0)
+            << scale;
+    }
+    const QImage small(dir.filePath("generated/splash.bmp"));
+    const QImage halved = QImage(dir.filePath("generated/splash@2x.bmp"))
+                              .scaled(small.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    qint64 difference = 0;
+    for (int y = 0; y < small.height(); ++y)
+        for (int x = 0; x < small.width(); ++x)
+            for (const int shift : { 16, 8, 0 })
+                difference
+                    += std::abs(int(small.pixel(x, y) >> shift & 0xFF) - int(halved.pixel(x, y) >> shift & 0xFF));
+    EXPECT_LT(difference / (small.width() * small.height() * 3), 8) << "the large greeting is another picture";
     const QImage icon(dir.filePath("generated/orvanta.png"), "PNG");
     ASSERT_EQ(icon.size(), QSize(64, 64));
     EXPECT_TRUE(qAlpha(icon.pixel(0, 63)) == 0 && qAlpha(icon.pixel(32, 32)) == 255);

@@ -319,9 +319,11 @@ QImage BalloonImage(const QStringList& lines, const QSize& size)
     return KeyedImage(canvas);
 }
 
-QImage SplashImage()
+QImage SplashImage(int scale)
 {
-    QImage image(199, 97, QImage::Format_RGB32);
+    // Drawn in the picture's own 199 x 97 units, each `scale` pixels.
+    QImage image(199 * scale, 97 * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient sky(0, 0, 0, 97);
@@ -334,8 +336,9 @@ QImage SplashImage()
         QColor(110, 120, 135), QColor(220, 100, 60) };
     const Glyph glyphs[] = { Glyph::Folder, Glyph::Picture, Glyph::Music, Glyph::Globe, Glyph::Gear, Glyph::Help };
     for (int i = 0; i < 6; ++i) {
-        const QImage key = ButtonImage(glyphs[i], hues[i], i == 3 ? Look::Mouse : Look::Up, 28);
+        const QImage key = ButtonImage(glyphs[i], hues[i], i == 3 ? Look::Mouse : Look::Up, 28 * scale);
         QImage masked = key.convertToFormat(QImage::Format_ARGB32);
+        masked.setDevicePixelRatio(scale);
         for (int y = 0; y < masked.height(); ++y) {
             QRgb* line = reinterpret_cast<QRgb*>(masked.scanLine(y));
             for (int x = 0; x < masked.width(); ++x)
@@ -351,6 +354,7 @@ QImage SplashImage()
     p.setPen(QColor(255, 210, 80));
     p.drawLine(QPointF(50, 47), QPointF(149, 47));
     p.end();
+    image.setDevicePixelRatio(1);
     return image;
 }
 

@@ -31,8 +31,9 @@ QImage ButtonImage(Glyph glyph, const QColor& hue, Look look, int size);
 // A speech balloon holding a few lines of text, its tail at the lower left.
 QImage BalloonImage(const QStringList& lines, const QSize& size);
 
-// The 199 x 97 greeting picture.
-QImage SplashImage();
+// The 199 x 97 greeting picture, drawn `scale` times as large for scaled
+// screens.
+QImage SplashImage(int scale = 1);
 
 // The window and menu icon: four keys on a dark rounded square, with alpha.
 QImage IconImage(int size);

@@ -1,5 +1,6 @@
 # The greeting picture and the window icon are drawn at build time by
-# orvanta-art and compiled into orvanta_core as :/splash.bmp and :/orvanta.png.
+# orvanta-art and compiled into orvanta_core as :/splash.bmp (and
+# :/splash@2x.bmp for scaled screens) and :/orvanta.png.
 # Included from the top directory, where orvanta_core is defined, so that the
 # rule drawing them sits beside the resources that need it.
 add_library(orvanta_artwork STATIC ${CMAKE_CURRENT_LIST_DIR}/Artwork.cpp ${CMAKE_CURRENT_LIST_DIR}/Artwork.h)
@@ -11,7 +12,7 @@ add_executable(orvanta-art ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(orvanta-art PRIVATE orvanta_artwork)
 
 set(ORVANTA_ART_DIR ${CMAKE_BINARY_DIR}/generated)
-set(ORVANTA_ART_FILES ${ORVANTA_ART_DIR}/splash.bmp ${ORVANTA_ART_DIR}/orvanta.png)
+set(ORVANTA_ART_FILES ${ORVANTA_ART_DIR}/splash.bmp ${ORVANTA_ART_DIR}/splash@2x.bmp ${ORVANTA_ART_DIR}/orvanta.png)
 add_custom_command(
     OUTPUT ${ORVANTA_ART_FILES}
     # A leak report from the libraries under a sanitizer build must not stop

@@ -1,5 +1,6 @@
 // Draws the pictures compiled into the program:
-//   orvanta-art DIR    writes DIR/splash.bmp (the greeting) and DIR/orvanta.png (the icon)
+//   orvanta-art DIR    writes DIR/splash.bmp and DIR/splash@2x.bmp (the greeting, at
+//                      twice the size) and DIR/orvanta.png (the icon)
 #include "Artwork.h"
 
 #include <QDir>
@@ -29,6 +30,8 @@ int main(int argc, char** argv)
         const char* format;
     } outputs[] = {
         { artwork::SplashImage(), "splash.bmp", "BMP" },
+        // Qt picks the @2x picture on screens scaled above 100%.
+        { artwork::SplashImage(2), "splash@2x.bmp", "BMP" },
         { artwork::IconImage(64), "orvanta.png", "PNG" },
     };
     for (const auto& output : outputs) {
