@@ -157,6 +157,16 @@ public:
     DesktopObject m_aObjects[kTableSize];
     ObjectRuntime m_aRuntime[kTableSize];
 
+    // An object whose Up picture is named but missing (not found, not
+    // loadable, refused) shows while unlocked as a placeholder: a frame with
+    // its name inside, where the picture was when that lies on the screen,
+    // else a small box at its origin. rcObject itself is kept as it is.
+    std::optional<RECT> PlaceholderRect(int i) const;
+    void DrawPlaceholder(int i, const RECT& rc, const std::vector<const RECT*>& areas);
+    // Where object i's image shows and takes the pointer: its picture's
+    // rectangle, or while unlocked its placeholder; none when nothing shows.
+    std::optional<RECT> ImageArea(int i) const;
+
     // What the last presented frame showed, so that a composition asked for
     // by a pointer step (m_bPartialFrame) draws and presents only what
     // changed since.
@@ -166,6 +176,7 @@ public:
         RECT rcText {};
         const IDirectDrawSurface* pImage = nullptr;
         const IDirectDrawSurface* pCaption = nullptr;
+        std::optional<RECT> rcPlaceholder;
         bool operator==(const ObjectLook&) const = default;
     };
     ObjectLook LookOf(int i) const;

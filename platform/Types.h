@@ -8,6 +8,7 @@ using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
+using LONGLONG = std::int64_t;
 using UINT = unsigned int;
 using ULONG = std::uint32_t;
 using COLORREF = DWORD;
@@ -27,6 +28,33 @@ struct RECT {
     friend bool operator==(const RECT&, const RECT&) = default;
 };
 using LPRECT = RECT*;
+
+// Rectangle arithmetic that cannot overflow: coordinates come from files,
+// drags and dialogs, so sums are taken 64 bits wide and clamped to what a
+// RECT holds.
+constexpr LONG ClampLong(LONGLONG value)
+{
+    return value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : LONG(value);
+}
+constexpr LONGLONG RectWidth(const RECT& rc)
+{
+    return LONGLONG(rc.right) - rc.left;
+}
+constexpr LONGLONG RectHeight(const RECT& rc)
+{
+    return LONGLONG(rc.bottom) - rc.top;
+}
+// No area; an inverted rectangle has none either.
+constexpr BOOL IsRectEmpty(const RECT* rc)
+{
+    return rc->right <= rc->left || rc->bottom <= rc->top;
+}
+// Moves every edge by (dx, dy); an edge stops at the end of the range.
+constexpr BOOL OffsetRect(RECT* rc, LONGLONG dx, LONGLONG dy)
+{
+    *rc = { ClampLong(rc->left + dx), ClampLong(rc->top + dy), ClampLong(rc->right + dx), ClampLong(rc->bottom + dy) };
+    return TRUE;
+}
 
 struct POINT {
     LONG x = 0;

@@ -1,4 +1,5 @@
 #include "app/DesktopApp.h"
+#include "platform/Gdi.h"
 #include "platform/MessageBox.h"
 
 #include <algorithm>
@@ -8,6 +9,8 @@ namespace {
 
 // The highlight frame is filled with this raw value; it is not colour-matched.
 constexpr DWORD kHighlightPixel = 0xFFFF00;
+// The side of a placeholder that has no picture size to show.
+constexpr LONG kPlaceholderSide = 64;
 
 bool IsEmpty(const RECT& r)
 {
@@ -26,21 +29,30 @@ RECT Bounds(const RECT& a, const RECT& b)
         std::max(a.bottom, b.bottom) };
 }
 
-LONG Area(const RECT& r)
+LONGLONG Area(const RECT& r)
 {
-    return IsEmpty(r) ? 0 : (r.right - r.left) * (r.bottom - r.top);
+    return IsEmpty(r) ? 0 : RectWidth(r) * RectHeight(r);
 }
 
-// The highlight frame's top, bottom, left and right bands.
+// A frame's one-pixel top, bottom, left and right bands.
 std::array<RECT, 4> Bands(const RECT& h)
 {
-    return { RECT { h.left, h.top, h.right, h.top + 1 }, RECT { h.left, h.bottom - 1, h.right, h.bottom },
-        RECT { h.left, h.top, h.left + 1, h.bottom }, RECT { h.right - 1, h.top, h.right, h.bottom } };
+    const LONG top1 = ClampLong(LONGLONG(h.top) + 1), bottom1 = ClampLong(LONGLONG(h.bottom) - 1);
+    const LONG left1 = ClampLong(LONGLONG(h.left) + 1), right1 = ClampLong(LONGLONG(h.right) - 1);
+    return { RECT { h.left, h.top, h.right, top1 }, RECT { h.left, bottom1, h.right, h.bottom },
+        RECT { h.left, h.top, left1, h.bottom }, RECT { right1, h.top, h.right, h.bottom } };
 }
 
 bool FitsItsRect(const IDirectDrawSurface* surface, const RECT& rc)
 {
-    return !surface || (surface->width() == rc.right - rc.left && surface->height() == rc.bottom - rc.top);
+    return !surface || (surface->width() == RectWidth(rc) && surface->height() == RectHeight(rc));
+}
+
+// `rc` moved inwards by `d` on every side.
+RECT Inset(const RECT& rc, LONG d)
+{
+    return { ClampLong(LONGLONG(rc.left) + d), ClampLong(LONGLONG(rc.top) + d), ClampLong(LONGLONG(rc.right) - d),
+        ClampLong(LONGLONG(rc.bottom) - d) };
 }
 
 // Draws `surface` at `rc` onto `back`: all of it when `area` is null, else
@@ -56,24 +68,114 @@ void Draw(IDirectDrawSurface* back, const RECT& rc, IDirectDrawSurface* surface,
         back->Blt(const_cast<RECT*>(&rc), surface, nullptr, flags, nullptr);
         return;
     }
-    RECT src { dest.left - rc.left, dest.top - rc.top, dest.right - rc.left, dest.bottom - rc.top };
+    RECT src = dest;
+    OffsetRect(&src, -LONGLONG(rc.left), -LONGLONG(rc.top));
     back->Blt(&dest, surface, &src, flags, nullptr);
 }
 
 } // namespace
+
+std::optional<RECT> CDesktopApp::PlaceholderRect(int i) const
+{
+    const DesktopObject& r = m_aObjects[i];
+    if (i == 0 || m_aRuntime[i].pUp || r.strUpImage.Compare(" ") <= 0)
+        return std::nullopt;
+    // A refused picture never fits here, so its size is not taken.
+    const RECT& rc = r.rcObject;
+    if (!IsRectEmpty(&rc) && rc.left >= 0 && rc.top >= 0 && rc.right <= m_cxScreen && rc.bottom <= m_cyScreen)
+        return rc;
+    return RECT { rc.left, rc.top, ClampLong(LONGLONG(rc.left) + kPlaceholderSide),
+        ClampLong(LONGLONG(rc.top) + kPlaceholderSide) };
+}
+
+std::optional<RECT> CDesktopApp::ImageArea(int i) const
+{
+    if (m_aRuntime[i].pUp)
+        return m_aObjects[i].rcObject;
+    return m_bLocked ? std::nullopt : PlaceholderRect(i);
+}
+
+// The frame in the object's caption colour and its name inside, in the
+// default caption font, drawn in each area (or whole). Both come from the
+// caption work surface: one pixel of the colour, stretched over each side,
+// and the name on the key colour beside it.
+void CDesktopApp::DrawPlaceholder(int i, const RECT& rc, const std::vector<const RECT*>& areas)
+{
+    const auto clipOf = [&](const RECT* area) { return Intersect(rc, area ? *area : m_rcScreen); };
+    if (std::none_of(areas.begin(), areas.end(), [&](const RECT* area) { return !IsEmpty(clipOf(area)); }))
+        return;
+    if (!m_pDDSTextWork) {
+        DDSURFACEDESC ddsd;
+        ddsd.dwSize = DDSURFACEDESC_SIZE;
+        ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+        ddsd.dwWidth = DWORD(m_cxScreen);
+        ddsd.dwHeight = DWORD(m_cyScreen);
+        ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        if (m_pDD->CreateSurface(&ddsd, &m_pDDSTextWork, nullptr) != DD_OK) {
+            m_pDDSTextWork = nullptr;
+            return;
+        }
+    }
+    HDC dc = nullptr;
+    if (m_pDDSTextWork->GetDC(&dc) != DD_OK)
+        return;
+    const DesktopObject& r = m_aObjects[i];
+    HFONT font = CreateFontIndirectA(&m_lfDefault);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SIZE extent;
+    GetTextExtentPointA(dc, r.strName, r.strName.GetLength(), &extent);
+    const RECT rcName
+        = { 1, 0, 1 + std::clamp<LONG>(extent.cx, 0, m_cxScreen - 1), std::clamp<LONG>(extent.cy, 0, m_cyScreen) };
+    SetTextColor(dc, r.crText);
+    SetBkColor(dc, kColorKey);
+    SetBkMode(dc, OPAQUE);
+    ExtTextOutA(dc, 1, 0, ETO_OPAQUE, &rcName, r.strName, UINT(r.strName.GetLength()), nullptr);
+    // After the name, whose glyphs may reach into it.
+    const RECT rcSwatch = { 0, 0, 1, 1 };
+    SetBkColor(dc, r.crText);
+    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &rcSwatch, "", 0, nullptr);
+    if (oldFont)
+        SelectObject(dc, oldFont);
+    m_pDDSTextWork->ReleaseDC(dc);
+    DeleteObject(font);
+    DDCOLORKEY key;
+    key.dwColorSpaceLowValue = key.dwColorSpaceHighValue = m_dwColorKeyPixel;
+    m_pDDSTextWork->SetColorKey(DDCKEY_SRCBLT, &key);
+
+    // The name starts two pixels in from the corner and is cut at the frame.
+    RECT rcAt = rcName;
+    OffsetRect(&rcAt, LONGLONG(rc.left) + 1, LONGLONG(rc.top) + 2);
+    const RECT rcInside = Intersect(rcAt, Inset(rc, 1));
+    for (const RECT* area : areas) {
+        const RECT clip = clipOf(area);
+        if (IsEmpty(clip))
+            continue;
+        for (RECT band : Bands(rc)) {
+            band = Intersect(band, clip);
+            if (!IsEmpty(band))
+                m_pDDSBack->Blt(&band, m_pDDSTextWork, const_cast<RECT*>(&rcSwatch), 0, nullptr);
+        }
+        RECT dest = Intersect(rcInside, clip);
+        if (IsEmpty(dest))
+            continue;
+        RECT src = dest;
+        OffsetRect(&src, LONGLONG(rcName.left) - rcAt.left, LONGLONG(rcName.top) - rcAt.top);
+        m_pDDSBack->Blt(&dest, m_pDDSTextWork, &src, DDBLT_KEYSRC, nullptr);
+    }
+}
 
 CDesktopApp::ObjectLook CDesktopApp::LookOf(int i) const
 {
     const DesktopObject& r = m_aObjects[i];
     const ObjectRuntime& s = m_aRuntime[i];
     if (i == 0)
-        return { true, r.rcObject, {}, m_pDDSTile ? m_pDDSTile : s.pUp, nullptr };
+        return { true, r.rcObject, {}, m_pDDSTile ? m_pDDSTile : s.pUp, nullptr, std::nullopt };
     if (!s.bVisible)
         return {};
     // As the composition picks them.
     IDirectDrawSurface* pImage = s.nState == 3 && s.pDown ? s.pDown : s.nState == 2 && s.pMouse ? s.pMouse : s.pUp;
     IDirectDrawSurface* pCaption = (s.nState == 3 || s.nState == 2) && s.pTextHot ? s.pTextHot : s.pText;
-    return { true, r.rcObject, r.rcText, pImage, pCaption };
+    return { true, r.rcObject, r.rcText, pImage, pCaption, m_bLocked ? std::nullopt : PlaceholderRect(i) };
 }
 
 // The parts of the screen whose look differs from the last presented frame
@@ -115,6 +217,8 @@ std::optional<std::vector<RECT>> CDesktopApp::ChangedAreas() const
                 add(look->rcImage);
             if (look->pCaption)
                 add(look->rcText);
+            if (look->rcPlaceholder)
+                add(*look->rcPlaceholder);
         }
     }
     const bool bHighlight = m_bRubberBand || m_bShowSelection;
@@ -127,7 +231,7 @@ std::optional<std::vector<RECT>> CDesktopApp::ChangedAreas() const
                 add(band);
     }
     // Past half the screen a whole frame costs about the same.
-    LONG changed = 0;
+    LONGLONG changed = 0;
     for (const RECT& area : areas)
         changed += Area(area);
     if (changed > Area(m_rcScreen) / 2)
@@ -225,9 +329,15 @@ void CDesktopApp::ComposeScene()
                 pCaption = s.pTextHot;
             else
                 pCaption = s.pText;
+            // Areas do not overlap, so each layer can go over all of them.
             for (const RECT* area : areas) {
                 if (pImage)
                     Draw(m_pDDSBack, r.rcObject, pImage, DDBLT_KEYSRC, area);
+            }
+            // Unlocked, a missing picture is never an invisible object.
+            if (const std::optional<RECT> rc = PlaceholderRect(i); rc && !m_bLocked)
+                DrawPlaceholder(i, *rc, areas);
+            for (const RECT* area : areas) {
                 if (pCaption)
                     Draw(m_pDDSBack, r.rcText, pCaption, DDBLT_KEYSRC, area);
             }
@@ -306,11 +416,13 @@ void CDesktopApp::BuildTileSurface()
     // Tile the background image from the screen origin; edge cells are cut.
     IDirectDrawSurface* pImage = m_aRuntime[0].pUp;
     const RECT& rcImage = m_aObjects[0].rcObject;
-    const LONG w = rcImage.right - rcImage.left;
-    const LONG h = rcImage.bottom - rcImage.top;
-    // An empty image has nothing to tile (and would divide by zero).
-    if (!pImage || w <= 0 || h <= 0)
+    // An empty image has nothing to tile (and would divide by zero). An
+    // accepted picture lies within the screen; the bound keeps sizes exact.
+    if (!pImage || RectWidth(rcImage) <= 0 || RectHeight(rcImage) <= 0 || RectWidth(rcImage) > m_cxScreen
+        || RectHeight(rcImage) > m_cyScreen)
         return;
+    const LONG w = LONG(RectWidth(rcImage));
+    const LONG h = LONG(RectHeight(rcImage));
     const LONG nCols = m_cxScreen / w;
     const LONG nRows = m_cyScreen / h;
     const LONG cxPart = m_cxScreen - nCols * w;

@@ -24,8 +24,10 @@ void CDesktopApp::LoadObjectImages(int i)
         } else {
             m_ddsd.dwSize = DDSURFACEDESC_SIZE;
             s.pUp->GetSurfaceDesc(&m_ddsd);
-            r.rcObject.right = r.rcObject.left + LONG(m_ddsd.dwWidth);
-            r.rcObject.bottom = r.rcObject.top + LONG(m_ddsd.dwHeight);
+            // A position from a file can lie at the end of the range: the
+            // edge stops there, and the screen check below refuses it.
+            r.rcObject.right = ClampLong(LONGLONG(r.rcObject.left) + m_ddsd.dwWidth);
+            r.rcObject.bottom = ClampLong(LONGLONG(r.rcObject.top) + m_ddsd.dwHeight);
 
             // The image must lie within the full display at its position.
             if (!(r.rcObject.left <= m_cxScreen && r.rcObject.top <= m_cyScreen && r.rcObject.right <= m_cxScreen

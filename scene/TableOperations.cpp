@@ -11,45 +11,42 @@ void CDesktopApp::OffsetObject(int i)
     const LONG dx = m_sizeDrag.cx;
     const LONG dy = m_sizeDrag.cy;
 
-    // The image moves only with an image drag, and only when there is one.
-    if (m_bDragImage && s.pUp) {
-        r.rcObject.left += dx;
-        r.rcObject.top += dy;
-        r.rcObject.right += dx;
-        r.rcObject.bottom += dy;
-    }
+    // The image moves only with an image drag, and only when it shows: its
+    // picture, or the placeholder of a missing one.
+    if (m_bDragImage && ImageArea(i))
+        OffsetRect(&r.rcObject, dx, dy);
     // The caption moves with either drag.
-    if ((m_bDragImage || m_bDragText) && s.pTextHot) {
-        r.rcText.left += dx;
-        r.rcText.top += dy;
-        r.rcText.right += dx;
-        r.rcText.bottom += dy;
-    }
+    if ((m_bDragImage || m_bDragText) && s.pTextHot)
+        OffsetRect(&r.rcText, dx, dy);
 }
 
 BOOL CDesktopApp::ClampDragOffset()
 {
+    // Wide: the selection can hold any rectangle a file gave.
     const RECT s = m_rcSelection;
-    LONG dx = m_sizeDrag.cx;
-    LONG dy = m_sizeDrag.cy;
-
-    RECT n = { s.left + dx, s.top + dy, s.right + dx, s.bottom + dy };
+    LONGLONG dx = m_sizeDrag.cx;
+    LONGLONG dy = m_sizeDrag.cy;
 
     // Left and top edges first, so a selection wider or taller than the
     // desktop stays pinned there: pulled back from the far edge it would
     // cross the near one, and the next composition would push it back.
-    if (n.left < 0)
-        dx = -s.left;
-    else if (n.right > m_cxDesktop)
-        dx = std::max(m_cxDesktop - s.right, -s.left);
-    if (n.top < 0)
-        dy = -s.top;
-    else if (n.bottom > m_cyDesktop)
-        dy = std::max(m_cyDesktop - s.bottom, -s.top);
-    n = { s.left + dx, s.top + dy, s.right + dx, s.bottom + dy };
+    if (s.left + dx < 0)
+        dx = -LONGLONG(s.left);
+    else if (s.right + dx > m_cxDesktop)
+        dx = std::max(LONGLONG(m_cxDesktop) - s.right, -LONGLONG(s.left));
+    if (s.top + dy < 0)
+        dy = -LONGLONG(s.top);
+    else if (s.bottom + dy > m_cyDesktop)
+        dy = std::max(LONGLONG(m_cyDesktop) - s.bottom, -LONGLONG(s.top));
+    // Nor may anything in it leave the range a RECT holds: a selection as
+    // wide as that range cannot move at all.
+    dx = std::clamp(dx, LONGLONG(INT32_MIN) - s.left, LONGLONG(INT32_MAX) - s.right);
+    dy = std::clamp(dy, LONGLONG(INT32_MIN) - s.top, LONGLONG(INT32_MAX) - s.bottom);
 
-    m_sizeDrag.cx = dx;
-    m_sizeDrag.cy = dy;
+    m_sizeDrag.cx = ClampLong(dx);
+    m_sizeDrag.cy = ClampLong(dy);
+    RECT n = s;
+    OffsetRect(&n, m_sizeDrag.cx, m_sizeDrag.cy);
     m_rcSelection = n;
     if (m_bShowSelection)
         m_rcHighlight = n;

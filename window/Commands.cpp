@@ -253,6 +253,14 @@ void CMainFrame::OnDesktopLocked()
 {
     CDesktopApp* app = DesktopApp();
     app->m_bLocked = !app->m_bLocked;
+    // Placeholders of missing pictures show only while unlocked.
+    for (int i = 1; i < app->m_nObjects; ++i) {
+        if (app->m_aRuntime[i].bVisible && app->PlaceholderRect(i)) {
+            app->m_bPartialFrame = TRUE;
+            app->ComposeScene();
+            break;
+        }
+    }
 }
 
 void CMainFrame::OnObjectList()

@@ -13,13 +13,22 @@ bool Contains(const RECT& rc, POINT pt)
     return pt.x >= rc.left && pt.x <= rc.right && pt.y >= rc.top && pt.y <= rc.bottom;
 }
 
+// Inverted rectangles hold nothing, so they lie within nothing and grow nothing.
+bool IsInverted(const RECT& rc)
+{
+    return rc.right < rc.left || rc.bottom < rc.top;
+}
+
 bool LiesWithin(const RECT& rc, const RECT& band)
 {
-    return rc.left >= band.left && rc.top >= band.top && rc.right <= band.right && rc.bottom <= band.bottom;
+    return !IsInverted(rc) && rc.left >= band.left && rc.top >= band.top && rc.right <= band.right
+        && rc.bottom <= band.bottom;
 }
 
 void Grow(RECT& rc, const RECT& r)
 {
+    if (IsInverted(r))
+        return;
     if (r.left <= rc.left)
         rc.left = r.left;
     if (r.top <= rc.top)
@@ -44,7 +53,10 @@ Hit HitTest(const CDesktopApp& app, POINT pt, HitPurpose purpose)
         const DesktopObject& obj = app.m_aObjects[i];
         const ObjectRuntime& rt = app.m_aRuntime[i];
         bool caption = Contains(obj.rcText, pt);
-        bool image = Contains(obj.rcObject, pt);
+        // Where nothing shows, nothing is hit: no picture, or locked and
+        // only a placeholder.
+        const std::optional<RECT> area = app.ImageArea(i);
+        bool image = area && Contains(*area, pt);
         switch (purpose) {
         case HitPurpose::Hover:
             caption = caption && rt.bVisible && rt.pTextHot;
@@ -85,8 +97,8 @@ void CMainFrame::CalcSelectionRect()
             const ObjectRuntime& rt = app->m_aRuntime[i];
             if (!rt.bSelected)
                 continue;
-            if (rt.pUp)
-                Grow(rc, app->m_aObjects[i].rcObject);
+            if (const std::optional<RECT> area = app->ImageArea(i))
+                Grow(rc, *area);
             if (rt.pTextHot)
                 Grow(rc, app->m_aObjects[i].rcText);
         }
@@ -113,12 +125,16 @@ void CMainFrame::SelectObjectsInBand()
         ObjectRuntime& rt = app->m_aRuntime[i];
         if (!rt.bVisible)
             continue;
-        if (LiesWithin(obj.rcObject, band) && obj.rcObject.bottom != 0) {
+        // A placeholder counts as the image; an object that shows none has
+        // an image bottom of 0.
+        const std::optional<RECT> area = app->ImageArea(i);
+        const LONG nImageBottom = area ? area->bottom : 0;
+        if (area && LiesWithin(*area, band) && nImageBottom != 0) {
             rt.bSelected = TRUE;
             bAny = true;
         }
         // An object without an image is selected by its caption.
-        if (LiesWithin(obj.rcText, band) && obj.rcText.bottom != 0 && obj.rcObject.bottom == 0) {
+        if (LiesWithin(obj.rcText, band) && obj.rcText.bottom != 0 && nImageBottom == 0) {
             rt.bSelected = TRUE;
             bAny = true;
         }
@@ -190,7 +206,8 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
     } else if (app->m_bDragImage || app->m_bDragText) {
         // 2. The next composition applies and clamps the offset; an offset
         // of nothing moves nothing.
-        app->m_sizeDrag = { point.x - app->m_ptLast.x, point.y - app->m_ptLast.y };
+        app->m_sizeDrag
+            = { ClampLong(LONGLONG(point.x) - app->m_ptLast.x), ClampLong(LONGLONG(point.y) - app->m_ptLast.y) };
         app->m_ptLast = point;
         bRedraw = app->m_sizeDrag.cx != 0 || app->m_sizeDrag.cy != 0;
     } else if (app->m_nPressedImage != 0) {

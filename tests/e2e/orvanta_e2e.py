@@ -88,6 +88,7 @@ def make_program_folder(root, program, desktop_tool, palette):
     def keyed(o, color):
         return lambda x, y: color if o.frame <= x < o.w - o.frame and o.frame <= y < o.h - o.frame else KEY
 
+    image("wide.bmp", 1100, 10, lambda x, y: ALPHA.up)  # wider than the screen: refused, for a placeholder
     records = [{**RECORD, "name": "Background", "objectRect": [0, 0, TILE_W, TILE_H],
                 "upImage": image("tile.bmp", TILE_W, TILE_H, tile)}]
     for o in OBJECTS:
@@ -267,6 +268,14 @@ class Session:
         self.wait_for(lambda: menu not in self.windows(), "the context menu to close")
         return self.geometry(next(iter(self.wait_for(lambda: self.windows() - before, opens)))) if opens else geometry
 
+    def properties_at(self, at, title):
+        """Properties at a point opens the dialog of what is hit there, so titled; Escape closes it."""
+        before = self.windows()
+        self.context_menu(at, "r", title)
+        names = {self.xdo("getwindowname", w).strip() for w in self.windows() - before}
+        require(title in names, f"Properties at {at} opened {names}, not {title}")
+        self.answer("Escape", title)
+
     def settings(self):
         """Opens Desktop Settings, whose read-only Desktop field shows the dialog's colour, not white; its size."""
         x, y, w, h = self.context_menu(EMPTY, "r", "the Desktop Settings dialog")
@@ -325,6 +334,17 @@ NEW, REFRESH = (47, 106), (285, 106)  # Desktop Settings' buttons, in dialog uni
 BAND = ((EPSILON.x - 20, EPSILON.y - 20), (ZETA.x + ZETA.w + 20, ZETA.y + ZETA.h + 20))
 BETWEEN = (EPSILON.x + EPSILON.w + 30, EPSILON.y)  # the frame shrinks to the selection's bounding box
 BAND_MOVE = (500, -200)
+
+# Wide is inserted at WIDE with a picture wider than the screen: refused, it shows and takes clicks only as a
+# 64-pixel placeholder, framed in the caption colour, and only while unlocked.
+WIDE, WIDE_MOVE = (600, 500), (-200, -100)
+WIDE_INSIDE, WIDE_REACH = (WIDE[0] + 10, WIDE[1] + 5), (WIDE[0] + 300, WIDE[1] + 5)  # in the box; only in its reach
+
+def placeholder(at, shown=True):
+    color = CAPTION if shown else tile
+    return [("placeholder frame", at, color), ("placeholder frame's far corner", (at[0] + 63, at[1] + 63), color),
+            ("inside the placeholder", (at[0] + 32, at[1] + 50), tile),
+            ("no picture where it would reach", (at[0] + WIDE_REACH[0] - WIDE[0], at[1] + 5), tile)]
 
 def scenario_scaled(start, scale, width, art_dir=None):
     """Under Qt's scale factor the desktop keeps its device pixels; dialogs grow; at twice the size the greeting
@@ -495,6 +515,17 @@ SCENARIOS = {
     # SIGTERM keeps the unsaved drag; the next start offers it, Y restores it, still unsaved (quit discards it).
     "recovery": [DRAG_ALPHA, ("the drag restored after SIGTERM", [("restart", "y")], DRAG_ALPHA[2]),
                  ("no recovery file left after the answer", [("recovery_gone",)], [])],
+    "placeholder": [
+        ("Locked: the refused picture shows nothing", [
+            ("context_menu", WIDE, "i", "the Object Properties dialog"), ("xdo", "type", "Wide"), ("key", "Tab"),
+            ("xdo", "type", "../Program/desktops/images/wide.bmp"), ("key", "Return"), ("xdo", "sleep", 1),
+            ("answer", "Return", "the message that Wide's picture does not fit"),
+            ("properties_at", WIDE_INSIDE, "Desktop Settings")], placeholder(WIDE, False)),
+        ("Unlocked: its placeholder shows and is hit", [UNLOCK, ("properties_at", WIDE_INSIDE, "Object Properties"),
+                                                         ("properties_at", WIDE_REACH, "Desktop Settings")],
+         placeholder(WIDE)),
+        ("the placeholder dragged", [("drag", WIDE_INSIDE, tuple(map(sum, zip(WIDE_INSIDE, WIDE_MOVE))))],
+         placeholder(tuple(map(sum, zip(WIDE, WIDE_MOVE)))) + [("where it was", WIDE, tile)])],
     "scaled_2": 2.0,  # scenario_scaled under this QT_SCALE_FACTOR
     "scaled_1.5": 1.5,
     "scaled_1.5_1024": (1.5, (1024, 768)),  # 683 logical pixels wide, which scale back to 1025

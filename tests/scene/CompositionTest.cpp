@@ -7,6 +7,8 @@
 #include "support/Faults.h"
 #include "support/TestDesktop.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -173,6 +175,63 @@ TEST(Composition, PendingDragMovesOnceAndTheSplashFollowsTheFirstPresentedFrame)
     EXPECT_EQ(desk.Shown(10, 12), kBack);
     EXPECT_EQ(splashes, 1);
     EXPECT_EQ(desk.frames(), 3);
+}
+
+// A named Up picture that is missing, unreadable or refused leaves, while
+// unlocked, a frame in the caption colour with the name inside: where the
+// picture was when that lies on the screen, else a 64-pixel box at the
+// object's origin (a refused picture's size shows nothing). Locked, nothing.
+TEST(Composition, MissingPicturesShowAsPlaceholdersWhileUnlocked)
+{
+    Desk desk;
+    CDesktopApp& app = desk.app;
+    const std::string junk = desk.Path("junk.bmp");
+    QFile file(QString::fromStdString(junk));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
+    file.close();
+    // The name, the rectangle as stored, the Up picture; its placeholder.
+    const std::tuple<const char*, RECT, std::string, RECT> cases[]
+        = { { "Gone", { 20, 20, 80, 70 }, desk.Path("missing.bmp"), { 20, 20, 80, 70 } },
+              { "Wide", { 100, 100, 0, 0 }, desk.Bitmap(400, 10, Qt::red), { 100, 100, 164, 164 } },
+              { "Junk", { 200, 150, 0, 0 }, junk, { 200, 150, 264, 214 } },
+              { "Edge", { 290, 20, 330, 40 }, desk.Path("missing.bmp"), { 290, 20, 354, 84 } },
+              { "None", { 120, 10, 160, 50 }, " ", {} }, // no picture named, nothing to stand for
+              { "Hid", { 180, 10, 220, 50 }, desk.Path("missing.bmp"), {} } };
+    std::vector<RECT> shown;
+    for (const auto& [name, stored, up, placeholder] : cases) {
+        const int i = desk.AddObject(name, {}, "", std::string(name) != "Hid");
+        app.m_aObjects[i].rcObject = stored;
+        app.m_aObjects[i].strUpImage = up.c_str();
+        app.LoadObjectImages(i);
+        if (!IsRectEmpty(&placeholder))
+            shown.push_back(placeholder);
+    }
+    EXPECT_EQ(desk.ui.messages.size(), 5u);
+    app.ComposeScene();
+    EXPECT_EQ(WrongPixels(desk.display.target.lastFrame, [](int, int) { return kBack; }), "");
+
+    // The frames exactly, and the name inside each: only its pixels differ.
+    app.m_bLocked = FALSE;
+    app.ComposeScene();
+    const QImage frame = desk.display.target.lastFrame;
+    std::vector<int> named(shown.size());
+    EXPECT_EQ(WrongPixels(frame,
+                  [&](int x, int y) -> QRgb {
+                      for (size_t k = 0; k < shown.size(); ++k) {
+                          const RECT& p = shown[k];
+                          if (x < p.left || x >= p.right || y < p.top || y >= p.bottom)
+                              continue;
+                          if (x == p.left || x == p.right - 1 || y == p.top || y == p.bottom - 1)
+                              return 0xFFFFFF;
+                          const bool text = (frame.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
+                          named[k] += text;
+                          return text && x >= p.left + 2 && y >= p.top + 2 ? 0xFFFFFF : kBack;
+                      }
+                      return kBack;
+                  }),
+        "");
+    for (size_t k = 0; k < shown.size(); ++k)
+        EXPECT_GT(named[k], 10) << k;
 }
 
 // The Up picture sizes the object; a missing one leaves the rectangle as it

@@ -275,6 +275,8 @@ TEST_P(RandomInteractionTest, TableStaysConsistentAndPartialFramesShowWhatWholeR
         return answer;
     };
     desk.ui.onDialog = [this](CDialog& dialog) { WorkDialog(dialog); };
+    // A refused picture, drawn as a placeholder while unlocked.
+    desk.AddObject("Wide", { 30, 200, 30 + kWidth, 206 });
     const CapturingTarget& target = desk.display.target;
     for (int step = 0; step < rd.steps; ++step) {
         Fault();

@@ -325,6 +325,73 @@ TEST_F(WindowTest, OrderCommandsReorderDeleteAsksAndPastesStopAtTheCapacity)
     EXPECT_TRUE(app.m_nObjects == 51 && app.m_bClipboardFull);
 }
 
+// A missing Up picture takes no click where nothing shows: locked, clicks go
+// through it; unlocked, its placeholder is hit, dragged, selected and deleted
+// like a picture, and a refused picture's size is no part of it.
+TEST_F(WindowTest, MissingPicturesTakeClicksOnlyAsPlaceholdersWhileUnlocked)
+{
+    desk.AddObject("Under", { 0, 0, 300, 200 });
+    const int gone = desk.AddObject("Gone", {});
+    app.m_aObjects[gone].rcObject = { 20, 20, 80, 70 };
+    app.m_aObjects[gone].strUpImage = desk.Path("missing.bmp").c_str();
+    const int wide = desk.AddObject("Wide", { 100, 100, 500, 110 }); // refused: a 64-pixel box
+    EXPECT_EQ(app.m_aObjects[wide].rcObject, (RECT { 100, 100, 500, 110 }));
+    for (POINT pt : { POINT { 30, 30 }, POINT { 120, 120 }, POINT { 200, 105 } }) {
+        Menu(pt.x, pt.y);
+        EXPECT_EQ(app.m_nCurObject, 1) << pt.x;
+        Press(pt.x, pt.y);
+        EXPECT_EQ(State(), "Under:3 Gone:1 Wide:1 h:0 p:1 t:0") << pt.x;
+        Release(pt.x, pt.y);
+    }
+    Menu(200, 200, ID_DESKTOP_LOCKED);
+    EXPECT_EQ(desk.Shown(20, 20), 0xFFFFFFu);
+    for (auto [x, y, subject] : { std::tuple { 30, 30, gone }, { 120, 120, wide }, { 200, 105, 1 } }) {
+        Menu(x, y);
+        EXPECT_EQ(app.m_nCurObject, subject) << x;
+    }
+    Drag({ 30, 30 }, { 40, 45 });
+    EXPECT_EQ(app.m_aObjects[gone].rcObject, (RECT { 30, 35, 90, 85 }));
+    EXPECT_EQ(desk.Shown(30, 35), 0xFFFFFFu);
+    EXPECT_EQ(desk.Shown(20, 20), ColorOf(1));
+    Drag({ 95, 210 }, { 170, 95 });
+    EXPECT_EQ(State(), "Under:2 Gone:1 Wide:1+ h:0 p:0 t:0 frame");
+    EXPECT_EQ(app.m_rcHighlight, (RECT { 100, 100, 164, 164 }));
+    Release(0, 0);
+    Commands({ { 120, 120, ID_OBJECT_DELETE, IDOK, "Under|Gone" } });
+}
+
+// Rectangles from a file at the ends of the range: the picture's edges stop
+// there (and it is refused), an inverted caption rectangle is empty, and a
+// caption over the whole range is hovered, drawn and dragged, though it
+// cannot move.
+TEST_F(WindowTest, RectanglesAtTheEndsOfTheRangeNeitherOverflowNorMove)
+{
+    app.m_bLocked = FALSE;
+    const int far = desk.AddObject("Far", {});
+    app.m_aObjects[far].rcObject = { 2147483600, 0, 0, 0 };
+    app.m_aObjects[far].strUpImage = desk.Bitmap(100, 100, Qt::red).c_str();
+    app.LoadObjectImages(far);
+    EXPECT_EQ(app.m_aObjects[far].rcObject, (RECT { 2147483600, 0, INT32_MAX, 100 }));
+    EXPECT_EQ(app.m_aRuntime[far].pUp, nullptr);
+    // An inverted caption rectangle holds nothing, so no band selects it.
+    const int inverted = desk.AddObject("Inv", {}, "Inv");
+    app.m_aObjects[inverted].rcText = { 60, 60, 40, 40 };
+    Drag({ 10, 200 }, { 300, 30 });
+    EXPECT_EQ(State(), "Far:1 Inv:1 h:0 p:0 t:0");
+    const int all = desk.AddObject("All", { 10, 10, 30, 30 }, "All");
+    const RECT range = { INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX };
+    app.m_aObjects[all].rcText = range;
+    const int frames = desk.frames();
+    Move(100, 100);
+    EXPECT_EQ(State(), "Far:1 Inv:1 All:2 h:3 p:0 t:0");
+    EXPECT_EQ(desk.frames(), frames + 1);
+    Drag({ 100, 100 }, { 95, 103 });
+    EXPECT_EQ(app.m_aObjects[all].rcText, range);
+    EXPECT_EQ(app.m_aObjects[all].rcObject, (RECT { 10, 10, 30, 30 }));
+    Drag({ 20, 20 }, { 30, 20 });
+    EXPECT_EQ(app.m_aObjects[all].rcObject, (RECT { 10, 10, 30, 30 }));
+}
+
 // The real window.
 
 void SendMouse(QWindow* window, QEvent::Type type, QPoint local, Qt::MouseButton button, Qt::MouseButtons buttons)
