@@ -65,35 +65,10 @@ TEST(Captions, TextsWithoutCaptionReleaseExistingSurfaces)
     EXPECT_TRUE(desk.ui.messages.empty());
 }
 
-TEST(Captions, PlacedBesideTheImageWhereItWasOrAtTheContextPoint)
-{
-    struct Case {
-        const char* what;
-        RECT image, before;
-        POINT at; // expected top left, a y of -1 centred on the image, -2 on `before`
-    };
-    for (const Case c : { Case { "beside the image", { 236, 100, 300, 164 }, {}, { 302, -1 } },
-             Case { "never above the screen", { 0, 0, 10, 4 }, {}, { 12, 0 } },
-             Case { "no image: the context point", { 10, 10, 0, 0 }, {}, { 77, 88 } },
-             Case { "placed before: its centre kept", { 0, 0, 50, 50 }, { 150, 100, 200, 140 }, { 150, -2 } },
-             Case { "dragged to the top left corner: kept there", { 0, 0, 50, 50 }, { 0, 0, 10, 40 }, { 0, -2 } } }) {
-        SCOPED_TRACE(c.what);
-        CaptionDesk desk;
-        desk.app.m_ptContext = { 77, 88 };
-        desk.r.rcObject = c.image;
-        desk.r.rcText = c.before;
-        desk.build("Cap\r\nCap");
-        const SIZE s = { desk.measure("Cap").cx, 2 * desk.measure("Cap").cy };
-        const LONG top = c.at.y == -1 ? c.image.top + (c.image.bottom - c.image.top - s.cy) / 2
-            : c.at.y == -2            ? (c.before.top + c.before.bottom) / 2 - s.cy / 2
-                                      : c.at.y;
-        EXPECT_EQ(desk.r.rcText, (RECT { c.at.x, top, c.at.x + s.cx, top + s.cy }));
-    }
-}
-
-// Rectangles from a file may hold any 32-bit coordinates: the caption keeps
-// its size and is placed where its rectangle still fits; an inverted
-// rectangle has no height to centre on.
+// Beside the image, where it was (its centre kept), or at the context point;
+// never above the screen. Rectangles from a file may hold any 32-bit
+// coordinates: the caption keeps its size and is placed where its rectangle
+// still fits; an inverted rectangle has no height to centre on.
 TEST(Captions, PlacedWithoutOverflowFromAnyRectangle)
 {
     constexpr LONG kMin = std::numeric_limits<LONG>::min(), kMax = std::numeric_limits<LONG>::max();
@@ -103,17 +78,24 @@ TEST(Captions, PlacedWithoutOverflowFromAnyRectangle)
         POINT at; // expected top left, with W and H the caption's size; kMax: kMax - W or kMax - H
     };
     CaptionDesk probe;
-    const LONG W = probe.measure("Cap").cx, H = probe.measure("Cap").cy;
-    for (const Case c : { Case { "the whole coordinate range", {}, { kMin, kMin, kMax, kMax }, { kMin, 0 } },
+    const LONG W = probe.measure("Cap").cx, H = 2 * probe.measure("Cap").cy; // two lines
+    for (const Case c : { Case { "beside the image", { 236, 100, 300, 164 }, {}, { 302, 100 + (64 - H) / 2 } },
+             Case { "never above the screen", { 0, 0, 10, 4 }, {}, { 12, 0 } },
+             Case { "no image: the context point", { 10, 10, 0, 0 }, {}, { 77, 88 } },
+             Case { "placed before: its centre kept", { 0, 0, 50, 50 }, { 150, 100, 200, 140 }, { 150, 120 - H / 2 } },
+             Case {
+                 "dragged to the top left corner: kept there", { 0, 0, 50, 50 }, { 0, 0, 10, 40 }, { 0, 20 - H / 2 } },
+             Case { "the whole coordinate range", {}, { kMin, kMin, kMax, kMax }, { kMin, 0 } },
              Case { "at the largest corner", {}, { kMax - 1, kMax - 1, kMax, kMax }, { kMax, kMax } },
              Case { "beside an image at the largest corner", { 0, kMax - 10, kMax, kMax }, {}, { kMax, kMax } },
              Case { "beside an image over the whole range", { 0, kMin, 100, kMax }, {}, { 102, 0 } },
              Case { "inverted: centred on its top", {}, { 50, 100, 10, 40 }, { 50, 100 - H / 2 } } }) {
         SCOPED_TRACE(c.what);
         CaptionDesk desk;
+        desk.app.m_ptContext = { 77, 88 };
         desk.r.rcObject = c.image;
         desk.r.rcText = c.before;
-        desk.build("Cap");
+        desk.build("Cap\r\nCap");
         const LONG left = c.at.x == kMax ? kMax - W : c.at.x, top = c.at.y == kMax ? kMax - H : c.at.y;
         EXPECT_EQ(desk.r.rcText, (RECT { left, top, left + W, top + H }));
     }
