@@ -422,8 +422,11 @@ TEST_F(BitmapUtilities, PicturesThatCannotBeReadSayWhy)
     red.fill(Qt::red);
     ASSERT_TRUE(WriteAll(secret, Encoded(red, "png")));
     const QByteArray secretUrl = QUrl::fromLocalFile(secret).toEncoded();
+    // Mostly scan data, so that the cut falls within it.
     QImage photo(64, 64, QImage::Format_RGB32);
-    photo.fill(QColor(10, 200, 30));
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            photo.setPixel(x, y, qRgb(x * 4, y * 4, (x * y) & 0xFF));
     const QByteArray jpeg = Encoded(photo, "jpeg");
     const QByteArray bomb = Svg(QByteArray(17 << 20, ' '));
     const struct {
@@ -436,7 +439,7 @@ TEST_F(BitmapUtilities, PicturesThatCannotBeReadSayWhy)
         { "another kind of picture", QByteArray("8BPS") + QByteArray(40, '\0'), PictureFailure::Unreadable },
         { "png of 100000 x 100000", PngDeclaring(100000, 100000), PictureFailure::TooLarge },
         { "decompression bomb", PngDeclaring(20000, 20000), PictureFailure::TooLarge },
-        { "truncated jpeg", jpeg.left(jpeg.size() / 2), PictureFailure::Unreadable },
+        { "truncated jpeg", jpeg.left(jpeg.size() * 3 / 4), PictureFailure::Unreadable },
         { "png of no pixels", PngDeclaring(0, 5), PictureFailure::Unreadable },
         { "svg image from a file", Svg("<image width=\"2\" height=\"2\" xlink:href=\"" + secretUrl + "\"/>"),
             PictureFailure::OutsideReference },
