@@ -67,12 +67,15 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 find_program(ORVANTA_DPKG_SHLIBDEPS dpkg-shlibdeps)
 # The screen's device geometry comes from Qt's platform interface, which is
 # bound to the exact Qt release.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-base-abi (= ${Qt6_VERSION})")
+# Pictures other than bitmaps are read by Qt's image format plugins and Qt SVG;
+# theme icons fall back to hicolor.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-base-abi (= ${Qt6_VERSION}), libqt6svg6 (>= 6.4), qt6-image-formats-plugins (>= 6.4), hicolor-icon-theme")
 if(ORVANTA_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
-        ", libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1")
+        ", libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), zlib1g, libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1")
 endif()
 # The captions are set in DejaVu Sans.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")

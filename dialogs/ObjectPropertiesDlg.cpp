@@ -12,7 +12,9 @@
 
 namespace {
 
-constexpr LPCSTR kBitmapFilter = "Bitmap Files (*.bmp)|*.bmp||";
+constexpr LPCSTR kBitmapFilter
+    = "Pictures (*.bmp *.png *.jpg *.jpeg *.gif *.webp *.tif *.tiff *.ico *.svg *.svgz)|"
+      "*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.webp;*.tif;*.tiff;*.ico;*.svg;*.svgz|Bitmap Files (*.bmp)|*.bmp||";
 // The chooser's initial folder is held in a buffer of this many characters.
 constexpr int kInitialDirSize = 300;
 

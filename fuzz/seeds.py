@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the bitmap seeds of a fuzz target into a folder.
 
-    seeds.py bitmap_loader|palette_loader DIR
+    seeds.py bitmap_loader|palette_loader|picture_formats DIR
     seeds.py pipeline DIR DESKTOP.orv...
 
 Small Windows bitmap files of every depth the loaders read, so that the
@@ -12,9 +12,11 @@ program folder), its length and its bytes, lengths little-endian, the name's
 in one byte and the others in four.
 """
 
+import gzip
 import os
 import struct
 import sys
+import zlib
 
 sys.dont_write_bytecode = True
 
@@ -47,6 +49,31 @@ def bitmap(width, height, bits, colors=0, resolution=3780):
     return header + info + table + rows
 
 
+def png(width, height, alpha):
+    """An 8-bit RGB or RGBA PNG; pixel (x, y) is a pattern of its place."""
+    channels = 4 if alpha else 3
+    rows = b"".join(b"\0" + bytes(((x * 40 + c * 90 + y * 60) & 0xFF) for x in range(width) for c in range(channels))
+                    for y in range(height))
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    header = struct.pack(">IIBBBBB", width, height, 8, 6 if alpha else 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows))
+            + chunk(b"IEND", b""))
+
+
+def ico(image):
+    """An icon holding one PNG picture."""
+    return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 4, 4, 0, 0, 1, 32, len(image), 22) + image
+
+
+SVG = (b'<?xml version="1.0"?>\n<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" '
+       b'width="8" height="6" viewBox="0 0 4 3"><defs><linearGradient id="g"><stop offset="0" stop-color="red"/>'
+       b'</linearGradient></defs><rect width="4" height="3" fill="url(#g)"/><use xlink:href="#g"/></svg>')
+
+# A 2 x 1 GIF, one transparent pixel.
+GIF = bytes.fromhex("474946383961020001008000000000ffffff21f90401000001002c0000000002000100000202440a003b")
+
 SEEDS = {
     "bitmap_loader": {
         "mono1.bmp": bitmap(6, 4, 1, colors=2),
@@ -58,6 +85,17 @@ SEEDS = {
         "regression-claimed-size.bmp": bytes.fromhex(
             "424d4e000000000000003e00000028000000f0000000015d0000010001000000"
             "000010000000c40e0000c40e00000200000002000000000000255b35005400"),
+    },
+    # The first byte of each picture seed picks the screen's scale.
+    "picture_formats": {
+        "rgba.png": b"\0" + png(4, 3, True),
+        "rgb.png": b"\1" + png(5, 2, False),
+        "icon.ico": b"\0" + ico(png(4, 4, True)),
+        "frame.gif": b"\2" + GIF,
+        "gradient.svg": b"\3" + SVG,
+        "gradient.svgz": b"\0" + gzip.compress(SVG, mtime=0),
+        "tiff-header.tif": b"\0" + b"II*\0" + struct.pack("<I", 8) + bytes(16),
+        "jpeg-header.jpg": b"\0" + bytes.fromhex("ffd8ffe000104a46494600010100000100010000ffda0008010100003f00ffd9"),
     },
     "palette_loader": {
         "palette256.bmp": bitmap(16, 16, 8, colors=256),

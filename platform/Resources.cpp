@@ -6,7 +6,9 @@
 #include "platform/CFile.h"
 #include "platform/DeviceContext.h"
 #include "platform/Path.h"
+#include "platform/Pictures.h"
 #include "platform/ResourceTables.h"
+#include "platform/Screen.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -141,20 +143,38 @@ bool PlausibleBitmap(const QByteArray& bytes)
     return header->width * height <= bytes.size() * kMaxRunLengthPixelsPerByte;
 }
 
+// Pictures in other formats are read whole, up to this size.
+constexpr qint64 kMaxPictureFileBytes = qint64(64) << 20;
+
 // A picture file's bytes, read only from a regular file (a FIFO or a device
-// would block or never end) and only as far as its headers justify.
-QByteArray ReadPictureFile(const std::string& native)
+// would block or never end) and only as far as its headers justify. The
+// format comes from the first bytes, whatever the name says.
+QByteArray ReadPictureFile(const std::string& native, PictureFormat& format)
 {
     std::int64_t size = 0;
     const int fd = OpenRegularFile(native.c_str(), std::numeric_limits<std::int64_t>::max(), &size);
-    if (fd < 0)
+    format = PictureFormat::NotAPicture;
+    if (fd < 0) {
+        SetPictureFailure(PictureFailure::CannotOpen);
         return {};
+    }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
+        SetPictureFailure(PictureFailure::CannotOpen);
         return {};
     }
     QByteArray bytes = file.read(kFileHeader + kInfoHeader);
+    format = SniffPictureFormat(bytes);
+    if (format != PictureFormat::Bmp) {
+        if (size > kMaxPictureFileBytes) {
+            SetPictureFailure(PictureFailure::TooLarge);
+            return {};
+        }
+        if (format != PictureFormat::NotAPicture && format != PictureFormat::Unsupported)
+            bytes += file.read(size - bytes.size());
+        return bytes;
+    }
     const std::optional<BitmapHeader> header = ParseBitmapHeader(bytes);
     if (!header)
         return {};
@@ -185,8 +205,24 @@ HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UI
     if (!name || type != IMAGE_BITMAP)
         return nullptr;
     QImage image;
+    bool bitmap = true;
     if (flags & LR_LOADFROMFILE) {
-        image = readBitmap(ReadPictureFile(NativePath(name)));
+        // Failures below say why; a bitmap that does not read is damaged.
+        SetPictureFailure(PictureFailure::None);
+        if (IsThemeIconName(name)) {
+            image = ReadThemeIcon(name, PrimaryScreenScale());
+            bitmap = false;
+        } else {
+            PictureFormat format = PictureFormat::NotAPicture;
+            QByteArray bytes = ReadPictureFile(NativePath(name), format);
+            bitmap = format == PictureFormat::Bmp;
+            if (bitmap)
+                image = readBitmap(std::move(bytes));
+            else if (LastPictureFailure() == PictureFailure::None)
+                image = ReadPicture(std::move(bytes), PrimaryScreenScale());
+        }
+        if (image.isNull() && LastPictureFailure() == PictureFailure::None)
+            SetPictureFailure(PictureFailure::Unreadable);
     } else if (instance == &g_executable) {
         if (const std::optional<QString> path = resourcePath(name)) {
             QFile file(*path);
@@ -200,9 +236,12 @@ HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UI
         image = image.scaled(
             cx > 0 ? cx : image.width(), cy > 0 ? cy : image.height(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     // Conversion needs memory of its own: a null result is a failed load.
-    image = image.convertToFormat(QImage::Format_RGB32);
-    if (image.isNull())
+    image = WithMeaningfulAlpha(std::move(image), bitmap);
+    if (image.isNull()) {
+        if (flags & LR_LOADFROMFILE)
+            SetPictureFailure(PictureFailure::TooLarge);
         return nullptr;
+    }
     return new (std::nothrow) GdiObject { std::move(image) };
 }
 

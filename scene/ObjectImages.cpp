@@ -1,6 +1,7 @@
 #include "app/DesktopApp.h"
 #include "bitmaps/DDUtil.h"
 #include "platform/MessageBox.h"
+#include "platform/Pictures.h"
 
 void CDesktopApp::SetObjectColorKeys(int i)
 {
@@ -20,7 +21,7 @@ void CDesktopApp::LoadObjectImages(int i)
     if (r.strUpImage.Compare(" ") > 0) {
         s.pUp = DDLoadBitmap(m_pDD, r.strUpImage, 0, 0);
         if (!s.pUp) {
-            AfxMessageBox("Unable to load: " + r.strUpImage);
+            AfxMessageBox("Unable to load: " + r.strUpImage + PictureFailureLine());
         } else {
             m_ddsd.dwSize = DDSURFACEDESC_SIZE;
             s.pUp->GetSurfaceDesc(&m_ddsd);
@@ -29,8 +30,10 @@ void CDesktopApp::LoadObjectImages(int i)
             r.rcObject.right = ClampLong(LONGLONG(r.rcObject.left) + m_ddsd.dwWidth);
             r.rcObject.bottom = ClampLong(LONGLONG(r.rcObject.top) + m_ddsd.dwHeight);
 
-            // The image must lie within the full display at its position.
-            if (!(r.rcObject.left <= m_cxScreen && r.rcObject.top <= m_cyScreen && r.rcObject.right <= m_cxScreen
+            // The image must lie within the full display at its position;
+            // a larger background is drawn from the origin and cut.
+            if (i != 0
+                && !(r.rcObject.left <= m_cxScreen && r.rcObject.top <= m_cyScreen && r.rcObject.right <= m_cxScreen
                     && r.rcObject.bottom <= m_cyScreen)) {
                 AfxMessageBox("Image dimensions exceed screen margins\nrelative to "
                               "position:\n\n"
@@ -45,14 +48,14 @@ void CDesktopApp::LoadObjectImages(int i)
     if (!r.strDownImage.IsEmpty()) {
         s.pDown = DDLoadBitmap(m_pDD, r.strDownImage, 0, 0);
         if (!s.pDown)
-            AfxMessageBox("Unable to load: " + r.strDownImage);
+            AfxMessageBox("Unable to load: " + r.strDownImage + PictureFailureLine());
     }
 
     // Mouse image, likewise.
     if (!r.strMouseImage.IsEmpty()) {
         s.pMouse = DDLoadBitmap(m_pDD, r.strMouseImage, 0, 0);
         if (!s.pMouse)
-            AfxMessageBox("Unable to load: " + r.strMouseImage);
+            AfxMessageBox("Unable to load: " + r.strMouseImage + PictureFailureLine());
     }
 }
 

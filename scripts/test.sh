@@ -37,7 +37,7 @@ seed() {
                 "$json" "$work/$(basename "$json" .json).orv"
         done
         ;;
-    bitmap_loader | palette_loader)
+    bitmap_loader | palette_loader | picture_formats)
         python3 -B fuzz/seeds.py "$name" "$work"
         ;;
     pipeline)

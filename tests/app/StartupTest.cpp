@@ -221,7 +221,10 @@ TEST_F(Startup, PicturesBeyondTheMemoryLeftAreAMessageNotAnAbort)
         app.InsertObject();
         for (const std::string& message : ui.messages)
             std::cerr << message << "\n";
-        const bool shown = ui.messages == std::vector<std::string>(2, "Unable to load: " + huge);
+        // The reason line depends on where the memory ran out.
+        const bool shown = ui.messages.size() == 2
+            && std::all_of(ui.messages.begin(), ui.messages.end(),
+                [&](const std::string& m) { return m.starts_with("Unable to load: " + huge); });
         std::_Exit(started && shown && app.m_nObjects == 3 && !app.m_aRuntime[1].pUp && !app.m_aRuntime[2].pUp ? 0 : 1);
     };
     // Memory runs out decoding the picture, converting it, or making its surface.

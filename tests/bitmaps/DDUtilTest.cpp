@@ -1,14 +1,21 @@
 // Bitmap and palette loading onto surfaces, colour matching and keys.
 #include "bitmaps/DDUtil.h"
+#include "platform/DeviceContext.h"
+#include "platform/Pictures.h"
 #include "support/Bytes.h"
 #include "support/Faults.h"
 #include "support/SurfaceTest.h"
 
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <climits>
 #include <malloc.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 namespace {
 
@@ -51,6 +58,102 @@ QByteArray HandWrittenBitmap(int bits, bool topDown)
     return Headers({ { 2, 54 + table.size() + pixels.size() }, { 10, 54 + table.size() }, { 14, 40 }, { 18, 3 },
                { 22, topDown ? -2 : 2 }, { 26, 1 | bits << 16 } })
         + table + pixels;
+}
+
+// `image` written by Qt in `format` (quality 100: lossless WebP).
+QByteArray Encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(100);
+    EXPECT_TRUE(writer.write(image)) << format << ": " << writer.errorString().toStdString();
+    return bytes;
+}
+
+QByteArray Gzipped(const QByteArray& bytes)
+{
+    z_stream stream {};
+    EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(bytes.size()))) + 32, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = uInt(out.size());
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    out.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+// A PNG whose header declares width x height, its checksum made right.
+QByteArray PngDeclaring(quint32 width, quint32 height)
+{
+    QImage one(1, 1, QImage::Format_RGB32);
+    one.fill(Qt::red);
+    QByteArray png = Encoded(one, "png");
+    qToBigEndian(width, png.data() + 16);
+    qToBigEndian(height, png.data() + 20);
+    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(png.constData() + 12), 17)), png.data() + 29);
+    return png;
+}
+
+// A GIF of `frames` 3 x 2 frames in four colours, index 3 transparent; frame
+// k has pixel (x, y) at index (x + y + k) % 4. Codes are three bits wide: a
+// clear code after every two pixels keeps the table from growing.
+QByteArray Gif(int frames)
+{
+    QByteArray gif("GIF89a");
+    gif += QByteArray::fromHex("03000200"
+                               "a1"
+                               "0000"); // 3 x 2, a 4-entry table
+    for (QRgb c : { kColors[0], kColors[1], kColors[2], kColors[3] })
+        gif += char(qRed(c)), gif += char(qGreen(c)), gif += char(qBlue(c));
+    for (int k = 0; k < frames; ++k) {
+        gif += QByteArray::fromHex("21f904"
+                                   "01"
+                                   "0000"
+                                   "03"
+                                   "00"); // index 3 transparent
+        gif += QByteArray::fromHex("2c"
+                                   "00000000"
+                                   "03000200"
+                                   "00"
+                                   "02");
+        std::vector<int> codes;
+        for (int i = 0; i < 6; ++i) {
+            if (i % 2 == 0)
+                codes.push_back(4);
+            codes.push_back((i % 3 + i / 3 + k) % 4);
+        }
+        codes.push_back(5);
+        QByteArray data;
+        int bits = 0, used = 0;
+        for (int code : codes) {
+            bits |= code << used;
+            used += 3;
+            for (; used >= 8; used -= 8, bits >>= 8)
+                data += char(bits & 0xFF);
+        }
+        if (used)
+            data += char(bits & 0xFF);
+        gif += char(data.size()) + data + '\0';
+    }
+    return gif + ';';
+}
+
+constexpr char kSvg[] = R"(<?xml version="1.0"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="4" height="2" viewBox="0 0 4 2">
+  <rect x="0" y="0" width="2" height="2" fill="#ff0000"/>
+  <rect x="2" y="0" width="2" height="2" fill="#0000ff" fill-opacity="0.5"/>
+</svg>)";
+
+// An SVG of `width` x 2 whose body is `body`.
+QByteArray Svg(const QByteArray& body, int width = 4, const QByteArray& prologue = {})
+{
+    return prologue + "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\""
+        + QByteArray::number(width) + "\" height=\"2\">" + body + "</svg>";
 }
 
 class BitmapUtilities : public SurfaceTest {
@@ -232,6 +335,178 @@ TEST_F(BitmapUtilities, PalettesComeFromTheFilesColourTableOrTheDefault)
         }
         palette->Release();
     }
+}
+
+// The picture a file loads to, as LoadImage keeps it, and why it failed.
+struct Loaded {
+    QImage image;
+    PictureFailure failure = PictureFailure::None;
+};
+
+Loaded LoadPicture(const std::string& name)
+{
+    HGDIOBJ bitmap = LoadImageA(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    Loaded loaded { {}, LastPictureFailure() };
+    if (bitmap) {
+        loaded.image = std::get<QImage>(bitmap->value);
+        DeleteObject(bitmap);
+    }
+    return loaded;
+}
+
+// Channels within `tolerance` of each other (lossy formats, antialiasing).
+bool Near(QRgb a, QRgb b, int tolerance)
+{
+    return std::abs(qAlpha(a) - qAlpha(b)) <= tolerance && std::abs(qRed(a) - qRed(b)) <= tolerance
+        && std::abs(qGreen(a) - qGreen(b)) <= tolerance && std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+// Pictures written in each format load by their content whatever their name,
+// with alpha premultiplied when some pixel is not opaque and none otherwise.
+TEST_F(BitmapUtilities, PicturesOfEachFormatLoadByContentWithTheirAlpha)
+{
+    constexpr int kAlpha[6] = { 255, 128, 0, 255, 64, 200 };
+    QImage soft(3, 2, QImage::Format_ARGB32);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            soft.setPixel(x, y, (kColors[x + 3 * y] & 0xFFFFFF) | QRgb(kAlpha[x + 3 * y]) << 24);
+    QImage flat(16, 16, QImage::Format_RGB32);
+    flat.fill(QColor(200, 100, 50));
+    const auto softPixel = [&](int x, int y) { return qPremultiply(soft.pixel(x, y)); };
+    const auto gifPixel = [](int x, int y) { return (x + y) % 4 == 3 ? 0u : kColors[(x + y) % 4]; };
+    const auto svgPixel = [](int x, int) { return x < 2 ? 0xFFFF0000 : 0x80000080; };
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QSize size;
+        std::function<QRgb(int, int)> pixel;
+        bool alpha;
+        int tolerance;
+    } cases[] = {
+        { "png", Encoded(soft, "png"), { 3, 2 }, softPixel, true, 0 },
+        { "tiff", Encoded(soft, "tiff"), { 3, 2 }, softPixel, true, 0 },
+        { "webp", Encoded(soft, "webp"), { 3, 2 }, softPixel, true, 0 },
+        { "ico", Encoded(soft, "ico"), { 3, 2 }, softPixel, true, 0 },
+        { "opaque png", Encoded(flat, "png"), { 16, 16 }, [](int, int) { return qRgb(200, 100, 50); }, false, 0 },
+        { "jpeg", Encoded(flat, "jpeg"), { 16, 16 }, [](int, int) { return qRgb(200, 100, 50); }, false, 3 },
+        { "gif, first frame", Gif(3), { 3, 2 }, gifPixel, true, 0 },
+        { "svg", kSvg, { 4, 2 }, svgPixel, true, 1 },
+        { "svgz", Gzipped(kSvg), { 4, 2 }, svgPixel, true, 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteAll(path, c.bytes)); // named .bmp
+        const Loaded loaded = LoadPicture(path.toStdString());
+        ASSERT_EQ(loaded.image.size(), c.size) << int(loaded.failure);
+        EXPECT_EQ(loaded.failure, PictureFailure::None);
+        EXPECT_EQ(loaded.image.format(), c.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        for (int y = 0; y < c.size.height(); ++y)
+            for (int x = 0; x < c.size.width(); ++x)
+                ASSERT_TRUE(Near(loaded.image.pixel(x, y), c.pixel(x, y), c.tolerance))
+                    << x << "," << y << ": " << std::hex << loaded.image.pixel(x, y) << " not " << c.pixel(x, y);
+    }
+    // On a surface, as a bitmap would be.
+    ASSERT_TRUE(WriteAll(path, Encoded(flat, "png")));
+    IDirectDrawSurface* s = DDLoadBitmap(dd, path.toLatin1(), 0, 0);
+    ASSERT_NE(s, nullptr);
+    expectPixels(s, [](int, int) { return 0xC86432u; });
+    s->Release();
+}
+
+// Refused before decoding, each with its reason, in bounded time; nothing
+// outside the named file is read.
+TEST_F(BitmapUtilities, PicturesThatCannotBeReadSayWhy)
+{
+    const QString secret = dir.filePath("secret.png");
+    QImage red(2, 2, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(WriteAll(secret, Encoded(red, "png")));
+    const QByteArray secretUrl = QUrl::fromLocalFile(secret).toEncoded();
+    // Mostly scan data, so that the cut falls within it.
+    QImage photo(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            photo.setPixel(x, y, qRgb(x * 4, y * 4, (x * y) & 0xFF));
+    const QByteArray jpeg = Encoded(photo, "jpeg");
+    const QByteArray bomb = Svg(QByteArray(17 << 20, ' '));
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        PictureFailure failure;
+    } cases[] = {
+        { "text", "hello, world", PictureFailure::NotAPicture },
+        { "xml that is not svg", "<?xml version=\"1.0\"?><html/>", PictureFailure::NotAPicture },
+        { "another kind of picture", QByteArray("8BPS") + QByteArray(40, '\0'), PictureFailure::Unreadable },
+        { "png of 100000 x 100000", PngDeclaring(100000, 100000), PictureFailure::TooLarge },
+        { "decompression bomb", PngDeclaring(20000, 20000), PictureFailure::TooLarge },
+        { "truncated jpeg", jpeg.left(jpeg.size() * 3 / 4), PictureFailure::Unreadable },
+        { "png of no pixels", PngDeclaring(0, 5), PictureFailure::Unreadable },
+        { "svg image from a file", Svg("<image width=\"2\" height=\"2\" xlink:href=\"" + secretUrl + "\"/>"),
+            PictureFailure::OutsideReference },
+        { "svg image by a relative name", Svg("<image width=\"2\" height=\"2\" href=\"secret.png\"/>"),
+            PictureFailure::OutsideReference },
+        { "svg style sheet", Svg("<style>@import url(other.css);</style>"), PictureFailure::OutsideReference },
+        { "svg fill from another file", Svg("<rect width=\"2\" height=\"2\" fill=\"url(other.svg#g)\"/>"),
+            PictureFailure::OutsideReference },
+        { "svg entities", Svg("<text>&a;</text>", 4, "<!DOCTYPE svg [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;\">]>"),
+            PictureFailure::OutsideReference },
+        { "svg wider than a surface", Svg("", 40000), PictureFailure::TooLarge },
+        { "svgz inflating without bound", Gzipped(bomb), PictureFailure::TooLarge },
+        { "svgz of something else", Gzipped("hello"), PictureFailure::NotAPicture },
+        { "damaged svgz", Gzipped(kSvg).left(30), PictureFailure::Unreadable },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteAll(path, c.bytes));
+        QElapsedTimer timer;
+        timer.start();
+        const Loaded loaded = LoadPicture(path.toStdString());
+        EXPECT_TRUE(loaded.image.isNull());
+        EXPECT_EQ(loaded.failure, c.failure);
+        EXPECT_LT(timer.elapsed(), 2000);
+    }
+    // A local reference and an inline picture are the document's own.
+    ASSERT_TRUE(WriteAll(path,
+        Svg("<defs><linearGradient id=\"g\"><stop offset=\"0\" stop-color=\"red\"/></linearGradient></defs>"
+            "<rect width=\"4\" height=\"2\" fill=\"url(#g)\"/>"
+            "<image width=\"1\" height=\"1\" href=\"data:image/png;base64,"
+            + Encoded(red, "png").toBase64() + "\"/>")));
+    EXPECT_EQ(LoadPicture(path.toStdString()).failure, PictureFailure::None);
+    // Ten thousand frames: the first is read.
+    ASSERT_TRUE(WriteAll(path, Gif(10000)));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(LoadPicture(path.toStdString()).image.pixel(2, 1), 0u);
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(LoadPicture(dir.filePath("missing.png").toStdString()).failure, PictureFailure::CannotOpen);
+    EXPECT_EQ(CString(PictureFailureLine()).str(), "\nThe file cannot be opened.");
+}
+
+// A bare name is an icon of the theme, at 48 pixels at this screen's scale;
+// a name with a folder or "..", or one no theme has, is not loaded.
+TEST_F(BitmapUtilities, BareNamesAreIconsOfTheTheme)
+{
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString theme = QIcon::themeName();
+    ASSERT_TRUE(QDir(dir.path()).mkpath("icons/test/scalable/apps"));
+    ASSERT_TRUE(WriteAll(dir.filePath("icons/test/index.theme"),
+        "[Icon Theme]\nName=test\nDirectories=scalable/apps\n\n[scalable/apps]\nSize=48\nMinSize=8\nMaxSize=512\n"
+        "Type=Scalable\n"));
+    ASSERT_TRUE(WriteAll(dir.filePath("icons/test/scalable/apps/orvanta-test.svg"),
+        Svg("<rect width=\"4\" height=\"2\" fill=\"#00ff00\"/>", 4).replace("height=\"2\">", "height=\"4\">")));
+    QIcon::setThemeSearchPaths({ dir.filePath("icons") });
+    QIcon::setThemeName("test");
+    const Loaded icon = LoadPicture("orvanta-test");
+    ASSERT_EQ(icon.image.size(), QSize(48, 48));
+    EXPECT_EQ(icon.image.pixel(24, 12), 0xFF00FF00u); // the upper half, scaled
+    EXPECT_EQ(icon.image.pixel(24, 36), 0u);
+    EXPECT_EQ(LoadPicture("no-such-icon").failure, PictureFailure::NoSuchIcon);
+    EXPECT_EQ(LoadPicture("../orvanta-test").failure, PictureFailure::CannotOpen);
+    EXPECT_EQ(LoadPicture("apps/orvanta-test").failure, PictureFailure::CannotOpen);
+    QIcon::setThemeName("no-such-theme");
+    EXPECT_EQ(LoadPicture("orvanta-test").failure, PictureFailure::NoSuchIcon);
+    QIcon::setThemeSearchPaths(searchPaths);
+    QIcon::setThemeName(theme);
 }
 
 } // namespace

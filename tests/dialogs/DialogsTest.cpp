@@ -136,7 +136,9 @@ TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
         ASSERT_EQ(requests.size(), 1u);
         const FileDialogRequest& r = requests[0];
         EXPECT_EQ(std::tuple(r.open, r.initialDir.str(), r.fileName.str(), r.defaultExtension.str(), r.filter.str()),
-            c.field ? std::tuple(true, c.dir, c.file, "*.bmp", "Bitmap Files (*.bmp)|*.bmp||")
+            c.field ? std::tuple(true, c.dir, c.file, "*.bmp",
+                "Pictures (*.bmp *.png *.jpg *.jpeg *.gif *.webp *.tif *.tiff *.ico *.svg *.svgz)|*.bmp;*.png;*.jpg;"
+                "*.jpeg;*.gif;*.webp;*.tif;*.tiff;*.ico;*.svg;*.svgz|Bitmap Files (*.bmp)|*.bmp||")
                     : std::tuple(c.button == IDC_LOAD, c.dir, c.file, "*.orv", "Desktop Files (*.orv)|*.orv||"));
         // Settings compose once when closed, even cancelled; a cancelled insert does nothing.
         EXPECT_EQ(std::tuple(desk.frames(), app.m_nObjects), std::tuple(frames + (settings ? 1 : 0), 1));
@@ -368,7 +370,7 @@ TEST(DialogFields, CheckedOnOkThenStoredAsTyped)
             false },
         // A path of spaces only passes; the loader is not as lenient.
         { Insert, { { IDC_OBJECT_NAME, " Lamp2 " }, { IDC_UP_IMAGE, "   " }, { IDC_DOWN_IMAGE, down } },
-            { "Unable to load:    " }, true },
+            { "Unable to load:    \nThe file cannot be opened." }, true },
         { Edit, { { IDC_OBJECT_NAME, "LAMP" }, { IDC_MOUSE_IMAGE, photo } }, {}, true }, // its own name
         { Settings, { { IDC_BACKGROUND, photo } }, {}, true },
     };

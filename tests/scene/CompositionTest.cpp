@@ -29,7 +29,10 @@ TEST(Composition, BackgroundIsColourImageOrTile)
     // whether the image is tiled.
     for (auto [size, tile, failTile, tiled] : { std::tuple { QSize(), true, false, false },
              { QSize(50, 40), false, false, false }, { QSize(320, 240), true, false, false },
-             { QSize(100, 100), true, false, true }, { QSize(30, 30), true, true, false } }) {
+             { QSize(100, 100), true, false, true }, { QSize(30, 30), true, true, false },
+             // Larger than the screen: drawn from the origin and cut, tiled
+             // only where it leaves the screen uncovered.
+             { QSize(400, 300), true, false, false }, { QSize(400, 100), true, false, true } }) {
         SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " tile " << tile);
         Desk desk;
         CDesktopApp& app = desk.app;
@@ -259,7 +262,9 @@ TEST(ObjectImages, UpImageSizesTheObjectMustFitAndFailuresAreReported)
     EXPECT_TRUE(desk.ui.messages.empty());
     EXPECT_EQ(
         load(3, { 5, 6, 7, 8 }, missing, " ", desk.Bitmap(4, 4, Qt::blue)), std::tuple(RECT { 5, 6, 7, 8 }, 0, 0, 4));
-    EXPECT_EQ(desk.ui.messages, (std::vector<std::string> { "Unable to load: " + missing, "Unable to load:  " }));
+    EXPECT_EQ(desk.ui.messages,
+        (std::vector<std::string> { "Unable to load: " + missing + "\nThe file cannot be opened.",
+            "Unable to load:  \nThe file cannot be opened." }));
     // At its position the Up picture must fit the screen; the rectangle takes
     // its size even when it does not.
     for (auto [at, width, height, accepted] :

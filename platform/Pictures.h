@@ -1,0 +1,52 @@
+#pragma once
+// Pictures in today's formats beside Windows bitmaps: PNG, JPEG, GIF, WebP,
+// TIFF, ICO, SVG (plain or gzipped) and icons of the user's icon theme. The
+// loaders recognise a picture by its content, check what it declares before
+// anything is decoded, and remember why the last load failed so that the
+// "Unable to load" message can say so.
+
+#include "platform/CString.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+#include <string_view>
+
+enum class PictureFormat { NotAPicture, Unsupported, Bmp, Png, Jpeg, Gif, WebP, Tiff, Ico, Svg, Svgz };
+
+enum class PictureFailure { None, CannotOpen, NotAPicture, Unreadable, TooLarge, OutsideReference, NoSuchIcon };
+
+// The format the first bytes of a file announce (64 are enough).
+PictureFormat SniffPictureFormat(const QByteArray& head);
+
+// Why the last picture load on this thread failed; None after a success.
+PictureFailure LastPictureFailure();
+void SetPictureFailure(PictureFailure failure);
+// The reason as a line to follow "Unable to load: " + path, with its leading
+// newline; empty when no reason is known.
+CString PictureFailureLine();
+
+// A bare name without a folder or an extension names an icon of the theme.
+bool IsThemeIconName(std::string_view name);
+
+// What a picture declares, checked without decoding its pixels: the size it
+// would be drawn at (scalable pictures at `scale` times their natural size),
+// or the reason it is refused. SVG comes back as plain text in `bytes`.
+struct PictureCheck {
+    PictureFormat format = PictureFormat::NotAPicture;
+    PictureFailure failure = PictureFailure::None;
+    QSize size;
+};
+PictureCheck CheckPicture(QByteArray& bytes, qreal scale);
+
+// Decodes a picture of any format but BMP (the bitmap reader keeps its own
+// checks); null with the failure recorded when it is refused.
+QImage ReadPicture(QByteArray bytes, qreal scale);
+
+// The theme icon `name` at 48 pixels times `scale`, hicolor as fallback.
+QImage ReadThemeIcon(std::string_view name, qreal scale);
+
+// Keeps what the reader gave: premultiplied alpha when some pixel is not
+// opaque, an opaque format otherwise. A bitmap's all-zero alpha is no alpha.
+QImage WithMeaningfulAlpha(QImage image, bool bitmap);
