@@ -165,6 +165,9 @@ public:
     int m_nKeyPressed = 0;
     // Ctrl+arrow moves not yet kept as a step to undo.
     BYTE m_bKeyMoves = 0;
+    // The focus frame shows once a key moved the focus: the pointer's looks
+    // stay as they are.
+    BYTE m_bFocusFrame = 0;
     // Where each object was when the drag in progress began, so that Escape
     // can put it back.
     struct DragStart {

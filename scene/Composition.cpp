@@ -91,7 +91,7 @@ void DrawDottedFrame(
 BOOL CDesktopApp::FocusFrame(RECT& rc) const
 {
     const int f = m_nFocusObject;
-    if (f <= 0 || f >= m_nObjects || f != m_nHoverObject || !m_aRuntime[f].bVisible)
+    if (!m_bFocusFrame || f <= 0 || f >= m_nObjects || f != m_nHoverObject || !m_aRuntime[f].bVisible)
         return FALSE;
     const RECT pic = m_aRuntime[f].pUp ? m_aObjects[f].rcObject : m_aObjects[f].rcText;
     rc = { pic.left - 1, pic.top - 1, pic.right + 1, pic.bottom + 1 };
@@ -200,9 +200,9 @@ void CDesktopApp::ComposeScene()
     m_bPartialFrame = FALSE;
 
     // A focus whose object went (deleted, hidden, the desktop replaced) goes too.
-    RECT rcFocus {};
-    if (m_nFocusObject != 0 && !FocusFrame(rcFocus))
+    if (const int f = m_nFocusObject; f != 0 && (f >= m_nObjects || f != m_nHoverObject || !m_aRuntime[f].bVisible))
         m_nFocusObject = 0;
+    RECT rcFocus {};
 
     // Paints can arrive before the display exists.
     if (!m_pDDSBack || !m_pDDSPrimary)

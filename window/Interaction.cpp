@@ -249,10 +249,11 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
                 app->m_nPressedText = i;
         }
         // The pointer takes the keyboard focus with it, and over empty
-        // desktop ends it.
-        const int nFocusBefore = app->m_nFocusObject;
+        // desktop ends it; its frame goes.
+        const bool bFrameBefore = app->m_bFocusFrame && app->m_nFocusObject != 0;
         app->m_nFocusObject = app->m_nHoverObject;
-        if (HoverLookOf(*app) == before && app->m_nFocusObject == nFocusBefore)
+        app->m_bFocusFrame = FALSE;
+        if (HoverLookOf(*app) == before && !bFrameBefore)
             bRedraw = false;
     }
 
@@ -532,7 +533,7 @@ std::vector<int> CMainFrame::ReadingOrder()
 void CMainFrame::SetFocusObject(int nObject)
 {
     CDesktopApp* app = DesktopApp();
-    if (nObject == app->m_nFocusObject && nObject == app->m_nHoverObject)
+    if (nObject == app->m_nFocusObject && nObject == app->m_nHoverObject && (nObject == 0 || app->m_bFocusFrame))
         return;
     if (const int h = app->m_nHoverObject; h != 0) {
         app->m_aRuntime[h].nState = 1;
@@ -541,6 +542,7 @@ void CMainFrame::SetFocusObject(int nObject)
     }
     app->m_nHoverObject = nObject;
     app->m_nFocusObject = nObject;
+    app->m_bFocusFrame = nObject != 0;
     app->m_nKeyPressed = 0;
     if (nObject != 0) {
         if (const int a = app->m_aRuntime[nObject].nActivates; a != 0)

@@ -395,6 +395,7 @@ TEST_F(WindowTest, TheFocusGoesWithThePointerAndWhereItsObjectWent)
         Key(key);
     EXPECT_TRUE(Focus() == "-" && desk.frames() == 0 && desk.ui.messages.empty());
     Row({ "A", "B", "C" });
+    app.m_history.Clear(app);
     // The pointer takes the focus with it; over empty desktop, a move or a
     // click ends it until the next Tab.
     for (auto [what, x, focus] : { std::tuple { 'm', At(3), "B" }, { 'k', 0, "C" }, { 'm', 300, "-" }, { 'k', 0, "A" },
@@ -490,6 +491,7 @@ TEST_F(WindowTest, CtrlArrowsMoveTheSelectionOrTheFocusAsADragAndEscapePutsADrag
     Row({ "A", "B" });
     const RECT& a = app.m_aObjects[1].rcObject;
     constexpr auto ctrl = Qt::ControlModifier;
+    app.m_history.Clear(app);
     Key(VK_TAB);
     // Locked, nothing moves and the focus stays.
     Key(VK_RIGHT, ctrl);
@@ -541,11 +543,11 @@ TEST_F(WindowTest, CtrlArrowsMoveTheSelectionOrTheFocusAsADragAndEscapePutsADrag
     EXPECT_EQ(app.m_rcHighlight, (RECT { 30, 10, 60, 20 }));
     EXPECT_EQ(desk.Shown(30, 15), 0xFFFF00u);
     Release(300, 200);
-    desk.AddObject("Big", { 0, 0, 400, 300 });
+    desk.AddObject("Big", { 0, 0, 320, 240 });
     Key('A', ctrl);
     Key(VK_RIGHT, ctrl);
     Key(VK_DOWN, ctrl);
-    EXPECT_EQ(app.m_aObjects[4].rcObject, (RECT { 0, 0, 400, 300 }));
+    EXPECT_EQ(app.m_aObjects[4].rcObject, (RECT { 0, 0, 320, 240 }));
     EXPECT_EQ(a, (RECT { 30, 10, 40, 20 }));
 }
 
