@@ -310,9 +310,6 @@ void CMainFrame::OnLButtonDown(UINT nFlags, POINT point)
             app->m_bDragText = FALSE;
             ClearSelection();
         }
-        // A click on empty desktop ends the keyboard focus.
-        if (app->m_nFocusObject != 0)
-            SetFocusObject(0);
         if (!app->m_bLocked) {
             app->m_bRubberBand = TRUE;
             app->m_ptRubberStart = point;
