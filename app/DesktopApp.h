@@ -166,6 +166,28 @@ public:
     // Where object i's image shows and takes the pointer: its picture's
     // rectangle, or while unlocked its placeholder; none when nothing shows.
     std::optional<RECT> ImageArea(int i) const;
+    // The keyboard's way beside the pointer's. The object with the keyboard
+    // focus (0 = none) is always the hovered one too, so it shows its Mouse
+    // look; a focus that loses its object goes at the next composition.
+    int m_nFocusObject = 0;
+    // The object pressed with Enter or Space, until the key is released.
+    int m_nKeyPressed = 0;
+    // Ctrl+arrow moves not yet kept as a step to undo.
+    BYTE m_bKeyMoves = 0;
+    // The focus frame shows once a key moved the focus: the pointer's looks
+    // stay as they are.
+    BYTE m_bFocusFrame = 0;
+    // Where each object was when the drag in progress began, so that Escape
+    // can put it back.
+    struct DragStart {
+        CString strName;
+        RECT rcObject {};
+        RECT rcText {};
+    };
+    std::vector<DragStart> m_aDragStart;
+    // The focus frame, when there is one: one pixel outside the focused
+    // object's picture (its image, or its caption when it has none).
+    BOOL FocusFrame(RECT& rc) const;
 
     // What the last presented frame showed, so that a composition asked for
     // by a pointer step (m_bPartialFrame) draws and presents only what
@@ -188,6 +210,8 @@ public:
     ObjectLook m_aShown[kTableSize];
     bool m_bShownHighlight = false;
     RECT m_rcShownHighlight {};
+    bool m_bShownFocus = false;
+    RECT m_rcShownFocus {};
 
     // Caption building.
     CStringArray m_astrCaptionLines;

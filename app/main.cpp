@@ -34,6 +34,18 @@ constexpr char kKeysAndEnvironment[] = R"(Keys:
   F2                    Redraws the desktop.
   Ctrl+Z                Undoes the last edit.
   Ctrl+Y, Ctrl+Shift+Z  Redoes the edit last undone.
+  Tab, Shift+Tab        Moves the focus to the next or previous object.
+  Arrow keys            Move the focus to the nearest object that way.
+  Home, End             Move the focus to the first or last object.
+  Enter, Space          Press the object with the focus.
+  Shift+F10, Menu       Open the context menu for the object with the focus
+                        (for the desktop without one).
+  Delete                Deletes the object with the focus (asks first).
+  Ctrl+C, Ctrl+V        Copy the object with the focus; paste at the focus.
+  Ctrl+A                Selects every shown object (unlocked).
+  Ctrl+arrow            Moves the selection, or the object with the focus,
+                        by 1 pixel (unlocked); with Shift by 10.
+  Escape                Ends a drag or rubber band and puts all back.
   Enter, Escape         OK and Cancel in dialogs and message boxes.
 
 Environment:

@@ -108,6 +108,7 @@ public:
     // The session ends (bEnding) and the window goes without OnClose.
     virtual void OnEndSession(BOOL) { }
     virtual void OnKeyDown(UINT, UINT, UINT) { }
+    virtual void OnKeyUp(UINT, UINT, UINT) { }
     virtual void OnLButtonDown(UINT, POINT) { }
     virtual void OnLButtonUp(UINT, POINT) { }
     virtual void OnMouseMove(UINT, POINT) { }

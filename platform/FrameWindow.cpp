@@ -35,7 +35,40 @@ unsigned VirtualKeyFromQt(int key)
         return 0x70 + unsigned(key - Qt::Key_F1);
     if (key >= Qt::Key_A && key <= Qt::Key_Z)
         return unsigned(key); // same codes as the virtual keys
-    return 0;
+    switch (key) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: // Shift+Tab; Shift shows in GetKeyState
+        return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_Space:
+        return VK_SPACE;
+    case Qt::Key_End:
+        return VK_END;
+    case Qt::Key_Home:
+        return VK_HOME;
+    case Qt::Key_Left:
+        return VK_LEFT;
+    case Qt::Key_Up:
+        return VK_UP;
+    case Qt::Key_Right:
+        return VK_RIGHT;
+    case Qt::Key_Down:
+        return VK_DOWN;
+    case Qt::Key_Delete:
+        return VK_DELETE;
+    case Qt::Key_Menu:
+        return VK_APPS;
+    case Qt::Key_Shift:
+        return VK_SHIFT;
+    case Qt::Key_Control:
+        return VK_CONTROL;
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -183,6 +216,16 @@ void FrameWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWindow::keyPressEvent(event);
+}
+
+void FrameWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    // A held key repeats as press and release pairs: only the last release counts.
+    if (UINT nChar = VirtualKeyFromQt(event->key()); nChar && !event->isAutoRepeat()) {
+        m_owner.OnKeyUp(nChar, 1, 0);
+        return;
+    }
+    QWindow::keyReleaseEvent(event);
 }
 
 void FrameWindow::closeEvent(QCloseEvent* event)

@@ -126,7 +126,20 @@ inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 
 // Keys.
+inline constexpr UINT VK_TAB = 0x09;
+inline constexpr UINT VK_RETURN = 0x0D;
+inline constexpr UINT VK_ESCAPE = 0x1B;
+inline constexpr UINT VK_SPACE = 0x20;
+inline constexpr UINT VK_END = 0x23;
+inline constexpr UINT VK_HOME = 0x24;
+inline constexpr UINT VK_LEFT = 0x25;
+inline constexpr UINT VK_UP = 0x26;
+inline constexpr UINT VK_RIGHT = 0x27;
+inline constexpr UINT VK_DOWN = 0x28;
+inline constexpr UINT VK_DELETE = 0x2E;
+inline constexpr UINT VK_APPS = 0x5D;
 inline constexpr UINT VK_F2 = 0x71;
+inline constexpr UINT VK_F10 = 0x79;
 inline constexpr UINT VK_F12 = 0x7B;
 inline constexpr int VK_SHIFT = 0x10;
 inline constexpr int VK_CONTROL = 0x11;

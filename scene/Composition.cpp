@@ -1,4 +1,5 @@
 #include "app/DesktopApp.h"
+#include "bitmaps/DDUtil.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
 
@@ -71,6 +72,31 @@ void Draw(IDirectDrawSurface* back, const RECT& rc, IDirectDrawSurface* surface,
     RECT src = dest;
     OffsetRect(&src, -LONGLONG(rc.left), -LONGLONG(rc.top));
     back->Blt(&dest, surface, &src, flags, nullptr);
+}
+
+// The focus frame: black and white dots in turn, fixed to the screen's pixels
+// so that a partial frame matches a whole one. It shows on any background.
+void DrawDottedFrame(
+    IDirectDrawSurface* back, const RECT& frame, const RECT& screen, DWORD dwBlack, DWORD dwWhite, const RECT* area)
+{
+    DDBLTFX fx;
+    fx.dwSize = DDBLTFX_SIZE;
+    for (const RECT& band : Bands(frame)) {
+        RECT part = Intersect(band, screen);
+        if (area)
+            part = Intersect(part, *area);
+        if (IsEmpty(part))
+            continue;
+        fx.dwFillColor = dwWhite;
+        back->Blt(&part, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+        fx.dwFillColor = dwBlack;
+        for (LONG y = part.top; y < part.bottom; ++y) {
+            for (LONG x = part.left + ((part.left + y) & 1); x < part.right; x += 2) {
+                RECT dot { x, y, x + 1, y + 1 };
+                back->Blt(&dot, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+            }
+        }
+    }
 }
 
 } // namespace
@@ -164,6 +190,16 @@ void CDesktopApp::DrawPlaceholder(int i, const RECT& rc, const std::vector<const
     }
 }
 
+BOOL CDesktopApp::FocusFrame(RECT& rc) const
+{
+    const int f = m_nFocusObject;
+    if (!m_bFocusFrame || f <= 0 || f >= m_nObjects || f != m_nHoverObject || !m_aRuntime[f].bVisible)
+        return FALSE;
+    const RECT pic = m_aRuntime[f].pUp ? m_aObjects[f].rcObject : m_aObjects[f].rcText;
+    rc = { pic.left - 1, pic.top - 1, pic.right + 1, pic.bottom + 1 };
+    return TRUE;
+}
+
 CDesktopApp::ObjectLook CDesktopApp::LookOf(int i) const
 {
     const DesktopObject& r = m_aObjects[i];
@@ -230,6 +266,16 @@ std::optional<std::vector<RECT>> CDesktopApp::ChangedAreas() const
             for (const RECT& band : Bands(m_rcHighlight))
                 add(band);
     }
+    RECT rcFocus {};
+    const bool bFocus = FocusFrame(rcFocus);
+    if (bFocus != m_bShownFocus || (bFocus && !(rcFocus == m_rcShownFocus))) {
+        if (m_bShownFocus)
+            for (const RECT& band : Bands(m_rcShownFocus))
+                add(band);
+        if (bFocus)
+            for (const RECT& band : Bands(rcFocus))
+                add(band);
+    }
     // Past half the screen a whole frame costs about the same.
     LONGLONG changed = 0;
     for (const RECT& area : areas)
@@ -246,6 +292,7 @@ void CDesktopApp::RememberShownLook()
         m_aShown[i] = LookOf(i);
     m_bShownHighlight = m_bRubberBand || m_bShowSelection;
     m_rcShownHighlight = m_rcHighlight;
+    m_bShownFocus = FocusFrame(m_rcShownFocus);
     m_bShownValid = true;
 }
 
@@ -255,6 +302,11 @@ void CDesktopApp::ComposeScene()
     // whole of it.
     const bool bPartial = m_bPartialFrame;
     m_bPartialFrame = FALSE;
+
+    // A focus whose object went (deleted, hidden, the desktop replaced) goes too.
+    if (const int f = m_nFocusObject; f != 0 && (f >= m_nObjects || f != m_nHoverObject || !m_aRuntime[f].bVisible))
+        m_nFocusObject = 0;
+    RECT rcFocus {};
 
     // Paints can arrive before the display exists.
     if (!m_pDDSBack || !m_pDDSPrimary)
@@ -341,6 +393,17 @@ void CDesktopApp::ComposeScene()
                 if (pCaption)
                     Draw(m_pDDSBack, r.rcText, pCaption, DDBLT_KEYSRC, area);
             }
+        }
+
+        if (FocusFrame(rcFocus)) {
+            DWORD dwBlack = 0;
+            DWORD dwWhite = 0xFFFFFF;
+            if (m_pDDSColor) {
+                dwBlack = DDColorMatch(m_pDDSColor, RGB(0, 0, 0));
+                dwWhite = DDColorMatch(m_pDDSColor, RGB(255, 255, 255));
+            }
+            for (const RECT* area : areas)
+                DrawDottedFrame(m_pDDSBack, rcFocus, m_rcScreen, dwBlack, dwWhite, area);
         }
 
         // Highlight frame: top, bottom, left, right bands.

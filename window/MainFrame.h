@@ -4,6 +4,8 @@
 #include "platform/CFrameWnd.h"
 #include "platform/CString.h"
 
+#include <vector>
+
 class CMainFrame : public CFrameWnd {
 public:
     CMainFrame() = default;
@@ -32,6 +34,7 @@ public:
     BOOL OnQueryEndSession() override;
     void OnEndSession(BOOL bEnding) override;
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) override;
+    void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags) override;
     void OnLButtonDown(UINT nFlags, POINT point) override;
     void OnLButtonUp(UINT nFlags, POINT point) override;
     void OnMouseMove(UINT nFlags, POINT point) override;
@@ -62,6 +65,21 @@ public:
     void OnEditUndo();
     void OnEditRedo();
 
+    // The keyboard's way beside the pointer's.
+    void CompleteClick(int nObject);
+    std::vector<int> ReadingOrder();
+    void SetFocusObject(int nObject);
+    void FocusNext(int nStep);
+    void FocusToward(UINT nArrow);
+    void PressFocusObject();
+    void OnKeyCommand(UINT nID);
+    void MoveByKeys(UINT nArrow, LONG nStep);
+    void EndKeyMoves();
+    void SelectAllShown();
+    void CancelPointerAction();
+    void TrackContextMenu(POINT point, CMenu& menu);
+
+    BOOL m_bInMenu = FALSE;
     BOOL m_bCanInsert = FALSE;
     BOOL m_bCanCopy = FALSE;
     BOOL m_bCanDelete = FALSE;

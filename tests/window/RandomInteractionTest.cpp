@@ -11,6 +11,7 @@
 #include "support/TestDesktop.h"
 #include "window/MainFrame.h"
 
+#include <QtGui/private/qguiapplication_p.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,8 +74,8 @@ public:
             const int which = kind <= 55 ? 0 : kind <= 72 ? 1 : 2;
             Log(std::string(which == 0 ? "move" : which == 1 ? "press" : "release") + at);
             which == 0 ? frame.OnMouseMove(0, pt) : which == 1 ? frame.OnLButtonDown(0, pt) : frame.OnLButtonUp(0, pt);
-        } else if (kind <= 96) {
-            ui.onMenu = [this, lock = kind == 96](const std::vector<MenuItemState>& items) {
+        } else if (kind <= 93) {
+            ui.onMenu = [this, lock = kind == 93](const std::vector<MenuItemState>& items) {
                 std::vector<UINT> ids { 0 };
                 for (const MenuItemState& item : items)
                     for (const MenuItemState& one : item.submenu.empty() ? std::vector { item } : item.submenu)
@@ -87,9 +88,21 @@ public:
             Log("right click" + at);
             frame.OnRButtonDown(0, pt);
         } else {
-            const UINT key = kind <= 98 ? UINT(VK_F2) : UINT(Random(0x08, 0x7A));
-            Log("key " + std::to_string(key));
+            // F2, a key of the keyboard's way (Ctrl held now and then), or any.
+            static constexpr UINT kFocusKeys[] = { VK_TAB, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN, VK_HOME, VK_END,
+                VK_RETURN, VK_SPACE, VK_ESCAPE, VK_DELETE, VK_APPS, 'A', 'C', 'V' };
+            const UINT key = kind == 97 ? UINT(VK_F2)
+                : Chance(70)            ? kFocusKeys[Random(0, int(std::size(kFocusKeys)) - 1)]
+                                        : UINT(Random(0x08, 0x7A));
+            const bool ctrl = Chance(30);
+            Log("key " + std::to_string(key) + (ctrl ? " ctrl" : ""));
+            QGuiApplicationPrivate::modifier_buttons = ctrl ? Qt::ControlModifier : Qt::NoModifier;
             frame.OnKeyDown(key, 1, 0);
+            if (Chance(70))
+                frame.OnKeyUp(key, 1, 0);
+            if (ctrl && Chance(50))
+                frame.OnKeyUp(VK_CONTROL, 1, 0);
+            QGuiApplicationPrivate::modifier_buttons = Qt::NoModifier;
         }
     }
 
@@ -248,9 +261,13 @@ protected:
         });
         if (app.m_pDD && app.m_pDD->liveSurfaceCount() != held.size())
             out << app.m_pDD->liveSurfaceCount() << " live surfaces, " << held.size() << " held; ";
-        for (int index : { app.m_nHoverObject, app.m_nPressedImage, app.m_nPressedText, app.m_nCurObject })
+        for (int index :
+            { app.m_nHoverObject, app.m_nPressedImage, app.m_nPressedText, app.m_nCurObject, app.m_nFocusObject })
             if (index < 0 || index >= kTableSize)
                 out << "interaction index " << index << "; ";
+        // The focus always shows as hovered, on an object that is there.
+        if (app.m_nFocusObject != 0 && (app.m_nFocusObject != app.m_nHoverObject || app.m_nFocusObject >= n))
+            out << "focus " << app.m_nFocusObject << " hover " << app.m_nHoverObject << "; ";
         return out.str();
     }
 

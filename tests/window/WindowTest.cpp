@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <QtGui/private/qguiapplication_p.h>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,31 @@ protected:
             EXPECT_EQ(names, c.names) << c.id << " at " << c.x << "," << c.y;
             EXPECT_EQ(desk.ui.messages.size() - asked, c.answer ? 1u : 0u) << c.id;
         }
+    }
+    // A key pressed (and released) with `held` down, as the window delivers it.
+    void Key(UINT key, Qt::KeyboardModifiers held = {}, bool release = true)
+    {
+        QGuiApplicationPrivate::modifier_buttons = held;
+        frame.OnKeyDown(key, 1, 0);
+        if (release)
+            frame.OnKeyUp(key, 1, 0);
+        QGuiApplicationPrivate::modifier_buttons = {};
+    }
+    std::string Focus() const { return app.m_nFocusObject ? app.m_aObjects[app.m_nFocusObject].strName.str() : "-"; }
+    // The focus frame one pixel outside `rc`: black where x + y is even,
+    // white elsewhere; and the frame shown is what a whole redraw shows.
+    void ExpectFocusFrameAround(const RECT& rc)
+    {
+        int wrong = 0;
+        for (LONG x = rc.left - 1; x <= rc.right; ++x)
+            for (LONG y = rc.top - 1; y <= rc.bottom; ++y)
+                if ((x == rc.left - 1 || x == rc.right || y == rc.top - 1 || y == rc.bottom)
+                    && desk.Shown(x, y) != ((x + y) % 2 == 0 ? 0u : 0xFFFFFFu))
+                    ++wrong;
+        EXPECT_EQ(wrong, 0);
+        const QImage shown = desk.display.target.lastFrame.copy();
+        app.ComposeScene();
+        EXPECT_EQ(shown, desk.display.target.lastFrame);
     }
     static QRgb ColorOf(int i) { return TestDesktop::ColorOf(i).rgb() & 0xFFFFFF; }
     const ObjectRuntime& Slot(int i) const { return app.m_aRuntime[i]; }
@@ -392,6 +418,206 @@ TEST_F(WindowTest, RectanglesAtTheEndsOfTheRangeNeitherOverflowNorMove)
     EXPECT_EQ(app.m_aObjects[all].rcObject, (RECT { 10, 10, 30, 30 }));
 }
 
+TEST_F(WindowTest, FocusKeysGoInReadingOrderAndShowTheMouseLookAndADottedFrame)
+{
+    const int t = desk.AddObject("T", { 200, 150, 210, 160 }, "", false);
+    const int a = desk.AddObject("A", { 70, 50, 80, 60 });
+    desk.AddObject("C", { 60, 10, 70, 20 });
+    desk.AddObject("B", { 20, 50, 30, 60 });
+    desk.AddObject("E", { 20, 100, 30, 110 });
+    desk.AddObject("H", { 120, 10, 130, 20 }, "", false);
+    app.m_aRuntime[a].nActivates = t;
+    constexpr auto shift = Qt::ShiftModifier;
+    // Round the reading order and back, to either end, then by direction:
+    // sideways counts double, and with nothing that way the focus stays.
+    for (auto [key, held, focus] : { std::tuple { VK_TAB, Qt::KeyboardModifiers {}, "C" }, { VK_TAB, {}, "B" },
+             { VK_TAB, {}, "A" }, { VK_TAB, {}, "E" }, { VK_TAB, {}, "C" }, { VK_TAB, shift, "E" },
+             { VK_HOME, {}, "C" }, { VK_END, {}, "E" }, { VK_UP, {}, "B" }, { VK_RIGHT, {}, "A" }, { VK_LEFT, {}, "B" },
+             { VK_UP, {}, "C" }, { VK_DOWN, {}, "A" }, { VK_DOWN, {}, "E" }, { VK_LEFT, {}, "E" } }) {
+        SCOPED_TRACE(testing::Message() << key << " -> " << focus);
+        Key(key, held);
+        ASSERT_EQ(Focus(), focus);
+        const int f = app.m_nFocusObject;
+        EXPECT_TRUE(app.m_nHoverObject == f && Slot(f).nState == 2);
+        // A's target shows while A has the focus, and is not a stop itself.
+        EXPECT_EQ(bool(Slot(t).bVisible), f == a);
+        ExpectFocusFrameAround(app.m_aObjects[f].rcObject);
+        EXPECT_EQ(desk.Shown(app.m_aObjects[f].rcObject.left, app.m_aObjects[f].rcObject.top), ColorOf(f));
+    }
+    // An arrow held for seconds against the edge draws nothing more.
+    const int frames = desk.frames();
+    for (int k = 0; k < 500; ++k)
+        frame.OnKeyDown(VK_LEFT, 1, 0x4000);
+    EXPECT_EQ(desk.frames(), frames);
+    EXPECT_EQ(Focus(), "E");
+}
+
+TEST_F(WindowTest, TheFocusGoesWithThePointerAndWhereItsObjectWent)
+{
+    // Nothing to reach: an empty desktop, then only a hidden object.
+    for (UINT key : { VK_TAB, VK_END, VK_RIGHT, VK_RETURN, VK_DELETE })
+        Key(key);
+    desk.AddObject("Hid", { 10, 10, 20, 20 }, "", false);
+    for (UINT key : { VK_TAB, VK_HOME, VK_DOWN, VK_SPACE })
+        Key(key);
+    EXPECT_TRUE(Focus() == "-" && desk.frames() == 0 && desk.ui.messages.empty());
+    Row({ "A", "B", "C" });
+    app.m_history.Clear(app);
+    // The pointer takes the focus with it; a move over empty desktop ends it
+    // until the next Tab.
+    for (auto [what, x, focus] :
+        { std::tuple { 'm', At(3), "B" }, { 'k', 0, "C" }, { 'm', 300, "-" }, { 'k', 0, "A" } }) {
+        what == 'm' ? Move(x, 15) : Key(VK_TAB);
+        EXPECT_EQ(Focus(), focus) << what << " " << x;
+        EXPECT_EQ(app.m_nHoverObject, app.m_nFocusObject);
+    }
+    // Delete asks, then the focus takes the deleted object's place in the
+    // reading order; Cancel keeps both.
+    Key(VK_RIGHT);
+    desk.ui.onMessageBox = [](const CString&, UINT) { return IDCANCEL; };
+    Key(VK_DELETE);
+    desk.ui.onMessageBox = nullptr;
+    Key(VK_DELETE);
+    EXPECT_EQ(
+        desk.ui.messages, (Names { "Are you sure you want to delete 'B'?", "Are you sure you want to delete 'B'?" }));
+    EXPECT_EQ(desk.Names(), (Names { "Hid", "A", "C" }));
+    EXPECT_EQ(Focus(), "C");
+    ExpectFocusFrameAround(app.m_aObjects[3].rcObject);
+    // Undo brings B back under the focus's index: the focus goes, with its frame.
+    Key('Z', Qt::ControlModifier);
+    EXPECT_EQ(desk.Names(), (Names { "Hid", "A", "B", "C" }));
+    EXPECT_EQ(Focus(), "-");
+    EXPECT_EQ(desk.Shown(At(4) - 6, 15), desk.Shown(300, 200));
+    // An object hidden while it has the focus loses it at the next redraw.
+    Key(VK_END);
+    app.m_aRuntime[app.m_nFocusObject].bVisible = FALSE;
+    Key(VK_F2);
+    EXPECT_EQ(Focus(), "-");
+    EXPECT_EQ(desk.Shown(At(4) + 6, 15), desk.Shown(300, 200));
+}
+
+TEST_F(WindowTest, KeysPressTheFocusAndWorkTheMenuAtItWhileKeysWaitForTheMenu)
+{
+    Row({ "A", "B" });
+    Key(VK_TAB);
+    // Down while Enter or Space is held, the Mouse look once released; a
+    // press the focus leaves is given up.
+    frame.OnKeyDown(VK_RETURN, 1, 0);
+    frame.OnKeyDown(VK_RETURN, 1, 0x4000);
+    EXPECT_EQ(State(), "A:3 B:1 h:1 p:0 t:0");
+    frame.OnKeyUp(VK_RETURN, 1, 0);
+    EXPECT_EQ(State(), "A:2 B:1 h:1 p:0 t:0");
+    frame.OnKeyDown(VK_SPACE, 1, 0);
+    Key(VK_TAB);
+    frame.OnKeyUp(VK_SPACE, 1, 0);
+    EXPECT_EQ(State(), "A:1 B:2 h:2 p:0 t:0");
+    Key(VK_TAB);
+
+    // Shift+F10 and the Menu key open the menu for the focus at its
+    // picture's centre; keys pressed meanwhile do nothing.
+    std::string shown;
+    desk.ui.onMenu = [&](const std::vector<MenuItemState>& items) {
+        shown = Describe({ items[1] });
+        for (UINT key : { VK_DELETE, VK_TAB, VK_RETURN })
+            Key(key);
+        Key('V', Qt::ControlModifier);
+        return UINT(ID_OBJECT_COPY);
+    };
+    Key(VK_F10, Qt::ShiftModifier);
+    EXPECT_EQ(shown, "&Copy");
+    EXPECT_EQ(app.m_ptContext, (POINT { 25, 15 }));
+    EXPECT_TRUE(app.m_bClipboardFull && desk.ui.messages.empty());
+    EXPECT_EQ(State(), "A:2 B:1 h:1 p:0 t:0");
+    // Ctrl+V pastes at the focus, which goes to the copy; Ctrl+C copies.
+    Key('V', Qt::ControlModifier);
+    EXPECT_EQ(desk.Names(), (Names { "A", "B", "A.1" }));
+    EXPECT_EQ(Focus(), "A.1");
+    EXPECT_EQ(app.m_aObjects[3].rcObject, (RECT { 25, 15, 35, 25 }));
+    Key(VK_RIGHT);
+    Key('C', Qt::ControlModifier);
+    Key('V', Qt::ControlModifier);
+    EXPECT_EQ(desk.Names(), (Names { "A", "B", "A.1", "B.1" }));
+    // A menu command that reorders keeps the focus on its object.
+    Key(VK_HOME);
+    desk.ui.onMenu = [&](const std::vector<MenuItemState>& items) {
+        shown = Describe({ items[1] });
+        return UINT(ID_ORDER_MOVE_TO_TOP);
+    };
+    Key(VK_APPS);
+    EXPECT_EQ(desk.Names(), (Names { "B", "A.1", "B.1", "A" }));
+    EXPECT_EQ(Focus(), "A");
+    // Without a focus the menu is the desktop's.
+    Move(300, 200);
+    Key(VK_APPS);
+    EXPECT_EQ(shown, "&Copy-");
+    EXPECT_EQ(Focus(), "-");
+}
+
+TEST_F(WindowTest, CtrlArrowsMoveTheSelectionOrTheFocusAsADragAndEscapePutsADragBack)
+{
+    Row({ "A", "B" });
+    const RECT& a = app.m_aObjects[1].rcObject;
+    constexpr auto ctrl = Qt::ControlModifier;
+    app.m_history.Clear(app);
+    Key(VK_TAB);
+    // Locked, nothing moves and the focus stays.
+    Key(VK_RIGHT, ctrl);
+    Key('A', ctrl);
+    EXPECT_EQ(State(), "A:2 B:1 h:1 p:0 t:0");
+    EXPECT_EQ(a, (RECT { 20, 10, 30, 20 }));
+    // A run of moves is one step to undo, kept when Ctrl is let go.
+    app.m_bLocked = FALSE;
+    for (int k = 0; k < 3; ++k)
+        Key(VK_RIGHT, ctrl);
+    Key(VK_DOWN, ctrl | Qt::ShiftModifier);
+    EXPECT_EQ(a, (RECT { 23, 20, 33, 30 }));
+    EXPECT_FALSE(app.m_history.CanUndo());
+    frame.OnKeyUp(VK_CONTROL, 1, 0);
+    frame.OnEditUndo();
+    EXPECT_EQ(a, (RECT { 20, 10, 30, 20 }));
+    EXPECT_FALSE(app.m_history.CanUndo());
+    // Held against the edge, it stays on the work area; another key ends the run.
+    Key(VK_HOME);
+    for (int k = 0; k < 300; ++k)
+        Key(k % 2 ? VK_LEFT : VK_UP, ctrl | Qt::ShiftModifier);
+    EXPECT_EQ(a, (RECT { 0, 0, 10, 10 }));
+    Key(VK_F2);
+    EXPECT_TRUE(app.m_history.CanUndo());
+    frame.OnEditUndo();
+    EXPECT_FALSE(app.m_history.CanUndo());
+
+    // Escape puts a drag back, and ends a rubber band leaving no selection.
+    Press(At(1), 15);
+    Move(At(1) + 30, 45);
+    Key(VK_ESCAPE);
+    EXPECT_EQ(a, (RECT { 20, 10, 30, 20 }));
+    EXPECT_EQ(desk.Shown(At(1), 15), ColorOf(1));
+    Release(At(1) + 30, 45);
+    Press(300, 200);
+    Move(10, 5);
+    Key(VK_ESCAPE);
+    Release(10, 5);
+    EXPECT_EQ(State(), "A:1 B:1 h:0 p:0 t:0");
+    EXPECT_EQ(desk.Shown(10, 100), desk.Shown(300, 200));
+    EXPECT_FALSE(app.m_history.CanUndo());
+
+    // Ctrl+A selects every shown object, and Ctrl+arrow moves them all; a
+    // selection wider than the screen stays pinned at its left edge.
+    desk.AddObject("Hid", { 100, 100, 110, 110 }, "", false);
+    Key('A', ctrl);
+    EXPECT_EQ(State(), "A:1+ B:1+ Hid:1~ h:0 p:0 t:0 frame");
+    Key(VK_RIGHT, ctrl | Qt::ShiftModifier);
+    EXPECT_EQ(app.m_rcHighlight, (RECT { 30, 10, 60, 20 }));
+    EXPECT_EQ(desk.Shown(30, 15), 0xFFFF00u);
+    Release(300, 200);
+    desk.AddObject("Big", { 0, 0, 320, 240 });
+    Key('A', ctrl);
+    Key(VK_RIGHT, ctrl);
+    Key(VK_DOWN, ctrl);
+    EXPECT_EQ(app.m_aObjects[4].rcObject, (RECT { 0, 0, 320, 240 }));
+    EXPECT_EQ(a, (RECT { 30, 10, 40, 20 }));
+}
+
 // The real window.
 
 void SendMouse(QWindow* window, QEvent::Type type, QPoint local, Qt::MouseButton button, Qt::MouseButtons buttons)
@@ -493,7 +719,14 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     }
     SetUiScript(&desk.ui);
     EXPECT_EQ(app.m_ptContext, (POINT { 35, 46 }));
-    // F2 redraws; keys the program has no use for do nothing.
+    // F2 redraws; keys the program has no use for do nothing. Tab and
+    // Shift+Tab reach the one object.
+    frame->OnMouseMove(0, { 500, 500 });
+    QGuiApplicationPrivate::modifier_buttons = Qt::ShiftModifier;
+    SendKey(window, Qt::Key_Backtab);
+    QGuiApplicationPrivate::modifier_buttons = {};
+    EXPECT_EQ(app.m_nFocusObject, a);
+    frame->OnMouseMove(0, { 500, 500 });
     frames = desk.frames();
     for (int key : { Qt::Key_F2, Qt::Key_F1, Qt::Key_A, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_VolumeUp })
         SendKey(window, key);

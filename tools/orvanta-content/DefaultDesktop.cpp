@@ -171,9 +171,9 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
                 return false;
         }
     }
-    const QImage tip = artwork::BalloonImage(
-        { "Right-click anywhere for the menu.", "Unlock it there to move buttons.", "F2 redraws, F12 quits." },
-        QSize(262, 72));
+    const QImage tip = artwork::BalloonImage({ "Right-click or Shift+F10: the menu.", "Tab moves between buttons.",
+                                                 "Unlock it there to move buttons.", "F2 redraws, F12 quits." },
+        QSize(262, 90));
     if (!SaveImage(tip, images, "tip.bmp", error))
         return false;
 
