@@ -132,6 +132,8 @@ public:
     int m_nPressedImage = 0;
     int m_nPressedText = 0;
     int m_nHoverObject = 0;
+    // The object with the keyboard focus; 0: none.
+    int m_nFocusObject = 0;
     CString m_strAppDir;
     BYTE m_bInserting = 0;
     POINT m_ptContext;

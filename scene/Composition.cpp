@@ -1,4 +1,5 @@
 #include "app/DesktopApp.h"
+#include "platform/Accessibility.h"
 #include "platform/MessageBox.h"
 
 #include <algorithm>
@@ -253,6 +254,7 @@ void CDesktopApp::ComposeScene()
             m_pClipper->SetClipList(nullptr, 0);
         if (hr == DD_OK) {
             RememberShownLook();
+            AnnounceAccessibleChanges();
             if (m_bSplashPending)
                 ShowSplash();
             return;

@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
     qt6-base-dev qt6-base-private-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
     fonts-dejavu-core xvfb xdotool x11-apps x11-utils imagemagick lintian
+    at-spi2-core python3-pyatspi dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do
