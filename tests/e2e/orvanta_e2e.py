@@ -308,7 +308,9 @@ class Session:
         """Reads the desktop as a screen reader does, over the accessibility bus, and presses one object there:
         the shown objects are push buttons named after them, described by their captions; pressing Beta hovers it
         first, so Gamma comes into view and is announced."""
-        out = subprocess.run([sys.executable, "-B", str(pathlib.Path(__file__).resolve().parent / "atspi_check.py"),
+        # Debian's pyatspi belongs to the system's Python, which need not be the one running this.
+        python = shutil.which("python3", path="/usr/bin") or sys.executable
+        out = subprocess.run([python, "-B", str(pathlib.Path(__file__).resolve().parent / "atspi_check.py"),
                               "orvanta", "--press", press], env=self.env, capture_output=True, text=True, timeout=90)
         require(out.returncode == 0, f"atspi_check.py ended with {out.returncode}: {out.stderr.strip()[-800:]}")
         report = json.loads(out.stdout)
