@@ -494,7 +494,8 @@ SCENARIOS = {
                 [DELTA.gone(), ALPHA.shows(), EPSILON.shows(), ZETA.shows()])],
     "redraw": [("F2 redraws the same desktop", [("key", "F2")], IN_PLACE)],
     # Runs on a session bus of its own, where the accessibility bus starts on demand.
-    "atspi": [("first frame", [], IN_PLACE), ("read and Beta pressed over AT-SPI", [("atspi", BETA.name)], IN_PLACE)],
+    "atspi": [("first frame", [], IN_PLACE),
+              ("read and Beta pressed over AT-SPI", [("atspi", BETA.name)], IN_PLACE)],
     # Insert offers a name, selected: typing a taken one replaces it and OK refuses it.
     "dialogs": [("both dialogs closed, the desktop unchanged", [
         ("context_menu", EMPTY, "i", "the Object Properties dialog"), ("xdo", "type", "Alpha"), ("key", "Return"),
