@@ -25,6 +25,23 @@
 
 namespace {
 
+// A template text as read aloud: mnemonic markers gone ("&&" is a literal '&'),
+// and a label's closing colon.
+QString AccessibleText(const char* text)
+{
+    QString plain;
+    const QString source = ToQString(text);
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        if (source[i] == u'&' && ++i == source.size())
+            break;
+        plain += source[i];
+    }
+    plain = plain.trimmed();
+    if (plain.endsWith(u':'))
+        plain.chop(1);
+    return plain;
+}
+
 // A read-only edit shows the window colour behind its text, so that it does
 // not look like a field to type in.
 void ShowAsReadOnly(QWidget* edit)
@@ -143,9 +160,34 @@ DialogWindow::DialogWindow(CDialog& dialog, const DialogTemplate& dlgTemplate)
     setModal(true);
 
     // Children are created in template order, which is also the tab order.
+    // A screen reader names a field by the label or group box before it (by
+    // the dialog's caption when there is none), a button by its text.
+    QString label;
     for (const DialogControl& control : dlgTemplate.controls) {
         QWidget* widget = createControl(control);
         widget->setFont(font);
+        switch (control.kind) {
+        case ControlKind::Static:
+            if (control.text && *control.text)
+                label = AccessibleText(control.text);
+            break;
+        case ControlKind::Frame:
+            break;
+        case ControlKind::GroupBox:
+            label = AccessibleText(control.text);
+            widget->setAccessibleName(label);
+            break;
+        case ControlKind::Edit:
+        case ControlKind::ComboBox:
+        case ControlKind::ListBox:
+            widget->setAccessibleName(label.isEmpty() ? windowTitle() : label);
+            label.clear();
+            break;
+        default:
+            widget->setAccessibleName(AccessibleText(control.text));
+            label.clear();
+            break;
+        }
         if (control.style & CS_DISABLED)
             widget->setEnabled(false);
         QRect geometry = toPixels(control.x, control.y, control.cx, control.cy);

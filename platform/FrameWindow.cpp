@@ -3,6 +3,7 @@
 #include "platform/CFrameWnd.h"
 #include "platform/Screen.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -133,6 +134,11 @@ void FrameWindow::present(const QImage& image, const QPoint& offset, std::span<c
     if (isExposed())
         m_backingStore.flush(region);
     ++m_presentCount;
+}
+
+QAccessibleInterface* FrameWindow::accessibleRoot() const
+{
+    return QAccessible::queryAccessibleInterface(const_cast<FrameWindow*>(this));
 }
 
 bool FrameWindow::event(QEvent* event)

@@ -19,6 +19,9 @@ public:
     // once: all of it, or only the `changed` rectangles of the image.
     void present(const QImage& image, const QPoint& offset, std::span<const RECT> changed);
 
+    // The desktop's accessible tree (platform/Accessibility).
+    QAccessibleInterface* accessibleRoot() const override;
+
 protected:
     bool event(QEvent* event) override;
     void exposeEvent(QExposeEvent* event) override;

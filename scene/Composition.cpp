@@ -1,5 +1,6 @@
 #include "app/DesktopApp.h"
 #include "bitmaps/DDUtil.h"
+#include "platform/Accessibility.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
 
@@ -426,6 +427,7 @@ void CDesktopApp::ComposeScene()
             m_pClipper->SetClipList(nullptr, 0);
         if (hr == DD_OK) {
             RememberShownLook();
+            AnnounceAccessibleChanges();
             if (m_bSplashPending)
                 ShowSplash();
             return;

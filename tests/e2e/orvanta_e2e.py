@@ -313,6 +313,22 @@ class Session:
                 raise AssertionError(f"{what}: " + "; ".join(problems) + f" (screen kept in {kept})")
             time.sleep(0.2)
 
+    def atspi(self, press):
+        """Reads the desktop as a screen reader does, over the accessibility bus, and presses one object there:
+        the shown objects are push buttons named after them, described by their captions; pressing Beta hovers it
+        first, so Gamma comes into view and is announced."""
+        # Debian's pyatspi belongs to the system's Python, which need not be the one running this.
+        python = shutil.which("python3", path="/usr/bin") or sys.executable
+        out = subprocess.run([python, "-B", str(pathlib.Path(__file__).resolve().parent / "atspi_check.py"),
+                              "orvanta", "--press", press], env=self.env, capture_output=True, text=True, timeout=90)
+        require(out.returncode == 0, f"atspi_check.py ended with {out.returncode}: {out.stderr.strip()[-800:]}")
+        report = json.loads(out.stdout)
+        read = [(o["name"], o["description"], o["role"]) for o in report["objects"] if o["showing"]]
+        expected = [(o.name, o.caption, "push button") for o in OBJECTS if o is not GAMMA]
+        require(read == expected, f"the objects read: {read}, not {expected}")
+        require(report["action"]["done"], f"pressing {press} was refused: {report['action']}")
+        require(GAMMA.name in report["shown"], f"Gamma's showing was not announced: {report['shown']}")
+
     def run(self, steps):
         """Steps: what each shows, its actions (a method's name and arguments), its checks; the session."""
         for what, actions, checks in steps:
@@ -497,6 +513,9 @@ SCENARIOS = {
     "delete": [("Delta deleted", [("context_menu", DELTA.center(), "d"), ("answer", "Return", "the confirmation")],
                 [DELTA.gone(), ALPHA.shows(), EPSILON.shows(), ZETA.shows()])],
     "redraw": [("F2 redraws the same desktop", [("key", "F2")], IN_PLACE)],
+    # Runs on a session bus of its own, where the accessibility bus starts on demand.
+    "atspi": [("first frame", [], IN_PLACE),
+              ("read and Beta pressed over AT-SPI", [("atspi", BETA.name)], IN_PLACE)],
     # Insert offers a name, selected: typing a taken one replaces it and OK refuses it.
     "dialogs": [("both dialogs closed, the desktop unchanged", [
         ("context_menu", EMPTY, "i", "the Object Properties dialog"), ("xdo", "type", "Alpha"), ("key", "Return"),
@@ -546,6 +565,14 @@ def main():
     parser.add_argument("scenario", choices=SCENARIOS)
     args = parser.parse_args()
     steps = SCENARIOS[args.scenario]
+    if args.scenario == "atspi" and "ORVANTA_E2E_SESSION_BUS" not in os.environ:
+        if not shutil.which("dbus-run-session"):
+            print("SKIP: dbus-run-session is missing: no session bus for the accessibility bus")
+            return 77
+        os.environ["ORVANTA_E2E_SESSION_BUS"] = "1"
+        os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, "-B", *sys.argv])
+    if args.scenario == "atspi":
+        os.environ["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     dialogs = isinstance(steps, tuple) and steps[0] == "dialogs"
     scale, size = (steps[1], (1920, 1080)) if dialogs else steps if isinstance(steps, tuple) else (
         steps, (1920, 1080)) if isinstance(steps, float) else (None, (1024, 768))

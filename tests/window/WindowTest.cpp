@@ -8,16 +8,21 @@
 #include "support/TestDesktop.h"
 #include "window/MainFrame.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-#include <QtGui/private/qguiapplication_p.h>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <utility>
 
 namespace {
@@ -833,6 +838,143 @@ TEST_F(MainWindowTest, ClosingAsksAboutUnsavedEditsAndKeepsTheWindowUnlessTheyAr
         app.DestroyMainWindow();
     }
     stateHome.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", stateHome);
+}
+
+// What assistive technology was told, as "event name;".
+std::string g_announced;
+void Announced(QAccessibleEvent* event)
+{
+    const std::map<QAccessible::Event, const char*> names { { QAccessible::Focus, "focus" },
+        { QAccessible::ObjectShow, "show" }, { QAccessible::ObjectHide, "hide" }, { QAccessible::ObjectCreated, "new" },
+        { QAccessible::NameChanged, "name" } };
+    const auto name = names.find(event->type());
+    g_announced += (name != names.end() ? name->second : "other") + std::string(" ")
+        + event->accessibleInterface()->text(QAccessible::Name).toStdString() + ";";
+}
+
+// The window's accessible tree: a push button per object, named, described by
+// its caption and in the desktop's states; what a frame changed is announced;
+// pressing a shown object clicks its middle.
+TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
+{
+    struct Frame : CMainFrame {
+        std::string log;
+        void OnLButtonDown(UINT f, POINT p) override
+        {
+            CMainFrame::OnLButtonDown(f, p);
+            log += "down " + std::to_string(p.x) + "," + std::to_string(p.y) + ":"
+                + std::to_string(DesktopApp()->m_nPressedImage) + ";";
+        }
+        void OnLButtonUp(UINT f, POINT p) override { CMainFrame::OnLButtonUp(f, p), log += "up;"; }
+    };
+    CDesktopApp& app = desk.app;
+    desk.AddObject("A", { 4, 4, 14, 14 }, "first");
+    const int b = desk.AddObject("B", { 20, 4, 30, 14 }, "second");
+    const int t = desk.AddObject("T", { 40, 4, 50, 14 }, "", false);
+    app.m_aRuntime[b].nActivates = t;
+    app.m_aObjects[1].strAction = "tool --go";
+    QCursor::setPos(LogicalPoint({ 5000, 5000 }));
+    auto* frame = new Frame;
+    app.m_pMainWnd = frame;
+    ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_POPUP | WS_SYSMENU, nullptr, nullptr));
+    QAccessibleInterface* root = QAccessible::queryAccessibleInterface(frame->windowHandle());
+    ASSERT_TRUE(root && frame->windowHandle()->accessibleRoot() == root);
+    EXPECT_EQ(root->role(), QAccessible::Window);
+    EXPECT_EQ(root->text(QAccessible::Name), QStringLiteral("Orvanta"));
+    // Each child as name(description), then * focused, ! pressed, + selected,
+    // ~ hidden; "?" where it is no button of this window.
+    const auto tree = [&] {
+        std::string text;
+        for (int i = 0; i < root->childCount(); ++i) {
+            QAccessibleInterface* c = root->child(i);
+            const QAccessible::State s = c->state();
+            const bool bButton = c->role() == QAccessible::Button && c->parent() == root && root->indexOfChild(c) == i;
+            text += c->text(QAccessible::Name).toStdString() + "(" + c->text(QAccessible::Description).toStdString()
+                + ")" + (s.focused ? "*" : "") + (s.pressed ? "!" : "") + (s.selected ? "+" : "")
+                + (s.invisible ? "~" : "") + (bButton ? " " : "? ");
+        }
+        return text;
+    };
+    EXPECT_EQ(tree(), "A(first) B(second) T()~ ");
+    EXPECT_EQ(root->child(0)->rect(), QRect(4, 4, 10, 10));
+    EXPECT_TRUE(root->childAt(25, 9) == root->child(1) && !root->childAt(45, 9));
+
+    // As when a screen reader listens.
+    QPlatformAccessibility* listener = QGuiApplicationPrivate::platformIntegration()->accessibility();
+    ASSERT_TRUE(listener);
+    listener->setActive(true);
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(Announced);
+    const std::pair<std::function<void()>, const char*> steps[] = {
+        { [&] {
+             frame->OnMouseMove(0, { 25, 9 });
+         },
+            "A(first) B(second) T() |show T;" },
+        { [&] { app.m_nFocusObject = b, app.ComposeScene(); }, "A(first) B(second)* T() |focus B;" },
+        { [&] {
+             frame->OnLButtonDown(0, { 9, 9 });
+         },
+            "A(first)! B(second)* T() |" },
+        { [&] {
+             frame->OnLButtonUp(0, { 9, 9 }), app.m_bLocked = FALSE, frame->OnLButtonDown(0, { 9, 9 });
+         },
+            "A(first)+ B(second)* T() |" },
+        { [&] {
+             frame->OnLButtonUp(0, { 9, 9 }), app.m_bLocked = TRUE, frame->OnMouseMove(0, { 300, 300 });
+         },
+            "A(first) B(second)* T()~ |hide T;" },
+        { [&] {
+             app.m_aObjects[2].strName = "B2", desk.AddObject("C", { 60, 4, 70, 14 }), app.ComposeScene();
+         },
+            "A(first) B2(second)* T()~ C() |name B2;new C;" },
+        { [&] { app.m_nFocusObject = 0, app.ComposeScene(); }, "A(first) B2(second) T()~ C() |" },
+    };
+    for (const auto& [step, expected] : steps) {
+        g_announced.clear();
+        step();
+        EXPECT_EQ(tree() + "|" + g_announced, expected);
+    }
+    QAccessible::installUpdateHandler(previous);
+    listener->setActive(false);
+
+    // A's one action is described by what A runs, and clicks A's middle; a
+    // hidden object is not pressed. The look then follows the pointer.
+    QAccessibleActionInterface* press = root->child(0)->actionInterface();
+    ASSERT_TRUE(press && root->child(2)->actionInterface());
+    EXPECT_EQ(press->actionNames(), QStringList { QAccessibleActionInterface::pressAction() });
+    EXPECT_EQ(press->localizedActionDescription(QAccessibleActionInterface::pressAction()), "tool --go");
+    frame->log.clear();
+    press->doAction(QAccessibleActionInterface::pressAction());
+    root->child(2)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(frame->log, "down 9,9:1;up;");
+    EXPECT_EQ(tree(), "A(first) B2(second) T()~ C() ");
+    EXPECT_EQ(app.m_nHoverObject, 0);
+}
+
+// Every field of the dialogs is named by its label, a group box or the
+// dialog's caption, and a button by its text.
+TEST_F(WindowTest, DialogControlsAreNamedForScreenReaders)
+{
+    desk.AddObject("A", { 10, 10, 20, 20 });
+    std::string names;
+    desk.ui.onDialog = [&](CDialog& dlg) {
+        for (QWidget* w : DialogWindowOf(dlg)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            QAccessibleInterface* control = QAccessible::queryAccessibleInterface(w);
+            if (control && (w->focusPolicy() & Qt::TabFocus))
+                names += control->text(QAccessible::Name).toStdString() + "|";
+        }
+        names += "\n";
+        Click(dlg, IDCANCEL);
+    };
+    for (UINT command : { ID_OBJECT_PROPERTIES, ID_OBJECT_LIST })
+        Menu(15, 15, command);
+    Menu(300, 200, ID_OBJECT_PROPERTIES);
+    EXPECT_EQ(names,
+        "Name|Action|Browse...|Up Image|Browse...|Visible|Down Image|Browse...|Mouse Image|Browse...|Mouse "
+        "Activate|Text|Left|Right|Center|Text Color|Color...|Mouse Over Color|Color...|Font...|Show text only on "
+        "mouse over|OK|Cancel|\n"
+        "Objects|OK|Cancel|\n"
+        "Desktop|Background Image|Browse...|Tile Background|Background Color|Color...|OK|Cancel|New|Load...|Save|Save "
+        "As...|Refresh|\n");
 }
 
 } // namespace
