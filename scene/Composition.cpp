@@ -481,13 +481,12 @@ void CDesktopApp::BuildTileSurface()
     // Tile the background image from the screen origin; edge cells are cut.
     IDirectDrawSurface* pImage = m_aRuntime[0].pUp;
     const RECT& rcImage = m_aObjects[0].rcObject;
-    // An empty image has nothing to tile (and would divide by zero). An
-    // accepted picture lies within the screen; the bound keeps sizes exact.
-    if (!pImage || RectWidth(rcImage) <= 0 || RectHeight(rcImage) <= 0 || RectWidth(rcImage) > m_cxScreen
-        || RectHeight(rcImage) > m_cyScreen)
+    // An empty image has nothing to tile (and would divide by zero). A side
+    // longer than the screen's is one cell cut at the edge.
+    if (!pImage || RectWidth(rcImage) <= 0 || RectHeight(rcImage) <= 0)
         return;
-    const LONG w = LONG(RectWidth(rcImage));
-    const LONG h = LONG(RectHeight(rcImage));
+    const LONG w = LONG(std::min<LONGLONG>(RectWidth(rcImage), m_cxScreen));
+    const LONG h = LONG(std::min<LONGLONG>(RectHeight(rcImage), m_cyScreen));
     const LONG nCols = m_cxScreen / w;
     const LONG nRows = m_cyScreen / h;
     const LONG cxPart = m_cxScreen - nCols * w;
@@ -498,7 +497,8 @@ void CDesktopApp::BuildTileSurface()
         const LONG y = row * h;
         for (LONG col = 0; col < nCols; ++col) {
             RECT dest = { col * w, y, col * w + w, y + h };
-            m_pDDSTile->Blt(&dest, pImage, nullptr, 0, nullptr);
+            RECT source = { 0, 0, w, h };
+            m_pDDSTile->Blt(&dest, pImage, &source, 0, nullptr);
         }
         RECT dest = { nCols * w, y, m_cxScreen, y + h };
         RECT source = { 0, 0, cxPart, h };
