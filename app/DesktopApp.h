@@ -106,7 +106,10 @@ public:
     // fills with a copy of the program's default desktop. Its pictures stay
     // in the program folder: their paths are relative to it.
     void FindDesktopsFolder();
-    CString DesktopsFolder() const { return m_strDesktopsDir.IsEmpty() ? m_strAppDir + "\\desktops" : m_strDesktopsDir; }
+    CString DesktopsFolder() const
+    {
+        return m_strDesktopsDir.IsEmpty() ? m_strAppDir + "\\desktops" : m_strDesktopsDir;
+    }
 
     // Display creation steps 1 to 7, each failure shown with its message;
     // FALSE after FailDirectDrawInit when a step that ends start-up failed.

@@ -220,8 +220,8 @@ int SetAutostart(bool bOn)
                             "Comment=A desktop of image buttons over the whole screen\nExec="
         + ExecValue(QFile::decodeName(szModule)).toUtf8() + "\nIcon=orvanta\nTerminal=false\n";
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        std::fprintf(stderr, "orvanta: %s could not be written: %s\n", qPrintable(entry),
-            qPrintable(file.errorString()));
+        std::fprintf(
+            stderr, "orvanta: %s could not be written: %s\n", qPrintable(entry), qPrintable(file.errorString()));
         return 1;
     }
     std::printf("Orvanta starts with the session: %s\n", qPrintable(entry));

@@ -48,7 +48,7 @@ HRESULT SHGetFolderPath(HWND, int nFolder, void*, DWORD, LPSTR pszPath)
         return E_FAIL;
     if (nFolder & CSIDL_FLAG_CREATE) {
         // The conventions ask for base directories private to the user.
-        for (size_t end = folder.find('/', 1); ; end = folder.find('/', end + 1)) {
+        for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
             ::mkdir(folder.substr(0, end).c_str(), 0700);
             if (end == std::string::npos)
                 break;

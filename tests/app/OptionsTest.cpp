@@ -8,8 +8,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -52,11 +52,10 @@ TEST(Options, MistakesPrintTheUsageAndExitTwo)
     // command line shows as a saved file instead of a window that never ends.
     const QTemporaryDir dir;
     const QString shot = dir.filePath("shot.png");
-    for (const QStringList& mistake :
-        std::initializer_list<QStringList> { { "--frobnicate" }, { "stray" }, { "--screen" }, { "--desktop", "" },
-            { "--screenshot", "" }, { "--screen", "640x" }, { "--screen", "640x0" }, { "--screen", "0x480" },
-            { "--screen", "32768x480" }, { "--screen", "640x99999999999" }, { "--autostart", "yes" },
-            { "--autostart" } }) {
+    for (const QStringList& mistake : std::initializer_list<QStringList> { { "--frobnicate" }, { "stray" },
+             { "--screen" }, { "--desktop", "" }, { "--screenshot", "" }, { "--screen", "640x" },
+             { "--screen", "640x0" }, { "--screen", "0x480" }, { "--screen", "32768x480" },
+             { "--screen", "640x99999999999" }, { "--autostart", "yes" }, { "--autostart" } }) {
         SCOPED_TRACE(mistake.join(' ').toStdString());
         const ChildRun run = RunOrvanta(QStringList { "--screenshot", shot } + mistake);
         EXPECT_TRUE(run.finished && run.status == 2 && run.out.isEmpty());
@@ -207,7 +206,8 @@ TEST(Options, OneDesktopPerDisplay)
     EXPECT_TRUE(again.finished && again.status == 0);
     EXPECT_EQ(again.err.toStdString(), "Orvanta is already running on this display\n");
     const ChildRun shot = RunOrvanta({ "--screen", "16x16", "--screenshot", dir.filePath("shot.png") }, env);
-    EXPECT_TRUE(shot.finished && shot.status == 0 && QFileInfo::exists(dir.filePath("shot.png"))) << shot.err.toStdString();
+    EXPECT_TRUE(shot.finished && shot.status == 0 && QFileInfo::exists(dir.filePath("shot.png")))
+        << shot.err.toStdString();
     EXPECT_EQ(first.process.state(), QProcess::Running);
 
     // Hung: stopped, it cannot answer SIGTERM.
@@ -249,11 +249,11 @@ TEST(Options, AutostartWritesAndRemovesTheSessionsEntry)
         { std::tuple { "on", QString(dir.filePath("config")), 0, "config/autostart/orvanta.desktop" },
             { "off", dir.filePath("config"), 0, "" }, { "off", dir.filePath("config"), 0, "" },
             { "on", QString("config"), 0, "home/.config/autostart/orvanta.desktop" },
-            { "on", QString(""), 0, "home/.config/autostart/orvanta.desktop" },
-            { "off", QString(""), 0, "" }, { "on", dir.filePath("file"), 1, "" } }) {
+            { "on", QString(""), 0, "home/.config/autostart/orvanta.desktop" }, { "off", QString(""), 0, "" },
+            { "on", dir.filePath("file"), 1, "" } }) {
         SCOPED_TRACE((value + (" " + config)).toStdString());
-        const ChildRun run = RunOrvanta(
-            { "--autostart", value }, { { "XDG_CONFIG_HOME", config }, { "HOME", dir.filePath("home") } });
+        const ChildRun run
+            = RunOrvanta({ "--autostart", value }, { { "XDG_CONFIG_HOME", config }, { "HOME", dir.filePath("home") } });
         EXPECT_TRUE(run.finished && run.status == status) << run.err.toStdString();
         EXPECT_EQ(run.err.isEmpty(), status == 0) << run.err.toStdString();
         for (const char* path : { "config/autostart/orvanta.desktop", "home/.config/autostart/orvanta.desktop" }) {

@@ -410,8 +410,7 @@ TEST(DesktopsFolder, TheProgramsWhenWritableElseTheUsersOwn)
             { false, nullptr, false, "/home/.local/share/orvanta/desktops" },
             { false, "", false, "/home/.local/share/orvanta/desktops" },
             { false, "data", false, "/home/.local/share/orvanta/desktops" },
-            { false, "/file/data", false, "/program/desktops" },
-            { false, "/data", true, "/data/orvanta/desktops" } }) {
+            { false, "/file/data", false, "/program/desktops" }, { false, "/data", true, "/data/orvanta/desktops" } }) {
         SCOPED_TRACE(std::string(dataHome ? dataHome : "(unset)") + (writable ? " writable" : ""));
         QDir(dir.filePath("data")).removeRecursively();
         QDir(home).removeRecursively();
@@ -425,8 +424,8 @@ TEST(DesktopsFolder, TheProgramsWhenWritableElseTheUsersOwn)
         for (const QString& path : { dir.path(), program, program + "/desktops" })
             ::chmod(QFile::encodeName(path), writable ? 0777 : 0755);
         if (root)
-            for (const char* path : { "home", "data", "data/orvanta", "data/orvanta/desktops",
-                     "data/orvanta/desktops/default.orv" })
+            for (const char* path :
+                { "home", "data", "data/orvanta", "data/orvanta/desktops", "data/orvanta/desktops/default.orv" })
                 [[maybe_unused]] const int ignored = ::chown(QFile::encodeName(dir.filePath(path)), kNobody, kNobody);
         else if (!writable)
             ::chmod(QFile::encodeName(program + "/desktops"), 0555);
@@ -467,8 +466,8 @@ TEST(DesktopsFolder, TheProgramsWhenWritableElseTheUsersOwn)
             EXPECT_EQ(ReadAll(program + "/desktops/default.orv"), installed);
         else
             EXPECT_EQ(ReadAll(userDefault), damagedDefault ? damaged : installed);
-        EXPECT_EQ(QFile::exists(dir.filePath("data/orvanta")), !writable && dataHome && dataHome[0] == '/'
-                && std::string(dataHome) != "/file/data");
+        EXPECT_EQ(QFile::exists(dir.filePath("data/orvanta")),
+            !writable && dataHome && dataHome[0] == '/' && std::string(dataHome) != "/file/data");
     }
 }
 
