@@ -100,6 +100,17 @@ public:
     // The file goes either way; a damaged one is refused on standard error.
     BOOL OfferRecovery();
 
+    // Where desktops are kept (m_strDesktopsDir): the program's desktops
+    // folder when the user can write it (a build, a copied folder), else the
+    // user's own, $XDG_DATA_HOME/orvanta/desktops, which the first start
+    // fills with a copy of the program's default desktop. Its pictures stay
+    // in the program folder: their paths are relative to it.
+    void FindDesktopsFolder();
+    CString DesktopsFolder() const
+    {
+        return m_strDesktopsDir.IsEmpty() ? m_strAppDir + "\\desktops" : m_strDesktopsDir;
+    }
+
     // Display creation steps 1 to 7, each failure shown with its message;
     // FALSE after FailDirectDrawInit when a step that ends start-up failed.
     BOOL CreateDisplay(HWND window);
@@ -133,6 +144,7 @@ public:
     int m_nPressedText = 0;
     int m_nHoverObject = 0;
     CString m_strAppDir;
+    CString m_strDesktopsDir;
     BYTE m_bInserting = 0;
     POINT m_ptContext;
     int m_nCurObject = 0;

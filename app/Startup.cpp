@@ -10,8 +10,13 @@
 #include "platform/Module.h"
 #include "platform/Screen.h"
 #include "platform/SessionEnd.h"
+#include "platform/ShellFolders.h"
 #include "res/resource.h"
 #include "window/MainFrame.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -29,6 +34,17 @@ CString RecoveryFile(BOOL bCreate)
     return strFolder.IsEmpty() ? strFolder : strFolder + "\\recovery.orv";
 }
 
+// The user may make files in `folder` (or, when it is not there, in the
+// folder that would hold it): tried, since permissions alone do not tell
+// about read-only mounts.
+bool CanWriteFolder(QString folder)
+{
+    if (!QDir(folder).exists())
+        folder = QFileInfo(folder).path();
+    QTemporaryFile probe(folder + QStringLiteral("/.orvanta-XXXXXX"));
+    return probe.open();
+}
+
 CString FileTitle(const CString& strPath)
 {
     return strPath.Mid(std::max(strPath.ReverseFind('\\'), strPath.ReverseFind('/')) + 1);
@@ -43,6 +59,37 @@ void SetStartDesktopFile(std::optional<CString> path)
 const std::optional<CString>& StartDesktopFile()
 {
     return g_startDesktopFile;
+}
+
+void CDesktopApp::FindDesktopsFolder()
+{
+    const QString programFolder = QString::fromStdString(m_strAppDir.str()) + QStringLiteral("/desktops");
+    m_strDesktopsDir = m_strAppDir + "\\desktops";
+    if (CanWriteFolder(programFolder))
+        return;
+    char szData[MAX_PATH];
+    if (SHGetFolderPath(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, szData) != S_OK) {
+        std::fprintf(stderr, "Orvanta: no folder of your own for desktops (XDG_DATA_HOME, HOME)\n");
+        return;
+    }
+    const QString userFolder = QFile::decodeName(szData) + QStringLiteral("/orvanta/desktops");
+    if (!QDir().mkpath(userFolder)) {
+        std::fprintf(stderr, "Orvanta: %s could not be made\n", qPrintable(userFolder));
+        return;
+    }
+    // The first start begins with a copy of the program's default; one the
+    // user already has is never replaced. A failed copy leaves nothing
+    // behind, and start-up reads the program's default.
+    const QString userDefault = userFolder + QStringLiteral("/default.orv");
+    const QString programDefault = programFolder + QStringLiteral("/default.orv");
+    if (!QFile::exists(userDefault) && QFile::exists(programDefault)) {
+        // The copy takes the installed file's mode; the user saves over it.
+        if (QFile::copy(programDefault, userDefault))
+            QFile::setPermissions(userDefault, QFile::permissions(userDefault) | QFileDevice::WriteOwner);
+        else
+            std::fprintf(stderr, "Orvanta: the default desktop could not be copied to %s\n", qPrintable(userDefault));
+    }
+    m_strDesktopsDir = CString(QFile::encodeName(userFolder).toStdString());
 }
 
 BOOL CDesktopApp::InitInstance()
@@ -93,11 +140,16 @@ BOOL CDesktopApp::InitInstance()
     GetModuleFileName(nullptr, szModule, sizeof szModule);
     CString strModule(szModule);
     m_strAppDir = strModule.Left(strModule.ReverseFind('/'));
+    FindDesktopsFolder();
 
     // 7. The two paths; a desktop named on the command line replaces the
-    // default one. A palette path that does not fit is not kept: the
+    // default one, and the user's own default the program's (unless it could
+    // not be made). A palette path that does not fit is not kept: the
     // built-in palette serves instead.
-    m_strDesktopFile = StartDesktopFile().value_or(m_strAppDir + "\\desktops\\default.orv");
+    CFileStatus status;
+    const CString strUserDefault = DesktopsFolder() + "\\default.orv";
+    m_strDesktopFile = StartDesktopFile().value_or(
+        CFile::GetStatus(strUserDefault, status) ? strUserDefault : m_strAppDir + "\\desktops\\default.orv");
     CString strPalettePath = m_strAppDir + "\\res\\palette.bmp";
     m_szPalettePath[0] = '\0';
     if (strPalettePath.GetLength() < int(sizeof m_szPalettePath))

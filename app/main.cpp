@@ -2,14 +2,18 @@
 #include "app/DesktopApp.h"
 #include "app/StartOptions.h"
 #include "platform/CFrameWnd.h"
+#include "platform/InstanceLock.h"
+#include "platform/Module.h"
 #include "platform/Screen.h"
 #include "platform/SessionEnd.h"
+#include "platform/ShellFolders.h"
 #include "platform/UiScript.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -26,7 +30,9 @@ constexpr int kBadCommandLine = 2;
 constexpr int kMaxScreenSide = 32767;
 
 constexpr char kUsage[]
-    = "Usage: orvanta [--desktop FILE] [--screen WIDTHxHEIGHT] [--screenshot FILE.png] [--help] [--version]";
+    = "Usage: orvanta [--desktop FILE] [--screen WIDTHxHEIGHT] [--screenshot FILE.png] [--replace]\n"
+      "       orvanta --autostart on|off\n"
+      "       orvanta --help | --version";
 
 // The rest of the help, after Qt's list of the options.
 constexpr char kKeysAndEnvironment[] = R"(Keys:
@@ -47,6 +53,12 @@ constexpr char kKeysAndEnvironment[] = R"(Keys:
                         by 1 pixel (unlocked); with Shift by 10.
   Escape                Ends a drag or rubber band and puts all back.
   Enter, Escape         OK and Cancel in dialogs and message boxes.
+
+Files:
+  $XDG_DATA_HOME/orvanta/desktops  Your desktops, when the program's own
+                         desktops folder cannot be written (an installed
+                         package); the first start copies the default there.
+  $XDG_CONFIG_HOME/autostart/orvanta.desktop  Written by --autostart on.
 
 Environment:
   ORVANTA_DISPLAY_DEPTH  32 (the default), 16 or 8: draws in 32-bit colour,
@@ -78,6 +90,8 @@ struct Options {
     std::optional<CString> desktopFile;
     std::optional<SIZE> screen;
     std::optional<QString> screenshot;
+    bool replace = false;
+    std::optional<bool> autostart;
 };
 
 // "WIDTHxHEIGHT", both sides from 1 to the largest a surface can have.
@@ -124,7 +138,15 @@ std::variant<Options, int> ReadCommandLine(const QStringList& arguments)
         QStringLiteral("Compose the first frame without the greeting, save what the window shows to <file> as "
                        "PNG and exit. Messages go to standard error. Needs no display."),
         QStringLiteral("file"));
-    parser.addOptions({ desktop, screen, screenshot });
+    const QCommandLineOption replace(QStringLiteral("replace"),
+        QStringLiteral("Ends the Orvanta already running on this display (keeping its unsaved changes for the "
+                       "next start, as the end of a session does) and takes its place. Without it a second start "
+                       "says that Orvanta is running and exits."));
+    const QCommandLineOption autostart(QStringLiteral("autostart"),
+        QStringLiteral("on: start Orvanta with the desktop session (an entry in $XDG_CONFIG_HOME/autostart); off: "
+                       "no longer. Then exit."),
+        QStringLiteral("on|off"));
+    parser.addOptions({ desktop, screen, screenshot, replace, autostart });
 
     if (!parser.parse(arguments))
         return BadCommandLine(parser.errorText());
@@ -143,6 +165,13 @@ std::variant<Options, int> ReadCommandLine(const QStringList& arguments)
     }
 
     Options options;
+    options.replace = parser.isSet(replace);
+    if (parser.isSet(autostart)) {
+        const QString value = parser.value(autostart);
+        if (value != QLatin1String("on") && value != QLatin1String("off"))
+            return BadCommandLine(QStringLiteral("--autostart needs on or off, not '%1'.").arg(value));
+        options.autostart = value == QLatin1String("on");
+    }
     if (parser.isSet(desktop)) {
         const QString file = parser.value(desktop);
         if (file.isEmpty())
@@ -162,6 +191,60 @@ std::variant<Options, int> ReadCommandLine(const QStringList& arguments)
             return BadCommandLine(QStringLiteral("--screenshot needs a file name."));
     }
     return options;
+}
+
+// The running program as a Desktop Entry Exec value: quoted where the
+// format asks, and escaped once more as a string of the file.
+QString ExecValue(const QString& program)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._+-]+$"));
+    QString value = program;
+    if (!plain.match(program).hasMatch()) {
+        value = QStringLiteral("\"");
+        for (const QChar c : program)
+            value += QStringView(u"\"`$\\").contains(c) ? QString('\\') + c : QString(c);
+        value += '"';
+    }
+    return value.replace('\\', QLatin1String("\\\\")).replace('%', QLatin1String("%%"));
+}
+
+// --autostart: the session's autostart entry written or removed.
+int SetAutostart(bool bOn)
+{
+    char szStartup[MAX_PATH];
+    if (SHGetFolderPath(nullptr, CSIDL_STARTUP | (bOn ? CSIDL_FLAG_CREATE : 0), nullptr, 0, szStartup) != S_OK) {
+        std::fprintf(stderr, "orvanta: there is no autostart folder (XDG_CONFIG_HOME, HOME) that can be used\n");
+        return 1;
+    }
+    const QString entry = QFile::decodeName(szStartup) + QStringLiteral("/orvanta.desktop");
+    if (!bOn) {
+        if (QFile::exists(entry) && !QFile::remove(entry)) {
+            std::fprintf(stderr, "orvanta: %s could not be removed\n", qPrintable(entry));
+            return 1;
+        }
+        std::printf("Orvanta no longer starts with the session.\n");
+        return 0;
+    }
+    char szModule[MAX_PATH] = {};
+    GetModuleFileName(nullptr, szModule, sizeof szModule);
+    QSaveFile file(entry);
+    const QByteArray text = "[Desktop Entry]\nType=Application\nName=Orvanta\n"
+                            "Comment=A desktop of image buttons over the whole screen\nExec="
+        + ExecValue(QFile::decodeName(szModule)).toUtf8() + "\nIcon=orvanta\nTerminal=false\n";
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        std::fprintf(
+            stderr, "orvanta: %s could not be written: %s\n", qPrintable(entry), qPrintable(file.errorString()));
+        return 1;
+    }
+    std::printf("Orvanta starts with the session: %s\n", qPrintable(entry));
+    return 0;
+}
+
+// The display this run's desktop is for; empty without one.
+QString DisplayName()
+{
+    const QString x11 = qEnvironmentVariable("DISPLAY");
+    return x11.isEmpty() ? qEnvironmentVariable("WAYLAND_DISPLAY") : x11;
 }
 
 // Neither X11 nor Wayland is there, and no Qt platform has been chosen.
@@ -261,6 +344,19 @@ int main(int argc, char** argv)
     if (const int* status = std::get_if<int>(&command))
         return *status;
     const Options& options = std::get<Options>(command);
+    if (options.autostart)
+        return SetAutostart(*options.autostart);
+
+    // One desktop per display; a screenshot is no desktop. Taken before Qt
+    // starts, so that a second start needs nothing of the display.
+    std::optional<CInstanceLock> lock;
+    if (!options.screenshot && !DisplayName().isEmpty()) {
+        lock.emplace(DisplayName());
+        if (lock->Acquire(options.replace) == CInstanceLock::Result::Held) {
+            std::fprintf(stderr, "Orvanta is already running on this display\n");
+            return 0;
+        }
+    }
 
     if (options.screenshot && NoDisplay())
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -271,6 +367,10 @@ int main(int argc, char** argv)
     // The command line is the program's alone: Qt reads none of it.
     int qtArgc = 1;
     QApplication qtApp(qtArgc, argv);
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        std::fprintf(stderr,
+            "Orvanta: Wayland lets no program place its window below the others; the desktop runs as an "
+            "ordinary window\n");
 
     if (options.screen) {
         const SIZE size = *options.screen;

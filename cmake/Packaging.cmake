@@ -77,6 +77,7 @@ else()
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
         ", libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), zlib1g, libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1")
 endif()
-# The captions are set in DejaVu Sans.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+# The captions are set in DejaVu Sans; a session without X needs Qt's
+# Wayland platform.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, qt6-wayland")
 include(CPack)

@@ -244,7 +244,7 @@ void CDesktopSettingsDlg::OnNew()
     app->m_nHoverObject = 0;
     if (bHadDesktop)
         m_strSavedDesktopFile = app->m_strDesktopFile;
-    app->m_strDesktopFile = app->m_strAppDir + "\\desktops\\new.orv";
+    app->m_strDesktopFile = app->DesktopsFolder() + "\\new.orv";
     m_edBackground.SetWindowText("");
     m_bReplacedDesktop = TRUE;
 }

@@ -1,6 +1,7 @@
 // The program's command line, run as a child process: mistakes and their exit
 // status, help and version, and screenshots of desktops the tests write.
 #include "res/SplashText.h"
+#include "support/Bytes.h"
 #include "support/DisplayFixture.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,10 +52,10 @@ TEST(Options, MistakesPrintTheUsageAndExitTwo)
     // command line shows as a saved file instead of a window that never ends.
     const QTemporaryDir dir;
     const QString shot = dir.filePath("shot.png");
-    for (const QStringList& mistake :
-        std::initializer_list<QStringList> { { "--frobnicate" }, { "stray" }, { "--screen" }, { "--desktop", "" },
-            { "--screenshot", "" }, { "--screen", "640x" }, { "--screen", "640x0" }, { "--screen", "0x480" },
-            { "--screen", "32768x480" }, { "--screen", "640x99999999999" } }) {
+    for (const QStringList& mistake : std::initializer_list<QStringList> { { "--frobnicate" }, { "stray" },
+             { "--screen" }, { "--desktop", "" }, { "--screenshot", "" }, { "--screen", "640x" },
+             { "--screen", "640x0" }, { "--screen", "0x480" }, { "--screen", "32768x480" },
+             { "--screen", "640x99999999999" }, { "--autostart", "yes" }, { "--autostart" } }) {
         SCOPED_TRACE(mistake.join(' ').toStdString());
         const ChildRun run = RunOrvanta(QStringList { "--screenshot", shot } + mistake);
         EXPECT_TRUE(run.finished && run.status == 2 && run.out.isEmpty());
@@ -74,8 +79,8 @@ TEST(Options, HelpVersionAndAScreenshotThatCannotBeSaved)
     for (auto [tool, arguments, status, out, err] :
         { std::tuple { false, QStringList { "--version" }, 0, "\\Aorvanta " + version + "\n\\z", QString("\\A\\z") },
             { false, { "--help" }, 0,
-                "--version.*--desktop <file>.*--screen <size>.*--screenshot <file>.*F12.*F2.*Ctrl\\+Z.*Ctrl\\+Y.*"
-                "ORVANTA_DISPLAY_DEPTH.*QT_SCALE_FACTOR",
+                "--version.*--desktop <file>.*--screen <size>.*--screenshot <file>.*--replace.*--autostart <on\\|off>.*"
+                "F12.*F2.*Ctrl\\+Z.*Ctrl\\+Y.*XDG_DATA_HOME/orvanta/desktops.*ORVANTA_DISPLAY_DEPTH.*QT_SCALE_FACTOR",
                 "\\A\\z" },
             { false,
                 { "--desktop", dir.filePath("missing.orv"), "--screen", "64x48", "--screenshot",
@@ -133,6 +138,134 @@ TEST(Options, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
     ASSERT_EQ(shot.size(), QSize(320, 200));
     EXPECT_EQ(
         WrongPixels(shot, [&](int x, int y) { return QRect(150, 80, 40, 30).contains(x, y) ? button : back; }), "");
+}
+
+// The running program, started on the offscreen platform for a display
+// named as the tests like, on a screen the bundled desktop fits (a picture
+// that does not fit holds start-up in its message box).
+struct Desktop {
+    explicit Desktop(const QStringList& arguments, const std::vector<std::pair<QString, QString>>& env)
+    {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("QT_QPA_PLATFORM", "offscreen");
+        for (const auto& [name, value] : env)
+            e.insert(name, value);
+        process.setProcessEnvironment(e);
+        process.start(QDir(QCoreApplication::applicationDirPath() + "/..").absoluteFilePath("orvanta"),
+            QStringList { "--screen", "800x600" } + arguments);
+        process.waitForStarted();
+    }
+    QProcess process;
+};
+
+// Whether the lock file comes to name `process` as its holder.
+bool HeldBy(const QString& lock, const QProcess& process)
+{
+    for (int tries = 0; tries < 600; ++tries) {
+        QFile file(lock);
+        if (file.open(QIODevice::ReadOnly) && file.readLine().trimmed().toLongLong() == process.processId())
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+// Whether `process` comes to catch SIGTERM: it is up and ends as a session
+// does from then on.
+bool EndsAsASession(const QProcess& process)
+{
+    for (int tries = 0; tries < 600; ++tries) {
+        // Files under /proc have no size, which QFile takes for empty.
+        std::ifstream status("/proc/" + std::to_string(process.processId()) + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("SigCgt:") && (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1)
+                return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+// One desktop per user and display (":97" and ":97.0" are one display): a
+// second start says so and ends; a screenshot is no desktop; --replace ends
+// the running one, by SIGTERM, or by SIGKILL when it does not answer; a
+// killed holder's lock blocks no one.
+TEST(Options, OneDesktopPerDisplay)
+{
+    const QTemporaryDir dir;
+    const std::vector<std::pair<QString, QString>> env { { "DISPLAY", ":97.0" },
+        { "XDG_RUNTIME_DIR", dir.filePath("run") }, { "XDG_STATE_HOME", dir.filePath("state") },
+        { "XDG_CONFIG_HOME", dir.filePath("config") } };
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
+    const QString lock = dir.filePath(QString("run/orvanta-%1-:97.lock").arg(::getuid()));
+
+    Desktop first({}, env);
+    ASSERT_TRUE(HeldBy(lock, first.process));
+    auto second = env;
+    second[0].second = ":97";
+    const ChildRun again = RunOrvanta({}, second);
+    EXPECT_TRUE(again.finished && again.status == 0);
+    EXPECT_EQ(again.err.toStdString(), "Orvanta is already running on this display\n");
+    const ChildRun shot = RunOrvanta({ "--screen", "16x16", "--screenshot", dir.filePath("shot.png") }, env);
+    EXPECT_TRUE(shot.finished && shot.status == 0 && QFileInfo::exists(dir.filePath("shot.png")))
+        << shot.err.toStdString();
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+
+    // Hung: stopped, it cannot answer SIGTERM.
+    ::kill(pid_t(first.process.processId()), SIGSTOP);
+    Desktop replacing({ "--replace" }, second);
+    ASSERT_TRUE(first.process.waitForFinished(30000));
+    EXPECT_EQ(first.process.exitStatus(), QProcess::CrashExit);
+    ASSERT_TRUE(HeldBy(lock, replacing.process));
+    ASSERT_TRUE(EndsAsASession(replacing.process));
+
+    // Answering: it ends as a session does, with status 0.
+    Desktop third({ "--replace" }, env);
+    ASSERT_TRUE(replacing.process.waitForFinished(30000));
+    EXPECT_TRUE(replacing.process.exitStatus() == QProcess::NormalExit && replacing.process.exitCode() == 0)
+        << replacing.process.readAllStandardError().toStdString();
+    ASSERT_TRUE(HeldBy(lock, third.process));
+
+    // Killed: its lock is stale.
+    third.process.kill();
+    ASSERT_TRUE(third.process.waitForFinished(30000));
+    ASSERT_TRUE(QFile::exists(lock));
+    Desktop fourth({}, env);
+    EXPECT_TRUE(HeldBy(lock, fourth.process));
+    ASSERT_TRUE(EndsAsASession(fourth.process));
+    fourth.process.terminate();
+    EXPECT_TRUE(fourth.process.waitForFinished(30000) && fourth.process.exitCode() == 0);
+    EXPECT_FALSE(QFile::exists(lock));
+}
+
+// --autostart on writes the session's entry for this program, off removes
+// it (and is content when there is none); XDG_CONFIG_HOME is used when
+// absolute, else HOME's .config; a folder that cannot be made fails.
+TEST(Options, AutostartWritesAndRemovesTheSessionsEntry)
+{
+    const QTemporaryDir dir;
+    ASSERT_TRUE(WriteAll(dir.filePath("file"), ""));
+    const QString program = QDir(QCoreApplication::applicationDirPath() + "/..").absoluteFilePath("orvanta");
+    for (auto [value, config, status, entry] :
+        { std::tuple { "on", QString(dir.filePath("config")), 0, "config/autostart/orvanta.desktop" },
+            { "off", dir.filePath("config"), 0, "" }, { "off", dir.filePath("config"), 0, "" },
+            { "on", QString("config"), 0, "home/.config/autostart/orvanta.desktop" },
+            { "on", QString(""), 0, "home/.config/autostart/orvanta.desktop" }, { "off", QString(""), 0, "" },
+            { "on", dir.filePath("file"), 1, "" } }) {
+        SCOPED_TRACE((value + (" " + config)).toStdString());
+        const ChildRun run
+            = RunOrvanta({ "--autostart", value }, { { "XDG_CONFIG_HOME", config }, { "HOME", dir.filePath("home") } });
+        EXPECT_TRUE(run.finished && run.status == status) << run.err.toStdString();
+        EXPECT_EQ(run.err.isEmpty(), status == 0) << run.err.toStdString();
+        for (const char* path : { "config/autostart/orvanta.desktop", "home/.config/autostart/orvanta.desktop" }) {
+            const QByteArray text = ReadAll(dir.filePath(path));
+            EXPECT_EQ(!text.isEmpty(), std::string(entry) == path) << path;
+            if (!text.isEmpty()) {
+                EXPECT_TRUE(text.startsWith("[Desktop Entry]\nType=Application\n")
+                    && text.contains("\nExec=" + QFile::encodeName(program) + "\n"))
+                    << text.toStdString();
+            }
+        }
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "support/TestDesktop.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -26,6 +27,8 @@
 #include <gtest/gtest.h>
 #include <private/qhighdpiscaling_p.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -387,6 +390,87 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         app.ReleaseDirectDraw();
         app.ReleaseDirectDraw();
         EXPECT_TRUE(std::ranges::count(surfaces(), nullptr) == 10 && !app.m_pDD && !app.m_pDDPal && !app.m_pClipper);
+    }
+}
+
+// Where desktops are kept. A program folder the user can write keeps them;
+// otherwise the user's own folder under XDG_DATA_HOME (under HOME when the
+// variable is unset, empty or relative) does, and gets a copy of the
+// program's default unless it has a default already, damaged or not.
+// Without a folder of the user's the program's stays. Run as a user who
+// cannot write the program folder: nobody, when the tests run as root.
+TEST(DesktopsFolder, TheProgramsWhenWritableElseTheUsersOwn)
+{
+    const QTemporaryDir dir;
+    const QString program = dir.filePath("program"), home = dir.filePath("home");
+    const QByteArray installed = "installed desktop", damaged = "damaged";
+    ASSERT_TRUE(QDir().mkpath(program + "/desktops") && WriteAll(program + "/desktops/default.orv", installed)
+        && WriteAll(dir.filePath("file"), ""));
+    const bool root = ::geteuid() == 0;
+    constexpr uid_t kNobody = 65534;
+    for (auto [writable, dataHome, damagedDefault, expected] :
+        { std::tuple { true, "/data", false, "/program/desktops" }, { false, "/data", false, "/data/orvanta/desktops" },
+            { false, nullptr, false, "/home/.local/share/orvanta/desktops" },
+            { false, "", false, "/home/.local/share/orvanta/desktops" },
+            { false, "data", false, "/home/.local/share/orvanta/desktops" },
+            { false, "/file/data", false, "/program/desktops" }, { false, "/data", true, "/data/orvanta/desktops" } }) {
+        SCOPED_TRACE(std::string(dataHome ? dataHome : "(unset)") + (writable ? " writable" : ""));
+        QDir(dir.filePath("data")).removeRecursively();
+        QDir(home).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(home) && QDir().mkpath(dir.filePath("data")));
+        if (damagedDefault) {
+            ASSERT_TRUE(QDir().mkpath(dir.filePath("data/orvanta/desktops"))
+                && WriteAll(dir.filePath("data/orvanta/desktops/default.orv"), damaged));
+        }
+        // The user owns home and data; the program folder is root's or
+        // read-only.
+        for (const QString& path : { dir.path(), program, program + "/desktops" })
+            ::chmod(QFile::encodeName(path), writable ? 0777 : 0755);
+        if (root)
+            for (const char* path :
+                { "home", "data", "data/orvanta", "data/orvanta/desktops", "data/orvanta/desktops/default.orv" })
+                [[maybe_unused]] const int ignored = ::chown(QFile::encodeName(dir.filePath(path)), kNobody, kNobody);
+        else if (!writable)
+            ::chmod(QFile::encodeName(program + "/desktops"), 0555);
+
+        int result[2];
+        ASSERT_EQ(::pipe(result), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(result[0]);
+            if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+                ::_exit(3);
+            ::setenv("HOME", QFile::encodeName(home).constData(), 1);
+            if (dataHome)
+                ::setenv("XDG_DATA_HOME",
+                    (dataHome[0] == '/' ? dir.path().toStdString() + dataHome : std::string(dataHome)).c_str(), 1);
+            else
+                ::unsetenv("XDG_DATA_HOME");
+            CDesktopApp app;
+            app.m_strAppDir = CString(program.toStdString());
+            app.FindDesktopsFolder();
+            const std::string found = app.DesktopsFolder().str();
+            const bool written = ::write(result[1], found.data(), found.size()) == ssize_t(found.size());
+            ::_exit(written ? 0 : 4);
+        }
+        ::close(result[1]);
+        QFile reader;
+        ASSERT_TRUE(reader.open(result[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        const QString found = QString::fromUtf8(reader.readAll()).replace('\\', '/');
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_EQ(found, dir.path() + expected);
+        // The first start's copy, or the user's own file untouched; nothing
+        // written for a user of a writable program folder.
+        const QString userDefault = found + "/default.orv";
+        if (found.startsWith(program))
+            EXPECT_EQ(ReadAll(program + "/desktops/default.orv"), installed);
+        else
+            EXPECT_EQ(ReadAll(userDefault), damagedDefault ? damaged : installed);
+        EXPECT_EQ(QFile::exists(dir.filePath("data/orvanta")),
+            !writable && dataHome && dataHome[0] == '/' && std::string(dataHome) != "/file/data");
     }
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """package_check.py --build-dir DIR: builds the Debian package, unpacks it into a scratch root and checks its layout,
 its declared dependencies and lintian (no errors, no warnings); then the unpacked `orvanta --screenshot`, run through
-its /usr/bin link, against the bundled desktop's pictures, read through the unpacked orvanta-desktop."""
+its /usr/bin link, against the bundled desktop's pictures, read through the unpacked orvanta-desktop; then, as a
+user who cannot write the program folder (nobody; needs root), the first start's own copy of the default desktop, a
+desktop that user keeps, and the next start showing it."""
 
 import argparse, glob, json, os, pathlib, shutil, subprocess, sys, tempfile  # noqa: E401
 
@@ -42,18 +44,21 @@ def check_package(deb, usr):
     lintian = subprocess.run(["lintian", "--fail-on", "error,warning", deb], capture_output=True, text=True)
     require(lintian.returncode == 0, "lintian: " + lintian.stdout.strip())
 
-def check_screenshot(usr, shot):
-    """The installed program's first frame shows the bundled desktop's pictures at their places over its tile."""
+def check_screenshot(usr, shot, desktop_file=None, user=None, home=None):
+    """The installed program's first frame shows the desktop's pictures at their places over its tile: the bundled
+    desktop's, or the one in desktop_file that the program should read by itself; run as user, in home."""
     lib = os.path.join(usr, "lib/orvanta")
-    env = {k: v for k, v in os.environ.items() if k != "ORVANTA_DISPLAY_DEPTH"} | {"QT_QPA_PLATFORM": "offscreen"}
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("ORVANTA_DISPLAY_DEPTH", "XDG_"))}
+    env |= {"QT_QPA_PLATFORM": "offscreen"} | ({"HOME": home} if home else {})
     run = subprocess.run([os.path.join(usr, "bin/orvanta"), "--screenshot", shot], env=env, capture_output=True,
-                         text=True, timeout=60)
+                         text=True, timeout=60, user=user, cwd=home)
     # Every message box goes to standard error when nobody can answer it.
     messages = [line for line in run.stderr.splitlines() if line.startswith(("Orvanta:", "orvanta:"))]
     require(run.returncode == 0 and os.path.isfile(shot) and not messages,
             f"--screenshot ended with status {run.returncode}, reporting: {run.stderr.strip()}")
     screen = Screen(shot)
-    desktop = json.loads(output(os.path.join(usr, "bin/orvanta-desktop"), "dump", f"{lib}/desktops/default.orv"))
+    desktop = json.loads(output(os.path.join(usr, "bin/orvanta-desktop"), "dump",
+                                desktop_file or f"{lib}/desktops/default.orv"))
 
     def picture(path):
         require(path.lower().startswith(PREFIX), f"picture path {path!r} is not relocatable")
@@ -79,6 +84,33 @@ def check_screenshot(usr, shot):
     problems = [p for p in map(screen.problem, checks) if p]
     require(not problems, "; ".join(problems))
 
+def check_user_desktop(usr, work):
+    """A user who cannot write the installed desktops keeps their own: the first start copies the default into
+    ~/.local/share/orvanta/desktops, its pictures still the installed ones; a desktop saved there (every picture
+    moved down by more than half its height, so that the bundled desktop would fail the check) is what the next start
+    shows."""
+    if os.geteuid() != 0:
+        print("SKIP: the per-user desktop check runs the package as nobody, which needs root")
+        return
+    home = os.path.join(work, "home")
+    os.makedirs(home)
+    os.chmod(work, 0o755)
+    shutil.chown(home, "nobody", "nogroup")
+    installed = os.path.join(usr, "lib/orvanta/desktops/default.orv")
+    mine = os.path.join(home, ".local/share/orvanta/desktops/default.orv")
+    check_screenshot(usr, os.path.join(home, "first.png"), installed, "nobody", home)
+    require(os.path.isfile(mine) and pathlib.Path(mine).read_bytes() == pathlib.Path(installed).read_bytes(),
+            f"the first start left no copy of the default desktop at {mine}")
+    desktop = json.loads(output(os.path.join(usr, "bin/orvanta-desktop"), "dump", mine))
+    for obj in desktop["objects"][1:]:
+        left, top, right, bottom = obj["objectRect"]
+        obj["objectRect"] = [left, top + 40, right, bottom + 40]
+    saved = os.path.join(work, "saved.json")
+    pathlib.Path(saved).write_text(json.dumps(desktop))
+    subprocess.run([os.path.join(usr, "bin/orvanta-desktop"), "build", saved, mine], check=True, user="nobody",
+                   capture_output=True)
+    check_screenshot(usr, os.path.join(home, "again.png"), mine, "nobody", home)
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build-dir", required=True)
@@ -91,6 +123,7 @@ def main():
         output("dpkg-deb", "-x", debs[0], os.path.join(work, "root"))
         check_package(debs[0], os.path.join(work, "root/usr"))
         check_screenshot(os.path.join(work, "root/usr"), os.path.join(work, "shot.png"))
+        check_user_desktop(os.path.join(work, "root/usr"), work)
         print(f"PASS: {os.path.basename(debs[0])}")
         return 0
     except (AssertionError, subprocess.CalledProcessError) as e:
