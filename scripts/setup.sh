@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
     qt6-base-dev qt6-base-private-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
-    fonts-dejavu-core xvfb xdotool x11-apps x11-utils imagemagick lintian
+    fonts-dejavu-core xvfb xdotool x11-apps x11-utils x11-xserver-utils openbox imagemagick lintian
 )
 missing=()
 for p in "${packages[@]}"; do
