@@ -114,6 +114,21 @@ public:
     // Display creation steps 1 to 7, each failure shown with its message;
     // FALSE after FailDirectDrawInit when a step that ends start-up failed.
     BOOL CreateDisplay(HWND window);
+    // The screen changed (WM_DISPLAYCHANGE): the display is made again at the
+    // screen's size, every object rebuilt on it as a start at that size
+    // builds them, the desktop ends where the new work area does, and the
+    // scene is composed. FALSE when the display could not be made.
+    BOOL RecreateDisplay(HWND window, const RECT& rcWorkArea);
+
+    // Pictures too large for the screen, while a whole desktop is built:
+    // between BeginImageChecks and ReportImageChecks, LoadObjectImages keeps
+    // its refusals, and the report shows them in one message. Outside, each
+    // refusal shows at once.
+    void BeginImageChecks();
+    void ReportImageChecks();
+    BOOL m_bCollectRefusals = FALSE;
+    int m_nRefusedImages = 0;
+    CString m_strFirstRefused;
 
     // Display.
     IDirectDraw* m_pDD = nullptr;

@@ -2,6 +2,7 @@
 
 #include "bitmaps/DDUtil.h"
 #include "platform/MessageBox.h"
+#include "platform/Screen.h"
 
 BOOL CDesktopApp::CreateDisplay(HWND window)
 {
@@ -43,6 +44,47 @@ BOOL CDesktopApp::CreateDisplay(HWND window)
         AfxMessageBox("fail:SetClipper");
         return FailDirectDrawInit();
     }
+    return TRUE;
+}
+
+BOOL CDesktopApp::RecreateDisplay(HWND window, const RECT& rcWorkArea)
+{
+    // 1. Everything made on the old display goes with it.
+    ReleaseDirectDraw();
+
+    // 2. The screen's new size.
+    m_cxScreen = GetSystemMetrics(SM_CXSCREEN);
+    m_cyScreen = GetSystemMetrics(SM_CYSCREEN);
+    m_rcScreen = RECT { 0, 0, m_cxScreen, m_cyScreen };
+
+    // 3. The display, its palette and its colour surface, as at start-up.
+    if (!CreateDisplay(window))
+        return FALSE;
+    if (IDirectDrawPalette* pPalette = DDLoadPalette(m_pDD, m_szPalettePath[0] ? m_szPalettePath : nullptr)) {
+        m_pDDPal = pPalette;
+        m_pDDSPrimary->SetPalette(m_pDDPal);
+    }
+    CreateColorSurface();
+
+    // 4. Every object, its pictures checked against the new size.
+    BeginImageChecks();
+    m_ddsd.dwSize = DDSURFACEDESC_SIZE;
+    m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+    for (int i = 0; i < m_nObjects; i++) {
+        LoadObjectImages(i);
+        CreateCaptionSurfaces(i);
+        SetObjectColorKeys(i);
+    }
+    UpdateTileSurface();
+
+    // 5. The desktop ends where the new work area does.
+    m_cxDesktop = rcWorkArea.right;
+    m_cyDesktop = rcWorkArea.bottom;
+
+    // 6. The whole scene, then what did not fit.
+    m_bShownValid = false;
+    ComposeScene();
+    ReportImageChecks();
     return TRUE;
 }
 

@@ -202,11 +202,13 @@ BOOL CDesktopApp::InitInstance()
     // 13. Every record's images, captions and colour keys.
     m_ddsd.dwSize = DDSURFACEDESC_SIZE;
     m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+    BeginImageChecks();
     for (int i = 0; i < m_nObjects; i++) {
         LoadObjectImages(i);
         CreateCaptionSurfaces(i);
         SetObjectColorKeys(i);
     }
+    ReportImageChecks();
 
     // 14. Tiling, Mouse Activate links and visibility.
     UpdateTileSurface();

@@ -127,11 +127,13 @@ void CDesktopSettingsDlg::RebuildAll()
 {
     CDesktopApp* app = DesktopApp();
     PrepareSurfaceDesc(app);
+    app->BeginImageChecks();
     for (int i = 0; i < app->m_nObjects; i++) {
         app->LoadObjectImages(i);
         app->CreateCaptionSurfaces(i);
         app->SetObjectColorKeys(i);
     }
+    app->ReportImageChecks();
     app->UpdateTileSurface();
     app->ResolveActivationLinks();
     app->ApplyVisibility();

@@ -72,6 +72,7 @@ BOOL CFrameWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyl
     window->create();
     if (!window->handle())
         return FALSE;
+    window->makeDesktopWindow();
     m_window = std::move(window);
     return TRUE;
 }
@@ -101,11 +102,11 @@ BOOL CFrameWnd::SetWindowPos(const CWnd*, int x, int y, int cx, int cy, UINT fla
     window->setGeometry(LogicalRect(RECT { x, y, x + cx, y + cy }));
     m_ptOrigin = POINT { x, y };
     m_szClient = SIZE { cx, cy };
-    // A window being shown comes up on top; one already shown is raised.
+    // A window being shown takes the keyboard; one already shown is raised.
     if (flags & SWP_SHOWWINDOW && !window->isVisible()) {
         window->show();
         window->requestActivate();
-    } else {
+    } else if (!(flags & SWP_NOZORDER)) {
         window->raise();
     }
     return TRUE;

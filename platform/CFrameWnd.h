@@ -1,6 +1,9 @@
 #pragma once
 // A frameless top-level window that the desktop is presented into. Window
-// messages arrive as calls of the virtual handlers below.
+// messages arrive as calls of the virtual handlers below. On X the window is
+// the session's desktop window (_NET_WM_WINDOW_TYPE_DESKTOP): the window
+// manager keeps it below every application, on every workspace and out of
+// task lists.
 
 #include "platform/CString.h"
 #include "platform/PresentTarget.h"
@@ -14,6 +17,7 @@ class QWindow;
 class IDirectDraw;
 
 inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT SWP_NOZORDER = 0x0004;
 inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
 
 // Mouse handler flags: the buttons and modifier keys held down.
@@ -71,7 +75,8 @@ public:
     BOOL DestroyWindow() override;
 
     // Positions are screen coordinates; the window's client origin becomes
-    // the desktop point (x, y), so handlers get desktop coordinates.
+    // the desktop point (x, y), so handlers get desktop coordinates. A shown
+    // window is brought forward unless SWP_NOZORDER.
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
     // Queues WM_CLOSE; FALSE when the window does not exist.
     BOOL PostMessage(UINT message);
@@ -114,6 +119,10 @@ public:
     virtual void OnMouseMove(UINT, POINT) { }
     virtual void OnRButtonDown(UINT, POINT) { }
     virtual BOOL OnCommand(UINT) { return FALSE; }
+    // The primary screen's size, work area, scale or the primary screen
+    // itself changed (WM_DISPLAYCHANGE, WM_SETTINGCHANGE): once for a burst
+    // of changes, with the new depth and size in device pixels.
+    virtual void OnDisplayChange(UINT, int, int) { }
     // Before a popup menu owned by this window shows.
     virtual void OnInitMenuPopup(CMenu*, UINT, BOOL) { }
 

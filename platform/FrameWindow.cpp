@@ -10,7 +10,9 @@
 #include <QPainter>
 #include <QScreen>
 #include <QtMath>
+#include <qpa/qplatformwindow_p.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -86,6 +88,53 @@ FrameWindow::FrameWindow(CFrameWnd& owner)
     watchScreen(screen());
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
         [this](Qt::ApplicationState state) { m_owner.OnActivateApp(state == Qt::ApplicationActive, 0); });
+
+    m_displayTimer.setSingleShot(true);
+    connect(&m_displayTimer, &QTimer::timeout, this, [this] { reportDisplayChange(); });
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen* primary) {
+        watchPrimaryScreen(primary);
+        displayChanged();
+    });
+    watchPrimaryScreen(QGuiApplication::primaryScreen());
+}
+
+void FrameWindow::makeDesktopWindow()
+{
+    using QNativeInterface::Private::QXcbWindow;
+    if (auto* xcb = nativeInterface<QXcbWindow>())
+        xcb->setWindowType(QXcbWindow::Desktop);
+}
+
+void FrameWindow::watchPrimaryScreen(QScreen* screen)
+{
+    for (const QMetaObject::Connection& connection : m_primaryScreen)
+        disconnect(connection);
+    m_primaryScreen.clear();
+    if (!screen)
+        return;
+    const auto changed = [this] { displayChanged(); };
+    m_primaryScreen = { connect(screen, &QScreen::geometryChanged, this, changed),
+        connect(screen, &QScreen::availableGeometryChanged, this, changed),
+        connect(screen, &QScreen::logicalDotsPerInchChanged, this, changed),
+        connect(screen, &QScreen::physicalDotsPerInchChanged, this, changed) };
+}
+
+// A screen being resized reports several changes at once, and a flickering
+// output many in a row: rebuilding the desktop for each would be wasted.
+void FrameWindow::displayChanged()
+{
+    if (!m_displayPending.isValid())
+        m_displayPending.start();
+    const qint64 left = kDisplayLongest - m_displayPending.elapsed();
+    m_displayTimer.start(int(std::clamp<qint64>(left, 0, kDisplaySettle)));
+}
+
+void FrameWindow::reportDisplayChange()
+{
+    m_displayPending.invalidate();
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    m_owner.OnDisplayChange(
+        primary ? UINT(primary->depth()) : 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 }
 
 void FrameWindow::watchScreen(QScreen* screen)
@@ -194,6 +243,10 @@ POINT FrameWindow::desktopPoint(const QMouseEvent* event) const
 
 void FrameWindow::mousePressEvent(QMouseEvent* event)
 {
+    // The window manager gives a desktop window no focus of its own accord:
+    // a click takes it, so that the keys reach the desktop.
+    if (!isActive())
+        requestActivate();
     POINT point = desktopPoint(event);
     if (event->button() == Qt::LeftButton)
         m_owner.OnLButtonDown(MouseFlags(event), point);

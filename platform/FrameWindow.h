@@ -5,9 +5,12 @@
 #include "platform/Types.h"
 
 #include <QBackingStore>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWindow>
 
 #include <span>
+#include <vector>
 
 class CFrameWnd;
 
@@ -21,6 +24,17 @@ public:
 
     // The desktop's accessible tree (platform/Accessibility).
     QAccessibleInterface* accessibleRoot() const override;
+
+    // On X, marks the window as the desktop for the window manager; before
+    // it is first shown.
+    void makeDesktopWindow();
+
+    // The primary screen changed: the frame hears of it once the changes
+    // have settled for kDisplaySettle ms, and at least every
+    // kDisplayLongest ms while they go on.
+    void displayChanged();
+    static constexpr int kDisplaySettle = 250;
+    static constexpr int kDisplayLongest = 1000;
 
 protected:
     bool event(QEvent* event) override;
@@ -36,11 +50,16 @@ protected:
 private:
     void paint();
     void watchScreen(QScreen* screen);
+    void watchPrimaryScreen(QScreen* screen);
+    void reportDisplayChange();
     // The desktop point under the pointer.
     POINT desktopPoint(const QMouseEvent* event) const;
 
     CFrameWnd& m_owner;
     QBackingStore m_backingStore;
     QMetaObject::Connection m_screenGeometry;
+    std::vector<QMetaObject::Connection> m_primaryScreen;
+    QTimer m_displayTimer;
+    QElapsedTimer m_displayPending; // since the first change not yet reported
     int m_presentCount = 0; // so a paint can tell whether it showed a frame
 };

@@ -3,6 +3,19 @@
 #include "platform/MessageBox.h"
 #include "platform/Pictures.h"
 
+#include <cstdio>
+
+namespace {
+
+CString ImageTooLargeMessage(const CString& strImage)
+{
+    return "Image dimensions exceed screen margins\nrelative to "
+           "position:\n\n"
+        + strImage + "\n\nPlease check display and image dimensions.";
+}
+
+} // namespace
+
 void CDesktopApp::SetObjectColorKeys(int i)
 {
     ObjectRuntime& s = m_aRuntime[i];
@@ -35,9 +48,11 @@ void CDesktopApp::LoadObjectImages(int i)
             if (i != 0
                 && !(r.rcObject.left <= m_cxScreen && r.rcObject.top <= m_cyScreen && r.rcObject.right <= m_cxScreen
                     && r.rcObject.bottom <= m_cyScreen)) {
-                AfxMessageBox("Image dimensions exceed screen margins\nrelative to "
-                              "position:\n\n"
-                    + r.strUpImage + "\n\nPlease check display and image dimensions.");
+                // Kept for one message when a whole desktop is being built.
+                if (!m_bCollectRefusals)
+                    AfxMessageBox(ImageTooLargeMessage(r.strUpImage));
+                else if (m_nRefusedImages++ == 0)
+                    m_strFirstRefused = r.strUpImage;
                 s.pUp->Release();
                 s.pUp = nullptr;
             }
@@ -79,4 +94,31 @@ void CDesktopApp::ReleaseCaptionSurfaces(int i)
             *surface = nullptr;
         }
     }
+}
+
+void CDesktopApp::BeginImageChecks()
+{
+    m_bCollectRefusals = TRUE;
+    m_nRefusedImages = 0;
+    m_strFirstRefused.Empty();
+}
+
+// The objects keep their places: they show again once a screen is large
+// enough for their pictures.
+void CDesktopApp::ReportImageChecks()
+{
+    m_bCollectRefusals = FALSE;
+    if (m_nRefusedImages == 0)
+        return;
+    CString strMessage = ImageTooLargeMessage(m_strFirstRefused);
+    if (m_nRefusedImages > 1) {
+        char szOthers[96];
+        const int nOthers = m_nRefusedImages - 1;
+        std::snprintf(szOthers, sizeof szOthers, "\n\n%d other object%s not fit on this screen either.", nOthers,
+            nOthers == 1 ? " does" : "s do");
+        strMessage += szOthers;
+    }
+    m_nRefusedImages = 0;
+    m_strFirstRefused.Empty();
+    AfxMessageBox(strMessage);
 }

@@ -122,6 +122,20 @@ void CMainFrame::OnEndSession(BOOL bEnding)
         DesktopApp()->WriteRecovery();
 }
 
+void CMainFrame::OnDisplayChange(UINT nImageDepth, int cxScreen, int cyScreen)
+{
+    CFrameWnd::OnDisplayChange(nImageDepth, cxScreen, cyScreen);
+    CDesktopApp* app = DesktopApp();
+    RECT rcWorkArea;
+    // No display yet (start-up is still under way) or no screen left: there
+    // is nothing to follow.
+    if (!app->m_pDD || !SystemParametersInfo(SPI_GETWORKAREA, 0, &rcWorkArea, 0))
+        return;
+    SetWindowPos(nullptr, rcWorkArea.left, rcWorkArea.top, rcWorkArea.right - rcWorkArea.left,
+        rcWorkArea.bottom - rcWorkArea.top, SWP_NOZORDER);
+    app->RecreateDisplay(GetSafeHwnd(), rcWorkArea);
+}
+
 void CMainFrame::OnDestroy()
 {
     CFrameWnd::OnDestroy();

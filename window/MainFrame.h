@@ -33,6 +33,9 @@ public:
     void OnClose() override;
     BOOL OnQueryEndSession() override;
     void OnEndSession(BOOL bEnding) override;
+    // The screen changed: the window covers the new work area and the
+    // desktop is built again at the new size.
+    void OnDisplayChange(UINT nImageDepth, int cxScreen, int cyScreen) override;
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) override;
     void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags) override;
     void OnLButtonDown(UINT nFlags, POINT point) override;

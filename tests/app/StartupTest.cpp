@@ -247,6 +247,76 @@ TEST_F(Startup, FailsWithoutAWorkArea)
     app.DestroyMainWindow();
 }
 
+// A screen change rebuilds the desktop as a start at the new size builds it:
+// the window covers the new work area and the frame is the fresh start's.
+// Pictures that do not fit are one message, at start-up as after a change,
+// and keep their places, showing again on a screen large enough.
+TEST_F(Startup, AScreenChangeShowsWhatAFreshStartAtTheNewSizeShows)
+{
+    CDesktopApp desk;
+    desk.m_nObjects = 4;
+    desk.m_bTile = TRUE;
+    for (auto [i, x, y] : { std::tuple { 0, 0, 0 }, { 1, 700, 20 }, { 2, 20, 500 }, { 3, 900, 40 } }) {
+        DesktopObject& o = desk.m_aObjects[i];
+        o.strName = CString(std::to_string(i).c_str());
+        o.strUpImage
+            = WriteBitmap(dir.path(), QString::number(i), i ? 30 : 40, i ? 20 : 30, QColor::fromHsv(i * 80, 200, 200))
+                  .c_str();
+        o.rcObject = { x, y, 0, 0 };
+        o.lfFont = MakeFont("DejaVu Sans", -12);
+        o.bVisible = TRUE;
+    }
+    desk.m_strDesktopFile = dir.filePath("screens.orv").toStdString().c_str();
+    desk.SaveDesktop();
+    SetStartDesktopFile(desk.m_strDesktopFile);
+    const ScreenOverride large { SIZE { 1024, 768 }, RECT { 0, 0, 1024, 740 } };
+    const ScreenOverride small { SIZE { 640, 480 }, RECT { 0, 20, 640, 480 } };
+    const std::string tooLarge = "Image dimensions exceed screen margins\nrelative to position:\n\n"
+        + desk.m_aObjects[1].strUpImage.str() + "\n\nPlease check display and image dimensions.\n\n"
+        + "2 other objects do not fit on this screen either.";
+
+    const auto frameOf = [](CDesktopApp& app) {
+        auto* frame = static_cast<CFrameWnd*>(app.m_pMainWnd);
+        frame->setKeepPresentedFrame(true);
+        app.ComposeScene();
+        return frame->presentedFrame();
+    };
+    const auto fresh = [&](const ScreenOverride& screen) {
+        SetScreenOverride(screen);
+        ui.messages.clear();
+        CDesktopApp app;
+        EXPECT_TRUE(app.InitInstance());
+        const QImage shown = frameOf(app);
+        app.DestroyMainWindow();
+        return std::pair { shown, ui.messages };
+    };
+    const auto [freshLarge, largeMessages] = fresh(large);
+    const auto [freshSmall, smallMessages] = fresh(small);
+    EXPECT_TRUE(largeMessages.empty());
+    EXPECT_EQ(smallMessages, std::vector { tooLarge });
+    ASSERT_EQ(freshSmall.size(), QSize(640, 460));
+
+    SetScreenOverride(large);
+    ui.messages.clear();
+    CDesktopApp app;
+    ASSERT_TRUE(app.InitInstance());
+    const std::vector<BYTE> saved = app.DesktopBytes();
+    auto* frame = static_cast<CFrameWnd*>(app.m_pMainWnd);
+    for (const auto& [screen, expected, messages] : { std::tuple { small, freshSmall, smallMessages },
+             { large, freshLarge, largeMessages }, { small, freshSmall, smallMessages } }) {
+        SetScreenOverride(screen);
+        ui.messages.clear();
+        frame->OnDisplayChange(32, screen.screen.cx, screen.screen.cy);
+        const RECT work = *screen.workArea;
+        EXPECT_EQ(frame->windowHandle()->geometry(),
+            QRect(work.left, work.top, work.right - work.left, work.bottom - work.top));
+        EXPECT_EQ(ui.messages, messages);
+        EXPECT_EQ(frameOf(app), expected) << screen.screen.cx;
+        EXPECT_EQ(app.DesktopBytes(), saved);
+    }
+    app.DestroyMainWindow();
+}
+
 // The desktop is as large as the screen in device pixels at any scale
 // factor, also where the logical size does not scale back to it.
 TEST_F(Startup, TheScreenIsMeasuredInDevicePixelsAtEveryScale)

@@ -1,6 +1,7 @@
 // The desktop window: pointer and keys, the context menu and its commands,
 // undo, and the window itself (creation, presentation, coordinates, messages).
 
+#include "platform/FrameWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/Screen.h"
 #include "res/resource.h"
@@ -10,6 +11,7 @@
 
 #include <QAccessible>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -976,6 +978,46 @@ TEST_F(WindowTest, DialogControlsAreNamedForScreenReaders)
         "Objects|OK|Cancel|\n"
         "Desktop|Background Image|Browse...|Tile Background|Background Color|Color...|OK|Cancel|New|Load...|Save|Save "
         "As...|Refresh|\n");
+}
+
+// A burst of screen changes reaches the frame once it settles, and a change
+// that goes on is still heard of at a bounded interval, with the size the
+// screen has by then.
+TEST(DisplayChange, BurstsOfScreenChangesReachTheFrameCoalesced)
+{
+    struct Frame : CFrameWnd {
+        void OnDisplayChange(UINT, int cx, int cy) override { sizes.push_back({ cx, cy }); }
+        std::vector<std::pair<int, int>> sizes;
+    } frame;
+    ASSERT_TRUE(frame.Create(nullptr, "d", WS_POPUP));
+    auto* window = dynamic_cast<FrameWindow*>(frame.windowHandle());
+    ASSERT_NE(window, nullptr);
+    SetScreenOverride(ScreenOverride { SIZE { 640, 480 }, RECT { 0, 0, 640, 480 } });
+    for (int i = 0; i < 50; ++i)
+        window->displayChanged();
+    EXPECT_TRUE(frame.sizes.empty());
+    ASSERT_TRUE(WaitFor([&] { return !frame.sizes.empty(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame.sizes, (std::vector<std::pair<int, int>> { { 640, 480 } }));
+
+    // A change every 50 ms for 1.6 s: reported at most every second, the
+    // last state after it ends.
+    frame.sizes.clear();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1600) {
+        window->displayChanged();
+        QElapsedTimer step;
+        step.start();
+        while (step.elapsed() < 50)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    SetScreenOverride(ScreenOverride { SIZE { 800, 600 }, RECT { 0, 0, 800, 600 } });
+    window->displayChanged();
+    ASSERT_TRUE(WaitFor([&] { return frame.sizes.size() >= 2 && frame.sizes.back().first == 800; }));
+    EXPECT_LE(frame.sizes.size(), 3u);
+    ClearScreenOverride();
+    frame.DestroyWindow();
 }
 
 } // namespace
