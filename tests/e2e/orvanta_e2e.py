@@ -198,7 +198,8 @@ class Session:
 
     def recovery_gone(self):
         # The running instance's own lock may live there too.
-        left = [str(p) for p in pathlib.Path(self.env["XDG_STATE_HOME"]).rglob("*") if p.is_file() and p.suffix != ".lock"]
+        left = [str(p) for p in pathlib.Path(self.env["XDG_STATE_HOME"]).rglob("*")
+                if p.is_file() and p.suffix != ".lock"]
         require(not left, f"recovery files left: {left}")
 
     def xdo(self, *args, pause=0.0, check=True):  # then gives the program time to answer
