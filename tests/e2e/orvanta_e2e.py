@@ -182,7 +182,8 @@ class Session:
             return
         self.move(EMPTY)
         self.key("F12")
-        if self.wait_for(lambda: self.proc.poll() is not None or len(self.windows()) == 2 and "asked",
+        # Windows first: the program may end while they are counted, which the poll then sees.
+        if self.wait_for(lambda: "asked" if len(self.windows()) == 2 else self.proc.poll() is not None,
                          "the program to end or ask") == "asked":
             self.key(answer)
         try:
