@@ -160,7 +160,8 @@ extern "C" const char* __lsan_default_suppressions()
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static QApplication app(*argc, *argv);
+    // Never destroyed: Qt's clean-up at exit would run after the statics it uses are gone.
+    new QApplication(*argc, *argv);
     // Keep single inputs quick; the loader's own limits are the tests'.
     QImageReader::setAllocationLimit(64);
     SetScreenOverride(ScreenOverride { SIZE { kWidth, kHeight }, RECT { 0, 0, kWidth, kHeight } });
