@@ -177,6 +177,10 @@ public:
     COLORREF m_crLastColor = 0;
     BYTE m_bDragText = 0;
     BYTE m_bSplashPending = 0;
+    // Start-up's message boxes run while the desktop is half made: a paint
+    // then waits (m_bPaintDeferred) until start-up is done.
+    BYTE m_bStartupDone = 0;
+    BYTE m_bPaintDeferred = 0;
     BYTE m_bTile = 0;
     DWORD m_dwBackPixel = 0;
     COLORREF m_crBackground = 0;

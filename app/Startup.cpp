@@ -109,6 +109,9 @@ BOOL CDesktopApp::InitInstance()
         slot.pTextHot = nullptr;
     }
 
+    m_bStartupDone = FALSE;
+    m_bPaintDeferred = FALSE;
+
     // 3. The desktop window.
     CMainFrame* pFrame = CMainFrame::CreateObject();
     if (!pFrame)
@@ -223,6 +226,11 @@ BOOL CDesktopApp::InitInstance()
     // 15. The desktop ends where the work area does.
     m_cxDesktop = rcWorkArea.right;
     m_cyDesktop = rcWorkArea.bottom;
+
+    // A paint that came during one of start-up's message boxes is made now.
+    m_bStartupDone = TRUE;
+    if (m_bPaintDeferred)
+        pFrame->InvalidateRect(nullptr);
     return TRUE;
 }
 

@@ -67,7 +67,12 @@ void CMainFrame::OnPaint()
 {
     if (IsIconic())
         AfxMessageBox("Yeah, guess what!", MB_OK, 0);
-    DesktopApp()->ComposeScene();
+    CDesktopApp* app = DesktopApp();
+    if (!app->m_bStartupDone) {
+        app->m_bPaintDeferred = TRUE;
+        return;
+    }
+    app->ComposeScene();
 }
 
 void CMainFrame::OnActivateApp(BOOL bActive, DWORD dwThreadID)

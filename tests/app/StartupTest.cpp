@@ -281,11 +281,27 @@ TEST_F(Startup, AScreenChangeShowsWhatAFreshStartAtTheNewSizeShows)
         app.ComposeScene();
         return frame->presentedFrame();
     };
+    // A paint in the loop of a start-up message box shows nothing (the desktop
+    // is half made, and the greeting would open inside the box); the first
+    // frame and the greeting come once start-up is done.
     const auto fresh = [&](const ScreenOverride& screen) {
         SetScreenOverride(screen);
         ui.messages.clear();
         CDesktopApp app;
+        int paintedInBox = 0, splashes = 0;
+        ui.onMessageBox = [&](const CString&, UINT) {
+            static_cast<CFrameWnd*>(app.m_pMainWnd)->setKeepPresentedFrame(true);
+            QEvent update(QEvent::UpdateRequest);
+            QCoreApplication::sendEvent(Window(app), &update);
+            paintedInBox += !static_cast<CFrameWnd*>(app.m_pMainWnd)->presentedFrame().isNull();
+            return IDOK;
+        };
+        ui.onDialog = [&](CDialog& dialog) { splashes += dynamic_cast<CSplashDlg*>(&dialog) != nullptr; };
         EXPECT_TRUE(app.InitInstance());
+        EXPECT_TRUE(WaitFor([&] { return splashes == 1; }));
+        EXPECT_EQ(paintedInBox, 0);
+        ui.onMessageBox = nullptr;
+        ui.onDialog = nullptr;
         const QImage shown = frameOf(app);
         app.DestroyMainWindow();
         return std::pair { shown, ui.messages };

@@ -146,17 +146,21 @@ class Screen:
 class Session:
     """The program running on the test desktop in an X server, driven by xdotool."""
 
-    def __init__(self, display, program_dir, artifacts, running, scale=None, greeting=None, native=False):
+    def __init__(self, display, program_dir, artifacts, running, scale=None, greeting=None, native=False, framed=False,
+                 messages=0):
         """Starts the program (its process goes into running) and closes the greeting after the first frame, once
-        greeting(session, window) has looked at it. native: every control is a window of its own."""
+        greeting(session, window) has looked at it. native: every control is a window of its own. framed: a window
+        manager puts the program's windows into frames of its own. messages: how many message boxes come before the
+        greeting, each answered with Return."""
         self.display, self.artifacts, self.program_dir, self.running = display, artifacts, program_dir, running
+        self.depth = 2 if framed else 1
         # Recovery files go to a state folder of the run's own.
         self.env = {k: v for k, v in os.environ.items() if k not in HIDDEN} | {"DISPLAY": display, "LSAN_OPTIONS":
                     LSAN_OPTIONS, "QT_QPA_PLATFORM": "xcb", "QT_SCALE_FACTOR": str(scale or 1),
                     "XDG_STATE_HOME": os.path.join(artifacts, "state")}
         if native:
             self.env["QT_USE_NATIVE_WINDOWS"] = "1"
-        self.greeting = greeting
+        self.greeting, self.messages = greeting, messages
         self.start()
 
     def start(self, restore=None):
@@ -172,7 +176,11 @@ class Session:
             offer = self.xdo("getwindowfocus").strip()
             self.key(restore)
             self.wait_for(lambda: offer not in self.windows(), "the offer to close")
-        elif self.greeting:
+        for _ in range(self.messages):  # the greeting follows at once, so the box's own window is watched
+            box = self.wait_for(lambda: self.dialog(), "a message before the greeting")
+            self.key("Return")
+            self.wait_for(lambda: box not in self.windows(), "the message before the greeting to close")
+        if self.greeting and not restore:
             self.greeting(self, self.wait_for(lambda: self.dialog(), "the desktop and its greeting"))
         self.answer("Return", "the desktop and its greeting")
 
@@ -225,7 +233,7 @@ class Session:
         self.move(EMPTY)
 
     def windows(self):  # the top-level ones
-        return set(self.xdo("search", "--maxdepth", "1", "--onlyvisible", "--pid", self.proc.pid,
+        return set(self.xdo("search", "--maxdepth", self.depth, "--onlyvisible", "--pid", self.proc.pid,
                             check=False).split())
 
     def dialog(self):
@@ -491,6 +499,143 @@ def scenario_scaled_dialogs(start, scale):
     s.answer("Escape", "the Object Properties dialog")
     return s
 
+class Randr:
+    """Sets the size of the X server's screen as xrandr would. Xvfb forgets a mode when the client that made it goes,
+    so one connection makes them all and lives as long as the run; the server starts at the largest size."""
+
+    def __init__(self, display):
+        import ctypes.util
+        ul, ui, ptr = ctypes.c_ulong, ctypes.c_uint, ctypes.c_void_p
+
+        class ModeInfo(ctypes.Structure):
+            _fields_ = [(f, t) for f, t in zip(
+                "id width height dotClock hSyncStart hSyncEnd hTotal hSkew vSyncStart vSyncEnd vTotal name nameLength "
+                "modeFlags".split(), (ul, ui, ui, ul, ui, ui, ui, ui, ui, ui, ui, ctypes.c_char_p, ui, ul))]
+
+        class Resources(ctypes.Structure):
+            _fields_ = [("timestamp", ul), ("configTimestamp", ul), ("ncrtc", ctypes.c_int),
+                        ("crtcs", ctypes.POINTER(ul)), ("noutput", ctypes.c_int), ("outputs", ctypes.POINTER(ul))]
+        self.x = x = ctypes.CDLL(ctypes.util.find_library("X11"))
+        self.r = r = ctypes.CDLL(ctypes.util.find_library("Xrandr"))
+        for f, res, args in ((x.XOpenDisplay, ptr, [ctypes.c_char_p]), (x.XDefaultRootWindow, ul, [ptr]),
+                             (x.XSync, ctypes.c_int, [ptr, ctypes.c_int]), (x.XCloseDisplay, ctypes.c_int, [ptr]),
+                             (r.XRRGetScreenResources, ctypes.POINTER(Resources), [ptr, ul]),
+                             (r.XRRFreeScreenResources, None, [ctypes.POINTER(Resources)]),
+                             (r.XRRCreateMode, ul, [ptr, ul, ctypes.POINTER(ModeInfo)]),
+                             (r.XRRAddOutputMode, None, [ptr, ul, ul]),
+                             (r.XRRSetScreenSize, None, [ptr, ul, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_int]),
+                             (r.XRRSetCrtcConfig, ctypes.c_int, [ptr, ctypes.POINTER(Resources), ul, ul, ctypes.c_int,
+                                                                 ctypes.c_int, ul, ctypes.c_ushort, ptr, ctypes.c_int])):
+            f.restype, f.argtypes = res, args
+        x.XDisplayWidth.argtypes = x.XDisplayHeight.argtypes = [ptr, ctypes.c_int]
+        # A refused request is a failed check, not the end of this process (Xlib's default).
+        self.errors = []
+        self.on_error = ctypes.CFUNCTYPE(ctypes.c_int, ptr, ptr)(lambda _, __: self.errors.append(1) or 0)
+        x.XSetErrorHandler(self.on_error)
+        self.mode_info, self.ctypes = ModeInfo, ctypes
+        self.dpy = x.XOpenDisplay(display.encode())
+        require(self.dpy, f"cannot open {display} for xrandr")
+        self.root = x.XDefaultRootWindow(self.dpy)
+        self.size, self.modes = (x.XDisplayWidth(self.dpy, 0), x.XDisplayHeight(self.dpy, 0)), {}
+
+    def resize(self, w, h):
+        x, r, ctypes = self.x, self.r, self.ctypes
+        res = r.XRRGetScreenResources(self.dpy, self.root)
+        output, crtc = res.contents.outputs[0], res.contents.crtcs[0]
+        if (w, h) not in self.modes:  # a name of its own: the server's modes keep theirs
+            name = f"e2e-{w}x{h}".encode()
+            self.modes[w, h] = r.XRRCreateMode(self.dpy, self.root, ctypes.byref(self.mode_info(
+                0, w, h, 60 * w * h, w, w, w, 0, h, h, h, name, len(name), 0)))
+            r.XRRAddOutputMode(self.dpy, output, self.modes[w, h])
+            x.XSync(self.dpy, 0)
+            r.XRRFreeScreenResources(res)
+            res = r.XRRGetScreenResources(self.dpy, self.root)  # newer, with the mode
+        mode = self.modes[w, h]
+        mm = (w * 254 // 960, h * 254 // 960)  # 96 dots per inch
+        outputs = (ctypes.c_ulong * 1)(output)
+        # The screen holds the output at every moment: it grows before, and shrinks after.
+        if w > self.size[0] or h > self.size[1]:
+            r.XRRSetScreenSize(self.dpy, self.root, max(w, self.size[0]), max(h, self.size[1]), *mm)
+            x.XSync(self.dpy, 0)
+        require(r.XRRSetCrtcConfig(self.dpy, res, crtc, 0, 0, 0, mode, 1, outputs, 1) == 0, f"xrandr to {w}x{h} refused")
+        r.XRRSetScreenSize(self.dpy, self.root, w, h, *mm)
+        x.XSync(self.dpy, 0)
+        r.XRRFreeScreenResources(res)
+        require(not self.errors, f"the X server refused xrandr to {w}x{h}")
+        self.size = (w, h)
+
+CLOCK = (800, 250, 120, 120)  # where xclock shows: over nothing the checks look at
+
+def scenario_below_windows(start, display):
+    """The desktop under a window manager: an application's window stays above it whatever is clicked there, keys
+    still reach it, and a second start leaves the one desktop. The session, to quit."""
+    s = start(framed=True)
+    clock = subprocess.Popen(["xclock", "-geometry", "{2}x{3}+{0}+{1}".format(*CLOCK)], env=s.env,
+                             stderr=subprocess.DEVNULL)
+    s.running.append(clock)
+    window = s.wait_for(lambda: s.xdo("search", "--onlyvisible", "--class", "xclock", check=False).split(),
+                        "xclock's window")[0]
+    cx, cy, cw, ch = s.geometry(window)
+
+    def clock_shows(screen):  # its face is white
+        inside = [screen.at(cx + cw // 2 + d, cy + 5) for d in (-20, 0, 20)]
+        return None if inside.count((255, 255, 255)) >= 2 else f"xclock's face at ({cx},{cy}) shows {inside}"
+    s.run([("xclock above the desktop", [], IN_PLACE + [clock_shows]),
+           ("still above after clicks on the desktop and on Alpha",
+            [("xdo", "mousemove", *EMPTY, "click", 1), ("xdo", "mousemove", *ALPHA.center(), "click", 1)],
+            [clock_shows]),
+           DRAG_ALPHA[:2] + (DRAG_ALPHA[2] + [clock_shows],),
+           ("Ctrl+Z after a click on the desktop", [("xdo", "mousemove", *EMPTY, "click", 1), ("key", "ctrl+z")],
+            IN_PLACE + [clock_shows])])
+    second = subprocess.run([os.path.join(s.program_dir, "orvanta")], env=s.env, capture_output=True, text=True,
+                            timeout=30)
+    require(second.returncode == 0, f"a second start ended with status {second.returncode}: {second.stderr.strip()}")
+    require(len(s.windows()) == 1 and s.proc.poll() is None, f"after a second start: windows {s.windows()}")
+    s.expect("one desktop after the second start", IN_PLACE + [clock_shows])
+    return s
+
+def scenario_screen_change(start, randr):
+    """xrandr to a larger and to a smaller screen shows what a fresh start at that size shows; a screen too small for
+    some objects says so in one message, at a change as at a start. The session, to quit."""
+    def corner(size):  # the desktop reaches the screen's last pixel
+        return ("the tile in the far corner", (size[0] - 1, size[1] - 1), tile)
+
+    def resized(session, size):
+        randr.resize(*size)
+        session.desktop_size = size
+        session.move(REST)
+
+    def fresh(size):  # a start at the size, the pointer at rest: the session and what it shows
+        randr.resize(*size)
+        session = start(framed=True, messages=int(size == SMALL))
+        session.move(REST)
+        return session, session.expect(f"a fresh start at {size}", [corner(size)])
+
+    s = start(framed=True)
+    s.run([("first frame", [], IN_PLACE)])
+    resized(s, LARGE)
+    after = {LARGE: s.expect("the frame after xrandr to a larger screen", IN_PLACE + [corner(LARGE)])}
+    resized(s, SMALL)
+    s.answer("Return", "the one message about the objects that do not fit")
+    time.sleep(1)
+    require(len(s.windows()) == 1, f"more than one message about the objects that do not fit: {s.windows()}")
+    after[SMALL] = s.expect("the frame after xrandr to a smaller screen", [corner(SMALL)])
+    for size in (LARGE, SMALL):
+        s.quit()
+        s, shot = fresh(size)
+        differing = sum(a != b for a, b in zip(shot.ppm, after[size].ppm))
+        if differing or len(shot.ppm) != len(after[size].ppm):
+            for name, screen in (("changed", after[size]), ("fresh", shot)):
+                pathlib.Path(s.artifacts, f"{name}-{size[0]}x{size[1]}.ppm").write_bytes(screen.ppm)
+            raise AssertionError(f"after xrandr to {size} the screen differs from a fresh start's in {differing} "
+                                 f"bytes (both kept in {s.artifacts})")
+    time.sleep(1)
+    require(len(s.windows()) == 1, f"a start on the small screen left more than one message: {s.windows()}")
+    return s
+
+LARGE, SMALL = (1920, 1080), (640, 480)  # Delta, Epsilon and Zeta do not fit on the small one
+REST = (600, 20)  # where the pointer rests: over nothing at every size
+
 SCENARIOS = {
     "first_frame": [("first frame", [], IN_PLACE)],
     "hover": [("first frame", [], IN_PLACE),
@@ -552,6 +697,8 @@ SCENARIOS = {
     "scaled_1.5": 1.5,
     "scaled_1.5_1024": (1.5, (1024, 768)),  # 683 logical pixels wide, which scale back to 1025
     "dialogs_1.5": ("dialogs", 1.5),  # scenario_scaled_dialogs under this QT_SCALE_FACTOR
+    "below_windows": ("openbox", scenario_below_windows),  # under that window manager
+    "screen_change": ("openbox", scenario_screen_change),
 }
 
 SAVING = {"quit_asks"}
@@ -577,7 +724,9 @@ def main():
     if args.scenario == "atspi":
         os.environ["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     dialogs = isinstance(steps, tuple) and steps[0] == "dialogs"
-    scale, size = (steps[1], (1920, 1080)) if dialogs else steps if isinstance(steps, tuple) else (
+    managed = isinstance(steps, tuple) and steps[0] == "openbox"
+    scale, size = (None, LARGE if steps[1] is scenario_screen_change else (1024, 768)) if managed else (
+        steps[1], (1920, 1080)) if dialogs else steps if isinstance(steps, tuple) else (
         steps, (1920, 1080)) if isinstance(steps, float) else (None, (1024, 768))
     work = tempfile.mkdtemp(prefix="orvanta-e2e-")
     artifacts, program_dir = os.path.join(work, "artifacts"), os.path.join(work, "Program")
@@ -593,7 +742,22 @@ def main():
             return status
         running.append(xvfb)
         start = functools.partial(Session, display, program_dir, artifacts, running)
-        if dialogs:
+        if managed:
+            if not shutil.which("openbox"):
+                print("SKIP: openbox is missing")
+                status = 77
+                return status
+            running.append(subprocess.Popen(["openbox"], env=os.environ | {"DISPLAY": display},
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            randr = Randr(display)
+            randr.resize(1024, 768)
+            deadline = time.time() + 15
+            while "window id" not in subprocess.run(["xprop", "-root", "-display", display,
+                                                     "_NET_SUPPORTING_WM_CHECK"], capture_output=True, text=True).stdout:
+                require(time.time() < deadline, "openbox did not start")
+                time.sleep(0.2)
+            steps[1](start, randr if steps[1] is scenario_screen_change else display).quit()
+        elif dialogs:
             scenario_scaled_dialogs(start, scale).quit()
         else:
             (scenario_scaled(start, scale, size[0], args.art_dir) if scale else start().run(steps)).quit()

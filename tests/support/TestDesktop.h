@@ -39,6 +39,7 @@ public:
         : display(app, width, height)
     {
         app.m_bLocked = TRUE;
+        app.m_bStartupDone = TRUE;
         app.m_lfDefault = MakeFont("DejaVu Sans", -12);
         app.m_nObjects = 1;
         app.m_aObjects[0].strName = "Background";
