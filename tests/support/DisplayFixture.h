@@ -14,13 +14,16 @@
 // by ORVANTA_DISPLAY_DEPTH (32 bits unless set; use DisplayDepth to change it
 // for one test). The destructor calls ReleaseDirectDraw.
 //
-// WriteBitmap writes a real .bmp file for image loading tests.
+// WriteBitmap writes a real .bmp file for image loading tests; SystemIconTheme
+// makes a folder of $XDG_DATA_DIRS with a hicolor icon in it.
 
 #include "app/DesktopApp.h"
+#include "platform/Pictures.h"
 #include "platform/PresentTarget.h"
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QString>
 #include <QtEndian>
@@ -154,6 +157,38 @@ inline std::string WriteBitmap(const QString& dir, const QString& name, const QI
     image.save(path, "BMP");
     return path.toStdString();
 }
+
+// For its lifetime the only system data folder is `dir`, holding the hicolor
+// icon `name`: a 48 x 48 PNG of `color` whose lower half is transparent.
+class SystemIconTheme {
+public:
+    SystemIconTheme(const QString& dir, const QString& name, QColor color)
+        : m_saved(qgetenv("XDG_DATA_DIRS"))
+    {
+        const QDir root(dir);
+        root.mkpath("icons/hicolor/48x48/apps");
+        QFile index(root.filePath("icons/hicolor/index.theme"));
+        if (index.open(QIODevice::WriteOnly))
+            index.write("[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Fixed\n");
+        index.close();
+        QImage icon(48, 48, QImage::Format_ARGB32);
+        icon.fill(Qt::transparent);
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 48; ++x)
+                icon.setPixel(x, y, color.rgb());
+        icon.save(root.filePath("icons/hicolor/48x48/apps/" + name + ".png"), "PNG");
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(dir));
+        UseFreedesktopIconThemes();
+    }
+    ~SystemIconTheme()
+    {
+        qputenv("XDG_DATA_DIRS", m_saved);
+        UseFreedesktopIconThemes();
+    }
+
+private:
+    QByteArray m_saved;
+};
 
 // "" when every pixel of `image` has expected(x, y)'s RGB, else how many do
 // not and the first of them.
