@@ -14,7 +14,7 @@ install(TARGETS orvanta RUNTIME DESTINATION ${ORVANTA_PROGRAM_DIR})
 install(FILES ${CMAKE_BINARY_DIR}/res/palette.bmp DESTINATION ${ORVANTA_PROGRAM_DIR}/res)
 # Only the bundled desktop: not what was saved beside it while trying the build.
 install(DIRECTORY ${CMAKE_BINARY_DIR}/desktops DESTINATION ${ORVANTA_PROGRAM_DIR}
-    FILES_MATCHING PATTERN "default.orv" PATTERN "*.bmp")
+    FILES_MATCHING PATTERN "default.orv" PATTERN "*.png" PATTERN "*.bmp")
 install(CODE "
     set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
     file(MAKE_DIRECTORY \"\${bin}\")

@@ -29,7 +29,7 @@ def check_package(deb, usr):
             "usr/bin/orvanta does not lead to usr/lib/orvanta/orvanta")
     missing = [path for path in FILES if not os.path.isfile(os.path.join(usr, path))]
     require(not missing, f"missing under usr: {missing}")
-    require(glob.glob(os.path.join(lib, "desktops/images/*.bmp")), "no pictures under usr/lib/orvanta/desktops/images")
+    require(glob.glob(os.path.join(lib, "desktops/images/*.png")), "no pictures under usr/lib/orvanta/desktops/images")
     lacking = ENTRY - set(pathlib.Path(usr, "share/applications/orvanta.desktop").read_text().splitlines())
     require(not lacking, f"orvanta.desktop lacks {sorted(lacking)}")
     icon = Screen(os.path.join(usr, "share/icons/hicolor/64x64/apps/orvanta.png"))
