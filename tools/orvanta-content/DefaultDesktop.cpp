@@ -88,8 +88,9 @@ const ButtonDesign kButtons[] = {
 const QColor kBackground = artwork::kBackgroundBase;
 
 // The button drawn by the user's icon theme instead of a picture of ours, at
-// the theme's size in the middle of its place; the program carries a hicolor
-// copy for themes without it.
+// the theme's size, centred across its place and level with the row's top (a
+// scaled screen's larger icon grows to the right and down, as far as the
+// next row's key); the program carries a hicolor copy for themes without it.
 constexpr char kThemeIconButton[] = "Terminal";
 constexpr char kThemeIcon[] = "utilities-terminal";
 constexpr int kThemeIconSize = 48;
@@ -148,7 +149,7 @@ DesktopObject Button(const ButtonDesign& design)
     if (std::strcmp(design.name, kThemeIconButton) == 0) {
         // One look: the caption's colour shows the pointer and the press.
         object.strUpImage = kThemeIcon;
-        at += QPoint(kButtonSize - kThemeIconSize, kButtonSize - kThemeIconSize) / 2;
+        at.rx() += (kButtonSize - kThemeIconSize) / 2;
     } else {
         object.strUpImage = RelocatablePath(stem + "_up.png");
         object.strDownImage = RelocatablePath(stem + "_down.png");
