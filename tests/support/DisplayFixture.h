@@ -159,24 +159,18 @@ inline std::string WriteBitmap(const QString& dir, const QString& name, const QI
 }
 
 // For its lifetime the only system data folder is `dir`, holding the hicolor
-// icon `name`: a 48 x 48 PNG of `color` whose lower half is transparent.
+// icon `name`, 48 x 48 of `color`.
 class SystemIconTheme {
 public:
     SystemIconTheme(const QString& dir, const QString& name, QColor color)
         : m_saved(qgetenv("XDG_DATA_DIRS"))
     {
-        const QDir root(dir);
-        root.mkpath("icons/hicolor/48x48/apps");
-        QFile index(root.filePath("icons/hicolor/index.theme"));
-        if (index.open(QIODevice::WriteOnly))
-            index.write("[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Fixed\n");
-        index.close();
-        QImage icon(48, 48, QImage::Format_ARGB32);
-        icon.fill(Qt::transparent);
-        for (int y = 0; y < 24; ++y)
-            for (int x = 0; x < 48; ++x)
-                icon.setPixel(x, y, color.rgb());
-        icon.save(root.filePath("icons/hicolor/48x48/apps/" + name + ".png"), "PNG");
+        QDir(dir).mkpath("icons/hicolor/48x48/apps");
+        if (QFile index(dir + "/icons/hicolor/index.theme"); index.open(QIODevice::WriteOnly))
+            index.write("[Icon Theme]\nDirectories=48x48/apps\n[48x48/apps]\nSize=48\n");
+        QImage icon(48, 48, QImage::Format_RGB32);
+        icon.fill(color);
+        icon.save(dir + "/icons/hicolor/48x48/apps/" + name + ".png");
         qputenv("XDG_DATA_DIRS", QFile::encodeName(dir));
         UseFreedesktopIconThemes();
     }
