@@ -2,6 +2,7 @@
 
 #include "bitmaps/DDUtil.h"
 #include "platform/MessageBox.h"
+#include "platform/Pictures.h"
 #include "platform/Screen.h"
 
 BOOL CDesktopApp::CreateDisplay(HWND window)
@@ -162,10 +163,12 @@ BOOL CDesktopApp::RestoreSurfaces()
             if (path.Compare(" ") > 0 && *surface) {
                 // A picture gone since it was loaded leaves its object as a
                 // failed load would, and the others are still restored.
+                // A reason from an earlier load must not be given for this one.
+                SetPictureFailure(PictureFailure::None);
                 if ((*surface)->Restore() != DD_OK || DDReloadBitmap(*surface, path) != DD_OK) {
                     (*surface)->Release();
                     *surface = nullptr;
-                    AfxMessageBox("Unable to load: " + path);
+                    AfxMessageBox("Unable to load: " + path + PictureFailureLine());
                 }
             }
         }

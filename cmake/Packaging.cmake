@@ -12,9 +12,10 @@ set(ORVANTA_PROGRAM_DIR lib/orvanta)
 
 install(TARGETS orvanta RUNTIME DESTINATION ${ORVANTA_PROGRAM_DIR})
 install(FILES ${CMAKE_BINARY_DIR}/res/palette.bmp DESTINATION ${ORVANTA_PROGRAM_DIR}/res)
-# Only the bundled desktop: not what was saved beside it while trying the build.
+# Only the bundled desktop (its pictures are PNG): not what was saved beside it
+# while trying the build, nor the bitmaps an older build drew.
 install(DIRECTORY ${CMAKE_BINARY_DIR}/desktops DESTINATION ${ORVANTA_PROGRAM_DIR}
-    FILES_MATCHING PATTERN "default.orv" PATTERN "*.bmp")
+    FILES_MATCHING PATTERN "default.orv" PATTERN "*.png")
 install(CODE "
     set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
     file(MAKE_DIRECTORY \"\${bin}\")

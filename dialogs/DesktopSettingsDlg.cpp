@@ -6,6 +6,7 @@
 #include "platform/CommonDialogs.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
+#include "platform/Pictures.h"
 #include "res/resource.h"
 
 #include <algorithm>
@@ -392,7 +393,8 @@ void CDesktopSettingsDlg::BrowseForDesktopFile(BOOL bOpen)
 BOOL CDesktopSettingsDlg::CheckFileExists(CString path, CString label)
 {
     path.Trim();
-    if (!path.IsEmpty() && !CFile::GetStatus(path, m_fileStatus)) {
+    // A bare name is an icon of the user's icon theme, found there or not at all.
+    if (!path.IsEmpty() && !CFile::GetStatus(path, m_fileStatus) && !ThemeIconExists(path)) {
         AfxMessageBox("Unable to find '" + label + "' file:\n\n" + path, MB_OK, 0);
         return FALSE;
     }

@@ -5,6 +5,7 @@
 #include "platform/CommonDialogs.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
+#include "platform/Pictures.h"
 #include "res/resource.h"
 
 #include <algorithm>
@@ -365,7 +366,8 @@ void CObjectPropertiesDlg::MakeDefaultName()
 BOOL CObjectPropertiesDlg::CheckFileExists(CString path, CString label)
 {
     path.Trim();
-    if (!path.IsEmpty() && !CFile::GetStatus(path, m_fileStatus)) {
+    // A bare name is an icon of the user's icon theme, found there or not at all.
+    if (!path.IsEmpty() && !CFile::GetStatus(path, m_fileStatus) && !ThemeIconExists(path)) {
         AfxMessageBox("Unable to find '" + label + "' file:\n\n" + path, MB_OK, 0);
         return FALSE;
     }

@@ -17,6 +17,27 @@ QString toQString(LPCSTR text, int count)
     return count < 0 ? ToQString(text) : ToQString(text, qsizetype(count));
 }
 
+// Surfaces hold no alpha of their own: the region `area` of a picture with
+// alpha is keyed as the program's keyed pictures are, pixels less than half
+// covered taking the transparent colour RGB(0,127,127) that every object
+// surface carries as its key, the others their own colour, opaque.
+QImage KeyedForSurface(const QImage& picture, const QRect& area)
+{
+    constexpr QRgb kKey = qRgb(0, 127, 127);
+    QImage keyed = picture.copy(area).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < keyed.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+        for (int x = 0; x < keyed.width(); ++x) {
+            const QRgb opaque = row[x] | 0xFF000000u;
+            // A drawn pixel of the key colour itself would vanish.
+            row[x] = qAlpha(row[x]) < 128 ? kKey : opaque == kKey ? qRgb(0, 127, 128) : opaque;
+        }
+    }
+    keyed.reinterpretAsFormat(QImage::Format_RGB32);
+    keyed.setDevicePixelRatio(picture.devicePixelRatio());
+    return keyed;
+}
+
 } // namespace
 
 // Device contexts.
@@ -179,7 +200,13 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int s
     // Rectangles are in logical pixels; a picture for a scaled screen has more.
     const QImage& from = source->pixels(QRect(sx, sy, sw, sh), false);
     const qreal ratio = from.devicePixelRatio();
-    painter.drawImage(QRectF(to), from, QRectF(sx * ratio, sy * ratio, sw * ratio, sh * ratio));
+    const QRectF area(sx * ratio, sy * ratio, sw * ratio, sh * ratio);
+    if (from.hasAlphaChannel() && !dest->isMemory()) {
+        const QImage keyed = KeyedForSurface(from, area.toAlignedRect());
+        painter.drawImage(QRectF(to), keyed, QRectF(keyed.rect()));
+        return TRUE;
+    }
+    painter.drawImage(QRectF(to), from, area);
     return TRUE;
 }
 

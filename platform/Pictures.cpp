@@ -1,6 +1,7 @@
 #include "platform/Pictures.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QIcon>
 #include <QImageReader>
 #include <QPainter>
@@ -338,8 +339,39 @@ QImage ReadPicture(QByteArray bytes, qreal scale)
     return image;
 }
 
+void UseFreedesktopIconThemes()
+{
+    // A relative or empty variable is ignored, as the base directory
+    // specification asks.
+    const auto absolute = [](const QString& dir) { return !dir.isEmpty() && QDir::isAbsolutePath(dir); };
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!absolute(dataHome))
+        dataHome = QDir::homePath() + "/.local/share";
+    QStringList dataDirs = qEnvironmentVariable("XDG_DATA_DIRS").split(u':', Qt::SkipEmptyParts);
+    dataDirs.removeIf([&](const QString& dir) { return !absolute(dir); });
+    if (dataDirs.isEmpty())
+        dataDirs = { "/usr/local/share", "/usr/share" };
+
+    QStringList paths { dataHome + "/icons", QDir::homePath() + "/.icons" };
+    for (const QString& dir : dataDirs)
+        paths.append(dir + "/icons");
+    // What the platform theme or the program added (Qt's own ":/icons") comes after.
+    for (const QString& path : QIcon::themeSearchPaths()) {
+        if (!paths.contains(path))
+            paths.append(path);
+    }
+    QIcon::setThemeSearchPaths(paths);
+    QIcon::setFallbackSearchPaths({ "/usr/share/pixmaps" });
+    QIcon::setFallbackThemeName("hicolor");
+    // Sessions whose platform names no theme (the offscreen one, a bare X
+    // server) still have hicolor.
+    if (QIcon::themeName().isEmpty())
+        QIcon::setThemeName("hicolor");
+}
+
 QImage ReadThemeIcon(std::string_view name, qreal scale)
 {
+    [[maybe_unused]] static const bool ready = (UseFreedesktopIconThemes(), true);
     const int side = std::max(1, qRound(kThemeIconSide * scale));
     const QIcon icon
         = IsThemeIconName(name) ? QIcon::fromTheme(QString::fromLatin1(name.data(), name.size())) : QIcon();
@@ -353,6 +385,15 @@ QImage ReadThemeIcon(std::string_view name, qreal scale)
     if (image.size() != QSize(side, side))
         image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return image;
+}
+
+bool ThemeIconExists(LPCSTR name)
+{
+    // Looked up as a load would, so that what is accepted also loads.
+    const PictureFailure failure = LastPictureFailure();
+    const bool found = name && IsThemeIconName(name) && !ReadThemeIcon(name, 1.0).isNull();
+    SetPictureFailure(failure);
+    return found;
 }
 
 QImage WithMeaningfulAlpha(QImage image, bool bitmap)

@@ -44,8 +44,18 @@ PictureCheck CheckPicture(QByteArray& bytes, qreal scale);
 // checks); null with the failure recorded when it is refused.
 QImage ReadPicture(QByteArray bytes, qreal scale);
 
+// Looks icons up the freedesktop way, whatever the session's platform theme
+// knows: the user's theme, else hicolor, then hicolor under every theme; the
+// themes in $XDG_DATA_HOME/icons, ~/.icons and each $XDG_DATA_DIRS/icons;
+// unthemed icons in /usr/share/pixmaps. Done before the first icon is looked
+// up; call again after the environment changes.
+void UseFreedesktopIconThemes();
+
 // The theme icon `name` at 48 pixels times `scale`, hicolor as fallback.
 QImage ReadThemeIcon(std::string_view name, qreal scale);
+
+// Whether `name` is a bare name that names an icon of the theme.
+bool ThemeIconExists(LPCSTR name);
 
 // Keeps what the reader gave: premultiplied alpha when some pixel is not
 // opaque, an opaque format otherwise. A bitmap's all-zero alpha is no alpha.

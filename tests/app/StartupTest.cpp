@@ -438,11 +438,13 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         ASSERT_EQ(result, restored ? TRUE : FALSE);
         if (!restored)
             continue;
-        // The picture that did not come back: the background's or A's.
+        // The picture that did not come back: the background's (its surface
+        // failed, so no reason is known) or A's (its file is gone).
         const int gone = nth == 6 ? 0 : removed ? 1 : -1;
         const std::vector<std::string> reported = gone < 0
             ? std::vector<std::string> {}
-            : std::vector { "Unable to load: " + app.m_aObjects[gone].strUpImage.str() };
+            : std::vector { "Unable to load: " + app.m_aObjects[gone].strUpImage.str()
+                  + (gone == 1 ? "\nThe file cannot be opened." : "") };
         EXPECT_EQ(desk.ui.messages, reported);
         EXPECT_EQ(app.RestoreSurfaces(), TRUE);
         EXPECT_EQ(desk.ui.messages, reported); // once

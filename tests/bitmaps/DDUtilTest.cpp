@@ -411,6 +411,22 @@ TEST_F(BitmapUtilities, PicturesOfEachFormatLoadByContentWithTheirAlpha)
     ASSERT_NE(s, nullptr);
     expectPixels(s, [](int, int) { return 0xC86432u; });
     s->Release();
+    // Surfaces keep no alpha: what is less than half covered takes the key
+    // colour, the rest its own colour, at every depth.
+    for (const int depth : { 32, 16 }) {
+        SCOPED_TRACE(depth);
+        open(depth);
+        ASSERT_TRUE(WriteAll(path, Encoded(soft, "png")));
+        IDirectDrawSurface* keyed = DDLoadBitmap(dd, path.toLatin1(), 0, 0);
+        ASSERT_NE(keyed, nullptr);
+        const auto value = [&](QRgb c) {
+            return depth == 32 ? DWORD(c & 0xFFFFFF)
+                               : DWORD((qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3);
+        };
+        expectPixels(keyed,
+            [&](int x, int y) { return value(kAlpha[x + 3 * y] >= 128 ? kColors[x + 3 * y] : qRgb(0, 127, 127)); });
+        keyed->Release();
+    }
 }
 
 // Refused before decoding, each with its reason, in bounded time; nothing
@@ -505,6 +521,28 @@ TEST_F(BitmapUtilities, BareNamesAreIconsOfTheTheme)
     EXPECT_EQ(LoadPicture("apps/orvanta-test").failure, PictureFailure::CannotOpen);
     QIcon::setThemeName("no-such-theme");
     EXPECT_EQ(LoadPicture("orvanta-test").failure, PictureFailure::NoSuchIcon);
+
+    // The system's data folders, found the freedesktop way even when the
+    // session names no theme; the user's theme falls back to hicolor.
+    QIcon::setThemeSearchPaths(searchPaths);
+    QIcon::setThemeName("");
+    {
+        const SystemIconTheme system(dir.path(), "orvanta-hicolor", Qt::blue);
+        for (const auto& [theme, name, failure] : {
+                 std::tuple("", "orvanta-hicolor", PictureFailure::None),
+                 std::tuple("test", "orvanta-hicolor", PictureFailure::None),
+                 std::tuple("test", "orvanta-test", PictureFailure::None),
+                 std::tuple("", "orvanta-test", PictureFailure::NoSuchIcon),
+                 std::tuple("", "../icons/hicolor/48x48/apps/orvanta-hicolor", PictureFailure::CannotOpen),
+             }) {
+            SCOPED_TRACE(std::string(theme) + " " + name);
+            if (*theme)
+                QIcon::setThemeName(theme);
+            EXPECT_EQ(LoadPicture(name).failure, failure);
+            EXPECT_EQ(ThemeIconExists(name), failure == PictureFailure::None);
+            QIcon::setThemeName("hicolor");
+        }
+    }
     QIcon::setThemeSearchPaths(searchPaths);
     QIcon::setThemeName(theme);
 }

@@ -343,10 +343,13 @@ TEST(DialogFields, CheckedOnOkThenStoredAsTyped)
     QTemporaryDir dir;
     const std::string down = WriteBitmap(dir.path(), "down.bmp", 2, 2, Qt::blue);
     const std::string photo = WriteBitmap(dir.path(), QStringLiteral("Straße 写真.bmp"), 2, 2, Qt::red);
+    const SystemIconTheme icons(dir.path(), "orvanta-lamp", Qt::green);
     const std::map<int, CString DesktopObject::*> stored = { { IDC_OBJECT_NAME, &DesktopObject::strName },
         { IDC_UP_IMAGE, &DesktopObject::strUpImage }, { IDC_DOWN_IMAGE, &DesktopObject::strDownImage },
         { IDC_MOUSE_IMAGE, &DesktopObject::strMouseImage }, { IDC_BACKGROUND, &DesktopObject::strUpImage } };
-    const auto exists = [](const CString& path) { return QFile::exists(QString::fromStdString(path.str())); };
+    const auto exists = [](const CString& path) {
+        return QFile::exists(QString::fromStdString(path.str())) || ThemeIconExists(path);
+    };
     enum Dialog { Insert, Edit, Settings };
     struct Case {
         Dialog dialog; // Edit works on "lamp"
@@ -373,6 +376,11 @@ TEST(DialogFields, CheckedOnOkThenStoredAsTyped)
             { "Unable to load:    \nThe file cannot be opened." }, true },
         { Edit, { { IDC_OBJECT_NAME, "LAMP" }, { IDC_MOUSE_IMAGE, photo } }, {}, true }, // its own name
         { Settings, { { IDC_BACKGROUND, photo } }, {}, true },
+        // A bare name is a theme icon: one the theme has passes.
+        { Insert,
+            { { IDC_OBJECT_NAME, "Lamp3" }, { IDC_UP_IMAGE, "orvanta-lamp" }, { IDC_MOUSE_IMAGE, "no-such-icon" } },
+            { "Unable to find 'Mouse Image' file:\n\nno-such-icon" }, false },
+        { Settings, { { IDC_BACKGROUND, "orvanta-lamp" } }, {}, true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed[0].second);

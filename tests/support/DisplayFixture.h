@@ -14,13 +14,16 @@
 // by ORVANTA_DISPLAY_DEPTH (32 bits unless set; use DisplayDepth to change it
 // for one test). The destructor calls ReleaseDirectDraw.
 //
-// WriteBitmap writes a real .bmp file for image loading tests.
+// WriteBitmap writes a real .bmp file for image loading tests; SystemIconTheme
+// makes a folder of $XDG_DATA_DIRS with a hicolor icon in it.
 
 #include "app/DesktopApp.h"
+#include "platform/Pictures.h"
 #include "platform/PresentTarget.h"
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QString>
 #include <QtEndian>
@@ -154,6 +157,32 @@ inline std::string WriteBitmap(const QString& dir, const QString& name, const QI
     image.save(path, "BMP");
     return path.toStdString();
 }
+
+// For its lifetime the only system data folder is `dir`, holding the hicolor
+// icon `name`, 48 x 48 of `color`.
+class SystemIconTheme {
+public:
+    SystemIconTheme(const QString& dir, const QString& name, QColor color)
+        : m_saved(qgetenv("XDG_DATA_DIRS"))
+    {
+        QDir(dir).mkpath("icons/hicolor/48x48/apps");
+        if (QFile index(dir + "/icons/hicolor/index.theme"); index.open(QIODevice::WriteOnly))
+            index.write("[Icon Theme]\nDirectories=48x48/apps\n[48x48/apps]\nSize=48\n");
+        QImage icon(48, 48, QImage::Format_RGB32);
+        icon.fill(color);
+        icon.save(dir + "/icons/hicolor/48x48/apps/" + name + ".png");
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(dir));
+        UseFreedesktopIconThemes();
+    }
+    ~SystemIconTheme()
+    {
+        qputenv("XDG_DATA_DIRS", m_saved);
+        UseFreedesktopIconThemes();
+    }
+
+private:
+    QByteArray m_saved;
+};
 
 // "" when every pixel of `image` has expected(x, y)'s RGB, else how many do
 // not and the first of them.

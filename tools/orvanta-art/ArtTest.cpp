@@ -1,6 +1,6 @@
 // The pictures drawn for the program: the files orvanta-art writes have the
-// layouts their readers expect, and the button faces are keyed so that only
-// the drawn shape shows on the desktop.
+// layouts their readers expect, and the button faces show only their shape
+// and its soft shadow.
 #include "Artwork.h"
 
 #include "../../tests/support/Bytes.h"
@@ -11,11 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-bool IsKey(QRgb pixel)
-{
-    return (pixel | 0xFF000000) == artwork::kKeyColor.rgb();
-}
 
 TEST(ArtTool, WritesA24BitGreetingAndAnIconWithTransparentCorners)
 {
@@ -47,26 +42,37 @@ TEST(ArtTool, WritesA24BitGreetingAndAnIconWithTransparentCorners)
                 difference
                     += std::abs(int(small.pixel(x, y) >> shift & 0xFF) - int(halved.pixel(x, y) >> shift & 0xFF));
     EXPECT_LT(difference / (small.width() * small.height() * 3), 8) << "the large greeting is another picture";
-    const QImage icon(dir.filePath("generated/orvanta.png"), "PNG");
-    ASSERT_EQ(icon.size(), QSize(64, 64));
-    EXPECT_TRUE(qAlpha(icon.pixel(0, 63)) == 0 && qAlpha(icon.pixel(32, 32)) == 255);
+    // The program's icon, and the theme icons it carries for the bundled
+    // desktop, each at its directory's size, in a hicolor theme Qt can read.
+    for (const auto& [name, side] :
+        { std::pair("orvanta.png", 64), std::pair("icons/hicolor/48x48/apps/utilities-terminal.png", 48),
+            std::pair("icons/hicolor/96x96/apps/utilities-terminal.png", 96) }) {
+        SCOPED_TRACE(name);
+        const QImage icon(dir.filePath(QString("generated/") + name), "PNG");
+        ASSERT_EQ(icon.size(), QSize(side, side));
+        EXPECT_TRUE(qAlpha(icon.pixel(0, side - 1)) == 0 && qAlpha(icon.pixel(side / 2, side / 2)) == 255);
+    }
+    EXPECT_TRUE(ReadAll(dir.filePath("generated/icons/hicolor/index.theme")).contains("[96x96/apps]\nSize=96\n"));
 }
 
-TEST(Artwork, KeyedFacesShowOnlyTheirShapeAndTheTileHasNoSeams)
+TEST(Artwork, FacesShowTheirShapeOverASoftShadowAndNothingElse)
 {
-    // Keying: drawn in exactly the key colour, a mostly uncovered edge, a
-    // mostly covered one, nothing. No key-coloured pixel stays inside the shape.
-    const QRgb drawn[] = { qRgba(0, 127, 127, 255), qRgba(200, 10, 10, 100), qRgba(200, 10, 10, 200), 0 };
-    QImage drawing(4, 1, QImage::Format_ARGB32);
-    for (int x = 0; x < 4; ++x)
-        drawing.setPixel(x, 0, drawn[x]);
-    const QImage keyed = artwork::KeyedImage(drawing);
-    EXPECT_FALSE(keyed.hasAlphaChannel());
-    for (int x = 0; x < 4; ++x)
-        EXPECT_EQ(IsKey(keyed.pixel(x, 0)), x % 2 == 1) << x;
-    EXPECT_EQ(qRed(keyed.pixel(2, 0)), 200);
+    // A square lifted one pixel: itself unchanged, a partly transparent black
+    // shadow just below it, nothing far from it.
+    QImage shape(16, 16, QImage::Format_ARGB32);
+    shape.fill(Qt::transparent);
+    for (int y = 5; y < 9; ++y)
+        for (int x = 6; x < 10; ++x)
+            shape.setPixel(x, y, qRgb(200, 10, 10));
+    const QImage shadowed = artwork::WithShadow(shape, 1, 1);
+    EXPECT_EQ(shadowed.pixel(7, 8), qRgb(200, 10, 10));
+    const QRgb below = shadowed.pixel(7, 10);
+    EXPECT_TRUE(qAlpha(below) > 0 && qAlpha(below) < 255 && (below & 0xFFFFFF) == 0) << std::hex << below;
+    EXPECT_GT(qAlpha(shadowed.pixel(7, 10)), qAlpha(shadowed.pixel(7, 4))); // it falls downwards
+    EXPECT_EQ(std::pair(shadowed.pixel(0, 0), shadowed.pixel(15, 15)), std::pair(0u, 0u));
 
-    // Every glyph shows in white on every look of a keyed button.
+    // Every glyph shows on every look, with transparent corners and a
+    // shadow under the key.
     const int size = 72;
     for (int glyph = int(artwork::Glyph::Folder); glyph <= int(artwork::Glyph::Trash); ++glyph) {
         QImage looks[3];
@@ -74,8 +80,13 @@ TEST(Artwork, KeyedFacesShowOnlyTheirShapeAndTheTileHasNoSeams)
             SCOPED_TRACE(glyph * 10 + int(look));
             const QImage face = artwork::ButtonImage(artwork::Glyph(glyph), QColor(50, 120, 200), look, size);
             ASSERT_EQ(face.size(), QSize(size, size));
-            EXPECT_TRUE(IsKey(face.pixel(0, 0)) && IsKey(face.pixel(size - 1, size - 1)));
-            EXPECT_FALSE(IsKey(face.pixel(size / 2, size / 6)));
+            EXPECT_TRUE(face.hasAlphaChannel());
+            EXPECT_EQ(std::pair(qAlpha(face.pixel(0, 0)), qAlpha(face.pixel(size - 1, 0))), std::pair(0, 0));
+            EXPECT_EQ(qAlpha(face.pixel(size / 2, size / 6)), 255);
+            int soft = 0;
+            for (int y = size * 3 / 4; y < size; ++y)
+                soft += qAlpha(face.pixel(size / 2, y)) > 0 && qAlpha(face.pixel(size / 2, y)) < 255;
+            EXPECT_GE(soft, 1);
             looks[int(look)] = face;
         }
         EXPECT_TRUE(looks[0] != looks[1] && looks[0] != looks[2]);

@@ -6,8 +6,10 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace artwork {
 
@@ -214,23 +216,42 @@ namespace {
 
 } // namespace
 
-QImage KeyedImage(const QImage& drawing)
+QImage WithShadow(const QImage& shape, int lift, int blur)
 {
-    const QImage argb = drawing.convertToFormat(QImage::Format_ARGB32);
-    QImage keyed(argb.size(), QImage::Format_RGB32);
-    const QRgb key = kKeyColor.rgb();
-    for (int y = 0; y < argb.height(); ++y) {
-        const QRgb* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        QRgb* out = reinterpret_cast<QRgb*>(keyed.scanLine(y));
-        for (int x = 0; x < argb.width(); ++x) {
-            QRgb pixel = qAlpha(in[x]) >= 128 ? (in[x] | 0xFF000000u) : key;
-            // A drawn pixel that happens to be the key colour would vanish.
-            if (qAlpha(in[x]) >= 128 && pixel == key)
-                pixel = qRgb(0, 127, 128);
-            out[x] = pixel;
+    const QImage argb = shape.convertToFormat(QImage::Format_ARGB32);
+    const int w = argb.width(), h = argb.height();
+    // The coverage, moved down, then spread by three box blurs (close to a
+    // Gaussian) across and down.
+    std::vector<int> alpha(size_t(w) * h, 0), spread(alpha.size());
+    for (int y = lift; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            alpha[size_t(y) * w + x] = qAlpha(argb.pixel(x, y - lift));
+    const auto pass = [&](int count, int stride, int lines, int lineStride) {
+        for (int line = 0; line < lines; ++line) {
+            int* in = alpha.data() + size_t(line) * lineStride;
+            int* out = spread.data() + size_t(line) * lineStride;
+            for (int i = 0; i < count; ++i) {
+                int sum = 0;
+                for (int k = std::max(0, i - blur); k <= std::min(count - 1, i + blur); ++k)
+                    sum += in[size_t(k) * stride];
+                out[size_t(i) * stride] = sum / (2 * blur + 1);
+            }
+            for (int i = 0; i < count; ++i)
+                in[size_t(i) * stride] = out[size_t(i) * stride];
         }
+    };
+    for (int round = 0; round < 3 && blur > 0; ++round) {
+        pass(w, 1, h, w);
+        pass(h, w, w, 1);
     }
-    return keyed;
+    QImage shadowed(argb.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            shadowed.setPixel(x, y, qRgba(0, 0, 0, alpha[size_t(y) * w + x] * 3 / 5));
+    QPainter p(&shadowed);
+    p.drawImage(0, 0, argb);
+    p.end();
+    return shadowed.convertToFormat(QImage::Format_ARGB32);
 }
 
 QImage BackgroundTile(int size)
@@ -262,8 +283,9 @@ QImage ButtonImage(Glyph glyph, const QColor& hue, Look look, int size)
     QImage canvas = TransparentCanvas(QSize(size, size));
     QPainter p(&canvas);
     p.setRenderHint(QPainter::Antialiasing);
-    const qreal margin = size * 0.06, depth = size * 0.05, radius = size * 0.18;
-    const QRectF face(margin, margin, size - 2 * margin, size - 2 * margin - depth);
+    // Room below and beside the key for its shadow.
+    const qreal margin = size * 0.08, depth = size * 0.05, radius = size * 0.18;
+    const QRectF face(margin, margin * 0.6, size - 2 * margin, size - 2 * margin - depth);
     const QRectF base = face.translated(0, depth);
     const bool down = look == Look::Down;
     const QRectF top = down ? base : face;
@@ -291,7 +313,9 @@ QImage ButtonImage(Glyph glyph, const QColor& hue, Look look, int size)
     p.setBrush(QColor(255, 255, 255));
     DrawGlyph(p, glyph, top.adjusted(inset, inset * 0.9, -inset, -inset * 0.9));
     p.end();
-    return KeyedImage(canvas);
+    // A pressed key lies close to the desktop, one under the pointer lifts.
+    const int lift = down ? 1 : look == Look::Mouse ? 3 : 2;
+    return WithShadow(canvas, lift, std::max(1, int(margin / 3)));
 }
 
 QImage BalloonImage(const QStringList& lines, const QSize& size)
@@ -299,8 +323,8 @@ QImage BalloonImage(const QStringList& lines, const QSize& size)
     QImage canvas = TransparentCanvas(size);
     QPainter p(&canvas);
     p.setRenderHint(QPainter::Antialiasing);
-    const qreal tail = 12;
-    const QRectF body(tail, 1, size.width() - tail - 1, size.height() - 2);
+    const qreal tail = 12, shadow = 5;
+    const QRectF body(tail, 1, size.width() - tail - shadow, size.height() - shadow - 1);
     QPainterPath shape;
     shape.addRoundedRect(body, 10, 10);
     QPainterPath pointer;
@@ -316,7 +340,7 @@ QImage BalloonImage(const QStringList& lines, const QSize& size)
     p.setFont(SansFont(12, false));
     p.drawText(body.adjusted(10, 6, -8, -6), Qt::AlignLeft | Qt::AlignVCenter, lines.join('\n'));
     p.end();
-    return KeyedImage(canvas);
+    return WithShadow(canvas, 2, 1);
 }
 
 QImage SplashImage(int scale)
@@ -336,16 +360,9 @@ QImage SplashImage(int scale)
         QColor(110, 120, 135), QColor(220, 100, 60) };
     const Glyph glyphs[] = { Glyph::Folder, Glyph::Picture, Glyph::Music, Glyph::Globe, Glyph::Gear, Glyph::Help };
     for (int i = 0; i < 6; ++i) {
-        const QImage key = ButtonImage(glyphs[i], hues[i], i == 3 ? Look::Mouse : Look::Up, 28 * scale);
-        QImage masked = key.convertToFormat(QImage::Format_ARGB32);
-        masked.setDevicePixelRatio(scale);
-        for (int y = 0; y < masked.height(); ++y) {
-            QRgb* line = reinterpret_cast<QRgb*>(masked.scanLine(y));
-            for (int x = 0; x < masked.width(); ++x)
-                if ((line[x] & 0xFFFFFF) == (kKeyColor.rgb() & 0xFFFFFF))
-                    line[x] = 0;
-        }
-        p.drawImage(QPointF(12 + i * 30, 58), masked);
+        QImage key = ButtonImage(glyphs[i], hues[i], i == 3 ? Look::Mouse : Look::Up, 28 * scale);
+        key.setDevicePixelRatio(scale);
+        p.drawImage(QPointF(12 + i * 30, 58), key);
     }
 
     p.setPen(QColor(255, 255, 255));

@@ -1,15 +1,13 @@
 #pragma once
-// The bundled pictures, drawn with QPainter. Object images come back keyed:
-// every pixel outside the drawn shape holds the transparent colour
-// RGB(0,127,127) and no pixel inside it does.
-
+// The bundled pictures, drawn with QPainter. Object images come with alpha:
+// soft shadows and edges, nothing outside the drawn shape and its shadow.
 #include <QColor>
 #include <QImage>
 #include <QString>
 
 namespace artwork {
 
-// The colour every object surface treats as transparent.
+// The colour every object surface treats as transparent: the palette keeps it.
 inline const QColor kKeyColor(0, 127, 127);
 // The background tile's ground and the centre of its lighter spots.
 inline const QColor kBackgroundBase(36, 50, 74);
@@ -18,14 +16,14 @@ inline const QColor kBackgroundSpot(58, 84, 118);
 enum class Glyph { Folder, Picture, Music, Globe, Gear, Help, Terminal, Mail, Trash };
 enum class Look { Up, Down, Mouse };
 
-// Turns a drawing with alpha into a keyed opaque image: pixels at least half
-// covered keep their colour, the rest become the key colour.
-QImage KeyedImage(const QImage& drawing);
+// `shape` with a soft shadow of its coverage below it, `lift` pixels down.
+QImage WithShadow(const QImage& shape, int lift, int blur);
 
 // A seamless square for tiling the background.
 QImage BackgroundTile(int size);
 
-// A button face: a rounded key in the given hue carrying a white glyph.
+// A button face: a rounded key in the given hue carrying a white glyph, with
+// its shadow.
 QImage ButtonImage(Glyph glyph, const QColor& hue, Look look, int size);
 
 // A speech balloon holding a few lines of text, its tail at the lower left.

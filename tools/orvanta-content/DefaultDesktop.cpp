@@ -87,6 +87,14 @@ const ButtonDesign kButtons[] = {
 
 const QColor kBackground = artwork::kBackgroundBase;
 
+// The button drawn by the user's icon theme instead of a picture of ours, at
+// the theme's size, centred across its place and level with the row's top (a
+// scaled screen's larger icon grows to the right and down, as far as the
+// next row's key); the program carries a hicolor copy for themes without it.
+constexpr char kThemeIconButton[] = "Terminal";
+constexpr char kThemeIcon[] = "utilities-terminal";
+constexpr int kThemeIconSize = 48;
+
 COLORREF ToColorRef(const QColor& c)
 {
     return RGB(BYTE(c.red()), BYTE(c.green()), BYTE(c.blue()));
@@ -116,9 +124,10 @@ LOGFONT CaptionFont(const CaptionStyle& style)
     return font;
 }
 
+// PNG keeps the pictures' soft edges; the palette stays a Windows bitmap.
 bool SaveImage(const QImage& image, const QDir& dir, const QString& fileName, QString* error)
 {
-    if (image.save(dir.filePath(fileName), "BMP"))
+    if (image.save(dir.filePath(fileName), fileName.endsWith(".bmp") ? "BMP" : "PNG"))
         return true;
     *error = "cannot write " + dir.filePath(fileName);
     return false;
@@ -136,10 +145,16 @@ DesktopObject Button(const ButtonDesign& design)
     object.dwHotTextPixel = ToPixel(design.style.hotColor);
     object.nJustify = design.justify;
     const QString stem = design.file;
-    object.strUpImage = RelocatablePath(stem + "_up.bmp");
-    object.strDownImage = RelocatablePath(stem + "_down.bmp");
-    object.strMouseImage = RelocatablePath(stem + "_mouse.bmp");
-    const QPoint at = design.position;
+    QPoint at = design.position;
+    if (std::strcmp(design.name, kThemeIconButton) == 0) {
+        // One look: the caption's colour shows the pointer and the press.
+        object.strUpImage = kThemeIcon;
+        at.rx() += (kButtonSize - kThemeIconSize) / 2;
+    } else {
+        object.strUpImage = RelocatablePath(stem + "_up.png");
+        object.strDownImage = RelocatablePath(stem + "_down.png");
+        object.strMouseImage = RelocatablePath(stem + "_mouse.png");
+    }
     object.rcObject = { at.x(), at.y(), at.x() + kButtonSize, at.y() + kButtonSize };
     object.bVisible = 1;
     object.bTextOnMouseOver = design.textOnMouseOver;
@@ -160,11 +175,13 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
     const QDir images(root.filePath("desktops/images"));
 
     // Pictures.
-    if (!SaveImage(artwork::BackgroundTile(kTileSize), images, "background.bmp", error))
+    if (!SaveImage(artwork::BackgroundTile(kTileSize), images, "background.png", error))
         return false;
     const std::pair<Look, const char*> looks[]
-        = { { Look::Up, "_up.bmp" }, { Look::Down, "_down.bmp" }, { Look::Mouse, "_mouse.bmp" } };
+        = { { Look::Up, "_up.png" }, { Look::Down, "_down.png" }, { Look::Mouse, "_mouse.png" } };
     for (const ButtonDesign& design : kButtons) {
+        if (std::strcmp(design.name, kThemeIconButton) == 0)
+            continue;
         for (const auto& [look, suffix] : looks) {
             const QImage face = artwork::ButtonImage(design.glyph, design.hue, look, kButtonSize);
             if (!SaveImage(face, images, QString(design.file) + suffix, error))
@@ -174,7 +191,7 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
     const QImage tip = artwork::BalloonImage({ "Right-click or Shift+F10: the menu.", "Tab moves between buttons.",
                                                  "Unlock it there to move buttons.", "F2 redraws, F12 quits." },
         QSize(262, 90));
-    if (!SaveImage(tip, images, "tip.bmp", error))
+    if (!SaveImage(tip, images, "tip.png", error))
         return false;
 
     // Palette: the cube and greys, then the tones the pictures are made of.
@@ -199,7 +216,7 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
 
     DesktopObject background;
     background.strName = "Background";
-    background.strUpImage = RelocatablePath("background.bmp");
+    background.strUpImage = RelocatablePath("background.png");
     background.rcObject = { 0, 0, kTileSize, kTileSize };
     background.bVisible = 1;
     desktop.aObjects.push_back(background);
@@ -215,7 +232,7 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
     desktop.aObjects[help].strActivate = "Tip";
     DesktopObject tipObject;
     tipObject.strName = "Tip";
-    tipObject.strUpImage = RelocatablePath("tip.bmp");
+    tipObject.strUpImage = RelocatablePath("tip.png");
     tipObject.rcObject = { 160, helpRect.top - 2, 160 + tip.width(), helpRect.top - 2 + tip.height() };
     tipObject.lfFont = CaptionFont(kPlain);
     tipObject.nJustify = kJustifyLeft;

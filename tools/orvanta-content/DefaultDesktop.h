@@ -9,6 +9,6 @@
 // anywhere.
 inline constexpr char kRelocatablePrefix[] = "e:\\projects3\\tav";
 
-// Writes <programDir>/res/palette.bmp, <programDir>/desktops/images/*.bmp and
+// Writes <programDir>/res/palette.bmp, <programDir>/desktops/images/*.png and
 // <programDir>/desktops/default.orv. On failure returns false and says why.
 bool WriteDefaultDesktop(const QString& programDir, QString* error);
