@@ -129,6 +129,8 @@ public:
     BOOL m_bCollectRefusals = FALSE;
     int m_nRefusedImages = 0;
     CString m_strFirstRefused;
+    // A report's box is open: a screen changing again meanwhile adds none.
+    BOOL m_bReportShown = FALSE;
 
     // Display.
     IDirectDraw* m_pDD = nullptr;

@@ -120,5 +120,9 @@ void CDesktopApp::ReportImageChecks()
     }
     m_nRefusedImages = 0;
     m_strFirstRefused.Empty();
+    if (m_bReportShown)
+        return;
+    m_bReportShown = TRUE;
     AfxMessageBox(strMessage);
+    m_bReportShown = FALSE;
 }

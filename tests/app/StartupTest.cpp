@@ -30,6 +30,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -330,6 +331,18 @@ TEST_F(Startup, AScreenChangeShowsWhatAFreshStartAtTheNewSizeShows)
         EXPECT_EQ(frameOf(app), expected) << screen.screen.cx;
         EXPECT_EQ(app.DesktopBytes(), saved);
     }
+    // The screen changing again while the report is open adds no second box.
+    bool changedAgain = false;
+    ui.onMessageBox = [&](const CString&, UINT) {
+        if (!std::exchange(changedAgain, true))
+            frame->OnDisplayChange(32, small.screen.cx, small.screen.cy);
+        return IDOK;
+    };
+    ui.messages.clear();
+    frame->OnDisplayChange(32, small.screen.cx, small.screen.cy);
+    EXPECT_TRUE(changedAgain);
+    EXPECT_EQ(ui.messages, smallMessages);
+    EXPECT_EQ(frameOf(app), freshSmall);
     app.DestroyMainWindow();
 }
 

@@ -620,6 +620,17 @@ def scenario_screen_change(start, randr):
     time.sleep(1)
     require(len(s.windows()) == 1, f"more than one message about the objects that do not fit: {s.windows()}")
     after[SMALL] = s.expect("the frame after xrandr to a smaller screen", [corner(SMALL)])
+    # A screen that shrinks and grows five times a second for ten seconds: the desktop follows it to the last size,
+    # asking no more than one box at a time.
+    for i in range(50):
+        resized(s, (1024, 768) if i % 2 else SMALL)
+    deadline = time.time() + 15
+    while (box := s.dialog()) or time.time() < deadline - 12:
+        require(len(s.windows()) <= 2 and time.time() < deadline, f"after the flapping screen: windows {s.windows()}")
+        if box:
+            s.key("Return")
+        time.sleep(0.3)
+    s.expect("the frame after the flapping screen", IN_PLACE)
     for size in (LARGE, SMALL):
         s.quit()
         s, shot = fresh(size)
