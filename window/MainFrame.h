@@ -68,6 +68,13 @@ public:
     void OnEditUndo();
     void OnEditRedo();
 
+    // A completed click in Locked mode runs the object's action: a link, an
+    // application, a file or folder, a command line, or "orvanta:" and one of
+    // the desktop's own commands.
+    void RunObjectAction(int nObject);
+    void RunDesktopCommand(const CString& strAction);
+    BOOL TrustDesktopActions(const CString& strAction);
+
     // The keyboard's way beside the pointer's.
     void CompleteClick(int nObject);
     std::vector<int> ReadingOrder();

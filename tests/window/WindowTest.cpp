@@ -1,9 +1,11 @@
 // The desktop window: pointer and keys, the context menu and its commands,
 // undo, and the window itself (creation, presentation, coordinates, messages).
 
+#include "dialogs/DesktopSettingsDlg.h"
 #include "platform/FrameWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/Screen.h"
+#include "platform/ShellExecute.h"
 #include "res/resource.h"
 #include "support/Bytes.h"
 #include "support/TestDesktop.h"
@@ -11,10 +13,12 @@
 
 #include <QAccessible>
 #include <QCursor>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWindow>
 #include <private/qguiapplication_p.h>
@@ -26,6 +30,8 @@
 #include <functional>
 #include <map>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -560,6 +566,73 @@ TEST_F(WindowTest, KeysPressTheFocusAndWorkTheMenuAtItWhileKeysWaitForTheMenu)
     EXPECT_EQ(Focus(), "-");
 }
 
+// A completed click in Locked mode runs its object's action: a press and
+// release on the same object, or Enter or Space on the focus. Unlocked, or
+// after a press given up, nothing runs. Failures say why; a desktop another
+// user could have written asks once per file before its actions run.
+TEST_F(WindowTest, LockedClicksRunTheActionAndADesktopOfAnotherUserAsksOnce)
+{
+    Row({ "Run", "Bad", "Nul", "Cmd", "Oops", "None" });
+    app.m_aObjects[1].strAction = " true --flag ";
+    app.m_aObjects[2].strAction = CString(std::string(70000, 'x'));
+    app.m_aObjects[3].strAction = CString(std::string("true\0rm ~", 9));
+    app.m_aObjects[4].strAction = "orvanta:settings";
+    app.m_aObjects[5].strAction = "orvanta:format";
+    const std::string run
+        = QStandardPaths::findExecutable("true").toStdString() + " [--flag] @ " + QDir::homePath().toStdString();
+    std::string opened;
+    desk.ui.onDialog = [&](CDialog& dlg) { opened += dynamic_cast<CDesktopSettingsDlg*>(&dlg) ? "settings;" : "?;"; };
+    const auto click = [&](int i) { Press(At(i), 15), Release(At(i), 15); };
+    const auto expect = [&](const char* what, std::vector<std::string> launches, std::vector<std::string> messages) {
+        EXPECT_EQ(desk.ui.launches, launches) << what;
+        EXPECT_EQ(desk.ui.messages, messages) << what;
+        desk.ui.launches.clear();
+        desk.ui.messages.clear();
+    };
+
+    click(1);
+    expect("a click", { run }, {});
+    Press(At(1), 15), Move(At(2), 15), Release(At(2), 15);
+    expect("a press given up", {}, {});
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    Key(VK_SPACE);
+    expect("Enter and Space", { run, run }, {});
+    click(2);
+    expect("a missing program, shown short", {},
+        { "Orvanta could not run: " + std::string(300, 'x') + "...\n\n" + ShellExecuteErrorText(SE_ERR_FNF) });
+    click(3);
+    expect("a NUL byte", {},
+        { std::string("Orvanta could not run: true rm ~\n\n") + ShellExecuteErrorText(ERROR_BAD_FORMAT) });
+    click(4);
+    click(6);
+    EXPECT_EQ(opened, "settings;");
+    click(5);
+    expect("the desktop's own commands", {},
+        { "Orvanta could not run: orvanta:format\n\nThe desktop's own commands are settings, list, lock, undo and "
+          "redo." });
+    app.m_bLocked = FALSE;
+    click(1);
+    Key(VK_RETURN);
+    expect("unlocked", {}, {});
+    app.m_bLocked = TRUE;
+
+    // Group-writable, world-writable, then the user's own.
+    const std::string question = "This desktop was not made by you. Run its actions?\n\ntrue --flag";
+    for (const auto& [name, mode, answer, launches, messages] :
+        { std::tuple { "group.orv", 0664, IDNO, std::vector<std::string> {}, std::vector { question } },
+            { "others.orv", 0646, IDYES, { run, run }, { question } }, { "own.orv", 0644, IDNO, { run, run }, {} } }) {
+        const std::string path = desk.Path(name);
+        ASSERT_TRUE(WriteAll(QString::fromStdString(path), "x"));
+        ::chmod(path.c_str(), mode_t(mode));
+        app.m_strDesktopFile = path.c_str();
+        desk.ui.onMessageBox = [a = answer](const CString&, UINT type) { return type == MB_YESNO ? a : IDOK; };
+        click(1);
+        click(1);
+        expect(name, launches, messages);
+    }
+}
+
 TEST_F(WindowTest, CtrlArrowsMoveTheSelectionOrTheFocusAsADragAndEscapePutsADragBack)
 {
     Row({ "A", "B" });
@@ -874,7 +947,7 @@ TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
     const int b = desk.AddObject("B", { 20, 4, 30, 14 }, "second");
     const int t = desk.AddObject("T", { 40, 4, 50, 14 }, "", false);
     app.m_aRuntime[b].nActivates = t;
-    app.m_aObjects[1].strAction = "tool --go";
+    app.m_aObjects[1].strAction = "true --go";
     QCursor::setPos(LogicalPoint({ 5000, 5000 }));
     auto* frame = new Frame;
     app.m_pMainWnd = frame;
@@ -944,7 +1017,7 @@ TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
     QAccessibleActionInterface* press = root->child(0)->actionInterface();
     ASSERT_TRUE(press && root->child(2)->actionInterface());
     EXPECT_EQ(press->actionNames(), QStringList { QAccessibleActionInterface::pressAction() });
-    EXPECT_EQ(press->localizedActionDescription(QAccessibleActionInterface::pressAction()), "tool --go");
+    EXPECT_EQ(press->localizedActionDescription(QAccessibleActionInterface::pressAction()), "true --go");
     frame->log.clear();
     press->doAction(QAccessibleActionInterface::pressAction());
     root->child(2)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());

@@ -1,0 +1,107 @@
+#include "app/DesktopApp.h"
+#include "platform/CFile.h"
+#include "platform/MessageBox.h"
+#include "platform/Path.h"
+#include "platform/ShellExecute.h"
+#include "window/MainFrame.h"
+
+#include <string>
+
+// An object's action runs when a click on it completes in Locked mode.
+
+namespace {
+
+// Messages show an action of any length in a few lines, and a NUL byte in
+// it as what it is not: the end of the text.
+CString ShownAction(const CString& strAction)
+{
+    constexpr size_t kShownLength = 300;
+    std::string text = strAction.str();
+    for (char& c : text)
+        if (c == '\0')
+            c = ' ';
+    if (text.size() > kShownLength)
+        text = text.substr(0, kShownLength) + "...";
+    return CString(text);
+}
+
+void ShowRunFailure(const CString& strAction, LPCSTR lpszReason)
+{
+    AfxMessageBox("Orvanta could not run: " + ShownAction(strAction) + "\n\n" + lpszReason, MB_OK, 0);
+}
+
+} // namespace
+
+void CMainFrame::RunObjectAction(int nObject)
+{
+    CDesktopApp* app = DesktopApp();
+    if (!app->m_bLocked || nObject <= 0 || nObject >= app->m_nObjects)
+        return;
+    CString strAction = app->m_aObjects[nObject].strAction;
+    strAction.Trim();
+    if (strAction.IsEmpty())
+        return;
+
+    // The desktop's own commands.
+    if (strAction.Left(8) == "orvanta:") {
+        RunDesktopCommand(strAction);
+        FollowPointer();
+        return;
+    }
+
+    if (!TrustDesktopActions(strAction)) {
+        FollowPointer();
+        return;
+    }
+    // A NUL byte would cut the action short: what ran would not be what it says.
+    const INT_PTR nResult = strAction.Find('\0') >= 0
+        ? ERROR_BAD_FORMAT
+        : ShellExecute(nullptr, "open", strAction, nullptr, nullptr, SW_SHOWNORMAL);
+    if (nResult <= 32) {
+        ShowRunFailure(strAction, ShellExecuteErrorText(nResult));
+        FollowPointer();
+    }
+}
+
+// "orvanta:" and a command of the context menu or the keyboard, so that a
+// button can open Desktop Settings.
+void CMainFrame::RunDesktopCommand(const CString& strAction)
+{
+    CDesktopApp* app = DesktopApp();
+    const CString strCommand = strAction.Mid(8);
+    m_bInMenu = TRUE;
+    if (strCommand == "settings") {
+        app->m_nCurObject = 0;
+        OnObjectProperties();
+    } else if (strCommand == "list")
+        OnObjectList();
+    else if (strCommand == "lock")
+        OnDesktopLocked();
+    else if (strCommand == "undo")
+        OnEditUndo();
+    else if (strCommand == "redo")
+        OnEditRedo();
+    else
+        ShowRunFailure(strAction, "The desktop's own commands are settings, list, lock, undo and redo.");
+    m_bInMenu = FALSE;
+}
+
+// Actions of a desktop that another user could have written run only when
+// the user agrees, asked once per file and session. The bundled desktop,
+// the user's own and one not saved yet are trusted.
+BOOL CMainFrame::TrustDesktopActions(const CString& strAction)
+{
+    CDesktopApp* app = DesktopApp();
+    const std::string strFile = NativePath(app->m_strDesktopFile);
+    CFileStatus status;
+    if (strFile == NativePath(app->m_strAppDir + "\\desktops\\default.orv")
+        || !CFile::GetStatus(app->m_strDesktopFile, status) || IsFileOwnedByUser(app->m_strDesktopFile))
+        return TRUE;
+    auto it = app->m_mapTrustedDesktops.find(strFile);
+    if (it == app->m_mapTrustedDesktops.end()) {
+        const int nAnswer = AfxMessageBox(
+            "This desktop was not made by you. Run its actions?\n\n" + ShownAction(strAction), MB_YESNO, 0);
+        it = app->m_mapTrustedDesktops.emplace(strFile, nAnswer == IDYES).first;
+    }
+    return it->second ? TRUE : FALSE;
+}
