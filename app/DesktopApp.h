@@ -63,6 +63,10 @@ public:
     BOOL RestoreSurfaces();
     void ComposeScene();
     void InsertObject();
+    // A dropped file, folder, application entry or link becomes an object at
+    // `pt`, made as Insert makes one: named after it (made unique), its icon
+    // as Up picture, itself as action. The caller checks the capacity.
+    void InsertDroppedObject(const CString& strItem, const CString& strName, const CString& strPicture, POINT pt);
     void EditObjectProperties();
     void EditDesktopSettings();
     void OffsetObject(int i);

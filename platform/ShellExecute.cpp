@@ -1,6 +1,7 @@
 #include "platform/ShellExecute.h"
 
 #include "platform/Path.h"
+#include "platform/Pictures.h"
 #include "platform/QtConversions.h"
 #include "platform/UiScript.h"
 
@@ -339,4 +340,56 @@ BOOL IsFileOwnedByUser(LPCSTR path)
     if (::stat(NativePath(path).c_str(), &status) != 0)
         return FALSE;
     return status.st_uid == ::getuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0 ? TRUE : FALSE;
+}
+
+namespace {
+
+// The first of the icons that the theme has, or a picture file named by its
+// path; empty when none shows, so that the object shows its caption alone.
+CString FirstIcon(std::initializer_list<QString> names)
+{
+    for (const QString& name : names) {
+        if (name.isEmpty())
+            continue;
+        const QByteArray bytes = name.toUtf8();
+        if (name.startsWith(QLatin1Char('/'))
+                ? QFileInfo(name).isFile()
+                : !ReadThemeIcon(std::string_view(bytes.constData(), size_t(bytes.size())), 1.0).isNull())
+            return PathFromQString(name);
+    }
+    return CString();
+}
+
+} // namespace
+
+BOOL SHGetFileInfo(LPCSTR pszPath, SHFILEINFO* psfi)
+{
+    const QString text = PathToQString(CString(pszPath)).trimmed();
+    const QString home = QDir::homePath();
+    if (!psfi || text.isEmpty())
+        return FALSE;
+    if (IsLink(text) && !QUrl(text).isLocalFile()) {
+        const QUrl url(text, QUrl::StrictMode);
+        psfi->szDisplayName = FromQString(url.host().isEmpty() ? text : url.host());
+        psfi->szIconName = FirstIcon({ QStringLiteral("web-browser"), QStringLiteral("text-html") });
+        return TRUE;
+    }
+    const QString path = IsLink(text) ? QUrl(text).toLocalFile() : ExpandPath(text, home);
+    const QFileInfo file(path);
+    if (!file.exists())
+        return FALSE;
+    if (path.endsWith(QLatin1String(".desktop"))) {
+        GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData()));
+        if (!info || g_desktop_app_info_get_is_hidden(info.get()))
+            return FALSE;
+        psfi->szDisplayName = FromQString(QString::fromUtf8(g_app_info_get_name(G_APP_INFO(info.get()))));
+        std::unique_ptr<gchar, decltype(&g_free)> icon(g_desktop_app_info_get_string(info.get(), "Icon"), &g_free);
+        psfi->szIconName = FirstIcon(
+            { icon ? QString::fromUtf8(icon.get()) : QString(), QStringLiteral("application-x-executable") });
+        return TRUE;
+    }
+    psfi->szDisplayName = PathFromQString(file.fileName().isEmpty() ? file.absoluteFilePath() : file.fileName());
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
+    psfi->szIconName = FirstIcon({ type.iconName(), type.genericIconName() });
+    return TRUE;
 }

@@ -6,6 +6,7 @@
 // a program runs), else a command line split as a shell splits it, without
 // a shell. GLib's GIO finds and starts applications the freedesktop way.
 
+#include "platform/CString.h"
 #include "platform/PresentTarget.h"
 #include "platform/Types.h"
 
@@ -40,3 +41,16 @@ LPCSTR ShellExecuteErrorText(INT_PTR nResult);
 // Whether no one but the user could have written the file: the user owns it
 // and neither group nor others may write it.
 BOOL IsFileOwnedByUser(LPCSTR path);
+
+// What the shell shows for a file, folder, application entry or link: its
+// name, and its icon as a picture name the desktop takes (an icon of the
+// user's theme, or a picture's path).
+struct SHFILEINFO {
+    CString szDisplayName;
+    CString szIconName;
+};
+
+// An entry: its Name and Icon; a file or folder: its name and its type's
+// icon; a link: its host (or the link) and a web icon. FALSE for what is
+// none of these (a missing file, an entry that cannot run).
+BOOL SHGetFileInfo(LPCSTR pszPath, SHFILEINFO* psfi);

@@ -1,5 +1,6 @@
 #include "app/DesktopApp.h"
 #include "platform/CFile.h"
+#include "platform/DropFiles.h"
 #include "platform/MessageBox.h"
 #include "platform/Path.h"
 #include "platform/ShellExecute.h"
@@ -25,6 +26,15 @@ CString ShownAction(const CString& strAction)
     return CString(text);
 }
 
+// One word of a command line whatever it holds, as a shell quotes it.
+CString QuotedWord(const CString& strWord)
+{
+    std::string text = "'";
+    for (char c : strWord.str())
+        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return CString(text + "'");
+}
+
 void ShowRunFailure(const CString& strAction, LPCSTR lpszReason)
 {
     AfxMessageBox("Orvanta could not run: " + ShownAction(strAction) + "\n\n" + lpszReason, MB_OK, 0);
@@ -32,7 +42,7 @@ void ShowRunFailure(const CString& strAction, LPCSTR lpszReason)
 
 } // namespace
 
-void CMainFrame::RunObjectAction(int nObject)
+void CMainFrame::RunObjectAction(int nObject, LPCSTR lpParameters)
 {
     CDesktopApp* app = DesktopApp();
     if (!app->m_bLocked || nObject <= 0 || nObject >= app->m_nObjects)
@@ -56,7 +66,7 @@ void CMainFrame::RunObjectAction(int nObject)
     // A NUL byte would cut the action short: what ran would not be what it says.
     const INT_PTR nResult = strAction.Find('\0') >= 0
         ? ERROR_BAD_FORMAT
-        : ShellExecute(nullptr, "open", strAction, nullptr, nullptr, SW_SHOWNORMAL);
+        : ShellExecute(nullptr, "open", strAction, lpParameters, nullptr, SW_SHOWNORMAL);
     if (nResult <= 32) {
         ShowRunFailure(strAction, ShellExecuteErrorText(nResult));
         FollowPointer();
@@ -104,4 +114,53 @@ BOOL CMainFrame::TrustDesktopActions(const CString& strAction)
         it = app->m_mapTrustedDesktops.emplace(strFile, nAnswer == IDYES).first;
     }
     return it->second ? TRUE : FALSE;
+}
+
+// Dropped onto an object with an action in Locked mode, the items are given
+// to it. Elsewhere they become objects as Insert makes them, without the dialog: the first items that fit,
+// then the table-full message once. Successive items step down and right so
+// that each stays in reach.
+void CMainFrame::OnDropFiles(HDROP hDropInfo)
+{
+    constexpr LONG kStep = 16;
+    CDesktopApp* app = DesktopApp();
+    POINT pt;
+    DragQueryPoint(hDropInfo, &pt);
+    std::vector<CString> items;
+    const UINT nFiles = DragQueryFile(hDropInfo, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < nFiles; ++i) {
+        std::string item(DragQueryFile(hDropInfo, i, nullptr, 0) + 1, '\0');
+        DragQueryFile(hDropInfo, i, item.data(), UINT(item.size()));
+        items.push_back(CString(item.c_str()));
+    }
+    DragFinish(hDropInfo);
+
+    // Locked, onto an object with an action: it runs with the items.
+    if (const int nTarget = app->m_bLocked ? ObjectAtPoint(pt) : 0;
+        nTarget != 0 && !app->m_aObjects[nTarget].strAction.IsEmpty()) {
+        CString strParameters;
+        for (const CString& strItem : items)
+            strParameters += (strParameters.IsEmpty() ? "" : " ") + QuotedWord(strItem);
+        RunObjectAction(nTarget, strParameters);
+        return;
+    }
+
+    const int nBefore = app->m_nObjects;
+    LONG nPlaced = 0;
+    for (const CString& strItem : items) {
+        if (app->m_nObjects == app->m_nMaxObjects) {
+            AfxMessageBox("Unable to insert new object:\nDesktop contains maximum objects allowed.", MB_OK, 0);
+            break;
+        }
+        SHFILEINFO info;
+        if (!SHGetFileInfo(strItem, &info))
+            continue;
+        app->InsertDroppedObject(
+            strItem, info.szDisplayName, info.szIconName, { pt.x + nPlaced * kStep, pt.y + nPlaced * kStep });
+        ++nPlaced;
+    }
+    if (app->m_nObjects != nBefore) {
+        app->ComposeScene();
+        app->m_history.RecordEdit(*app);
+    }
 }

@@ -282,6 +282,11 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
     CFrameWnd::OnMouseMove(nFlags, point);
 }
 
+int CMainFrame::ObjectAtPoint(POINT point)
+{
+    return HitTest(*DesktopApp(), point, HitPurpose::Press).nObject;
+}
+
 void CMainFrame::OnLButtonDown(UINT nFlags, POINT point)
 {
     EndKeyMoves();

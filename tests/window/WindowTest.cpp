@@ -2,6 +2,7 @@
 // undo, and the window itself (creation, presentation, coordinates, messages).
 
 #include "dialogs/DesktopSettingsDlg.h"
+#include "platform/DropFiles.h"
 #include "platform/FrameWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/Screen.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStandardPaths>
@@ -633,6 +635,58 @@ TEST_F(WindowTest, LockedClicksRunTheActionAndADesktopOfAnotherUserAsksOnce)
     }
 }
 
+// Dropped files, folders, entries and links become objects where they were
+// dropped, named after them, with their icons and themselves as action; the
+// whole drop is one step to undo, and a full table takes the first that fit.
+TEST_F(WindowTest, DroppedItemsBecomeObjectsAtTheDropPointAsOneStepToUndo)
+{
+    desk.AddObject(" Notes.TXT", {});
+    const QString dir = desk.dir.path();
+    ASSERT_TRUE(WriteAll(dir + "/notes.txt", "n") && QDir(dir).mkdir("Folder"));
+    const std::string icon = desk.Bitmap(8, 8, Qt::green);
+    ASSERT_TRUE(WriteAll(dir + "/viewer.desktop",
+        QByteArray("[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %f\nIcon=") + icon.c_str()));
+    app.m_history.Clear(app);
+    const std::string d = dir.toStdString();
+    DROPFILES drop { { 100, 50 },
+        { (d + "/notes.txt").c_str(), (d + "/Folder").c_str(), "https://example.org/page?q=1",
+            (d + "/viewer.desktop").c_str(), (d + "/missing").c_str() } };
+    frame.OnDropFiles(&drop);
+    std::string objects;
+    for (int i = 2; i < app.m_nObjects; ++i) {
+        const DesktopObject& r = app.m_aObjects[i];
+        objects += r.strName.str() + "|" + r.strText.str() + "|"
+            + r.strAction.str().substr(r.strAction.str().find_last_of('/') + 1) + "|" + std::to_string(r.rcObject.left)
+            + "," + std::to_string(r.rcObject.top) + ";";
+    }
+    EXPECT_EQ(objects,
+        "notes.txt.1|notes.txt|notes.txt|100,50;Folder|Folder|Folder|116,66;"
+        "example.org|example.org|page?q=1|132,82;Viewer|Viewer|viewer.desktop|148,98;");
+    // An entry's own picture; icons the theme lacks are left out, unasked.
+    EXPECT_EQ(app.m_aObjects[5].strUpImage.str(), icon);
+    EXPECT_NE(app.m_aRuntime[5].pUp, nullptr);
+    frame.OnEditUndo();
+    EXPECT_EQ(desk.Names(), (Names { " Notes.TXT" }));
+    frame.OnEditRedo();
+    EXPECT_EQ(app.m_nObjects, 6);
+
+    while (app.m_nObjects < app.m_nMaxObjects - 1)
+        desk.AddObject(("o" + std::to_string(app.m_nObjects)).c_str(), {});
+    frame.OnDropFiles(&drop);
+    EXPECT_EQ(app.m_nObjects, app.m_nMaxObjects);
+    EXPECT_EQ(app.m_aObjects[app.m_nMaxObjects - 1].strName.str(), "notes.txt.2");
+    EXPECT_EQ(desk.ui.messages, (Names { "Unable to insert new object:\nDesktop contains maximum objects allowed." }));
+
+    // Locked, onto an object with an action: the items are its arguments.
+    app.m_aObjects[5].strAction = "true --x";
+    DROPFILES onto { { 150, 100 }, { (d + "/a b").c_str(), (d + "/it's").c_str() } };
+    frame.OnDropFiles(&onto);
+    EXPECT_EQ(desk.ui.launches,
+        (Names { QStandardPaths::findExecutable("true").toStdString() + " [--x] [" + d + "/a b] [" + d + "/it's] @ "
+            + QDir::homePath().toStdString() }));
+    EXPECT_EQ(app.m_nObjects, app.m_nMaxObjects);
+}
+
 TEST_F(WindowTest, CtrlArrowsMoveTheSelectionOrTheFocusAsADragAndEscapePutsADragBack)
 {
     Row({ "A", "B" });
@@ -776,6 +830,22 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     SendMouse(window, QEvent::MouseMove, QPoint(6, 5), Qt::NoButton, Qt::LeftButton);
     SendMouse(window, QEvent::MouseButtonRelease, QPoint(6, 5), Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(app.m_aObjects[a].rcObject, (RECT { 33, 41, 41, 46 }));
+    // A link dropped at window point (50, 20) is an object at (80, 60) once
+    // the drop has ended; text without links is refused.
+    QMimeData text;
+    text.setText("just text");
+    QDragEnterEvent refused(QPoint(50, 20), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    QMimeData links;
+    links.setUrls({ QUrl("https://example.org/") });
+    QDropEvent dropped(QPointF(50, 20), Qt::CopyAction, &links, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &dropped);
+    EXPECT_TRUE(dropped.isAccepted());
+    ASSERT_TRUE(WaitFor([&] { return app.m_nObjects == a + 2; }));
+    EXPECT_EQ(std::tuple(app.m_aObjects[a + 1].strName.str(), app.m_aObjects[a + 1].rcObject.left,
+                  app.m_aObjects[a + 1].rcObject.top),
+        std::tuple("example.org", 80, 60));
     // The real popup, worked with the keyboard: "&Copy" is grayed on the
     // desktop and copies on A. One still open after two seconds is closed.
     SetUiScript(nullptr);
