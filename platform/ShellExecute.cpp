@@ -269,8 +269,11 @@ INT_PTR Execute(const QString& text, const QStringList& extra, const QString& di
         return LaunchApplication(handler.get(), { url.toString(QUrl::FullyEncoded) }, directory);
     }
 
-    // 2. An application entry.
-    if (text.endsWith(QLatin1String(".desktop")))
+    // 2. An application entry: an id is one word, a file must exist (a command
+    // line may end in an entry's name too).
+    if (text.endsWith(QLatin1String(".desktop"))
+        && (LooksLikePath(text) ? QFileInfo::exists(ExpandPath(text, directory))
+                                : !text.contains(QRegularExpression(QStringLiteral("\\s")))))
         return LaunchEntry(text, extra, directory);
 
     // 3. An existing file or folder.

@@ -309,6 +309,7 @@ TEST_F(Actions, LinksEntriesFilesAndCommandLinesRunByTheirRulesAndFailWithAReaso
         { "orvanta-test-missing.desktop", nullptr, SE_ERR_ASSOCINCOMPLETE, "" },
         { root + "/damaged.desktop", nullptr, SE_ERR_ASSOCINCOMPLETE, "" },
         { "~/missing.desktop", nullptr, SE_ERR_FNF, "" },
+        { "orvanta-test-tool orvanta-test-browser.desktop", nullptr, 0, tool + " [orvanta-test-browser.desktop]" + at },
         // Files and folders open with their type's default; programs run.
         { "  ~/notes.txt ", nullptr, 0, editor + "[file://" + home + "/notes.txt]" + at },
         { "~/folder", nullptr, 0, editor + "[file://" + home + "/folder]" + at },
