@@ -342,7 +342,8 @@ BOOL IsFileOwnedByUser(LPCSTR path)
     struct stat status { };
     if (::stat(NativePath(path).c_str(), &status) != 0)
         return FALSE;
-    return status.st_uid == ::getuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0 ? TRUE : FALSE;
+    return (status.st_uid == ::getuid() || status.st_uid == 0) && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0 ? TRUE
+                                                                                                              : FALSE;
 }
 
 namespace {

@@ -38,8 +38,9 @@ INT_PTR ShellExecute(
 // Why ShellExecute failed, a sentence for the user.
 LPCSTR ShellExecuteErrorText(INT_PTR nResult);
 
-// Whether no one but the user could have written the file: the user owns it
-// and neither group nor others may write it.
+// Whether no other user could have written the file: the user or the system
+// (root, who can write anything anyway) owns it, and neither its group nor
+// others may write it.
 BOOL IsFileOwnedByUser(LPCSTR path);
 
 // What the shell shows for a file, folder, application entry or link: its

@@ -97,15 +97,14 @@ void CMainFrame::RunDesktopCommand(const CString& strAction)
 }
 
 // Actions of a desktop that another user could have written run only when
-// the user agrees, asked once per file and session. The bundled desktop,
-// the user's own and one not saved yet are trusted.
+// the user agrees, asked once per file and session. The user's own, the
+// installed one (the system's) and one not saved yet are trusted.
 BOOL CMainFrame::TrustDesktopActions(const CString& strAction)
 {
     CDesktopApp* app = DesktopApp();
     const std::string strFile = NativePath(app->m_strDesktopFile);
     CFileStatus status;
-    if (strFile == NativePath(app->m_strAppDir + "\\desktops\\default.orv")
-        || !CFile::GetStatus(app->m_strDesktopFile, status) || IsFileOwnedByUser(app->m_strDesktopFile))
+    if (!CFile::GetStatus(app->m_strDesktopFile, status) || IsFileOwnedByUser(app->m_strDesktopFile))
         return TRUE;
     auto it = app->m_mapTrustedDesktops.find(strFile);
     if (it == app->m_mapTrustedDesktops.end()) {

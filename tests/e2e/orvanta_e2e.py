@@ -219,6 +219,17 @@ class Session:
         self.move(point)
         self.xdo("click", 1, pause=0.3)
 
+    def desktop_mode(self, mode):
+        """The desktop file's permissions, as another user might have left them; the file itself stays."""
+        os.chmod(os.path.join(self.program_dir, "desktops", "default.orv"), mode)
+
+    def forget_clicked(self):
+        pathlib.Path(CLICKED["path"]).unlink(missing_ok=True)
+
+    def no_dialog(self):
+        time.sleep(1)
+        require(len(self.windows()) == 1, "a question or message came up")
+
     def key(self, name):
         self.xdo("key", name, pause=0.2)
 
@@ -528,7 +539,13 @@ SCENARIOS = {
     "actions": [("Epsilon's program ran", [("click", EPSILON.center())], IN_PLACE + [
         lambda screen: None if os.path.exists(CLICKED["path"]) else "Epsilon's program wrote no file"]),
         ("Zeta's message answered", [("click", ZETA.center()),
-                                     ("answer", "Return", "the message that Zeta's program is missing")], IN_PLACE)],
+                                     ("answer", "Return", "the message that Zeta's program is missing")], IN_PLACE),
+        # A desktop file its group may write asks once; No runs nothing, then or at the next click.
+        ("another user's desktop: asked once, No", [
+            ("forget_clicked",), ("desktop_mode", 0o664), ("click", EPSILON.center()),
+            ("answer", "Escape", "the question whether to run the actions"), ("click", EPSILON.center()),
+            ("no_dialog",)], IN_PLACE + [
+            lambda screen: "Epsilon's program ran" if os.path.exists(CLICKED["path"]) else None])],
     # Runs on a session bus of its own, where the accessibility bus starts on demand.
     "atspi": [("first frame", [], IN_PLACE),
               ("read and Beta pressed over AT-SPI", [("atspi", BETA.name)], IN_PLACE)],

@@ -346,6 +346,8 @@ TEST_F(Actions, LinksEntriesFilesAndCommandLinesRunByTheirRulesAndFailWithAReaso
         EXPECT_EQ(IsFileOwnedByUser(file.c_str()), owned) << std::oct << mode;
     }
     EXPECT_FALSE(IsFileOwnedByUser((root + "/none").c_str()));
+    // The system's own files are no other user's.
+    EXPECT_TRUE(IsFileOwnedByUser("/etc/passwd"));
 }
 
 // Really started: a program and an entry run detached in the home folder,
