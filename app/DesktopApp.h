@@ -8,6 +8,7 @@
 #include "platform/Types.h"
 #include "scene/History.h"
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -62,6 +63,10 @@ public:
     BOOL RestoreSurfaces();
     void ComposeScene();
     void InsertObject();
+    // A dropped file, folder, application entry or link becomes an object at
+    // `pt`, made as Insert makes one: named after it (made unique), its icon
+    // as Up picture, itself as action. The caller checks the capacity.
+    void InsertDroppedObject(const CString& strItem, const CString& strName, const CString& strPicture, POINT pt);
     void EditObjectProperties();
     void EditDesktopSettings();
     void OffsetObject(int i);
@@ -205,6 +210,11 @@ public:
     int m_nFocusObject = 0;
     // The object pressed with Enter or Space, until the key is released.
     int m_nKeyPressed = 0;
+    // Actions: the object a left press began on in Locked mode (0 = none),
+    // whose action the release on it runs; and the answers about desktops
+    // another user could have written, by file, for this session.
+    int m_nClickObject = 0;
+    std::map<std::string, bool> m_mapTrustedDesktops;
     // Ctrl+arrow moves not yet kept as a step to undo.
     BYTE m_bKeyMoves = 0;
     // The focus frame shows once a key moved the focus: the pointer's looks

@@ -69,9 +69,9 @@ find_program(ORVANTA_DPKG_SHLIBDEPS dpkg-shlibdeps)
 # The screen's device geometry comes from Qt's platform interface, which is
 # bound to the exact Qt release.
 # Pictures other than bitmaps are read by Qt's image format plugins and Qt SVG;
-# theme icons fall back to hicolor.
+# theme icons fall back to hicolor. Actions start applications through GIO.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-base-abi (= ${Qt6_VERSION}), libqt6svg6 (>= 6.4), qt6-image-formats-plugins (>= 6.4), hicolor-icon-theme")
+    "qt6-base-abi (= ${Qt6_VERSION}), libqt6svg6 (>= 6.4), qt6-image-formats-plugins (>= 6.4), hicolor-icon-theme, libglib2.0-0 (>= 2.74)")
 if(ORVANTA_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()

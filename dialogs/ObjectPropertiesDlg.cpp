@@ -16,6 +16,9 @@ namespace {
 constexpr LPCSTR kBitmapFilter
     = "Pictures (*.bmp *.png *.jpg *.jpeg *.gif *.webp *.tif *.tiff *.ico *.svg *.svgz)|"
       "*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.webp;*.tif;*.tiff;*.ico;*.svg;*.svgz|Bitmap Files (*.bmp)|*.bmp||";
+constexpr LPCSTR kActionFilter = "Application Entries (*.desktop)|*.desktop|Programs and All Files (*)|*||";
+// Where application entries are installed, offered while the action is empty.
+constexpr LPCSTR kApplicationsDir = "/usr/share/applications";
 // The chooser's initial folder is held in a buffer of this many characters.
 constexpr int kInitialDirSize = 300;
 
@@ -74,6 +77,9 @@ BOOL CObjectPropertiesDlg::OnCommand(UINT nID, UINT nCode)
         case IDC_BROWSE_DOWN:
             OnBrowseDownImage();
             return TRUE;
+        case IDC_BROWSE_ACTION:
+            OnBrowseAction();
+            return TRUE;
         case IDC_FONT:
             OnFont();
             return TRUE;
@@ -128,6 +134,11 @@ BOOL CObjectPropertiesDlg::OnInitDialog()
         if (r.strActivate.Compare(" ") > 0)
             m_cbActivate.SetCurSel(m_cbActivate.FindStringExact(0, r.strActivate));
     }
+
+    // An object's action runs when it is clicked in Locked mode, so it can be
+    // edited and browsed for.
+    m_edAction.EnableWindow(TRUE);
+    GetDlgItem(IDC_BROWSE_ACTION)->EnableWindow(TRUE);
     return TRUE;
 }
 
@@ -152,6 +163,33 @@ void CObjectPropertiesDlg::OnBrowseMouseImage()
 void CObjectPropertiesDlg::OnBrowseDownImage()
 {
     BrowseInto(m_edDownImage);
+}
+
+// The chosen path replaces the action as it is: a path with spaces still
+// names one file.
+void CObjectPropertiesDlg::OnBrowseAction()
+{
+    m_strBrowseText = m_edAction.GetWindowText();
+    BrowseForAction();
+    if (!m_strBrowseResult.IsEmpty())
+        m_edAction.SetWindowText(m_strBrowseResult);
+}
+
+void CObjectPropertiesDlg::BrowseForAction()
+{
+    m_strBrowseResult.Empty();
+    m_strBrowseText.Trim();
+
+    CString strFile;
+    CString strDir = kApplicationsDir;
+    if (const int p = m_strBrowseText.ReverseFind('/'); p >= 1) {
+        strDir = m_strBrowseText.Left(p);
+        strFile = m_strBrowseText.Mid(p + 1);
+    }
+    CFileDialog dlg(TRUE, nullptr, strFile, 0, kActionFilter, nullptr);
+    dlg.m_ofn.lpstrInitialDir = strDir;
+    if (dlg.DoModal() == IDOK)
+        m_strBrowseResult = dlg.GetPathName();
 }
 
 void CObjectPropertiesDlg::BrowseForBitmap()

@@ -14,6 +14,8 @@ public:
     virtual void MakeDefaultName();
     virtual BOOL CheckFileExists(CString path, CString label);
     virtual BOOL CheckName(CString name);
+    // What an action can name: a program, a file or an application entry.
+    virtual void BrowseForAction();
 
     CButton m_chkTextOnMouseOver;
     CButton m_grpJustify;
@@ -46,6 +48,7 @@ protected:
     void OnBrowseUpImage();
     void OnBrowseMouseImage();
     void OnBrowseDownImage();
+    void OnBrowseAction();
     void OnFont();
     void OnHotTextColor();
     void OnTextColor();

@@ -49,6 +49,7 @@ public:
 
 class FrameWindow;
 class CMenu;
+struct DROPFILES;
 struct CCreateContext;
 
 class CFrameWnd : public CWnd, public PresentTarget {
@@ -85,6 +86,8 @@ public:
     void ClientToScreen(POINT* point) const;
     void ScreenToClient(POINT* point) const;
     BOOL IsIconic() const;
+    // Files, folders and links dropped onto the window reach OnDropFiles.
+    void DragAcceptFiles(BOOL bAccept = TRUE) { m_bAcceptFiles = bAccept != FALSE; }
     // Asks for a paint from the event loop.
     void InvalidateRect(const RECT* rect, BOOL bErase = TRUE);
     HWND GetSafeHwnd() { return this; }
@@ -119,6 +122,8 @@ public:
     virtual void OnMouseMove(UINT, POINT) { }
     virtual void OnRButtonDown(UINT, POINT) { }
     virtual BOOL OnCommand(UINT) { return FALSE; }
+    // After the drop has ended, from the event loop (WM_DROPFILES).
+    virtual void OnDropFiles(DROPFILES*) { }
     // The primary screen's size, work area, scale or the primary screen
     // itself changed (WM_DISPLAYCHANGE, WM_SETTINGCHANGE): once for a burst
     // of changes, with the new depth and size in device pixels.
@@ -146,5 +151,6 @@ private:
     SIZE m_szClient {}; // the window's size in device pixels
     bool m_bDestroyed = false;
     bool m_bKeepPresented = false;
+    bool m_bAcceptFiles = false;
     QImage m_presented;
 };

@@ -75,6 +75,14 @@ BOOL CControl::IsWindowEnabled() const
     return m_pWidget && m_pWidget->isEnabled() ? TRUE : FALSE;
 }
 
+BOOL CControl::EnableWindow(BOOL bEnable)
+{
+    const BOOL bWasDisabled = IsWindowEnabled() ? FALSE : TRUE;
+    if (m_pWidget)
+        m_pWidget->setEnabled(bEnable != FALSE);
+    return bWasDisabled;
+}
+
 CString CEdit::GetWindowText() const
 {
     if (auto* text = qobject_cast<QPlainTextEdit*>(m_pWidget))

@@ -32,6 +32,8 @@ public:
     void GetWindowText(CString& text) const { text = GetWindowText(); }
     virtual void SetWindowText(LPCSTR text);
     BOOL IsWindowEnabled() const;
+    // Whether it was disabled before.
+    BOOL EnableWindow(BOOL bEnable = TRUE);
 
 protected:
     QWidget* m_pWidget = nullptr;

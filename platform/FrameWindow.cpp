@@ -1,11 +1,15 @@
 #include "platform/FrameWindow.h"
 
 #include "platform/CFrameWnd.h"
+#include "platform/DropFiles.h"
+#include "platform/QtConversions.h"
 #include "platform/Screen.h"
 
 #include <QAccessible>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -199,6 +203,32 @@ bool FrameWindow::event(QEvent* event)
     case QEvent::WindowActivate:
         m_owner.OnActivated();
         break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (m_owner.m_bAcceptFiles && drag->mimeData()->hasUrls())
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!m_owner.m_bAcceptFiles || !drop->mimeData()->hasUrls())
+            break;
+        DROPFILES files;
+        const QPointF p = drop->position();
+        files.pt = { DevicePixels(p.x()) + m_owner.m_ptOrigin.x, DevicePixels(p.y()) + m_owner.m_ptOrigin.y };
+        for (const QUrl& url : drop->mimeData()->urls())
+            files.items.push_back(
+                url.isLocalFile() ? PathFromQString(url.toLocalFile()) : FromQString(url.toString(QUrl::FullyEncoded)));
+        drop->acceptProposedAction();
+        // As a posted message: the source hears the drop is done before
+        // anything the handler asks.
+        QMetaObject::invokeMethod(
+            this, [this, files]() mutable { m_owner.OnDropFiles(&files); }, Qt::QueuedConnection);
+        return true;
+    }
     default:
         break;
     }

@@ -29,6 +29,11 @@ std::optional<LOGFONT> UiScript::chooseFont(const LOGFONT&)
     return std::nullopt;
 }
 
+bool UiScript::startProcess(const ShellLaunch&)
+{
+    return true;
+}
+
 namespace {
 UiScript* g_script = nullptr;
 }

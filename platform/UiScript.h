@@ -26,6 +26,16 @@ struct FileDialogRequest {
     CString filter; // "Description (*.ext)|*.ext||"
 };
 
+// What ShellExecute would start: a program by its full path with its
+// arguments, or an application (its entry file, or its id) with the links
+// it opens.
+struct ShellLaunch {
+    bool bApplication = false;
+    CString program;
+    std::vector<CString> arguments;
+    CString directory; // where it runs
+};
+
 // Each answer defaults to what a user in a hurry gives: a message box's
 // default button (OK, or Yes, which is Save in the question about unsaved
 // edits), Cancel for everything else; a script overrides what it cares about.
@@ -43,6 +53,9 @@ public:
     virtual std::optional<CString> chooseFile(const FileDialogRequest& request);
     virtual std::optional<COLORREF> chooseColor(COLORREF initial);
     virtual std::optional<LOGFONT> chooseFont(const LOGFONT& initial);
+    // ShellExecute's start: whether it started. Nothing runs while a script
+    // is installed.
+    virtual bool startProcess(const ShellLaunch& launch);
 };
 
 // Installs a script (nullptr removes it); the caller keeps ownership.

@@ -1,8 +1,10 @@
 #include "app/DesktopApp.h"
 
+#include "dialogs/ColorMatch.h"
 #include "dialogs/DesktopSettingsDlg.h"
 #include "dialogs/ObjectPropertiesDlg.h"
 #include "platform/MessageBox.h"
+#include "res/resource.h"
 
 // The entry points that run the properties and settings dialogs.
 
@@ -12,6 +14,28 @@ void PrepareSurfaceDesc(CDesktopApp& app)
 {
     app.m_ddsd.dwSize = DDSURFACEDESC_SIZE;
     app.m_ddsd.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+}
+
+// `base`, or else base.1, base.2, ...: the first no object's name equals,
+// ignoring case and surrounding white space.
+CString UniqueName(const CDesktopApp& app, CString base)
+{
+    base.Trim();
+    if (base.IsEmpty())
+        base = "object";
+    const auto taken = [&](CString name) {
+        name.MakeLower();
+        for (int i = 0; i < app.m_nObjects; i++) {
+            CString other = app.m_aObjects[i].strName;
+            if (other.Trim().MakeLower() == name)
+                return true;
+        }
+        return false;
+    };
+    CString name = base;
+    for (int k = 1; taken(name); k++)
+        name.Format("%s.%d", LPCSTR(base), k);
+    return name;
 }
 
 } // namespace
@@ -40,6 +64,35 @@ void CDesktopApp::InsertObject()
         ComposeScene();
         m_history.RecordEdit(*this);
     }
+}
+
+void CDesktopApp::InsertDroppedObject(
+    const CString& strItem, const CString& strName, const CString& strPicture, POINT pt)
+{
+    const int n = m_nObjects;
+    DesktopObject& r = m_aObjects[n];
+    ObjectRuntime& s = m_aRuntime[n];
+    r = DesktopObject();
+    r.strName = UniqueName(*this, strName);
+    r.strUpImage = strPicture;
+    r.strAction = strItem;
+    r.strText = strName;
+    r.rcObject = RECT { pt.x, pt.y, 0, 0 };
+    r.lfFont = m_lfDefault;
+    r.nJustify = IDC_JUSTIFY_LEFT;
+    r.crText = m_crLastColor;
+    r.dwTextPixel = MatchColor(*this, r.crText);
+    r.crHotText = m_crLastColor;
+    r.dwHotTextPixel = r.dwTextPixel;
+    r.bVisible = TRUE;
+    s = ObjectRuntime();
+    s.bVisible = TRUE;
+    s.nState = 1;
+    m_nObjects = n + 1;
+    PrepareSurfaceDesc(*this);
+    LoadObjectImages(n);
+    CreateCaptionSurfaces(n);
+    SetObjectColorKeys(n);
 }
 
 void CDesktopApp::EditObjectProperties()

@@ -282,6 +282,11 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
     CFrameWnd::OnMouseMove(nFlags, point);
 }
 
+int CMainFrame::ObjectAtPoint(POINT point)
+{
+    return HitTest(*DesktopApp(), point, HitPurpose::Press).nObject;
+}
+
 void CMainFrame::OnLButtonDown(UINT nFlags, POINT point)
 {
     EndKeyMoves();
@@ -291,6 +296,8 @@ void CMainFrame::OnLButtonDown(UINT nFlags, POINT point)
     const Hit hit = HitTest(*app, point, app->m_bLocked ? HitPurpose::Press : HitPurpose::DragStart);
     const int i = hit.nObject;
 
+    // Only a release on the object the press began on runs its action.
+    app->m_nClickObject = app->m_bLocked ? i : 0;
     if (i != 0 && app->m_bLocked) {
         // 2. and 3.
         if (hit.bCaption) {
@@ -361,17 +368,23 @@ void CMainFrame::OnLButtonUp(UINT nFlags, POINT point)
         ClearSelection();
     }
     // 4.
+    int nClicked = 0;
     if (const int p = app->m_nPressedImage; p != 0) {
         app->m_nPressedImage = 0;
         CompleteClick(p);
+        nClicked = p;
         bRedraw = true;
     }
     // 5.
     if (const int p = app->m_nPressedText; p != 0) {
         app->m_nPressedText = 0;
         CompleteClick(p);
+        nClicked = p;
         bRedraw = true;
     }
+    if (nClicked != app->m_nClickObject)
+        nClicked = 0;
+    app->m_nClickObject = 0;
     // 6.
     if (app->m_bRubberBand) {
         app->m_bRubberBand = FALSE;
@@ -386,6 +399,9 @@ void CMainFrame::OnLButtonUp(UINT nFlags, POINT point)
         app->m_bPartialFrame = TRUE;
         app->ComposeScene();
     }
+    // The object shows its Mouse look again before what it starts.
+    if (nClicked != 0)
+        RunObjectAction(nClicked);
     CFrameWnd::OnLButtonUp(nFlags, point);
 }
 
@@ -508,13 +524,14 @@ void CMainFrame::OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags)
             CompleteClick(k);
             app->m_bPartialFrame = TRUE;
             app->ComposeScene();
+            RunObjectAction(k);
         }
     }
     CFrameWnd::OnKeyUp(nChar, nRepCnt, nFlags);
 }
 
 // Where a click on an object completes, by the pointer or by a key: the
-// object shows its Mouse look again. Its action belongs here.
+// object shows its Mouse look again. Its action runs once that shows.
 void CMainFrame::CompleteClick(int nObject)
 {
     DesktopApp()->m_aRuntime[nObject].nState = 2;

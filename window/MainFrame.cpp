@@ -45,6 +45,9 @@ BOOL CMainFrame::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParent
         return FALSE;
 
     // 6. The frame has no accelerators: its commands come from the context menu.
+    // Files, folders, application entries and links dropped onto the desktop
+    // become objects.
+    DragAcceptFiles(TRUE);
     return TRUE;
 }
 

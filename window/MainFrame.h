@@ -68,6 +68,18 @@ public:
     void OnEditUndo();
     void OnEditRedo();
 
+    // A completed click in Locked mode runs the object's action: a link, an
+    // application, a file or folder, a command line, or "orvanta:" and one of
+    // the desktop's own commands.
+    // lpParameters: further words for it, such as files dropped onto it.
+    void RunObjectAction(int nObject, LPCSTR lpParameters = nullptr);
+    // The object a press at `point` presses (Locked), or 0.
+    int ObjectAtPoint(POINT point);
+    void RunDesktopCommand(const CString& strAction);
+    BOOL TrustDesktopActions(const CString& strAction);
+    // Each dropped item becomes an object at the drop point, one step to undo.
+    void OnDropFiles(DROPFILES* hDropInfo) override;
+
     // The keyboard's way beside the pointer's.
     void CompleteClick(int nObject);
     std::vector<int> ReadingOrder();

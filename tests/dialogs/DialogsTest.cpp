@@ -300,7 +300,22 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
         // Exact but ignoring case, searching after the given item and wrapping.
         for (const auto& [after, name, found] : { std::tuple { 3, "ZETA", 4 }, { 4, "ZETA", 3 }, { 0, "zet", CB_ERR } })
             EXPECT_EQ(combo.FindStringExact(after, name), found) << after << " " << name;
-        EXPECT_FALSE(dlg.GetDlgItem(IDC_ACTION)->IsWindowEnabled());
+        // The action is typed or browsed for among application entries.
+        EXPECT_TRUE(
+            dlg.GetDlgItem(IDC_ACTION)->IsWindowEnabled() && dlg.GetDlgItem(IDC_BROWSE_ACTION)->IsWindowEnabled());
+        std::vector<FileDialogRequest> requests;
+        desk.ui.onFile = [&](const FileDialogRequest& r) {
+            requests.push_back(r);
+            return std::optional<CString>(requests.size() == 1 ? "/opt/my tools/run" : "");
+        };
+        Click(dlg, IDC_BROWSE_ACTION);
+        Click(dlg, IDC_BROWSE_ACTION);
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_EQ(std::tuple(requests[0].initialDir.str(), requests[0].fileName.str(), requests[0].filter.str()),
+            std::tuple("/usr/share/applications", "",
+                "Application Entries (*.desktop)|*.desktop|Programs and All Files (*)|*||"));
+        EXPECT_EQ(
+            std::tuple(requests[1].initialDir.str(), requests[1].fileName.str()), std::tuple("/opt/my tools", "run"));
 
         SetText(dlg, IDC_OBJECT_NAME, " Lamp ");
         SetText(dlg, IDC_UP_IMAGE, up);
@@ -321,8 +336,8 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
 
     ASSERT_EQ(app.m_nObjects, 6);
     const DesktopObject& r = app.m_aObjects[5];
-    EXPECT_EQ(std::tuple(r.strName.str(), r.strUpImage.str(), r.strText.str(), r.strActivate.str()),
-        std::tuple(" Lamp ", up, "A\r\nB", "zeta"));
+    EXPECT_EQ(std::tuple(r.strName.str(), r.strUpImage.str(), r.strText.str(), r.strActivate.str(), r.strAction.str()),
+        std::tuple(" Lamp ", up, "A\r\nB", "zeta", "/opt/my tools/run"));
     EXPECT_EQ(std::tuple(r.nJustify, r.bTextOnMouseOver, r.bVisible, r.rcObject.left, r.rcObject.top),
         std::tuple(IDC_JUSTIFY_CENTER, 1, 1, 40, 50));
     EXPECT_EQ(

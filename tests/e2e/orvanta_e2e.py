@@ -57,6 +57,10 @@ DELTA = Obj("Delta", 700, 100, 50, 50, (255, 128, 0))
 EPSILON = Obj("Epsilon", 100, 450, 40, 40, (0, 200, 200))
 ZETA = Obj("Zeta", 200, 450, 40, 40, (100, 100, 255))
 OBJECTS = [ALPHA, BETA, GAMMA, DELTA, EPSILON, ZETA]
+# Epsilon's action writes a file beside the program folder (known once that is made); Zeta's names no program.
+CLICKED = {}
+ACTIONS = {EPSILON.name: lambda root: "touch " + CLICKED.setdefault("path", os.path.join(os.path.dirname(root), "clicked")),
+           ZETA.name: lambda root: "no-such-program-orvanta --now"}
 FONT = {**dict.fromkeys("width escapement orientation italic underline strikeOut charSet outPrecision clipPrecision "
                         "quality pitchAndFamily".split(), 0), "height": -16, "weight": 700, "faceName": "DejaVu Sans"}
 
@@ -95,7 +99,7 @@ def make_program_folder(root, program, desktop_tool, palette):
         looks = {look + "Image": image(f"{o.name.lower()}_{look}.bmp", o.w, o.h, keyed(o, getattr(o, look)))
                  for look in ("up", "down", "mouse") if getattr(o, look)}
         records.append({**RECORD, "name": o.name, "objectRect": [o.x, o.y, o.x + o.w, o.y + o.h], "text": o.caption,
-                        "activate": o.activate, **looks})
+                        "activate": o.activate, "action": ACTIONS[o.name](root) if o.name in ACTIONS else "", **looks})
     json_path = pathlib.Path(root, "desktop.json")
     json_path.write_text(json.dumps({"magic": "ORVDEMO1.0", "count": len(records), "tile": True, "defaultFont": FONT,
                                      **colors("back", BACK_COLOR), "objects": records}))
@@ -218,6 +222,21 @@ class Session:
 
     def move(self, point):
         self.xdo("mousemove", *point, pause=0.15)
+
+    def click(self, point):
+        self.move(point)
+        self.xdo("click", 1, pause=0.3)
+
+    def desktop_mode(self, mode):
+        """The desktop file's permissions, as another user might have left them; the file itself stays."""
+        os.chmod(os.path.join(self.program_dir, "desktops", "default.orv"), mode)
+
+    def forget_clicked(self):
+        pathlib.Path(CLICKED["path"]).unlink(missing_ok=True)
+
+    def no_dialog(self):
+        time.sleep(1)
+        require(len(self.windows()) == 1, "a question or message came up")
 
     def key(self, name):
         self.xdo("key", name, pause=0.2)
@@ -672,6 +691,17 @@ SCENARIOS = {
     "delete": [("Delta deleted", [("context_menu", DELTA.center(), "d"), ("answer", "Return", "the confirmation")],
                 [DELTA.gone(), ALPHA.shows(), EPSILON.shows(), ZETA.shows()])],
     "redraw": [("F2 redraws the same desktop", [("key", "F2")], IN_PLACE)],
+    # A click runs Epsilon's program, which writes a file; Zeta's missing program is named in a message.
+    "actions": [("Epsilon's program ran", [("click", EPSILON.center())], IN_PLACE + [
+        lambda screen: None if os.path.exists(CLICKED["path"]) else "Epsilon's program wrote no file"]),
+        ("Zeta's message answered", [("click", ZETA.center()),
+                                     ("answer", "Return", "the message that Zeta's program is missing")], IN_PLACE),
+        # A desktop file its group may write asks once; No runs nothing, then or at the next click.
+        ("another user's desktop: asked once, No", [
+            ("forget_clicked",), ("desktop_mode", 0o664), ("click", EPSILON.center()),
+            ("answer", "Escape", "the question whether to run the actions"), ("click", EPSILON.center()),
+            ("no_dialog",)], IN_PLACE + [
+            lambda screen: "Epsilon's program ran" if os.path.exists(CLICKED["path"]) else None])],
     # Runs on a session bus of its own, where the accessibility bus starts on demand.
     "atspi": [("first frame", [], IN_PLACE),
               ("read and Beta pressed over AT-SPI", [("atspi", BETA.name)], IN_PLACE)],
@@ -695,7 +725,8 @@ SCENARIOS = {
                  ("no recovery file left after the answer", [("recovery_gone",)], [])],
     "placeholder": [
         ("Locked: the refused picture shows nothing", [
-            ("context_menu", WIDE, "i", "the Object Properties dialog"), ("xdo", "type", "Wide"), ("key", "Tab"),
+            ("context_menu", WIDE, "i", "the Object Properties dialog"), ("xdo", "type", "Wide"),
+            ("key", "Tab"), ("key", "Tab"), ("key", "Tab"),  # past the action and its Browse button
             ("xdo", "type", "../Program/desktops/images/wide.bmp"), ("key", "Return"), ("xdo", "sleep", 1),
             ("answer", "Return", "the message that Wide's picture does not fit"),
             ("properties_at", WIDE_INSIDE, "Desktop Settings")], placeholder(WIDE, False)),

@@ -1,6 +1,7 @@
 // Strings, paths and files between desktop files, Qt and the file system:
 // byte strings, Windows-1252 text, Windows paths found ignoring case, files
-// that replace their target only when closed, message boxes as plain text.
+// that replace their target only when closed, message boxes as plain text;
+// actions run as links, application entries, files and command lines.
 #include "files/DesktopFile.h"
 #include "platform/CFile.h"
 #include "platform/CommonDialogs.h"
@@ -10,6 +11,7 @@
 #include "platform/Module.h"
 #include "platform/Path.h"
 #include "platform/QtConversions.h"
+#include "platform/ShellExecute.h"
 #include "support/Bytes.h"
 #include "support/ScriptedUi.h"
 
@@ -29,6 +31,11 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -213,6 +220,159 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
     EXPECT_EQ(file.Read(bytes, sizeof bytes), 4u);
     EXPECT_FALSE(file.Write("x", 1));
     EXPECT_TRUE(file.Close());
+}
+
+// Folders of the suite's own for everything an action looks up: home, PATH,
+// application entries and their defaults. They are set before GIO first
+// reads them, which it does once per process.
+class Actions : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        const QString root = s_dir->path();
+        for (const char* name :
+            { "HOME", "PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS" })
+            s_saved.emplace_back(name, qgetenv(name));
+        for (const char* folder : { "home/folder", "home/closed", "bin", "sys/applications", "data", "config", "etc" })
+            QDir(root).mkpath(folder);
+        // Writes where it ran and its open descriptors into the file $1.
+        const char* tool = "#!/bin/sh\n{ pwd; ls /proc/$$/fd; } > \"$1.part\" && mv \"$1.part\" \"$1\"\n";
+        for (const char* file : { "bin/orvanta-test-tool", "home/tool" }) {
+            WriteAll(root + "/" + file, tool);
+            ::chmod(QFile::encodeName(root + "/" + file).constData(), 0755);
+        }
+        WriteAll(root + "/home/notes.txt", "notes\n");
+        const auto entry = [&](const char* name, const QString& lines) {
+            WriteAll(root + "/sys/applications/" + name,
+                ("[Desktop Entry]\nType=Application\nName=Test\n" + lines).toUtf8());
+        };
+        entry("orvanta-test-browser.desktop", "Exec=orvanta-test-tool %u\nMimeType=x-scheme-handler/https;\n");
+        entry("orvanta-test-editor.desktop", "Exec=orvanta-test-tool %F\nMimeType=text/plain;inode/directory;\n");
+        entry("orvanta-test-hidden.desktop", "Exec=orvanta-test-tool\nHidden=true\n");
+        entry("orvanta-test-tryexec.desktop", "Exec=orvanta-test-tool\nTryExec=no-such-program-orvanta\n");
+        entry("orvanta-test-writer.desktop", "Exec=orvanta-test-tool " + root + "/entry-ran %f\n");
+        WriteAll(root + "/damaged.desktop", QByteArray("[Desktop Entry\nType=Appl\x01\xff\nExec=", 30));
+        WriteAll(root + "/config/mimeapps.list",
+            "[Default Applications]\nx-scheme-handler/https=orvanta-test-browser.desktop\n"
+            "text/plain=orvanta-test-editor.desktop\ninode/directory=orvanta-test-editor.desktop\n");
+        qputenv("HOME", QFile::encodeName(root + "/home"));
+        qputenv("PATH", QFile::encodeName(root + "/bin:") + s_saved[1].second);
+        qputenv("XDG_DATA_HOME", QFile::encodeName(root + "/data"));
+        // The system's own folder too, for its file types.
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(root + "/sys:/usr/share"));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + "/config"));
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root + "/etc"));
+    }
+    static void TearDownTestSuite()
+    {
+        for (const auto& [name, value] : s_saved)
+            qputenv(name, value);
+        s_saved.clear();
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static QString Root() { return s_dir->path(); }
+
+    inline static QTemporaryDir* s_dir = nullptr;
+    inline static std::vector<std::pair<const char*, QByteArray>> s_saved;
+};
+
+TEST_F(Actions, LinksEntriesFilesAndCommandLinesRunByTheirRulesAndFailWithAReason)
+{
+    const std::string root = Root().toStdString();
+    const std::string home = root + "/home";
+    const std::string apps = root + "/sys/applications/";
+    const std::string tool = root + "/bin/orvanta-test-tool";
+    const std::string at = " @ " + home;
+    const std::string editor = "app " + apps + "orvanta-test-editor.desktop ";
+    ::chmod((home + "/closed").c_str(), 0);
+    const bool bRoot = ::geteuid() == 0; // permissions do not hold for root
+    struct Case {
+        std::string action;
+        const char* parameters;
+        INT_PTR result; // 0: started
+        std::string launch;
+    };
+    const Case cases[] = {
+        // Links go to their scheme's default application; file links are files.
+        { "https://example.org/a?b=c", nullptr, 0,
+            "app " + apps + "orvanta-test-browser.desktop [https://example.org/a?b=c]" + at },
+        { "orvanta-test-none:x", nullptr, SE_ERR_NOASSOC, "" },
+        { "file://" + home + "/notes.txt", nullptr, 0, editor + "[file://" + home + "/notes.txt]" + at },
+        // Entries by id from the data folders or by file; the files they open.
+        { "orvanta-test-browser.desktop", nullptr, 0, "app " + apps + "orvanta-test-browser.desktop" + at },
+        { apps + "orvanta-test-editor.desktop", "~/notes.txt 'b c'", 0,
+            editor + "[file://" + home + "/notes.txt] [file://" + home + "/b%20c]" + at },
+        { "orvanta-test-hidden.desktop", nullptr, SE_ERR_ASSOCINCOMPLETE, "" },
+        { "orvanta-test-tryexec.desktop", nullptr, SE_ERR_ASSOCINCOMPLETE, "" },
+        { "orvanta-test-missing.desktop", nullptr, SE_ERR_ASSOCINCOMPLETE, "" },
+        { root + "/damaged.desktop", nullptr, SE_ERR_ASSOCINCOMPLETE, "" },
+        { "~/missing.desktop", nullptr, SE_ERR_FNF, "" },
+        { "orvanta-test-tool orvanta-test-browser.desktop", nullptr, 0, tool + " [orvanta-test-browser.desktop]" + at },
+        // Files and folders open with their type's default; programs run.
+        { "  ~/notes.txt ", nullptr, 0, editor + "[file://" + home + "/notes.txt]" + at },
+        { "~/folder", nullptr, 0, editor + "[file://" + home + "/folder]" + at },
+        { "~/closed", nullptr, bRoot ? 0 : SE_ERR_ACCESSDENIED,
+            bRoot ? editor + "[file://" + home + "/closed]" + at : "" },
+        { "~/tool", "x", 0, home + "/tool [x]" + at },
+        // Command lines: split as a shell would, nothing expanded, no shell.
+        { "orvanta-test-tool \"two words\" 'it''s' back\\ slash $HOME *.txt ~ a|wc", nullptr, 0,
+            tool + " [two words] [its] [back slash] [$HOME] [*.txt] [~] [a|wc]" + at },
+        { "orvanta-test-tool 'unbalanced", nullptr, ERROR_BAD_FORMAT, "" },
+        { "no-such-program-orvanta --x", nullptr, SE_ERR_FNF, "" },
+        { "~/notes.txt.missing --x", nullptr, SE_ERR_FNF, "" },
+        { "C:\\Program Files\\app.exe", nullptr, SE_ERR_PNF, "" },
+        { std::string(65536, 'x'), nullptr, SE_ERR_FNF, "" },
+        { "   ", nullptr, SE_ERR_FNF, "" },
+    };
+    ScriptedUi ui;
+    for (const Case& c : cases) {
+        ui.launches.clear();
+        const INT_PTR nResult = ShellExecute(nullptr, "open", c.action.c_str(), c.parameters, nullptr, SW_SHOWNORMAL);
+        EXPECT_EQ(nResult > 32 ? 0 : nResult, c.result) << c.action.substr(0, 80);
+        EXPECT_EQ(ui.launches, c.launch.empty() ? std::vector<std::string> {} : std::vector { c.launch })
+            << c.action.substr(0, 80);
+        if (nResult <= 32) {
+            EXPECT_GT(std::strlen(ShellExecuteErrorText(nResult)), 10u);
+        }
+    }
+    ::chmod((home + "/closed").c_str(), 0755);
+
+    // Only a file of the user's that no one else may write is theirs.
+    const std::string file = root + "/home/notes.txt";
+    for (const auto& [mode, owned] : { std::pair { 0644, TRUE }, { 0600, TRUE }, { 0664, FALSE }, { 0646, FALSE } }) {
+        ::chmod(file.c_str(), mode_t(mode));
+        EXPECT_EQ(IsFileOwnedByUser(file.c_str()), owned) << std::oct << mode;
+    }
+    EXPECT_FALSE(IsFileOwnedByUser((root + "/none").c_str()));
+    // The system's own files are no other user's.
+    EXPECT_TRUE(IsFileOwnedByUser("/etc/passwd"));
+}
+
+// Really started: a program and an entry run detached in the home folder,
+// without the caller's descriptors, and leave no child to reap.
+TEST_F(Actions, StartedProgramsRunDetachedInTheHomeFolderWithoutInheritedDescriptors)
+{
+    constexpr int kLeaked = 99;
+    const int fd = ::open("/dev/null", O_RDONLY);
+    ASSERT_EQ(::dup2(fd, kLeaked), kLeaked);
+    ::close(fd);
+    const QString program = Root() + "/program-ran";
+    const QString entry = Root() + "/entry-ran";
+    EXPECT_GT(ShellExecute(nullptr, nullptr, QFile::encodeName("orvanta-test-tool " + program).constData(), nullptr,
+                  nullptr, SW_SHOWNORMAL),
+        32);
+    EXPECT_GT(ShellExecute(nullptr, "open", "orvanta-test-writer.desktop", nullptr, nullptr, SW_SHOWNORMAL), 32);
+    for (const QString& file : { program, entry }) {
+        ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(file); })) << file.toStdString();
+        const QStringList lines = QString::fromUtf8(ReadAll(file)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_EQ(lines.front(), Root() + "/home") << file.toStdString();
+        EXPECT_FALSE(lines.contains(QString::number(kLeaked))) << lines.join(' ').toStdString();
+    }
+    EXPECT_LE(::waitpid(-1, nullptr, WNOHANG), 0);
+    ::close(kLeaked);
 }
 
 } // namespace

@@ -27,6 +27,9 @@ public:
 
     // Every message box text shown, in order.
     std::vector<std::string> messages;
+    // What would have started, in order, as "program [arg] ... @ directory",
+    // with "app " before an application.
+    std::vector<std::string> launches;
 
     int answerMessageBox(const CString& text, UINT type) override
     {
@@ -53,6 +56,14 @@ public:
     std::optional<LOGFONT> chooseFont(const LOGFONT& initial) override
     {
         return onFont ? onFont(initial) : UiScript::chooseFont(initial);
+    }
+    bool startProcess(const ShellLaunch& launch) override
+    {
+        std::string text = (launch.bApplication ? "app " : "") + launch.program.str();
+        for (const CString& argument : launch.arguments)
+            text += " [" + argument.str() + "]";
+        launches.push_back(text + " @ " + launch.directory.str());
+        return true;
     }
 };
 

@@ -1,9 +1,12 @@
 // The desktop window: pointer and keys, the context menu and its commands,
 // undo, and the window itself (creation, presentation, coordinates, messages).
 
+#include "dialogs/DesktopSettingsDlg.h"
+#include "platform/DropFiles.h"
 #include "platform/FrameWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/Screen.h"
+#include "platform/ShellExecute.h"
 #include "res/resource.h"
 #include "support/Bytes.h"
 #include "support/TestDesktop.h"
@@ -11,10 +14,13 @@
 
 #include <QAccessible>
 #include <QCursor>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWindow>
 #include <private/qguiapplication_p.h>
@@ -26,6 +32,8 @@
 #include <functional>
 #include <map>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -560,6 +568,125 @@ TEST_F(WindowTest, KeysPressTheFocusAndWorkTheMenuAtItWhileKeysWaitForTheMenu)
     EXPECT_EQ(Focus(), "-");
 }
 
+// A completed click in Locked mode runs its object's action: a press and
+// release on the same object, or Enter or Space on the focus. Unlocked, or
+// after a press given up, nothing runs. Failures say why; a desktop another
+// user could have written asks once per file before its actions run.
+TEST_F(WindowTest, LockedClicksRunTheActionAndADesktopOfAnotherUserAsksOnce)
+{
+    Row({ "Run", "Bad", "Nul", "Cmd", "Oops", "None" });
+    app.m_aObjects[1].strAction = " true --flag ";
+    app.m_aObjects[2].strAction = CString(std::string(70000, 'x'));
+    app.m_aObjects[3].strAction = CString(std::string("true\0rm ~", 9));
+    app.m_aObjects[4].strAction = "orvanta:settings";
+    app.m_aObjects[5].strAction = "orvanta:format";
+    const std::string run
+        = QStandardPaths::findExecutable("true").toStdString() + " [--flag] @ " + QDir::homePath().toStdString();
+    std::string opened;
+    desk.ui.onDialog = [&](CDialog& dlg) { opened += dynamic_cast<CDesktopSettingsDlg*>(&dlg) ? "settings;" : "?;"; };
+    const auto click = [&](int i) { Press(At(i), 15), Release(At(i), 15); };
+    const auto expect = [&](const char* what, std::vector<std::string> launches, std::vector<std::string> messages) {
+        EXPECT_EQ(desk.ui.launches, launches) << what;
+        EXPECT_EQ(desk.ui.messages, messages) << what;
+        desk.ui.launches.clear();
+        desk.ui.messages.clear();
+    };
+
+    click(1);
+    expect("a click", { run }, {});
+    Press(At(1), 15), Move(At(2), 15), Release(At(2), 15);
+    expect("a press given up", {}, {});
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    Key(VK_SPACE);
+    expect("Enter and Space", { run, run }, {});
+    click(2);
+    expect("a missing program, shown short", {},
+        { "Orvanta could not run: " + std::string(300, 'x') + "...\n\n" + ShellExecuteErrorText(SE_ERR_FNF) });
+    click(3);
+    expect("a NUL byte", {},
+        { std::string("Orvanta could not run: true rm ~\n\n") + ShellExecuteErrorText(ERROR_BAD_FORMAT) });
+    click(4);
+    click(6);
+    EXPECT_EQ(opened, "settings;");
+    click(5);
+    expect("the desktop's own commands", {},
+        { "Orvanta could not run: orvanta:format\n\nThe desktop's own commands are settings, list, lock, undo and "
+          "redo." });
+    app.m_bLocked = FALSE;
+    click(1);
+    Key(VK_RETURN);
+    expect("unlocked", {}, {});
+    app.m_bLocked = TRUE;
+
+    // Group-writable, world-writable, then the user's own.
+    const std::string question = "This desktop was not made by you. Run its actions?\n\ntrue --flag";
+    for (const auto& [name, mode, answer, launches, messages] :
+        { std::tuple { "group.orv", 0664, IDNO, std::vector<std::string> {}, std::vector { question } },
+            { "others.orv", 0646, IDYES, { run, run }, { question } }, { "own.orv", 0644, IDNO, { run, run }, {} } }) {
+        const std::string path = desk.Path(name);
+        ASSERT_TRUE(WriteAll(QString::fromStdString(path), "x"));
+        ::chmod(path.c_str(), mode_t(mode));
+        app.m_strDesktopFile = path.c_str();
+        desk.ui.onMessageBox = [a = answer](const CString&, UINT type) { return type == MB_YESNO ? a : IDOK; };
+        click(1);
+        click(1);
+        expect(name, launches, messages);
+    }
+}
+
+// Dropped files, folders, entries and links become objects where they were
+// dropped, named after them, with their icons and themselves as action; the
+// whole drop is one step to undo, and a full table takes the first that fit.
+TEST_F(WindowTest, DroppedItemsBecomeObjectsAtTheDropPointAsOneStepToUndo)
+{
+    desk.AddObject(" Notes.TXT", {});
+    const QString dir = desk.dir.path();
+    ASSERT_TRUE(WriteAll(dir + "/notes.txt", "n") && QDir(dir).mkdir("Folder"));
+    const std::string icon = desk.Bitmap(8, 8, Qt::green);
+    ASSERT_TRUE(WriteAll(dir + "/viewer.desktop",
+        QByteArray("[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %f\nIcon=") + icon.c_str()));
+    app.m_history.Clear(app);
+    const std::string d = dir.toStdString();
+    DROPFILES drop { { 100, 50 },
+        { (d + "/notes.txt").c_str(), (d + "/Folder").c_str(), "https://example.org/page?q=1",
+            (d + "/viewer.desktop").c_str(), (d + "/missing").c_str() } };
+    frame.OnDropFiles(&drop);
+    std::string objects;
+    for (int i = 2; i < app.m_nObjects; ++i) {
+        const DesktopObject& r = app.m_aObjects[i];
+        objects += r.strName.str() + "|" + r.strText.str() + "|"
+            + r.strAction.str().substr(r.strAction.str().find_last_of('/') + 1) + "|" + std::to_string(r.rcObject.left)
+            + "," + std::to_string(r.rcObject.top) + ";";
+    }
+    EXPECT_EQ(objects,
+        "notes.txt.1|notes.txt|notes.txt|100,50;Folder|Folder|Folder|116,66;"
+        "example.org|example.org|page?q=1|132,82;Viewer|Viewer|viewer.desktop|148,98;");
+    // An entry's own picture; icons the theme lacks are left out, unasked.
+    EXPECT_EQ(app.m_aObjects[5].strUpImage.str(), icon);
+    EXPECT_NE(app.m_aRuntime[5].pUp, nullptr);
+    frame.OnEditUndo();
+    EXPECT_EQ(desk.Names(), (Names { " Notes.TXT" }));
+    frame.OnEditRedo();
+    EXPECT_EQ(app.m_nObjects, 6);
+
+    while (app.m_nObjects < app.m_nMaxObjects - 1)
+        desk.AddObject(("o" + std::to_string(app.m_nObjects)).c_str(), {});
+    frame.OnDropFiles(&drop);
+    EXPECT_EQ(app.m_nObjects, app.m_nMaxObjects);
+    EXPECT_EQ(app.m_aObjects[app.m_nMaxObjects - 1].strName.str(), "notes.txt.2");
+    EXPECT_EQ(desk.ui.messages, (Names { "Unable to insert new object:\nDesktop contains maximum objects allowed." }));
+
+    // Locked, onto an object with an action: the items are its arguments.
+    app.m_aObjects[5].strAction = "true --x";
+    DROPFILES onto { { 150, 100 }, { (d + "/a b").c_str(), (d + "/it's").c_str() } };
+    frame.OnDropFiles(&onto);
+    EXPECT_EQ(desk.ui.launches,
+        (Names { QStandardPaths::findExecutable("true").toStdString() + " [--x] [" + d + "/a b] [" + d + "/it's] @ "
+            + QDir::homePath().toStdString() }));
+    EXPECT_EQ(app.m_nObjects, app.m_nMaxObjects);
+}
+
 TEST_F(WindowTest, CtrlArrowsMoveTheSelectionOrTheFocusAsADragAndEscapePutsADragBack)
 {
     Row({ "A", "B" });
@@ -703,6 +830,22 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     SendMouse(window, QEvent::MouseMove, QPoint(6, 5), Qt::NoButton, Qt::LeftButton);
     SendMouse(window, QEvent::MouseButtonRelease, QPoint(6, 5), Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(app.m_aObjects[a].rcObject, (RECT { 33, 41, 41, 46 }));
+    // A link dropped at window point (50, 20) is an object at (80, 60) once
+    // the drop has ended; text without links is refused.
+    QMimeData text;
+    text.setText("just text");
+    QDragEnterEvent refused(QPoint(50, 20), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    QMimeData links;
+    links.setUrls({ QUrl("https://example.org/") });
+    QDropEvent dropped(QPointF(50, 20), Qt::CopyAction, &links, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &dropped);
+    EXPECT_TRUE(dropped.isAccepted());
+    ASSERT_TRUE(WaitFor([&] { return app.m_nObjects == a + 2; }));
+    EXPECT_EQ(std::tuple(app.m_aObjects[a + 1].strName.str(), app.m_aObjects[a + 1].rcObject.left,
+                  app.m_aObjects[a + 1].rcObject.top),
+        std::tuple("example.org", 80, 60));
     // The real popup, worked with the keyboard: "&Copy" is grayed on the
     // desktop and copies on A. One still open after two seconds is closed.
     SetUiScript(nullptr);
@@ -874,7 +1017,7 @@ TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
     const int b = desk.AddObject("B", { 20, 4, 30, 14 }, "second");
     const int t = desk.AddObject("T", { 40, 4, 50, 14 }, "", false);
     app.m_aRuntime[b].nActivates = t;
-    app.m_aObjects[1].strAction = "tool --go";
+    app.m_aObjects[1].strAction = "true --go";
     QCursor::setPos(LogicalPoint({ 5000, 5000 }));
     auto* frame = new Frame;
     app.m_pMainWnd = frame;
@@ -944,7 +1087,7 @@ TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
     QAccessibleActionInterface* press = root->child(0)->actionInterface();
     ASSERT_TRUE(press && root->child(2)->actionInterface());
     EXPECT_EQ(press->actionNames(), QStringList { QAccessibleActionInterface::pressAction() });
-    EXPECT_EQ(press->localizedActionDescription(QAccessibleActionInterface::pressAction()), "tool --go");
+    EXPECT_EQ(press->localizedActionDescription(QAccessibleActionInterface::pressAction()), "true --go");
     frame->log.clear();
     press->doAction(QAccessibleActionInterface::pressAction());
     root->child(2)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());

@@ -67,20 +67,21 @@ constexpr int Row(int n)
 
 const ButtonDesign kButtons[] = {
     { "Documents", "Documents", "documents", Glyph::Folder, QColor(214, 150, 40), kPlain, kJustifyLeft,
-        { kColumnA, Row(0) }, "xdg-open ~/Documents" },
+        { kColumnA, Row(0) }, "~/Documents" },
     { "Pictures", "Pictures\r\nand photos", "pictures", Glyph::Picture, QColor(70, 160, 90), kSerif, kJustifyCentre,
-        { kColumnA, Row(1) }, "xdg-open ~/Pictures" },
+        { kColumnA, Row(1) }, "~/Pictures" },
     { "Music", "Music\r\nPlaylists\r\nand radio", "music", Glyph::Music, QColor(140, 90, 190), kSmall, kJustifyRight,
-        { kColumnA, Row(2) }, "xdg-open ~/Music" },
+        { kColumnA, Row(2) }, "~/Music" },
     { "Web", "Web\r\nBrowser", "web", Glyph::Globe, QColor(50, 120, 200), kPlain, kJustifyLeft, { kColumnA, Row(3) },
-        "x-www-browser" },
+        "https://www.debian.org/" },
     { "Settings", "Desktop\r\nSettings", "settings", Glyph::Gear, QColor(110, 120, 135), kMono, kJustifyRight,
-        { kColumnA, Row(4) }, "" },
-    { "Help", "Help", "help", Glyph::Help, QColor(220, 100, 60), kPlain, kJustifyLeft, { kColumnA, Row(5) }, "" },
+        { kColumnA, Row(4) }, "orvanta:settings" },
+    { "Help", "Help", "help", Glyph::Help, QColor(220, 100, 60), kPlain, kJustifyLeft, { kColumnA, Row(5) },
+        "x-terminal-emulator -e man orvanta" },
     { "Terminal", "Terminal", "terminal", Glyph::Terminal, QColor(60, 70, 80), kMono, kJustifyCentre,
         { kColumnB, Row(0) }, "x-terminal-emulator" },
     { "Mail", "Mail", "mail", Glyph::Mail, QColor(200, 70, 110), kRose, kJustifyRight, { kColumnB, Row(1) },
-        "xdg-email" },
+        "mailto:" },
     { "Trash", "Trash\r\nis empty", "trash", Glyph::Trash, QColor(90, 140, 150), kSmall, kJustifyCentre,
         { kColumnB, Row(2) }, "", true },
 };
@@ -188,9 +189,10 @@ bool WriteDefaultDesktop(const QString& programDir, QString* error)
                 return false;
         }
     }
-    const QImage tip = artwork::BalloonImage({ "Right-click or Shift+F10: the menu.", "Tab moves between buttons.",
-                                                 "Unlock it there to move buttons.", "F2 redraws, F12 quits." },
-        QSize(262, 90));
+    const QImage tip
+        = artwork::BalloonImage({ "A click runs what a button names.", "Right-click or Shift+F10: the menu.",
+                                    "Unlock it there to move buttons.", "Tab moves, F2 redraws, F12 quits." },
+            QSize(262, 90));
     if (!SaveImage(tip, images, "tip.png", error))
         return false;
 
