@@ -59,6 +59,13 @@ for fuzzer in build/fuzz/fuzz/fuzz_*; do
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
     seed "$name" "$work"
     echo "-- $name"
-    "$fuzzer" -max_total_time=60 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 "$work" 2>&1 | tail -n 5
-    rm -rf "$work"
+    # The last lines when it passes; everything, the crash report included, when it fails.
+    if "$fuzzer" -max_total_time=60 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$work/" "$work" > "$work.log" 2>&1; then
+        tail -n 5 "$work.log"
+    else
+        cat "$work.log"
+        exit 1
+    fi
+    rm -rf "$work" "$work.log"
 done
