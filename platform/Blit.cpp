@@ -1,6 +1,9 @@
 #include "platform/Blit.h"
 
+#include "platform/PixelFormat.h"
+
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -215,6 +218,137 @@ template<typename Pixel> void fillRows(const PixelBuffer& dest, int left, int to
     }
 }
 
+// Source over for one 32-bit pixel: the source's colour plus the
+// destination's scaled by 255 - alpha. Red and blue go as two 16-bit lanes
+// of one word, green alone; with t = x * y + 128 (which fits 16 bits),
+// (t + (t >> 8)) >> 8 is x * y / 255 rounded to nearest for all x, y below
+// 256. Premultiplied colour never exceeds its alpha, so no channel carries
+// into the next. The destination's top byte is left out, so it stays clear.
+[[gnu::always_inline]] inline std::uint32_t overPixel(std::uint32_t dest, std::uint32_t source)
+{
+    const std::uint32_t inverse = 255 - (source >> 24);
+    std::uint32_t rb = (dest & 0x00FF00FF) * inverse + 0x00800080;
+    std::uint32_t g = (dest & 0x0000FF00) * inverse + 0x00008000;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FF)) >> 8) & 0x00FF00FF;
+    g = ((g + ((g >> 8) & 0x0000FF00)) >> 8) & 0x0000FF00;
+    return (source & 0x00FFFFFF) + rb + g;
+}
+
+// Blended rows, in blocks as the keyed copy goes: pictures with soft edges
+// are mostly transparent or opaque, so a block of either is skipped or
+// copied, and only mixed blocks are blended, branch-free and vectorised.
+[[gnu::always_inline]] inline void blendRow32(
+    std::uint32_t* __restrict dest, const std::uint32_t* __restrict source, int count)
+{
+    constexpr int kBlock = 8;
+    int i = 0;
+    for (; i + kBlock <= count; i += kBlock) {
+        std::uint32_t any = 0, all = 0xFFFFFFFF;
+        for (int j = 0; j < kBlock; ++j) {
+            any |= source[i + j];
+            all &= source[i + j];
+        }
+        if (any == 0)
+            continue;
+        if (all >= 0xFF000000) {
+            for (int j = 0; j < kBlock; ++j)
+                dest[i + j] = source[i + j] & 0x00FFFFFF;
+            continue;
+        }
+        for (int j = 0; j < kBlock; ++j)
+            dest[i + j] = overPixel(dest[i + j], source[i + j]);
+    }
+    for (; i < count; ++i)
+        dest[i] = overPixel(dest[i], source[i]);
+}
+
+// RGB565 widened as the device context widens it (each field's top bits
+// repeated), blended, and narrowed as colours are stored (truncated).
+[[gnu::always_inline]] inline void blendRow16(
+    std::uint16_t* __restrict dest, const std::uint32_t* __restrict source, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t r = dest[i] >> 11, g = (dest[i] >> 5) & 0x3F, b = dest[i] & 0x1F;
+        const std::uint32_t wide = (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
+        const std::uint32_t c = overPixel(wide, source[i]);
+        dest[i] = std::uint16_t(((c >> 8) & 0xF800) | ((c >> 5) & 0x07E0) | ((c >> 3) & 0x001F));
+    }
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void blendRow32Avx2(
+    std::uint32_t* __restrict dest, const std::uint32_t* __restrict source, int count)
+{
+    blendRow32(dest, source, count);
+}
+
+[[gnu::target("avx2")]] void blendRow16Avx2(
+    std::uint16_t* __restrict dest, const std::uint32_t* __restrict source, int count)
+{
+    blendRow16(dest, source, count);
+}
+#endif
+
+void blendRows32(std::uint32_t* dest, const std::uint32_t* source, int count)
+{
+#if defined(__x86_64__)
+    if (hasAvx2())
+        return blendRow32Avx2(dest, source, count);
+#endif
+    blendRow32(dest, source, count);
+}
+
+void blendRows16(std::uint16_t* dest, const std::uint32_t* source, int count)
+{
+#if defined(__x86_64__)
+    if (hasAvx2())
+        return blendRow16Avx2(dest, source, count);
+#endif
+    blendRow16(dest, source, count);
+}
+
+// The nearest palette entry of blended colours, remembered in a small
+// direct-mapped table: a picture's pixels repeat their colours, and a full
+// search is 256 distances.
+class NearestEntries {
+public:
+    explicit NearestEntries(const PALETTEENTRY* palette)
+        : m_palette(palette)
+    {
+        m_colors.fill(kNone);
+    }
+    BYTE operator()(std::uint32_t rgb)
+    {
+        const size_t slot = (rgb * 2654435761u) >> (32 - kBits);
+        if (m_colors[slot] != rgb) {
+            m_colors[slot] = rgb;
+            m_entries[slot] = NearestPaletteIndex(0xFF000000 | rgb, m_palette);
+        }
+        return m_entries[slot];
+    }
+
+private:
+    static constexpr int kBits = 12;
+    static constexpr std::uint32_t kNone = 0xFFFFFFFF; // no colour has its top byte set
+    const PALETTEENTRY* m_palette;
+    std::array<std::uint32_t, size_t(1) << kBits> m_colors;
+    std::array<BYTE, size_t(1) << kBits> m_entries {};
+};
+
+// A pixel the picture leaves as it is keeps its index, so equal entries are
+// not merged.
+void blendRow8(BYTE* dest, const std::uint32_t* source, int count, const std::uint32_t* colors, NearestEntries& nearest)
+{
+    for (int i = 0; i < count; ++i) {
+        if (source[i] == 0)
+            continue;
+        const std::uint32_t before = colors[dest[i]];
+        const std::uint32_t after = overPixel(before, source[i]);
+        if (after != before)
+            dest[i] = nearest(after);
+    }
+}
+
 } // namespace
 
 void FillPixels(const PixelBuffer& dest, const RECT& rect, DWORD value)
@@ -312,4 +446,50 @@ RECT KnownFill::fill(const RECT& area, DWORD fillValue, const RECT& whole, bool 
     }
     wrote(target);
     return target;
+}
+
+void BlendPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect,
+    const PALETTEENTRY* palette)
+{
+    if (source.bytesPerPixel != 4)
+        return;
+    const AxisMap xs
+        = mapAxis(destRect.left, destRect.right, dest.width, sourceRect.left, sourceRect.right, source.width);
+    const AxisMap ys
+        = mapAxis(destRect.top, destRect.bottom, dest.height, sourceRect.top, sourceRect.bottom, source.height);
+    if (xs.begin >= xs.end || ys.begin >= ys.end)
+        return;
+    const int count = xs.end - xs.begin;
+    // A stretched row is gathered first, then blended as a plain one.
+    std::vector<std::uint32_t> gathered(xs.identity ? 0 : size_t(count));
+    std::array<std::uint32_t, 256> colors {};
+    std::optional<NearestEntries> nearest;
+    if (dest.bytesPerPixel == 1) {
+        if (!palette)
+            palette = DefaultPalette();
+        for (int i = 0; i < 256; ++i)
+            colors[size_t(i)]
+                = std::uint32_t(palette[i].peRed) << 16 | std::uint32_t(palette[i].peGreen) << 8 | palette[i].peBlue;
+        nearest.emplace(palette);
+    }
+    for (int y = ys.begin; y < ys.end; ++y) {
+        const auto* in = reinterpret_cast<const std::uint32_t*>(source.bits + size_t(ys.at(y)) * size_t(source.pitch));
+        const std::uint32_t* from = in + xs.begin + xs.offset;
+        if (!xs.identity) {
+            for (int i = 0; i < count; ++i)
+                gathered[size_t(i)] = in[xs.source[size_t(i)]];
+            from = gathered.data();
+        }
+        BYTE* out = dest.bits + size_t(y) * size_t(dest.pitch);
+        switch (dest.bytesPerPixel) {
+        case 4:
+            blendRows32(reinterpret_cast<std::uint32_t*>(out) + xs.begin, from, count);
+            break;
+        case 2:
+            blendRows16(reinterpret_cast<std::uint16_t*>(out) + xs.begin, from, count);
+            break;
+        default:
+            blendRow8(out + xs.begin, from, count, colors.data(), *nearest);
+        }
+    }
 }

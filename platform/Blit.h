@@ -25,6 +25,17 @@ void FillPixels(const PixelBuffer& dest, const RECT& rect, DWORD value);
 void CopyPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect,
     std::optional<DWORD> key);
 
+struct PALETTEENTRY;
+
+// Blends `sourceRect` of `source`, premultiplied ARGB, over `destRect` of
+// `dest` (source over), stretching and clipping as CopyPixels does. Each
+// channel becomes source + dest * (255 - alpha) / 255, rounded to nearest.
+// A 16-bit destination is widened from RGB565 and narrowed back after; on 8
+// bits `palette` gives each index its colour, and the result takes the
+// nearest entry. The top byte of a 32-bit destination stays clear.
+void BlendPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect,
+    const PALETTEENTRY* palette);
+
 // What is known of a surface's pixels: outside `drawn` every pixel holds
 // `value`. Fills of the whole surface then rewrite only what was drawn since,
 // so work follows what is drawn, not the surface's size.
