@@ -127,6 +127,7 @@ HRESULT IDirectDrawSurface::Blt(
     if (flags & DDBLT_COLORFILL) {
         if (!fx || m_primary)
             return DDERR_INVALIDPARAMS;
+        changed();
         const DWORD mask = m_bitsPerPixel == 32 ? 0xFFFFFFFF : (DWORD(1) << m_bitsPerPixel) - 1;
         const RECT needed = m_known.fill(dest, fx->dwFillColor & mask, whole);
         if (!isEmpty(needed))
@@ -167,14 +168,22 @@ HRESULT IDirectDrawSurface::Blt(
         std::memcpy(snapshot.get(), m_bits.get(), bytes);
         from.bits = snapshot.get();
     }
+    changed();
     m_known.wrote({ std::max(dest.left, LONG(0)), std::max(dest.top, LONG(0)), std::min(dest.right, LONG(m_width)),
         std::min(dest.bottom, LONG(m_height)) });
     const PixelBuffer to { m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 };
     if (blend)
-        BlendPixels(to, dest, from, src, colorTable());
+        BlendPixels(to, dest, from, src, colorTable(), source->alphaRuns());
     else
         CopyPixels(to, dest, from, src, key);
     return DD_OK;
+}
+
+const AlphaRuns* IDirectDrawSurface::alphaRuns()
+{
+    if (!m_alphaRuns)
+        m_alphaRuns = std::make_unique<AlphaRuns>(FindAlphaRuns({ m_bits.get(), m_width, m_height, m_pitch, 4 }));
+    return m_alphaRuns.get();
 }
 
 HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect)
@@ -242,6 +251,7 @@ HRESULT IDirectDrawSurface::GetDC(HDC* dc)
         return DDERR_OUTOFMEMORY;
     }
     *dc = m_dc.get();
+    changed();
     return DD_OK;
 }
 
@@ -251,6 +261,7 @@ HRESULT IDirectDrawSurface::ReleaseDC(HDC dc)
         return DDERR_INVALIDPARAMS;
     m_dc->finish();
     m_dc.reset();
+    changed();
     return DD_OK;
 }
 
@@ -273,6 +284,7 @@ HRESULT IDirectDrawSurface::Lock(LPRECT rect, DDSURFACEDESC* desc, DWORD, void*)
     desc->lpSurface
         = m_bits.get() + size_t(area.top) * size_t(m_pitch) + size_t(area.left) * size_t(m_bitsPerPixel / 8);
     m_locked = true;
+    changed();
     return DD_OK;
 }
 
@@ -281,6 +293,7 @@ HRESULT IDirectDrawSurface::Unlock(LPVOID)
     if (!m_locked)
         return DDERR_NOTLOCKED;
     m_locked = false;
+    changed();
     return DD_OK;
 }
 
@@ -325,6 +338,7 @@ HRESULT IDirectDrawSurface::Restore()
     if (ShouldFail(FaultPoint::Restore))
         return E_FAIL;
     m_lost = false;
+    changed();
     return DD_OK;
 }
 

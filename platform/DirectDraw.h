@@ -212,6 +212,10 @@ private:
     IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary, bool alpha = false);
     ~IDirectDrawSurface();
     HRESULT present(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect);
+    // What of a surface with alpha shows, found when it is first blended
+    // after its pixels changed.
+    const AlphaRuns* alphaRuns();
+    void changed() { m_alphaRuns.reset(); }
 
     IDirectDraw* m_owner;
     int m_width;
@@ -229,6 +233,7 @@ private:
     IDirectDrawPalette* m_palette = nullptr;
     std::unique_ptr<DeviceContext> m_dc;
     KnownFill m_known;
+    std::unique_ptr<AlphaRuns> m_alphaRuns;
 };
 
 class IDirectDraw : public RefCounted<IDirectDraw> {

@@ -219,8 +219,13 @@ TEST(Blit, BlendsMatchSourceOverAtEveryDepth)
                         for (int x = 0; x < dest.width; ++x)
                             dest.set(x, y, dest.at(x, y) & 0xFFFFFF); // the display keeps the top byte clear
                 const std::vector<BYTE> expected = ReferenceBlend(dest, b.to, *b.source, b.from, palette.data());
+                // Over each pixel, or by the runs the source shows in.
+                TestBuffer byRuns = dest;
                 BlendPixels(dest.pixels(), b.to, b.source->pixels(), b.from, palette.data());
                 ASSERT_TRUE(dest.memory == expected) << "pass " << pass;
+                const AlphaRuns runs = FindAlphaRuns(b.source->pixels());
+                BlendPixels(byRuns.pixels(), b.to, b.source->pixels(), b.from, palette.data(), &runs);
+                ASSERT_TRUE(byRuns.memory == expected) << "pass " << pass << " by runs";
             }
         }
 }
