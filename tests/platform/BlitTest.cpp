@@ -2,6 +2,7 @@
 // stretched rows, blends) against a plain per-pixel reference, at every depth.
 #include "platform/Blit.h"
 #include "platform/PixelFormat.h"
+#include "support/DisplayFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -78,16 +79,6 @@ std::vector<BYTE> ReferenceCopy(
     });
 }
 
-// Source over in 8-bit channels: c + d * (255 - a) / 255, rounded to nearest
-// (never a tie, 255 being odd).
-QRgb Over(QRgb dest, DWORD source)
-{
-    const int inverse = 255 - int(source >> 24);
-    const auto channel = [&](int s, int d) { return s + (2 * d * inverse + 255) / 510; };
-    return qRgb(channel(int(source >> 16 & 0xFF), qRed(dest)), channel(int(source >> 8 & 0xFF), qGreen(dest)),
-        channel(int(source & 0xFF), qBlue(dest)));
-}
-
 // What BlendPixels must leave in `dest` at `bpp` bytes a pixel: RGB565 is
 // widened by repeating each field's top bits and narrowed by truncating; on
 // 8 bits a blended pixel takes the nearest entry (the first of equals),
@@ -102,13 +93,13 @@ std::vector<BYTE> ReferenceBlend(
             return std::nullopt;
         const DWORD d = dest.at(x, y);
         if (dest.bpp == 4)
-            return Over(d, *s) & 0xFFFFFF;
+            return SourceOver(d, *s) & 0xFFFFFF;
         if (dest.bpp == 2) {
             const auto widen = [](DWORD v, int bits) { return int(v << (8 - bits) | v >> (2 * bits - 8)); };
-            const QRgb c = Over(qRgb(widen(d >> 11, 5), widen(d >> 5 & 0x3F, 6), widen(d & 0x1F, 5)), *s);
+            const QRgb c = SourceOver(qRgb(widen(d >> 11, 5), widen(d >> 5 & 0x3F, 6), widen(d & 0x1F, 5)), *s);
             return DWORD(qRed(c) >> 3 << 11 | qGreen(c) >> 2 << 5 | qBlue(c) >> 3);
         }
-        const QRgb c = Over(color(int(d)), *s);
+        const QRgb c = SourceOver(color(int(d)), *s);
         if (c == color(int(d)))
             return std::nullopt;
         int best = 0, bestDistance = INT_MAX;

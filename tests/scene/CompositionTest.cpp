@@ -39,20 +39,6 @@ QImage Soft(int width, int height, int seed)
     return image;
 }
 
-// `image` premultiplied as stored, 0xAARRGGBB.
-QRgb Premultiplied(const QImage& image, int x, int y)
-{
-    return qPremultiply(image.pixel(x, y));
-}
-
-// Source over: c + d * (255 - a) / 255 per channel, rounded to nearest.
-QRgb Over(QRgb d, QRgb s)
-{
-    const int inverse = 255 - qAlpha(s);
-    const auto channel = [&](int sc, int dc) { return sc + (2 * dc * inverse + 255) / 510; };
-    return qRgb(channel(qRed(s), qRed(d)), channel(qGreen(s), qGreen(d)), channel(qBlue(s), qBlue(d)));
-}
-
 // A 32-bit Windows bitmap file whose fourth byte is `image`'s alpha (Qt
 // writes 24-bit bitmaps only).
 std::string WriteBitmap32(const QString& dir, const QString& name, const QImage& image)
@@ -111,8 +97,8 @@ TEST(Composition, BackgroundIsColourImageOrTile)
         const int w = size.width(), h = size.height();
         const auto expected = [&](QRgb back) {
             return [&, back](int x, int y) {
-                return tiled         ? Over(back, Premultiplied(image, x % w, y % h))
-                    : x < w && y < h ? Over(back, Premultiplied(image, x, y))
+                return tiled         ? SourceOver(back, qPremultiply(image.pixel(x % w, y % h)))
+                    : x < w && y < h ? SourceOver(back, qPremultiply(image.pixel(x, y)))
                                      : back;
             };
         };
@@ -281,7 +267,8 @@ TEST(Composition, TransparentPicturesBlendOverWhatLiesUnderThemAtEveryDepth)
                 for (int y = 0; y < picture.height(); ++y)
                     for (int x = 0; x < picture.width(); ++x) {
                         const int fx = objects[k].at.x + x, fy = objects[k].at.y + y;
-                        frame.setPixel(fx, fy, stored(Over(frame.pixel(fx, fy), Premultiplied(picture, x, y))));
+                        frame.setPixel(
+                            fx, fy, stored(SourceOver(frame.pixel(fx, fy), qPremultiply(picture.pixel(x, y)))));
                     }
             }
             return [frame](int x, int y) { return frame.pixel(x, y); };
