@@ -8,18 +8,27 @@
 //   image/WxH     50 keyed 64x64 images (about 40% key pixels) onto a frame
 //   caption/WxH   50 keyed 160x48 captions (about 85% key pixels) onto a frame
 //   stretch/WxH   50 keyed 48x48 images stretched to 64x64 onto a frame
+//   blend/WxH     50 blended 64x64 pictures with soft edges onto a frame,
+//                 against SDL2's blended blit (SDL_BLENDMODE_BLEND, of the
+//                 same picture with straight alpha, its own format) and
+//                 QPainter's source-over of the same premultiplied picture
 
 #include "RatioReporter.h"
 #include "StreamingStores.h"
 
 #include "platform/DirectDraw.h"
 
+#include "platform/PixelFormat.h"
+
+#include <QImage>
+#include <QPainter>
 #include <benchmark/benchmark.h>
 
 #ifdef ORVANTA_BENCH_SDL2
 #include <SDL.h>
 #endif
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -70,6 +79,21 @@ RECT objectPlace(int i, Size frame, Size object)
     const LONG x = LONG(i % 10) * (frame.width / 10);
     const LONG y = LONG(i / 10) * (frame.height / 5);
     return { x, y, x + object.width, y + object.height };
+}
+
+// A 64x64 picture with soft edges: an opaque disc of radius 26 fading out
+// over 4 pixels, transparent outside (about 40% of the square), straight alpha.
+QImage softPicture(int object)
+{
+    QImage image(64, 64, QImage::Format_ARGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const double r = std::hypot(x - 31.5, y - 31.5);
+            const int alpha = r <= 26 ? 255 : r >= 30 ? 0 : int((30 - r) * 255 / 4);
+            const DWORD c = objectPixel(object, x, y);
+            image.setPixel(x, y, qRgba(int(c >> 16 & 255), int(c >> 8 & 255), int(c & 255), alpha));
+        }
+    return image;
 }
 
 std::string frameName(Size frame)
@@ -164,6 +188,61 @@ void keyedOrvanta(benchmark::State& state, Size frame, Size object, Size drawn, 
             RECT at = objectPlace(i, frame, drawn);
             back.surface->Blt(&at, objects[size_t(i)]->surface, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr);
         }
+        benchmark::ClobberMemory();
+    }
+}
+
+// Blended pictures: surfaces of premultiplied ARGB, as pictures with their
+// own transparency are loaded.
+void blendOrvanta(benchmark::State& state, Size frame)
+{
+    Surface back(frame);
+    back.paint(0, nullptr);
+    std::vector<IDirectDrawSurface*> pictures;
+    for (int i = 0; i < kObjects; ++i) {
+        const QImage picture = softPicture(i + 1).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        DDSURFACEDESC desc {};
+        desc.dwSize = DDSURFACEDESC_SIZE;
+        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        desc.dwWidth = desc.dwHeight = 64;
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        desc.ddpfPixelFormat = PremultipliedAlphaFormat();
+        IDirectDrawSurface* surface = nullptr;
+        display()->CreateSurface(&desc, &surface, nullptr);
+        DDSURFACEDESC locked {};
+        locked.dwSize = DDSURFACEDESC_SIZE;
+        surface->Lock(nullptr, &locked, 0, nullptr);
+        for (int y = 0; y < 64; ++y)
+            std::memcpy(static_cast<BYTE*>(locked.lpSurface) + y * locked.lPitch, picture.constScanLine(y), 64 * 4);
+        surface->Unlock(nullptr);
+        pictures.push_back(surface);
+    }
+    for (auto _ : state) {
+        for (int i = 0; i < kObjects; ++i) {
+            RECT at = objectPlace(i, frame, { 64, 64 });
+            back.surface->Blt(&at, pictures[size_t(i)], nullptr, DDBLT_ALPHASRC | DDBLT_WAIT, nullptr);
+        }
+        benchmark::ClobberMemory();
+    }
+    for (IDirectDrawSurface* surface : pictures)
+        surface->Release();
+}
+
+void blendQt(benchmark::State& state, Size frame)
+{
+    QImage back(frame.width, frame.height, QImage::Format_RGB32);
+    back.fill(0x102030);
+    std::vector<QImage> pictures;
+    for (int i = 0; i < kObjects; ++i)
+        pictures.push_back(softPicture(i + 1).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    QPainter painter(&back);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (auto _ : state) {
+        for (int i = 0; i < kObjects; ++i) {
+            const RECT at = objectPlace(i, frame, { 64, 64 });
+            painter.drawImage(QPoint(int(at.left), int(at.top)), pictures[size_t(i)]);
+        }
+        benchmark::DoNotOptimize(back.constBits());
         benchmark::ClobberMemory();
     }
 }
@@ -274,6 +353,31 @@ void copySdl(benchmark::State& state, Size frame)
     }
 }
 
+void blendSdl(benchmark::State& state, Size frame)
+{
+    SdlSurface back(frame);
+    back.paint(0, nullptr);
+    std::vector<SDL_Surface*> pictures;
+    for (int i = 0; i < kObjects; ++i) {
+        const QImage picture = softPicture(i + 1);
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 64, 64, 32, SDL_PIXELFORMAT_ARGB8888);
+        for (int y = 0; y < 64; ++y)
+            std::memcpy(static_cast<Uint8*>(surface->pixels) + y * surface->pitch, picture.constScanLine(y), 64 * 4);
+        SDL_SetSurfaceBlendMode(surface, SDL_BLENDMODE_BLEND);
+        pictures.push_back(surface);
+    }
+    for (auto _ : state) {
+        for (int i = 0; i < kObjects; ++i) {
+            const RECT at = objectPlace(i, frame, { 64, 64 });
+            SDL_Rect d { int(at.left), int(at.top), 64, 64 };
+            SDL_BlitSurface(pictures[size_t(i)], nullptr, back.surface, &d);
+        }
+        benchmark::ClobberMemory();
+    }
+    for (SDL_Surface* surface : pictures)
+        SDL_FreeSurface(surface);
+}
+
 void keyedSdl(benchmark::State& state, Size frame, Size object, Size drawn, const KeyShape& keyed)
 {
     SdlSurface back(frame);
@@ -346,7 +450,11 @@ void registerAll()
                 [k](benchmark::State& s, Size z) { keyedSdl(s, z, k.object, k.drawn, k.shape); });
 #endif
         }
+        add("blend/" + f + "/orvanta", frame, blendOrvanta);
+        add("blend/" + f + "/qt", frame, blendQt);
+        add("blend/" + f + "/floor_memcpy", frame, [](benchmark::State& s, Size z) { keyedFloor(s, z, { 64, 64 }); });
 #ifdef ORVANTA_BENCH_SDL2
+        add("blend/" + f + "/sdl2", frame, blendSdl);
         add("fill/" + f + "/sdl2", frame, [bytes](benchmark::State& s, Size z) { fillSdl(s, z), bytes(s); });
         add("copy/" + f + "/sdl2", frame, [bytes](benchmark::State& s, Size z) { copySdl(s, z), bytes(s); });
 #endif

@@ -14,6 +14,11 @@
 //   startup/WxH   images, captions and colour keys of every object
 //   rebuild_one/WxH   one object made again after a composed frame
 //   caption_*/WxH     one object's captions, ordinary and 100 large lines
+//   frame_alpha/WxH   the frame with PNG pictures with soft edges, blended,
+//                     against the same frame with the keyed bitmaps (its
+//                     floor: x_floor is blended over keyed)
+//   startup_png/WxH   start-up of the PNG desktop against the bitmap one
+//                     (its floor)
 
 #include "RatioReporter.h"
 #include "StreamingStores.h"
@@ -35,6 +40,7 @@
 #include <SDL.h>
 #endif
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,20 +87,31 @@ QColor keyColor()
 }
 
 // A round button: outside a disc of radius 28 (about 40% of the square) is
-// the key colour.
-QImage buttonImage(int object, int look)
+// the key colour. Soft, the disc fades out over its last 4 pixels and
+// outside it is transparent.
+QImage buttonImage(int object, int look, bool soft = false)
 {
-    QImage image(kImageSide, kImageSide, QImage::Format_RGB32);
+    QImage image(kImageSide, kImageSide, soft ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     for (int y = 0; y < kImageSide; ++y) {
         for (int x = 0; x < kImageSide; ++x) {
             const int dx = 2 * x - 63, dy = 2 * y - 63;
-            image.setPixelColor(x, y,
-                dx * dx + dy * dy > 4 * 28 * 28
-                    ? keyColor()
-                    : QColor((object * 5 + x) & 255, (look * 80 + y) & 255, 90 + look * 40));
+            const double r = std::sqrt(double(dx * dx + dy * dy)) / 2;
+            QColor color((object * 5 + x) & 255, (look * 80 + y) & 255, 90 + look * 40);
+            if (soft)
+                color.setAlpha(r <= 24 ? 255 : r >= 28 ? 0 : int((28 - r) * 255 / 4));
+            image.setPixelColor(x, y, !soft && r > 28 ? keyColor() : color);
         }
     }
     return image;
+}
+
+// The picture file of an object's look: a bitmap, or a PNG with soft edges.
+std::string writePicture(const QString& dir, const QString& stem, int object, int look, bool soft)
+{
+    if (!soft)
+        return WriteBitmap(dir, stem + ".bmp", buttonImage(object, look));
+    const QString path = QDir(dir).filePath(stem + ".png");
+    return buttonImage(object, look, true).save(path, "PNG") ? path.toStdString() : std::string();
 }
 
 QImage tileImage()
@@ -119,7 +136,7 @@ CString captionText(int i)
 }
 
 // Writes the desktop's bitmaps and its desktop file into `dir`.
-bool writeDesktop(const QString& dir, Size frame, const QString& file)
+bool writeDesktop(const QString& dir, Size frame, const QString& file, bool soft)
 {
     CDesktopApp writer;
     writer.m_strDesktopFile = CString(file.toStdString().c_str());
@@ -148,9 +165,9 @@ bool writeDesktop(const QString& dir, Size frame, const QString& file)
         r.nJustify = justifications[i % 3];
         r.lfFont.lfHeight = -11 - i % 4;
         std::strcpy(r.lfFont.lfFaceName, faces[i % 3]);
-        r.strUpImage = CString(WriteBitmap(dir, stem + "up.bmp", buttonImage(i, 0)).c_str());
-        r.strDownImage = CString(WriteBitmap(dir, stem + "down.bmp", buttonImage(i, 1)).c_str());
-        r.strMouseImage = CString(WriteBitmap(dir, stem + "mouse.bmp", buttonImage(i, 2)).c_str());
+        r.strUpImage = CString(writePicture(dir, stem + "up", i, 0, soft).c_str());
+        r.strDownImage = CString(writePicture(dir, stem + "down", i, 1, soft).c_str());
+        r.strMouseImage = CString(writePicture(dir, stem + "mouse", i, 2, soft).c_str());
         const POINT at = objectOrigin(i, frame);
         r.rcObject = { at.x, at.y, at.x + kImageSide, at.y + kImageSide };
         r.bVisible = TRUE;
@@ -169,13 +186,14 @@ void releaseSurfaces(CDesktopApp& app)
     app.ReleaseTileSurface();
 }
 
-// A desktop written, loaded and built at one screen size.
+// A desktop written, loaded and built at one screen size, its pictures
+// keyed bitmaps or PNGs with soft edges.
 struct Desktop {
-    explicit Desktop(Size frame)
+    explicit Desktop(Size frame, bool soft = false)
         : display(app, frame.width, frame.height)
     {
         const QString file = QDir(dir.path()).filePath("bench.orv");
-        ok = display.ok && writeDesktop(dir.path(), frame, file);
+        ok = display.ok && writeDesktop(dir.path(), frame, file, soft);
         if (!ok)
             return;
         app.m_strDesktopFile = CString(file.toStdString().c_str());
@@ -208,9 +226,9 @@ std::vector<RECT> keyedRects(const CDesktopApp& app)
     return rects;
 }
 
-void frameOrvanta(benchmark::State& state, Size frame)
+void frameOrvanta(benchmark::State& state, Size frame, bool soft = false)
 {
-    Desktop desktop(frame);
+    Desktop desktop(frame, soft);
     if (!desktop.ok)
         return state.SkipWithError("the desktop could not be built");
     const int before = desktop.display.target.presentations;
@@ -370,9 +388,9 @@ void frameSdl(benchmark::State& state, Size frame)
 #endif
 
 // Start-up: the surfaces of every object, built from the loaded desktop.
-void startupOrvanta(benchmark::State& state, Size frame)
+void startupOrvanta(benchmark::State& state, Size frame, bool soft = false)
 {
-    Desktop desktop(frame);
+    Desktop desktop(frame, soft);
     if (!desktop.ok)
         return state.SkipWithError("the desktop could not be built");
     for (auto _ : state) {
@@ -497,7 +515,7 @@ void registerAll()
 {
     for (const Size frame : kFrames) {
         const std::string f = frameName(frame);
-        add("frame/" + f + "/orvanta", frame, frameOrvanta);
+        add("frame/" + f + "/orvanta", frame, [](benchmark::State& s, Size z) { frameOrvanta(s, z); });
         add("frame/" + f + "/floor_plain", frame, [](benchmark::State& s, Size z) { frameFloor(s, z, false); });
         add("frame/" + f + "/floor_stream", frame, [](benchmark::State& s, Size z) { frameFloor(s, z, true); });
 #ifdef ORVANTA_BENCH_SDL2
@@ -507,7 +525,16 @@ void registerAll()
     // The Qt reference is this group's floor: startup's x_floor is the ratio
     // to decoding and drawing the same content with Qt.
     const Size large = kFrames[1];
-    add("startup/" + frameName(large) + "/orvanta", large, startupOrvanta);
+    add("startup/" + frameName(large) + "/orvanta", large, [](benchmark::State& s, Size z) { startupOrvanta(s, z); });
+    // The same desktop with PNG pictures blended, against the keyed bitmaps.
+    add("frame_alpha/" + frameName(large) + "/orvanta", large,
+        [](benchmark::State& s, Size z) { frameOrvanta(s, z, true); });
+    add("frame_alpha/" + frameName(large) + "/floor_keyed", large,
+        [](benchmark::State& s, Size z) { frameOrvanta(s, z, false); });
+    add("startup_png/" + frameName(large) + "/orvanta", large,
+        [](benchmark::State& s, Size z) { startupOrvanta(s, z, true); });
+    add("startup_png/" + frameName(large) + "/floor_bmp", large,
+        [](benchmark::State& s, Size z) { startupOrvanta(s, z, false); });
     add("startup/" + frameName(large) + "/floor_qt", large, startupQt);
     add("rebuild_one/" + frameName(large) + "/orvanta", large, rebuildOneOrvanta);
     add("caption_ordinary/" + frameName(large) + "/orvanta", large,

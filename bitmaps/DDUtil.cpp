@@ -1,6 +1,7 @@
 #include "bitmaps/DDUtil.h"
 
 #include "platform/Module.h"
+#include "platform/PixelFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -45,6 +46,12 @@ IDirectDrawSurface* DDLoadBitmap(IDirectDraw* dd, LPCSTR name, int width, int he
     ddsd.dwHeight = DWORD(bm.bmHeight);
     ddsd.dwWidth = DWORD(bm.bmWidth);
     ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    // A 32-bit bitmap carries its own transparency: its surface keeps it as
+    // premultiplied alpha, to be blended rather than keyed.
+    if (bm.bmBitsPixel == 32) {
+        ddsd.dwFlags |= DDSD_PIXELFORMAT;
+        ddsd.ddpfPixelFormat = PremultipliedAlphaFormat();
+    }
     IDirectDrawSurface* surface = nullptr;
     if (!dd || dd->CreateSurface(&ddsd, &surface, nullptr) != DD_OK) {
         DeleteObject(bitmap);
@@ -195,4 +202,11 @@ HRESULT DDSetColorKey(IDirectDrawSurface* surface, COLORREF color)
     key.dwColorSpaceLowValue = DDColorMatch(surface, color);
     key.dwColorSpaceHighValue = key.dwColorSpaceLowValue;
     return surface->SetColorKey(DDCKEY_SRCBLT, &key);
+}
+
+BOOL DDHasAlpha(IDirectDrawSurface* surface)
+{
+    DDSURFACEDESC ddsd {};
+    ddsd.dwSize = DDSURFACEDESC_SIZE;
+    return surface && surface->GetSurfaceDesc(&ddsd) == DD_OK && (ddsd.ddpfPixelFormat.dwFlags & DDPF_ALPHAPIXELS) != 0;
 }

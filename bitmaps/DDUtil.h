@@ -25,3 +25,7 @@ DWORD DDColorMatch(IDirectDrawSurface* surface, COLORREF color);
 
 // Sets `color` as the source colour key of `surface`.
 HRESULT DDSetColorKey(IDirectDrawSurface* surface, COLORREF color);
+
+// Whether `surface` holds per-pixel alpha (a picture with its own
+// transparency), drawn with DDBLT_ALPHASRC instead of its colour key.
+BOOL DDHasAlpha(IDirectDrawSurface* surface);

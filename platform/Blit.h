@@ -3,7 +3,9 @@
 
 #include "platform/Types.h"
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 // A surface's memory: `height` rows of `pitch` bytes, 1, 2 or 4 bytes a pixel.
 struct PixelBuffer {
@@ -24,6 +26,43 @@ void FillPixels(const PixelBuffer& dest, const RECT& rect, DWORD value);
 // buffers must not overlap.
 void CopyPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect,
     std::optional<DWORD> key);
+
+struct PALETTEENTRY;
+
+// A run of a picture's row, [begin, end) in its columns: opaque, or mixed
+// (some pixel neither opaque nor transparent), and where its copy starts.
+struct AlphaRun {
+    int begin = 0;
+    int end = 0;
+    bool opaque = false;
+    int pixels = 0;
+};
+
+// What of a picture shows: the opaque and mixed runs of each row, in order;
+// row y's are runs[rows[y]] up to runs[rows[y + 1]]; transparent pixels
+// have none. `pixels` holds a copy of each run ready to draw: an opaque one
+// with its alpha cleared, a mixed one padded with transparent pixels to
+// whole blocks.
+struct AlphaRuns {
+    std::vector<AlphaRun> runs;
+    std::vector<int> rows;
+    std::vector<std::uint32_t> pixels;
+};
+
+// The runs of `source`, premultiplied ARGB, to be kept with its pixels
+// while they do not change.
+AlphaRuns FindAlphaRuns(const PixelBuffer& source);
+
+// Blends `sourceRect` of `source`, premultiplied ARGB, over `destRect` of
+// `dest` (source over), stretching and clipping as CopyPixels does. Each
+// channel becomes source + dest * (255 - alpha) / 255, rounded to nearest.
+// A 16-bit destination is widened from RGB565 and narrowed back after; on 8
+// bits `palette` gives each index its colour, and the result takes the
+// nearest entry. The top byte of a 32-bit destination stays clear. With the
+// source's `runs`, transparent blocks are not read and opaque runs are
+// copied.
+void BlendPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect,
+    const PALETTEENTRY* palette, const AlphaRuns* runs = nullptr);
 
 // What is known of a surface's pixels: outside `drawn` every pixel holds
 // `value`. Fills of the whole surface then rewrite only what was drawn since,

@@ -21,12 +21,13 @@ QRect toQRect(const RECT& r)
 } // namespace
 
 std::unique_ptr<DeviceContext> DeviceContext::forSurface(
-    BYTE* bits, int width, int height, int pitch, int depth, const PALETTEENTRY* palette, KnownFill* known)
+    BYTE* bits, int width, int height, int pitch, int depth, bool alpha, const PALETTEENTRY* palette, KnownFill* known)
 {
     std::unique_ptr<DeviceContext> dc(new DeviceContext);
     dc->m_surfaceBits = bits;
     dc->m_pitch = pitch;
     dc->m_depth = depth;
+    dc->m_alpha = alpha;
     dc->m_known = known;
     if (depth != 32) {
         if (depth == 8) {
@@ -36,7 +37,8 @@ std::unique_ptr<DeviceContext> DeviceContext::forSurface(
         // Left uninitialised: only touched areas are converted into it.
         dc->m_image = QImage(width, height, QImage::Format_RGB32);
     } else {
-        dc->m_image = QImage(bits, width, height, pitch, ImageFormatFor(depth));
+        dc->m_image
+            = QImage(bits, width, height, pitch, alpha ? QImage::Format_ARGB32_Premultiplied : ImageFormatFor(depth));
     }
     return dc;
 }
@@ -81,7 +83,7 @@ void DeviceContext::fill(const QRect& area, COLORREF color)
     if (m_surfaceBits) {
         // The value the fill leaves in a pixel; on 8 bits a pixel already
         // showing the colour keeps its entry.
-        DWORD value = PixelFromColor(color, m_depth, m_palette);
+        DWORD value = PixelFromColor(color, m_depth, m_palette) | (m_alpha ? 0xFF000000 : 0);
         if (m_depth == 8 && m_known->value < 256 && m_table[int(m_known->value)] == rgb)
             value = m_known->value;
         target = toQRect(m_known->fill(toRect(target), value, toRect(m_image.rect()), m_depth != 8));
@@ -135,7 +137,7 @@ void DeviceContext::finish()
 {
     if (m_touched.isEmpty())
         return;
-    if (m_depth == 32) {
+    if (m_depth == 32 && !m_alpha) {
         for (int y = m_touched.top(); y <= m_touched.bottom(); ++y) {
             auto* row = reinterpret_cast<QRgb*>(m_surfaceBits + qsizetype(y) * m_pitch);
             for (int x = m_touched.left(); x <= m_touched.right(); ++x)

@@ -25,10 +25,11 @@ struct DeviceContext {
     // RGB565 on 16 (Qt's aliased text on RGB16 images drops every other
     // row, and writes past its clip). On
     // 32 bits QPainter sets the top byte that the display keeps clear;
-    // finish() clears it again. Only touched areas are converted and
-    // finished, and `known` learns what was drawn.
-    static std::unique_ptr<DeviceContext> forSurface(
-        BYTE* bits, int width, int height, int pitch, int depth, const PALETTEENTRY* palette, KnownFill* known);
+    // finish() clears it again, unless the surface holds premultiplied
+    // ARGB (`alpha`), which QPainter draws on directly. Only touched areas
+    // are converted and finished, and `known` learns what was drawn.
+    static std::unique_ptr<DeviceContext> forSurface(BYTE* bits, int width, int height, int pitch, int depth,
+        bool alpha, const PALETTEENTRY* palette, KnownFill* known);
     // A memory context with no bitmap selected yet.
     static std::unique_ptr<DeviceContext> forMemory();
     ~DeviceContext();
@@ -68,6 +69,7 @@ private:
     BYTE* m_surfaceBits = nullptr;
     int m_pitch = 0;
     int m_depth = 0;
+    bool m_alpha = false;
     KnownFill* m_known = nullptr;
     QRect m_touched;
     const PALETTEENTRY* m_palette = nullptr;

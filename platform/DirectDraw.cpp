@@ -73,13 +73,14 @@ HRESULT IDirectDrawClipper::SetClipList(const RECT* rects, DWORD count)
 
 // Surfaces.
 
-IDirectDrawSurface::IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary)
+IDirectDrawSurface::IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary, bool alpha)
     : m_owner(owner)
     , m_width(width)
     , m_height(height)
-    , m_bitsPerPixel(owner->m_depth)
-    , m_pitch((width * (owner->m_depth / 8) + 3) & ~3)
+    , m_bitsPerPixel(alpha ? 32 : owner->m_depth)
+    , m_pitch((width * (m_bitsPerPixel / 8) + 3) & ~3)
     , m_primary(primary)
+    , m_alpha(alpha)
 {
     // The primary surface is the window: frames blitted onto it go straight
     // to the presentation target, so it holds no memory of its own.
@@ -126,6 +127,7 @@ HRESULT IDirectDrawSurface::Blt(
     if (flags & DDBLT_COLORFILL) {
         if (!fx || m_primary)
             return DDERR_INVALIDPARAMS;
+        changed();
         const DWORD mask = m_bitsPerPixel == 32 ? 0xFFFFFFFF : (DWORD(1) << m_bitsPerPixel) - 1;
         const RECT needed = m_known.fill(dest, fx->dwFillColor & mask, whole);
         if (!isEmpty(needed))
@@ -133,21 +135,28 @@ HRESULT IDirectDrawSurface::Blt(
         return DD_OK;
     }
 
-    if (!source || source->m_primary || source->m_bitsPerPixel != m_bitsPerPixel)
+    // A blend reads premultiplied ARGB and writes this surface's format; any
+    // other blit is between surfaces of one format.
+    const bool blend = flags & DDBLT_ALPHASRC;
+    if (!source || source->m_primary
+        || (blend ? !source->m_alpha || m_alpha
+                  : source->m_bitsPerPixel != m_bitsPerPixel || source->m_alpha != m_alpha))
         return DDERR_INVALIDPARAMS;
     const RECT src = sourceRect ? *sourceRect : RECT { 0, 0, source->m_width, source->m_height };
     if (isEmpty(src))
         return DDERR_INVALIDRECT;
     if (m_primary)
-        return (flags & DDBLT_KEYSRC) ? DDERR_INVALIDPARAMS : present(dest, *source, src);
+        return (flags & (DDBLT_KEYSRC | DDBLT_ALPHASRC)) ? DDERR_INVALIDPARAMS : present(dest, *source, src);
 
+    // A blend has no use for a key: its transparent pixels add nothing.
     std::optional<DWORD> key;
-    if (flags & DDBLT_KEYSRC) {
+    if ((flags & DDBLT_KEYSRC) && !blend) {
         if (!source->m_hasSourceKey)
             return DDERR_NOCOLORKEY;
         key = source->m_sourceKey;
     }
-    PixelBuffer from { source->m_bits.get(), source->m_width, source->m_height, source->m_pitch, m_bitsPerPixel / 8 };
+    PixelBuffer from { source->m_bits.get(), source->m_width, source->m_height, source->m_pitch,
+        source->m_bitsPerPixel / 8 };
     // A blit within one surface reads a snapshot, so overlapping rectangles
     // copy what was there before.
     std::unique_ptr<BYTE[]> snapshot;
@@ -159,10 +168,22 @@ HRESULT IDirectDrawSurface::Blt(
         std::memcpy(snapshot.get(), m_bits.get(), bytes);
         from.bits = snapshot.get();
     }
+    changed();
     m_known.wrote({ std::max(dest.left, LONG(0)), std::max(dest.top, LONG(0)), std::min(dest.right, LONG(m_width)),
         std::min(dest.bottom, LONG(m_height)) });
-    CopyPixels({ m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }, dest, from, src, key);
+    const PixelBuffer to { m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 };
+    if (blend)
+        BlendPixels(to, dest, from, src, colorTable(), source->alphaRuns());
+    else
+        CopyPixels(to, dest, from, src, key);
     return DD_OK;
+}
+
+const AlphaRuns* IDirectDrawSurface::alphaRuns()
+{
+    if (!m_alphaRuns)
+        m_alphaRuns = std::make_unique<AlphaRuns>(FindAlphaRuns({ m_bits.get(), m_width, m_height, m_pitch, 4 }));
+    return m_alphaRuns.get();
 }
 
 HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect)
@@ -205,7 +226,7 @@ HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC* desc)
     desc->dwWidth = DWORD(m_width);
     desc->dwHeight = DWORD(m_height);
     desc->lPitch = m_pitch;
-    desc->ddpfPixelFormat = PixelFormatFor(m_bitsPerPixel);
+    desc->ddpfPixelFormat = m_alpha ? PremultipliedAlphaFormat() : PixelFormatFor(m_bitsPerPixel);
     desc->ddsCaps.dwCaps = m_primary ? DDSCAPS_PRIMARYSURFACE : DDSCAPS_OFFSCREENPLAIN;
     if (m_hasSourceKey)
         desc->ddckCKSrcBlt = { m_sourceKey, m_sourceKey };
@@ -222,13 +243,15 @@ HRESULT IDirectDrawSurface::GetDC(HDC* dc)
         return E_FAIL;
     if (m_dc)
         return DDERR_DCALREADYCREATED;
-    m_dc = DeviceContext::forSurface(m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel, colorTable(), &m_known);
+    m_dc = DeviceContext::forSurface(
+        m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel, m_alpha, colorTable(), &m_known);
     // An 8-bit surface is drawn on through a 32-bit copy, which may not fit.
     if (m_dc->image().isNull()) {
         m_dc.reset();
         return DDERR_OUTOFMEMORY;
     }
     *dc = m_dc.get();
+    changed();
     return DD_OK;
 }
 
@@ -238,6 +261,7 @@ HRESULT IDirectDrawSurface::ReleaseDC(HDC dc)
         return DDERR_INVALIDPARAMS;
     m_dc->finish();
     m_dc.reset();
+    changed();
     return DD_OK;
 }
 
@@ -260,6 +284,7 @@ HRESULT IDirectDrawSurface::Lock(LPRECT rect, DDSURFACEDESC* desc, DWORD, void*)
     desc->lpSurface
         = m_bits.get() + size_t(area.top) * size_t(m_pitch) + size_t(area.left) * size_t(m_bitsPerPixel / 8);
     m_locked = true;
+    changed();
     return DD_OK;
 }
 
@@ -268,6 +293,7 @@ HRESULT IDirectDrawSurface::Unlock(LPVOID)
     if (!m_locked)
         return DDERR_NOTLOCKED;
     m_locked = false;
+    changed();
     return DD_OK;
 }
 
@@ -312,6 +338,7 @@ HRESULT IDirectDrawSurface::Restore()
     if (ShouldFail(FaultPoint::Restore))
         return E_FAIL;
     m_lost = false;
+    changed();
     return DD_OK;
 }
 
@@ -360,12 +387,26 @@ HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** sur
 
     if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT))
         return DDERR_INVALIDPARAMS;
+    // A format of its own: the display's, or premultiplied ARGB for pictures
+    // with their own transparency.
+    bool alpha = false;
+    if (desc->dwFlags & DDSD_PIXELFORMAT) {
+        const DDPIXELFORMAT& format = desc->ddpfPixelFormat;
+        alpha = IsPremultipliedAlphaFormat(format);
+        const DDPIXELFORMAT display = PixelFormatFor(m_depth);
+        if (!alpha
+            && (format.dwFlags != display.dwFlags || format.dwRGBBitCount != display.dwRGBBitCount
+                || format.dwRBitMask != display.dwRBitMask || format.dwGBitMask != display.dwGBitMask
+                || format.dwBBitMask != display.dwBBitMask || format.dwRGBAlphaBitMask != 0))
+            return DDERR_INVALIDPIXELFORMAT;
+    }
     const qint64 width = desc->dwWidth, height = desc->dwHeight;
     if (width <= 0 || height <= 0)
         return DDERR_INVALIDPARAMS;
-    if (width > kMaxSurfaceSide || height > kMaxSurfaceSide || width * height * (m_depth / 8) > kMaxSurfaceBytes)
+    const int bytes = alpha ? 4 : m_depth / 8;
+    if (width > kMaxSurfaceSide || height > kMaxSurfaceSide || width * height * bytes > kMaxSurfaceBytes)
         return DDERR_OUTOFMEMORY;
-    auto* created = new (std::nothrow) IDirectDrawSurface(this, int(width), int(height), false);
+    auto* created = new (std::nothrow) IDirectDrawSurface(this, int(width), int(height), false, alpha);
     if (!created)
         return DDERR_OUTOFMEMORY;
     if (!created->m_bits.get()) {

@@ -23,15 +23,19 @@ inline constexpr DWORD DDSD_PIXELFORMAT = 0x1000;
 inline constexpr DWORD DDSCAPS_OFFSCREENPLAIN = 0x40;
 inline constexpr DWORD DDSCAPS_PRIMARYSURFACE = 0x200;
 
+inline constexpr DWORD DDBLT_ALPHASRC = 0x20;
 inline constexpr DWORD DDBLT_COLORFILL = 0x400;
 inline constexpr DWORD DDBLT_KEYSRC = 0x8000;
 inline constexpr DWORD DDBLT_WAIT = 0x1000000;
 
 inline constexpr DWORD DDCKEY_SRCBLT = 0x8;
+inline constexpr DWORD DDPF_ALPHAPIXELS = 0x1;
 inline constexpr DWORD DDPF_PALETTEINDEXED8 = 0x20;
 inline constexpr DWORD DDPF_RGB = 0x40;
+inline constexpr DWORD DDPF_ALPHAPREMULT = 0x8000;
 inline constexpr DWORD DDPCAPS_8BIT = 0x4;
 
+inline constexpr HRESULT DDERR_INVALIDPIXELFORMAT = HRESULT(0x88760091);
 inline constexpr HRESULT DDERR_NOCOLORKEY = HRESULT(0x887600D7);
 inline constexpr HRESULT DDERR_SURFACEBUSY = HRESULT(0x887601AE);
 inline constexpr HRESULT DDERR_DCALREADYCREATED = HRESULT(0x8876026C);
@@ -191,6 +195,8 @@ public:
     int width() const { return m_width; }
     int height() const { return m_height; }
     int bitsPerPixel() const { return m_bitsPerPixel; }
+    // Holds 32-bit premultiplied ARGB, whatever the display's format.
+    bool hasAlpha() const { return m_alpha; }
     const BYTE* bits() const { return m_bits.get(); }
     int pitch() const { return m_pitch; }
 
@@ -203,9 +209,13 @@ public:
 private:
     friend class IDirectDraw;
     friend class RefCounted<IDirectDrawSurface>;
-    IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary);
+    IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary, bool alpha = false);
     ~IDirectDrawSurface();
     HRESULT present(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect);
+    // What of a surface with alpha shows, found when it is first blended
+    // after its pixels changed.
+    const AlphaRuns* alphaRuns();
+    void changed() { m_alphaRuns.reset(); }
 
     IDirectDraw* m_owner;
     int m_width;
@@ -213,6 +223,7 @@ private:
     int m_bitsPerPixel;
     int m_pitch;
     bool m_primary;
+    bool m_alpha;
     bool m_lost = false;
     bool m_locked = false;
     bool m_hasSourceKey = false;
@@ -222,6 +233,7 @@ private:
     IDirectDrawPalette* m_palette = nullptr;
     std::unique_ptr<DeviceContext> m_dc;
     KnownFill m_known;
+    std::unique_ptr<AlphaRuns> m_alphaRuns;
 };
 
 class IDirectDraw : public RefCounted<IDirectDraw> {

@@ -98,7 +98,10 @@ int GetObjectA(HGDIOBJ object, int size, LPVOID buffer)
     bitmap.bmHeight = image->height();
     bitmap.bmWidthBytes = LONG(image->bytesPerLine());
     bitmap.bmPlanes = 1;
-    bitmap.bmBitsPixel = WORD(image->depth());
+    // A DIB section read from a file says 32 bits only when its fourth byte
+    // is alpha; pixels kept in 32 bits without alpha came from 24 or fewer.
+    const bool opaque32 = image->depth() == 32 && !image->hasAlphaChannel();
+    bitmap.bmBitsPixel = WORD(opaque32 ? 24 : image->depth());
     const size_t bytes = std::min(size_t(std::max(size, 0)), sizeof(BITMAP));
     std::memcpy(buffer, &bitmap, bytes);
     return int(bytes);
@@ -201,7 +204,9 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int s
     const QImage& from = source->pixels(QRect(sx, sy, sw, sh), false);
     const qreal ratio = from.devicePixelRatio();
     const QRectF area(sx * ratio, sy * ratio, sw * ratio, sh * ratio);
-    if (from.hasAlphaChannel() && !dest->isMemory()) {
+    // A surface with alpha of its own blends the picture later; one without
+    // takes it keyed.
+    if (from.hasAlphaChannel() && !dest->isMemory() && !dest->image().hasAlphaChannel()) {
         const QImage keyed = KeyedForSurface(from, area.toAlignedRect());
         painter.drawImage(QRectF(to), keyed, QRectF(keyed.rect()));
         return TRUE;

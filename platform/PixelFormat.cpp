@@ -48,6 +48,22 @@ DDPIXELFORMAT PixelFormatFor(int depth)
     return format;
 }
 
+DDPIXELFORMAT PremultipliedAlphaFormat()
+{
+    DDPIXELFORMAT format = PixelFormatFor(32);
+    format.dwFlags |= DDPF_ALPHAPIXELS | DDPF_ALPHAPREMULT;
+    format.dwRGBAlphaBitMask = 0xFF000000;
+    return format;
+}
+
+bool IsPremultipliedAlphaFormat(const DDPIXELFORMAT& format)
+{
+    const DDPIXELFORMAT alpha = PremultipliedAlphaFormat();
+    return format.dwFlags == alpha.dwFlags && format.dwRGBBitCount == alpha.dwRGBBitCount
+        && format.dwRBitMask == alpha.dwRBitMask && format.dwGBitMask == alpha.dwGBitMask
+        && format.dwBBitMask == alpha.dwBBitMask && format.dwRGBAlphaBitMask == alpha.dwRGBAlphaBitMask;
+}
+
 BYTE NearestPaletteIndex(QRgb rgb, const PALETTEENTRY* palette)
 {
     int best = 0;

@@ -15,6 +15,11 @@ const PALETTEENTRY* DefaultPalette();
 // The pixel format record a surface of `depth` bits describes itself with.
 DDPIXELFORMAT PixelFormatFor(int depth);
 
+// 32-bit premultiplied ARGB: what pictures with their own transparency are
+// kept in, whatever the display's format.
+DDPIXELFORMAT PremultipliedAlphaFormat();
+bool IsPremultipliedAlphaFormat(const DDPIXELFORMAT& format);
+
 // The stored value of `color` at `depth`; on 8 bits the nearest entry of `palette`.
 DWORD PixelFromColor(COLORREF color, int depth, const PALETTEENTRY* palette);
 

@@ -184,6 +184,36 @@ QByteArray ReadPictureFile(const std::string& native, PictureFormat& format)
     return bytes;
 }
 
+// Qt reads a 32-bit bitmap without bit fields as opaque, but its fourth
+// byte is the alpha such bitmaps carry (straight, as in icons). Most write
+// it all zero, or all opaque: then it means nothing and the picture stays
+// opaque, colours untouched, even when scaled.
+QImage WithBitmapAlpha(QImage image, const QByteArray& bytes, const BitmapHeader& header)
+{
+    const qint64 height = header.height < 0 ? -header.height : header.height;
+    const qint64 stride = header.width * 4;
+    if (header.bitCount != 32 || header.compression != 0 || image.format() != QImage::Format_RGB32
+        || image.width() != header.width || image.height() != height || header.offBits + stride * height > bytes.size())
+        return image;
+    const auto* pixels = reinterpret_cast<const uchar*>(bytes.constData() + header.offBits);
+    bool clear = true, opaque = true;
+    for (qint64 i = 3; i < stride * height && (clear || opaque); i += 4) {
+        clear = clear && pixels[i] == 0;
+        opaque = opaque && pixels[i] == 255;
+    }
+    if (clear || opaque)
+        return image;
+    image.convertTo(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        const qint64 fileRow = header.height < 0 ? y : height - 1 - y;
+        const uchar* in = pixels + fileRow * stride;
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            out[x] = (out[x] & 0x00FFFFFF) | QRgb(in[4 * x + 3]) << 24;
+    }
+    return image;
+}
+
 // Windows bitmap files only, whatever their name or content claims.
 QImage readBitmap(QByteArray bytes)
 {
@@ -195,7 +225,10 @@ QImage readBitmap(QByteArray bytes)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "bmp");
     reader.setAutoDetectImageFormat(false);
-    return reader.read();
+    QImage image = reader.read();
+    if (image.isNull())
+        return image;
+    return WithBitmapAlpha(std::move(image), bytes, *ParseBitmapHeader(bytes));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/Accessibility.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
+#include "platform/PixelFormat.h"
 
 #include <algorithm>
 #include <array>
@@ -354,15 +355,19 @@ void CDesktopApp::ComposeScene()
                 // untiled. The tile covers the whole screen, so the fill and the
                 // image under it would never show and are not drawn.
                 const bool bTiled = bDrawTile && s.pUp && m_pDDSTile;
+                // A picture with its own transparency (and its tile) is
+                // blended over the colour, which shows through it.
+                const BOOL bAlpha = DDHasAlpha(bTiled ? m_pDDSTile : s.pUp);
+                const DWORD dwImageBlt = bAlpha ? DDBLT_ALPHASRC : 0;
                 for (const RECT* area : areas) {
-                    if (bUncovered && !bTiled) {
+                    if ((bUncovered && !bTiled) || bAlpha) {
                         m_ddbltfx.dwFillColor = m_dwBackPixel;
                         m_pDDSBack->Blt(const_cast<RECT*>(area), nullptr, nullptr, DDBLT_COLORFILL, &m_ddbltfx);
                     }
                     if (bTiled)
-                        Draw(m_pDDSBack, m_rcScreen, m_pDDSTile, 0, area);
+                        Draw(m_pDDSBack, m_rcScreen, m_pDDSTile, dwImageBlt, area);
                     else if (s.pUp)
-                        Draw(m_pDDSBack, r.rcObject, s.pUp, 0, area);
+                        Draw(m_pDDSBack, r.rcObject, s.pUp, dwImageBlt, area);
                 }
                 continue;
             }
@@ -382,10 +387,13 @@ void CDesktopApp::ComposeScene()
                 pCaption = s.pTextHot;
             else
                 pCaption = s.pText;
+            // Pictures with their own transparency are blended over what lies
+            // under them; the others keep the colour key.
+            const DWORD dwImageBlt = DDHasAlpha(pImage) ? DDBLT_ALPHASRC : DDBLT_KEYSRC;
             // Areas do not overlap, so each layer can go over all of them.
             for (const RECT* area : areas) {
                 if (pImage)
-                    Draw(m_pDDSBack, r.rcObject, pImage, DDBLT_KEYSRC, area);
+                    Draw(m_pDDSBack, r.rcObject, pImage, dwImageBlt, area);
             }
             // Unlocked, a missing picture is never an invisible object.
             if (const std::optional<RECT> rc = PlaceholderRect(i); rc && !m_bLocked)
@@ -465,9 +473,17 @@ void CDesktopApp::ReleaseTileSurface()
 
 void CDesktopApp::BuildTileSurface()
 {
+    // A picture with its own transparency is tiled into a surface that keeps
+    // it, so that the background colour shows through whatever it is now.
+    IDirectDrawSurface* pImage = m_aRuntime[0].pUp;
+    const BOOL bAlpha = DDHasAlpha(pImage);
+    if (m_pDDSTile && DDHasAlpha(m_pDDSTile) != bAlpha)
+        ReleaseTileSurface();
     if (!m_pDDSTile) {
         m_ddsd.dwSize = DDSURFACEDESC_SIZE;
-        m_ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+        m_ddsd.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | (bAlpha ? DDSD_PIXELFORMAT : 0);
+        if (bAlpha)
+            m_ddsd.ddpfPixelFormat = PremultipliedAlphaFormat();
         m_ddsd.dwWidth = DWORD(m_cxScreen);
         m_ddsd.dwHeight = DWORD(m_cyScreen);
         m_ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
@@ -479,7 +495,6 @@ void CDesktopApp::BuildTileSurface()
     }
 
     // Tile the background image from the screen origin; edge cells are cut.
-    IDirectDrawSurface* pImage = m_aRuntime[0].pUp;
     const RECT& rcImage = m_aObjects[0].rcObject;
     // An empty image has nothing to tile (and would divide by zero). A side
     // longer than the screen's is one cell cut at the edge.

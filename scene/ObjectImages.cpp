@@ -20,7 +20,9 @@ void CDesktopApp::SetObjectColorKeys(int i)
 {
     ObjectRuntime& s = m_aRuntime[i];
     for (IDirectDrawSurface* surface : { s.pUp, s.pDown, s.pMouse, s.pText, s.pTextHot }) {
-        if (surface)
+        // A picture with its own transparency is blended, not keyed: matching
+        // the key on it would disturb its first pixel's alpha.
+        if (surface && !DDHasAlpha(surface))
             DDSetColorKey(surface, kColorKey);
     }
 }

@@ -8,6 +8,9 @@
 #include "support/TestDesktop.h"
 
 #include <QFile>
+#include <QtEndian>
+
+#include <climits>
 
 #include <gtest/gtest.h>
 
@@ -23,25 +26,64 @@ struct Desk : TestDesktop {
     ~Desk() { ClearFaults(); }
 };
 
+// A picture with soft edges: transparent and opaque columns, then alpha
+// varying with the position, over colours that vary too.
+QImage Soft(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int alpha = x < 8 ? 0 : x < 16 ? 255 : (x * 37 + y * 11 + seed * 50) % 256;
+            image.setPixel(x, y, qRgba((x * 9 + seed * 60) & 255, (y * 13) & 255, (x * y + seed) & 255, alpha));
+        }
+    return image;
+}
+
+// A 32-bit Windows bitmap file whose fourth byte is `image`'s alpha (Qt
+// writes 24-bit bitmaps only).
+std::string WriteBitmap32(const QString& dir, const QString& name, const QImage& image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    QByteArray bytes(54, '\0');
+    const auto put = [&](int at, quint32 value) { qToLittleEndian(value, bytes.data() + at); };
+    bytes[0] = 'B', bytes[1] = 'M';
+    put(2, quint32(54 + argb.sizeInBytes())), put(10, 54), put(14, 40), put(18, quint32(argb.width()));
+    put(22, quint32(argb.height())), put(26, 1 | 32 << 16);
+    for (int y = argb.height() - 1; y >= 0; --y) // bottom-up
+        bytes.append(reinterpret_cast<const char*>(argb.constScanLine(y)), argb.width() * 4);
+    const QString path = QDir(dir).filePath(name);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path.toStdString() : std::string();
+}
+
 TEST(Composition, BackgroundIsColourImageOrTile)
 {
     // The image's size (none when empty), tiling on, the tile surface failing;
-    // whether the image is tiled.
-    for (auto [size, tile, failTile, tiled] : { std::tuple { QSize(), true, false, false },
-             { QSize(50, 40), false, false, false }, { QSize(320, 240), true, false, false },
-             { QSize(100, 100), true, false, true }, { QSize(30, 30), true, true, false },
+    // whether the image is tiled. A PNG with its own transparency shows the
+    // colour through it, tiled or not.
+    for (auto [size, tile, failTile, tiled, alpha] : { std::tuple { QSize(), true, false, false, false },
+             { QSize(50, 40), false, false, false, false }, { QSize(320, 240), true, false, false, false },
+             { QSize(100, 100), true, false, true, false }, { QSize(30, 30), true, true, false, false },
              // Larger than the screen: drawn from the origin and cut, tiled
              // only where it leaves the screen uncovered.
-             { QSize(400, 300), true, false, false }, { QSize(400, 100), true, false, true } }) {
-        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " tile " << tile);
+             { QSize(400, 300), true, false, false, false }, { QSize(400, 100), true, false, true, false },
+             { QSize(50, 40), false, false, false, true }, { QSize(100, 70), true, false, true, true },
+             { QSize(320, 240), true, false, false, true } }) {
+        SCOPED_TRACE(
+            testing::Message() << size.width() << "x" << size.height() << " tile " << tile << " alpha " << alpha);
         Desk desk;
         CDesktopApp& app = desk.app;
-        QImage image(size, QImage::Format_RGB32);
+        QImage image(size, QImage::Format_ARGB32);
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                image.setPixel(x, y, Pattern(x, y));
+                image.setPixel(x, y, Pattern(x, y) & (alpha ? qRgba(255, 255, 255, (x * 5 + y * 3) % 256) : ~0u));
         if (!image.isNull())
-            app.m_aObjects[0].strUpImage = WriteBitmap(desk.dir.path(), "bg.bmp", image).c_str();
+            app.m_aObjects[0].strUpImage
+                = (alpha ? desk.dir.filePath("bg.png").toStdString() : WriteBitmap(desk.dir.path(), "bg.bmp", image))
+                      .c_str();
+        if (alpha) {
+            ASSERT_TRUE(image.save(desk.dir.filePath("bg.png"), "PNG"));
+        }
         app.m_bTile = tile;
         app.LoadObjectImages(0);
         if (failTile)
@@ -53,11 +95,18 @@ TEST(Composition, BackgroundIsColourImageOrTile)
         app.ComposeScene();
         ASSERT_EQ(desk.display.target.lastFrame.size(), QSize(320, 240));
         const int w = size.width(), h = size.height();
-        EXPECT_EQ(WrongPixels(desk.display.target.lastFrame,
-                      [&](int x, int y) {
-                          return tiled ? Pattern(x % w, y % h) : x < w && y < h ? Pattern(x, y) : kBack;
-                      }),
-            "");
+        const auto expected = [&](QRgb back) {
+            return [&, back](int x, int y) {
+                return tiled         ? SourceOver(back, qPremultiply(image.pixel(x % w, y % h)))
+                    : x < w && y < h ? SourceOver(back, qPremultiply(image.pixel(x, y)))
+                                     : back;
+            };
+        };
+        EXPECT_EQ(WrongPixels(desk.display.target.lastFrame, expected(kBack)), "");
+        // Through a transparent picture, and its tile, shows the colour of now.
+        app.m_dwBackPixel = 0x605040;
+        app.ComposeScene();
+        EXPECT_EQ(WrongPixels(desk.display.target.lastFrame, expected(0x605040)), "");
         app.m_bTile = FALSE;
         app.UpdateTileSurface();
         EXPECT_EQ(app.m_pDDSTile, nullptr);
@@ -139,6 +188,117 @@ TEST(Composition, ObjectsShowTheImageAndCaptionOfTheirStateUnderTheHighlight)
                           return band && flag < 2 ? 0xFFFF00u : under.pixel(x, y);
                       }),
             "");
+    }
+}
+
+// Pictures with their own transparency, a PNG and a 32-bit bitmap, blend
+// over the background and the keyed object under them, and over each other,
+// at every depth: blended, then stored in the depth's format (RGB565, or the
+// nearest palette entry). The keyed picture shows as it always did. A hover
+// over a blended object redraws its rectangle alone, to the frame that a
+// whole redraw gives.
+TEST(Composition, TransparentPicturesBlendOverWhatLiesUnderThemAtEveryDepth)
+{
+    for (int depth : { 32, 16, 8 }) {
+        SCOPED_TRACE(depth);
+        DisplayDepth chosen(depth);
+        Desk desk;
+        CDesktopApp& app = desk.app;
+        const QString dir = desk.dir.path();
+        app.m_dwBackPixel = DDColorMatch(app.m_pDDSColor, RGB(32, 48, 64));
+        QImage back(320, 240, QImage::Format_RGB32), keyed(60, 40, QImage::Format_RGB32);
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 320; ++x)
+                back.setPixel(x, y, Pattern(x, y));
+        const QRgb key = qRgb(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey));
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x)
+                keyed.setPixel(x, y, (x + y) % 3 == 0 ? key : qRgb(200, x * 4, y * 6));
+        app.m_aObjects[0].strUpImage = WriteBitmap(dir, "back.bmp", back).c_str();
+        app.LoadObjectImages(0);
+        const QImage png = Soft(40, 30, 1), pngMouse = Soft(40, 30, 2), bitmap = Soft(36, 20, 3);
+        ASSERT_TRUE(png.save(dir + "/up.png") && pngMouse.save(dir + "/mouse.png"));
+        // Objects: the keyed bitmap, the PNG over it, the 32-bit bitmap over both.
+        const struct {
+            POINT at;
+            std::string up, mouse;
+            const QImage* picture;
+        } objects[] = { { { 20, 20 }, WriteBitmap(dir, "keyed.bmp", keyed), "", nullptr },
+            { { 50, 40 }, dir.toStdString() + "/up.png", dir.toStdString() + "/mouse.png", &png },
+            { { 70, 55 }, WriteBitmap32(dir, "soft.bmp", bitmap), "", &bitmap } };
+        for (const auto& o : objects) {
+            const int i = desk.AddObject("", {});
+            app.m_aObjects[i].rcObject = { o.at.x, o.at.y, 0, 0 };
+            app.m_aObjects[i].strUpImage = o.up.c_str();
+            app.m_aObjects[i].strMouseImage = o.mouse.c_str();
+            app.LoadObjectImages(i);
+            app.SetObjectColorKeys(i);
+            EXPECT_EQ(DDHasAlpha(app.m_aRuntime[i].pUp), o.picture != nullptr) << i;
+        }
+        ASSERT_TRUE(desk.ui.messages.empty());
+
+        // Under the blended pictures: the frame without them.
+        app.m_aRuntime[2].bVisible = app.m_aRuntime[3].bVisible = FALSE;
+        app.ComposeScene();
+        const QImage under = desk.display.target.lastFrame;
+        const QList<QRgb> table = under.colorTable();
+        // The colour a blended pixel is stored as, seen through the frame.
+        const auto stored = [&](QRgb c) -> QRgb {
+            if (depth == 16) {
+                const int r = qRed(c) >> 3, g = qGreen(c) >> 2, b = qBlue(c) >> 3;
+                return qRgb(r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2);
+            }
+            if (depth == 8) {
+                int best = 0, bestDistance = INT_MAX;
+                for (int i = 0; i < 256; ++i) {
+                    const int dr = qRed(c) - qRed(table[i]), dg = qGreen(c) - qGreen(table[i]),
+                              db = qBlue(c) - qBlue(table[i]);
+                    if (dr * dr + dg * dg + db * db < bestDistance)
+                        best = i, bestDistance = dr * dr + dg * dg + db * db;
+                }
+                return table[best] & 0xFFFFFF;
+            }
+            return c;
+        };
+        const auto expected = [&](const QImage& look) {
+            QImage frame = under.convertToFormat(QImage::Format_RGB32);
+            for (int k = 1; k < 3; ++k) {
+                const QImage& picture = k == 1 ? look : bitmap;
+                for (int y = 0; y < picture.height(); ++y)
+                    for (int x = 0; x < picture.width(); ++x) {
+                        const int fx = objects[k].at.x + x, fy = objects[k].at.y + y;
+                        frame.setPixel(
+                            fx, fy, stored(SourceOver(frame.pixel(fx, fy), qPremultiply(picture.pixel(x, y)))));
+                    }
+            }
+            return [frame](int x, int y) { return frame.pixel(x, y); };
+        };
+        // The keyed picture as ever: its pixels, the background where keyed.
+        if (depth == 32) {
+            EXPECT_EQ(WrongPixels(under,
+                          [&](int x, int y) {
+                              const bool inside = x >= 20 && x < 80 && y >= 20 && y < 60;
+                              return inside && keyed.pixel(x - 20, y - 20) != key ? keyed.pixel(x - 20, y - 20)
+                                                                                  : Pattern(x, y);
+                          }),
+                "");
+        }
+
+        app.m_aRuntime[2].bVisible = app.m_aRuntime[3].bVisible = TRUE;
+        app.ComposeScene();
+        EXPECT_EQ(WrongPixels(desk.display.target.lastFrame, expected(png)), "");
+
+        // The pointer moves onto the PNG's object: its Mouse look, drawn
+        // as part of a frame.
+        const int partial = desk.display.target.partial;
+        app.m_aRuntime[2].nState = 2;
+        app.m_bPartialFrame = TRUE;
+        app.ComposeScene();
+        EXPECT_EQ(desk.display.target.partial, partial + 1);
+        const QImage hovered = desk.display.target.lastFrame;
+        EXPECT_EQ(WrongPixels(hovered, expected(pngMouse)), "");
+        app.ComposeScene();
+        EXPECT_EQ(desk.display.target.lastFrame, hovered);
     }
 }
 

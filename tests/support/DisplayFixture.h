@@ -199,6 +199,16 @@ inline std::string WrongPixels(const QImage& image, const std::function<QRgb(int
     return wrong ? std::to_string(wrong) + " wrong" + first : std::string();
 }
 
+// `source`, premultiplied ARGB, over `dest`: each channel c + d * (255 - a)
+// / 255, rounded to nearest (never a tie, 255 being odd).
+inline QRgb SourceOver(QRgb dest, QRgb source)
+{
+    const int inverse = 255 - qAlpha(source);
+    const auto channel = [&](int s, int d) { return s + (2 * d * inverse + 255) / 510; };
+    return qRgb(
+        channel(qRed(source), qRed(dest)), channel(qGreen(source), qGreen(dest)), channel(qBlue(source), qBlue(dest)));
+}
+
 // The rebuild of start-up: images, captions and colour keys of every record,
 // then the tile surface, links and visibility.
 inline void BuildEveryObject(CDesktopApp& app)

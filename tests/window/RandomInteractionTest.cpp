@@ -119,8 +119,14 @@ std::vector<std::string> BuildDesktop(TestDesktop& desk, RandomDriver& rd)
 {
     CDesktopApp& app = desk.app;
     const QString d = desk.dir.path();
-    const std::vector<std::string> images = { WriteBitmap(d, "a.bmp", 8, 8, Qt::red),
-        WriteBitmap(d, "b.bmp", 12, 6, Qt::blue), WriteBitmap(d, "c.bmp", 16, 16, QColor(0, 127, 127)),
+    // One picture with its own transparency, blended wherever it goes.
+    QImage soft(12, 6, QImage::Format_ARGB32);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 12; ++x)
+            soft.setPixel(x, y, qRgba(40 * y, 0, 255, x * 23));
+    soft.save(d + "/b.png");
+    const std::vector<std::string> images = { WriteBitmap(d, "a.bmp", 8, 8, Qt::red), (d + "/b.png").toStdString(),
+        WriteBitmap(d, "c.bmp", 16, 16, QColor(0, 127, 127)),
         WriteBitmap(d, "d.bmp", 5, 9, Qt::yellow, QImage::Format_Indexed8) };
     app.m_crLastColor = 0xFFFFFF;
     app.m_bTile = TRUE;
