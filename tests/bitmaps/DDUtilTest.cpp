@@ -411,14 +411,27 @@ TEST_F(BitmapUtilities, PicturesOfEachFormatLoadByContentWithTheirAlpha)
     ASSERT_NE(s, nullptr);
     expectPixels(s, [](int, int) { return 0xC86432u; });
     s->Release();
-    // Surfaces keep no alpha: what is less than half covered takes the key
-    // colour, the rest its own colour, at every depth.
+    // On a surface: premultiplied, whatever the display's depth. Reloaded onto
+    // a surface without alpha it is keyed: what is less than half covered
+    // takes the key colour, the rest its own colour.
+    QImage opaque(3, 2, QImage::Format_RGB32);
+    opaque.fill(Qt::gray);
     for (const int depth : { 32, 16 }) {
         SCOPED_TRACE(depth);
         open(depth);
         ASSERT_TRUE(WriteAll(path, Encoded(soft, "png")));
+        IDirectDrawSurface* blended = DDLoadBitmap(dd, path.toLatin1(), 0, 0);
+        ASSERT_NE(blended, nullptr);
+        expectPixels(blended, [&](int x, int y) {
+            const QRgb c = kColors[x + 3 * y];
+            return DWORD(qPremultiply(qRgba(qRed(c), qGreen(c), qBlue(c), kAlpha[x + 3 * y])));
+        });
+        blended->Release();
+        ASSERT_TRUE(WriteAll(path, Encoded(opaque, "png")));
         IDirectDrawSurface* keyed = DDLoadBitmap(dd, path.toLatin1(), 0, 0);
         ASSERT_NE(keyed, nullptr);
+        ASSERT_TRUE(WriteAll(path, Encoded(soft, "png")));
+        ASSERT_EQ(DDReloadBitmap(keyed, path.toLatin1()), DD_OK);
         const auto value = [&](QRgb c) {
             return depth == 32 ? DWORD(c & 0xFFFFFF)
                                : DWORD((qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3);
