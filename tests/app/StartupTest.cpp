@@ -45,6 +45,28 @@ protected:
         ClearFaults();
         SetStartDesktopFile(std::nullopt);
     }
+    struct Object {
+        const char* name;
+        POINT at;
+        QSize size;
+        QColor color;
+    };
+    // Saves `app` with `objects` (the background first), each shown with a one-colour picture, as the start desktop.
+    void WriteStartDesktop(CDesktopApp& app, std::initializer_list<Object> objects)
+    {
+        app.m_nObjects = int(objects.size());
+        for (DesktopObject* o = app.m_aObjects; const Object& object : objects) {
+            o->strName = object.name;
+            o->strUpImage
+                = WriteBitmap(dir.path(), object.name, object.size.width(), object.size.height(), object.color).c_str();
+            o->rcObject = { object.at.x, object.at.y, 0, 0 };
+            o->lfFont = MakeFont("DejaVu Sans", -12);
+            (o++)->bVisible = TRUE;
+        }
+        app.m_strDesktopFile = dir.filePath("test.orv").toStdString().c_str();
+        app.SaveDesktop();
+        SetStartDesktopFile(app.m_strDesktopFile);
+    }
     QTemporaryDir dir;
     ScriptedUi ui;
 };
@@ -58,23 +80,13 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     const QColor tile(0x33, 0x66, 0x99), button(0xC0, 0x40, 0x20);
     CDesktopApp app;
     // A tiled background, a captioned button whose Mouse Activate link names a second object, and that object.
-    app.m_nObjects = 3;
     app.m_bTile = TRUE;
     app.m_dwBackPixel = 0x010203;
-    for (auto [i, name, x, size, color] : { std::tuple { 0, "Background", 0, QSize(40, 30), tile },
-             { 1, "Button", 100, QSize(20, 20), button }, { 2, "Target", 200, QSize(20, 20), QColor(Qt::green) } }) {
-        DesktopObject& o = app.m_aObjects[i];
-        o.strName = name;
-        o.strUpImage = WriteBitmap(dir.path(), name, size.width(), size.height(), color).c_str();
-        o.rcObject = { x, x, 0, 0 };
-        o.lfFont = MakeFont("DejaVu Sans", -12);
-        o.bVisible = TRUE;
-    }
     app.m_aObjects[1].strText = "Hi\r\nthere";
     app.m_aObjects[1].strActivate = "Target";
-    app.m_strDesktopFile = dir.filePath("test.orv").toStdString().c_str();
-    app.SaveDesktop();
-    SetStartDesktopFile(app.m_strDesktopFile);
+    WriteStartDesktop(app,
+        { { "Background", { 0, 0 }, { 40, 30 }, tile }, { "Button", { 100, 100 }, { 20, 20 }, button },
+            { "Target", { 200, 200 }, { 20, 20 }, Qt::green } });
     // Leftovers that start-up must clear.
     std::tie(app.m_bLocked, app.m_nHoverObject, app.m_bRubberBand, app.m_crLastColor)
         = std::tuple(FALSE, 7, TRUE, 0x123456);
@@ -118,18 +130,9 @@ TEST_F(Startup, AnEndedSessionKeepsUnsavedEditsAndTheNextStartOffersThemOnce)
     const CString start(dir.filePath("test.orv").toStdString()), other(dir.filePath("other.orv").toStdString());
     {
         CDesktopApp writer;
-        writer.m_nObjects = 2;
-        for (int i : { 0, 1 }) {
-            DesktopObject& o = writer.m_aObjects[i];
-            o.strName = i ? "A" : "Background";
-            o.strUpImage = WriteBitmap(dir.path(), o.strName.str().c_str(), 10, 10, Qt::blue).c_str();
-            o.rcObject = { 100 * i, 0, 0, 0 };
-            o.bVisible = TRUE;
-        }
-        writer.m_strDesktopFile = start;
-        writer.SaveDesktop();
+        WriteStartDesktop(
+            writer, { { "Background", { 0, 0 }, { 10, 10 }, Qt::blue }, { "A", { 100, 0 }, { 10, 10 }, Qt::blue } });
     }
-    SetStartDesktopFile(start);
     const QString recovery = dir.filePath("state/orvanta/recovery.orv");
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -235,21 +238,12 @@ TEST_F(Startup, FailsWithoutAWorkArea)
 TEST_F(Startup, AScreenChangeShowsWhatAFreshStartAtTheNewSizeShows)
 {
     CDesktopApp desk;
-    desk.m_nObjects = 4;
     desk.m_bTile = TRUE;
-    for (auto [i, x, y] : { std::tuple { 0, 0, 0 }, { 1, 700, 20 }, { 2, 20, 500 }, { 3, 900, 40 } }) {
-        DesktopObject& o = desk.m_aObjects[i];
-        o.strName = CString(std::to_string(i).c_str());
-        o.strUpImage
-            = WriteBitmap(dir.path(), QString::number(i), i ? 30 : 40, i ? 20 : 30, QColor::fromHsv(i * 80, 200, 200))
-                  .c_str();
-        o.rcObject = { x, y, 0, 0 };
-        o.lfFont = MakeFont("DejaVu Sans", -12);
-        o.bVisible = TRUE;
-    }
-    desk.m_strDesktopFile = dir.filePath("screens.orv").toStdString().c_str();
-    desk.SaveDesktop();
-    SetStartDesktopFile(desk.m_strDesktopFile);
+    WriteStartDesktop(desk,
+        { { "0", { 0, 0 }, { 40, 30 }, QColor::fromHsv(0, 200, 200) },
+            { "1", { 700, 20 }, { 30, 20 }, QColor::fromHsv(80, 200, 200) },
+            { "2", { 20, 500 }, { 30, 20 }, QColor::fromHsv(160, 200, 200) },
+            { "3", { 900, 40 }, { 30, 20 }, QColor::fromHsv(240, 200, 200) } });
     const ScreenOverride large { SIZE { 1024, 768 }, RECT { 0, 0, 1024, 740 } };
     const ScreenOverride small { SIZE { 640, 480 }, RECT { 0, 20, 640, 480 } };
     const std::string tooLarge = "Image dimensions exceed screen margins\nrelative to position:\n\n"
@@ -342,20 +336,14 @@ TEST_F(Startup, TheScreenIsMeasuredInDevicePixelsAtEveryScale)
     QHighDpiScaling::setScreenFactor(screen, 1);
 }
 
-TEST(Display, CreationClipsToTheWindowAndMatchesTheKeyPixel)
+TEST(Display, CreationClipsToTheWindowKeysByDepthAndShowsEachFailedStep)
 {
-    TestDesktop desk(8, 8);
-    CDesktopApp& app = desk.app;
-    EXPECT_EQ(app.m_pClipper->window(), &desk.display.target);
-    EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
-    // The key pixel follows the display's depth.
-    DisplayDepth depth(16);
-    TestDesktop desk16(8, 8);
-    EXPECT_EQ(desk16.app.m_dwColorKeyPixel, DWORD((127 >> 2) << 5 | (127 >> 3)));
-}
-
-TEST(Display, EachFailedStepIsShownAndNothingIsLeft)
-{
+    for (const int bits : { 32, 16 }) {
+        const DisplayDepth depth(bits);
+        TestDesktop desk(8, 8);
+        EXPECT_EQ(desk.app.m_pClipper->window(), &desk.display.target);
+        EXPECT_EQ(desk.app.m_dwColorKeyPixel, bits == 32 ? 0x007F7Fu : DWORD((127 >> 2) << 5 | (127 >> 3)));
+    }
     for (auto [point, nth, message] : { std::tuple { FaultPoint::DirectDrawCreate, 1, "fail:DirectDrawCreate" },
              { FaultPoint::CreateSurface, 1, "fail:CreateSurface" },
              { FaultPoint::CreateSurface, 2, "fail:CreateSurface" },
