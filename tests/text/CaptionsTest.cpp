@@ -47,7 +47,7 @@ struct CaptionDesk : TestDesktop {
 };
 
 // Texts without a caption release the surfaces there were and move nothing.
-TEST(Captions, TextsWithoutCaptionReleaseExistingSurfaces)
+TEST(Captions, TextsWithoutCaptionReleaseSurfacesAndAMouseOverCaptionStays)
 {
     CaptionDesk desk;
     const RECT placed = { 40, 50, 90, 70 };
@@ -60,6 +60,19 @@ TEST(Captions, TextsWithoutCaptionReleaseExistingSurfaces)
         EXPECT_TRUE(!desk.s.pText && !desk.s.pTextHot && desk.r.rcText == placed);
     }
     EXPECT_TRUE(desk.ui.messages.empty());
+    // A mouse-over caption has no normal one; one there already is neither redrawn nor moved for the normal one.
+    desk.r.bTextOnMouseOver = TRUE;
+    desk.build("Hover");
+    EXPECT_TRUE(!desk.s.pText && desk.s.pTextHot);
+    desk.app.ReleaseCaptionSurfaces(1);
+    desk.r.bTextOnMouseOver = FALSE;
+    IDirectDrawSurface* hot = desk.s.pTextHot
+        = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(3, 3, QColor(0x123456)).c_str(), 0, 0);
+    desk.r.rcText = { 5, 6, 8, 9 };
+    desk.build("Caption");
+    EXPECT_EQ(desk.s.pTextHot, hot);
+    EXPECT_EQ(*reinterpret_cast<const DWORD*>(hot->bits()) & 0xFFFFFF, 0x123456u);
+    EXPECT_TRUE(desk.s.pText && desk.r.rcText == (RECT { 5, 6, 8, 9 }));
 }
 
 // Beside the image, where it was (its centre kept), or at the context point; never above the screen. Rectangles from a
@@ -114,26 +127,6 @@ TEST(Captions, PlacedWithoutOverflowFromAnyRectangle)
         EXPECT_LE(desk.s.pText->height(), 240);
         EXPECT_EQ(desk.r.rcText.right - desk.r.rcText.left, desk.s.pText->width());
     }
-}
-
-// A mouse-over caption has no normal one; an existing mouse-over caption is neither redrawn nor moved when the normal
-// one is made.
-TEST(Captions, MouseOverCaptionAloneOrKeptAsItIs)
-{
-    CaptionDesk desk;
-    desk.r.bTextOnMouseOver = TRUE;
-    desk.build("Hover");
-    EXPECT_TRUE(!desk.s.pText && desk.s.pTextHot);
-    desk.app.ReleaseCaptionSurfaces(1);
-    desk.r.bTextOnMouseOver = FALSE;
-    IDirectDrawSurface* hot = desk.s.pTextHot
-        = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(3, 3, QColor(0x123456)).c_str(), 0, 0);
-    const RECT placed = { 5, 6, 8, 9 };
-    desk.r.rcText = placed;
-    desk.build("Caption");
-    EXPECT_EQ(desk.s.pTextHot, hot);
-    EXPECT_EQ(*reinterpret_cast<const DWORD*>(hot->bits()) & 0xFFFFFF, 0x123456u);
-    EXPECT_TRUE(desk.s.pText && desk.r.rcText == placed);
 }
 
 TEST(Captions, FailedSurfacesAreReportedAndNothingMoves)
