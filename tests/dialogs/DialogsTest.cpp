@@ -21,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <span>
 
 namespace {
 
@@ -509,11 +508,8 @@ TEST_F(DialogsTest, SplashPaintsThePictureAndClosesOnEnter)
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(stillOpen, 0);
     ASSERT_GE(shown.width(), 3 + 199);
-    int wrong = 0; // the picture's 199 x 97 at (3, 3), pixel for pixel
-    for (int y = 0; y < 97; ++y)
-        for (int x = 0; x < 199; ++x)
-            wrong += shown.pixel(3 + x, 3 + y) != picture.pixel(x, y);
-    EXPECT_EQ(wrong, 0);
+    // The picture's 199 x 97 at (3, 3), pixel for pixel.
+    EXPECT_EQ(WrongPixels(shown.copy(3, 3, 199, 97), [&](int x, int y) { return picture.pixel(x, y); }), "");
 }
 
 // A desktop edited in the settings dialog, saved and loaded into a fresh application: the same, pixel for pixel.
