@@ -4,7 +4,6 @@
 #include "platform/Font.h"
 #include "support/SurfaceTest.h"
 
-#include <QFontMetrics>
 #include <QTemporaryDir>
 
 #include <cstring>
