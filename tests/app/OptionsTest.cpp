@@ -1,5 +1,4 @@
-// The program's command line, run as a child process: mistakes and their exit
-// status, help and version, and screenshots of desktops the tests write.
+// The command line, run as a child process: mistakes, help and version, screenshots, the single instance.
 #include "res/SplashText.h"
 #include "support/Bytes.h"
 #include "support/DisplayFixture.h"
@@ -23,9 +22,7 @@ struct ChildRun {
     QString out, err;
 };
 
-// Runs build/<preset>/orvanta (beside this test program's folder), or the
-// desktop tool, on the offscreen platform with 32-bit pixels, in `folder`;
-// `env` sets variables, a null value removes one.
+// Runs the program (or the desktop tool) offscreen at 32 bits in `folder`; a null `env` value unsets it.
 ChildRun RunOrvanta(const QStringList& arguments, const std::vector<std::pair<QString, QString>>& env = {},
     const QString& folder = {}, bool desktopTool = false)
 {
@@ -48,8 +45,7 @@ ChildRun RunOrvanta(const QStringList& arguments, const std::vector<std::pair<QS
 
 TEST(Options, MistakesPrintTheUsageAndExitTwo)
 {
-    // Each comes after a valid --screenshot, so a mistake taken for a valid
-    // command line shows as a saved file instead of a window that never ends.
+    // Each after a valid --screenshot, so a mistake taken as valid shows as a saved file, not a hang.
     const QTemporaryDir dir;
     const QString shot = dir.filePath("shot.png");
     for (const QStringList& mistake : std::initializer_list<QStringList> { { "--frobnicate" }, { "stray" },
@@ -66,11 +62,7 @@ TEST(Options, MistakesPrintTheUsageAndExitTwo)
     }
 }
 
-// Help and version need no display: with no platform chosen and no display,
-// starting Qt would end the program. Help names every option, key and
-// variable; the program, the greeting and the desktop tool carry the
-// project's version. A desktop that cannot be read is reported and start-up
-// goes on; a screenshot that cannot be saved fails.
+// Help and version need no display and carry the version; an unreadable desktop is reported, a bad save fails.
 TEST(Options, HelpVersionAndAScreenshotThatCannotBeSaved)
 {
     EXPECT_EQ(kSplashProductLine, "Orvanta " + std::string(ORVANTA_VERSION));
@@ -99,11 +91,7 @@ TEST(Options, HelpVersionAndAScreenshotThatCannotBeSaved)
     }
 }
 
-// A desktop written by the test: a button over the background colour, and a
-// picture that fits the offscreen platform's own screen but not the screen
-// asked for on the command line. With no display and no desktop session at
-// all the program picks the offscreen platform itself and prints only its
-// own messages; a scale factor Qt could not lay out with is dropped.
+// A screenshot of a written desktop; with no display the program picks offscreen itself; bad scales are dropped.
 TEST(Options, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
 {
     const QTemporaryDir dir;
@@ -122,7 +110,6 @@ TEST(Options, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
         app.m_strDesktopFile = dir.filePath("test.orv").toStdString().c_str();
         app.SaveDesktop();
     }
-
     // The desktop named relative to the working folder.
     const ChildRun run = RunOrvanta({ "--screen", "320x200", "--desktop", "test.orv", "--screenshot", "shot.png" },
         { { "QT_QPA_PLATFORM", {} }, { "DISPLAY", {} }, { "WAYLAND_DISPLAY", {} }, { "XDG_RUNTIME_DIR", {} },
@@ -140,9 +127,7 @@ TEST(Options, ScreenshotShowsTheDesktopAtTheAskedSizeWithoutADisplay)
         WrongPixels(shot, [&](int x, int y) { return QRect(150, 80, 40, 30).contains(x, y) ? button : back; }), "");
 }
 
-// The running program, started on the offscreen platform for a display
-// named as the tests like, on a screen the bundled desktop fits (a picture
-// that does not fit holds start-up in its message box).
+// The running program offscreen, for a display the tests name, on a screen the bundled desktop fits.
 struct Desktop {
     explicit Desktop(const QStringList& arguments, const std::vector<std::pair<QString, QString>>& env)
     {
@@ -170,8 +155,7 @@ bool HeldBy(const QString& lock, const QProcess& process)
     return false;
 }
 
-// Whether `process` comes to catch SIGTERM: it is up and ends as a session
-// does from then on.
+// Whether `process` comes to catch SIGTERM: it is up and ends as a session does from then on.
 bool EndsAsASession(const QProcess& process)
 {
     for (int tries = 0; tries < 600; ++tries) {
@@ -185,10 +169,7 @@ bool EndsAsASession(const QProcess& process)
     return false;
 }
 
-// One desktop per user and display (":97" and ":97.0" are one display): a
-// second start says so and ends; a screenshot is no desktop; --replace ends
-// the running one, by SIGTERM, or by SIGKILL when it does not answer; a
-// killed holder's lock blocks no one.
+// One desktop per user and display: a second start ends, --replace ends the holder, a dead holder's lock frees.
 TEST(Options, OneDesktopPerDisplay)
 {
     const QTemporaryDir dir;
@@ -197,7 +178,6 @@ TEST(Options, OneDesktopPerDisplay)
         { "XDG_CONFIG_HOME", dir.filePath("config") } };
     ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
     const QString lock = dir.filePath(QString("run/orvanta-%1-:97.lock").arg(::getuid()));
-
     Desktop first({}, env);
     ASSERT_TRUE(HeldBy(lock, first.process));
     auto second = env;
@@ -209,7 +189,6 @@ TEST(Options, OneDesktopPerDisplay)
     EXPECT_TRUE(shot.finished && shot.status == 0 && QFileInfo::exists(dir.filePath("shot.png")))
         << shot.err.toStdString();
     EXPECT_EQ(first.process.state(), QProcess::Running);
-
     // Hung: stopped, it cannot answer SIGTERM.
     ::kill(pid_t(first.process.processId()), SIGSTOP);
     Desktop replacing({ "--replace" }, second);
@@ -217,14 +196,12 @@ TEST(Options, OneDesktopPerDisplay)
     EXPECT_EQ(first.process.exitStatus(), QProcess::CrashExit);
     ASSERT_TRUE(HeldBy(lock, replacing.process));
     ASSERT_TRUE(EndsAsASession(replacing.process));
-
     // Answering: it ends as a session does, with status 0.
     Desktop third({ "--replace" }, env);
     ASSERT_TRUE(replacing.process.waitForFinished(30000));
     EXPECT_TRUE(replacing.process.exitStatus() == QProcess::NormalExit && replacing.process.exitCode() == 0)
         << replacing.process.readAllStandardError().toStdString();
     ASSERT_TRUE(HeldBy(lock, third.process));
-
     // Killed: its lock is stale.
     third.process.kill();
     ASSERT_TRUE(third.process.waitForFinished(30000));
@@ -237,9 +214,7 @@ TEST(Options, OneDesktopPerDisplay)
     EXPECT_FALSE(QFile::exists(lock));
 }
 
-// --autostart on writes the session's entry for this program, off removes
-// it (and is content when there is none); XDG_CONFIG_HOME is used when
-// absolute, else HOME's .config; a folder that cannot be made fails.
+// --autostart on writes the session entry, off removes it; XDG_CONFIG_HOME when absolute, else HOME/.config.
 TEST(Options, AutostartWritesAndRemovesTheSessionsEntry)
 {
     const QTemporaryDir dir;

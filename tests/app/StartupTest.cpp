@@ -1,6 +1,4 @@
-// Start-up of the real program from a desktop file: the state, the window
-// and the first frame it leaves, its failures, and the program folder; the
-// display's creation, failures, restore of lost surfaces and release.
+// Start-up from a desktop file, its failures and folders; the display's creation, restore and release.
 #include "app/StartOptions.h"
 #include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
@@ -47,7 +45,28 @@ protected:
         ClearFaults();
         SetStartDesktopFile(std::nullopt);
     }
-
+    struct Object {
+        const char* name;
+        POINT at;
+        QSize size;
+        QColor color;
+    };
+    // Saves `app` with `objects` (the background first), each shown with a one-colour picture, as the start desktop.
+    void WriteStartDesktop(CDesktopApp& app, std::initializer_list<Object> objects)
+    {
+        app.m_nObjects = int(objects.size());
+        for (DesktopObject* o = app.m_aObjects; const Object& object : objects) {
+            o->strName = object.name;
+            o->strUpImage
+                = WriteBitmap(dir.path(), object.name, object.size.width(), object.size.height(), object.color).c_str();
+            o->rcObject = { object.at.x, object.at.y, 0, 0 };
+            o->lfFont = MakeFont("DejaVu Sans", -12);
+            (o++)->bVisible = TRUE;
+        }
+        app.m_strDesktopFile = dir.filePath("test.orv").toStdString().c_str();
+        app.SaveDesktop();
+        SetStartDesktopFile(app.m_strDesktopFile);
+    }
     QTemporaryDir dir;
     ScriptedUi ui;
 };
@@ -60,36 +79,23 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     ui.onDialog = [&](CDialog& dialog) { splashes += dynamic_cast<CSplashDlg*>(&dialog) != nullptr; };
     const QColor tile(0x33, 0x66, 0x99), button(0xC0, 0x40, 0x20);
     CDesktopApp app;
-    // A tiled background, a captioned button whose Mouse Activate link names
-    // a second object, and that object.
-    app.m_nObjects = 3;
+    // A tiled background, a captioned button whose Mouse Activate link names a second object, and that object.
     app.m_bTile = TRUE;
     app.m_dwBackPixel = 0x010203;
-    for (auto [i, name, x, size, color] : { std::tuple { 0, "Background", 0, QSize(40, 30), tile },
-             { 1, "Button", 100, QSize(20, 20), button }, { 2, "Target", 200, QSize(20, 20), QColor(Qt::green) } }) {
-        DesktopObject& o = app.m_aObjects[i];
-        o.strName = name;
-        o.strUpImage = WriteBitmap(dir.path(), name, size.width(), size.height(), color).c_str();
-        o.rcObject = { x, x, 0, 0 };
-        o.lfFont = MakeFont("DejaVu Sans", -12);
-        o.bVisible = TRUE;
-    }
     app.m_aObjects[1].strText = "Hi\r\nthere";
     app.m_aObjects[1].strActivate = "Target";
-    app.m_strDesktopFile = dir.filePath("test.orv").toStdString().c_str();
-    app.SaveDesktop();
-    SetStartDesktopFile(app.m_strDesktopFile);
+    WriteStartDesktop(app,
+        { { "Background", { 0, 0 }, { 40, 30 }, tile }, { "Button", { 100, 100 }, { 20, 20 }, button },
+            { "Target", { 200, 200 }, { 20, 20 }, Qt::green } });
     // Leftovers that start-up must clear.
     std::tie(app.m_bLocked, app.m_nHoverObject, app.m_bRubberBand, app.m_crLastColor)
         = std::tuple(FALSE, 7, TRUE, 0x123456);
     app.m_aRuntime[40].pUp = reinterpret_cast<IDirectDrawSurface*>(0x1000);
-
     ASSERT_TRUE(app.InitInstance());
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(app.m_crLastColor, RGB(255, 255, 255));
     EXPECT_TRUE(app.m_bLocked && !app.m_nHoverObject && !app.m_bRubberBand && !app.m_aRuntime[40].pUp);
-    // The window covers the work area; the screen keeps its size, the desktop
-    // keeps screen coordinates and ends where the work area does.
+    // The window covers the work area; the desktop keeps screen coordinates and ends where the work area does.
     EXPECT_EQ(Window(app)->geometry(), QRect(0, 30, 1024, 710));
     EXPECT_EQ(app.m_rcScreen, (RECT { 0, 0, 1024, 768 }));
     EXPECT_EQ((SIZE { app.m_cxDesktop, app.m_cyDesktop }), (SIZE { 1024, 740 }));
@@ -102,10 +108,7 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     ASSERT_TRUE(app.m_aRuntime[1].pText && app.m_aRuntime[1].pTextHot);
     const RECT text = app.m_aObjects[1].rcText;
     EXPECT_EQ(text.left, 122);
-
-    // The first paint shows the desktop below the top panel, then the
-    // greeting, once: the tile built from the loaded background, the caption
-    // keyed with the key pixel known, the link target hidden.
+    // The first paint, then the greeting once: the tile, the keyed caption, the link target hidden.
     auto* frame = static_cast<CFrameWnd*>(app.m_pMainWnd);
     frame->setKeepPresentedFrame(true);
     ASSERT_TRUE(WaitFor([&] { return !frame->presentedFrame().isNull(); }));
@@ -119,30 +122,17 @@ TEST_F(Startup, BuildsTheDesktopOfItsFileFromTheStartValues)
     app.DestroyMainWindow();
 }
 
-// An ended session (a signal, or a quit the window did not ask for) keeps
-// unsaved edits without asking; the next start offers them back once: Yes
-// brings them under the file they belong to, still unsaved, No keeps the
-// file's desktop. A damaged recovery file is refused on standard error alone.
+// An ended session keeps unsaved edits unasked; the next start offers them once; a damaged copy is refused.
 TEST_F(Startup, AnEndedSessionKeepsUnsavedEditsAndTheNextStartOffersThemOnce)
 {
-    const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
-    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
+    const ScopedEnv stateHome("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
     SetScreenOverride(ScreenOverride { SIZE { 320, 240 }, RECT { 0, 0, 320, 240 } });
     const CString start(dir.filePath("test.orv").toStdString()), other(dir.filePath("other.orv").toStdString());
     {
         CDesktopApp writer;
-        writer.m_nObjects = 2;
-        for (int i : { 0, 1 }) {
-            DesktopObject& o = writer.m_aObjects[i];
-            o.strName = i ? "A" : "Background";
-            o.strUpImage = WriteBitmap(dir.path(), o.strName.str().c_str(), 10, 10, Qt::blue).c_str();
-            o.rcObject = { 100 * i, 0, 0, 0 };
-            o.bVisible = TRUE;
-        }
-        writer.m_strDesktopFile = start;
-        writer.SaveDesktop();
+        WriteStartDesktop(
+            writer, { { "Background", { 0, 0 }, { 10, 10 }, Qt::blue }, { "A", { 100, 0 }, { 10, 10 }, Qt::blue } });
     }
-    SetStartDesktopFile(start);
     const QString recovery = dir.filePath("state/orvanta/recovery.orv");
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -166,7 +156,6 @@ TEST_F(Startup, AnEndedSessionKeepsUnsavedEditsAndTheNextStartOffersThemOnce)
         ASSERT_EQ(QFile::exists(recovery), edited);
         if (damaged)
             WriteAll(recovery, ReadAll(recovery).chopped(3));
-
         CDesktopApp app;
         app.m_bKeepRecovery = TRUE;
         ui.onMessageBox = [answer = answer](const CString&, UINT type) { return type == MB_YESNO ? answer : IDOK; };
@@ -186,12 +175,9 @@ TEST_F(Startup, AnEndedSessionKeepsUnsavedEditsAndTheNextStartOffersThemOnce)
         ui.messages.clear();
     }
     QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
-    stateHome.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", stateHome);
 }
 
-// A 17 KB picture that claims 5600 x 5600, under an address-space limit a
-// little above what the program holds: at start-up and on Insert its object
-// is left without it and the user told, wherever the memory runs out.
+// A small picture claiming 5600 x 5600 under a tight address-space limit is a message wherever memory runs out.
 TEST_F(Startup, PicturesBeyondTheMemoryLeftAreAMessageNotAnAbort)
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -248,43 +234,28 @@ TEST_F(Startup, FailsWithoutAWorkArea)
     app.DestroyMainWindow();
 }
 
-// A screen change rebuilds the desktop as a start at the new size builds it:
-// the window covers the new work area and the frame is the fresh start's.
-// Pictures that do not fit are one message, at start-up as after a change,
-// and keep their places, showing again on a screen large enough.
+// A screen change shows what a fresh start at the new size shows; pictures that do not fit are one message.
 TEST_F(Startup, AScreenChangeShowsWhatAFreshStartAtTheNewSizeShows)
 {
     CDesktopApp desk;
-    desk.m_nObjects = 4;
     desk.m_bTile = TRUE;
-    for (auto [i, x, y] : { std::tuple { 0, 0, 0 }, { 1, 700, 20 }, { 2, 20, 500 }, { 3, 900, 40 } }) {
-        DesktopObject& o = desk.m_aObjects[i];
-        o.strName = CString(std::to_string(i).c_str());
-        o.strUpImage
-            = WriteBitmap(dir.path(), QString::number(i), i ? 30 : 40, i ? 20 : 30, QColor::fromHsv(i * 80, 200, 200))
-                  .c_str();
-        o.rcObject = { x, y, 0, 0 };
-        o.lfFont = MakeFont("DejaVu Sans", -12);
-        o.bVisible = TRUE;
-    }
-    desk.m_strDesktopFile = dir.filePath("screens.orv").toStdString().c_str();
-    desk.SaveDesktop();
-    SetStartDesktopFile(desk.m_strDesktopFile);
+    WriteStartDesktop(desk,
+        { { "0", { 0, 0 }, { 40, 30 }, QColor::fromHsv(0, 200, 200) },
+            { "1", { 700, 20 }, { 30, 20 }, QColor::fromHsv(80, 200, 200) },
+            { "2", { 20, 500 }, { 30, 20 }, QColor::fromHsv(160, 200, 200) },
+            { "3", { 900, 40 }, { 30, 20 }, QColor::fromHsv(240, 200, 200) } });
     const ScreenOverride large { SIZE { 1024, 768 }, RECT { 0, 0, 1024, 740 } };
     const ScreenOverride small { SIZE { 640, 480 }, RECT { 0, 20, 640, 480 } };
     const std::string tooLarge = "Image dimensions exceed screen margins\nrelative to position:\n\n"
         + desk.m_aObjects[1].strUpImage.str() + "\n\nPlease check display and image dimensions.\n\n"
         + "2 other objects do not fit on this screen either.";
-
     const auto frameOf = [](CDesktopApp& app) {
         auto* frame = static_cast<CFrameWnd*>(app.m_pMainWnd);
         frame->setKeepPresentedFrame(true);
         app.ComposeScene();
         return frame->presentedFrame();
     };
-    // A paint in the loop of a start-up message box shows nothing (the desktop
-    // is half made, and the greeting would open inside the box); the first
-    // frame and the greeting come once start-up is done.
+    // A paint inside a start-up message box shows nothing; the first frame and greeting come after start-up.
     const auto fresh = [&](const ScreenOverride& screen) {
         SetScreenOverride(screen);
         ui.messages.clear();
@@ -312,7 +283,6 @@ TEST_F(Startup, AScreenChangeShowsWhatAFreshStartAtTheNewSizeShows)
     EXPECT_TRUE(largeMessages.empty());
     EXPECT_EQ(smallMessages, std::vector { tooLarge });
     ASSERT_EQ(freshSmall.size(), QSize(640, 460));
-
     SetScreenOverride(large);
     ui.messages.clear();
     CDesktopApp app;
@@ -346,8 +316,7 @@ TEST_F(Startup, AScreenChangeShowsWhatAFreshStartAtTheNewSizeShows)
     app.DestroyMainWindow();
 }
 
-// The desktop is as large as the screen in device pixels at any scale
-// factor, also where the logical size does not scale back to it.
+// The desktop is the screen's size in device pixels at any scale factor.
 TEST_F(Startup, TheScreenIsMeasuredInDevicePixelsAtEveryScale)
 {
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -367,20 +336,14 @@ TEST_F(Startup, TheScreenIsMeasuredInDevicePixelsAtEveryScale)
     QHighDpiScaling::setScreenFactor(screen, 1);
 }
 
-TEST(Display, CreationClipsToTheWindowAndMatchesTheKeyPixel)
+TEST(Display, CreationClipsToTheWindowKeysByDepthAndShowsEachFailedStep)
 {
-    TestDesktop desk(8, 8);
-    CDesktopApp& app = desk.app;
-    EXPECT_EQ(app.m_pClipper->window(), &desk.display.target);
-    EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
-    // The key pixel follows the display's depth.
-    DisplayDepth depth(16);
-    TestDesktop desk16(8, 8);
-    EXPECT_EQ(desk16.app.m_dwColorKeyPixel, DWORD((127 >> 2) << 5 | (127 >> 3)));
-}
-
-TEST(Display, EachFailedStepIsShownAndNothingIsLeft)
-{
+    for (const int bits : { 32, 16 }) {
+        const DisplayDepth depth(bits);
+        TestDesktop desk(8, 8);
+        EXPECT_EQ(desk.app.m_pClipper->window(), &desk.display.target);
+        EXPECT_EQ(desk.app.m_dwColorKeyPixel, bits == 32 ? 0x007F7Fu : DWORD((127 >> 2) << 5 | (127 >> 3)));
+    }
     for (auto [point, nth, message] : { std::tuple { FaultPoint::DirectDrawCreate, 1, "fail:DirectDrawCreate" },
              { FaultPoint::CreateSurface, 1, "fail:CreateSurface" },
              { FaultPoint::CreateSurface, 2, "fail:CreateSurface" },
@@ -401,17 +364,11 @@ TEST(Display, EachFailedStepIsShownAndNothingIsLeft)
     }
 }
 
-// Lost surfaces come back (the pictures reloaded from their files, which
-// changed meanwhile, the captions rebuilt and keyed, the tile rebuilt) and
-// the next frame is whole; one of the tile, text work and colour surfaces
-// that cannot be restored is made anew; a picture that cannot be reloaded is
-// reported once and its object drawn without it, the later ones restored; a
-// failure of the primary or back buffer fails the restore. Release ends it.
+// Lost surfaces come back reloaded and the next frame is whole; an unrestorable picture is reported once.
 TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
 {
     const QColor back(0x10, 0x80, 0x40), object(0xC0, 0x20, 0x30), later(0x20, 0x30, 0xC0);
-    // The nth Restore fails: primary, back buffer, tile, text work, colour,
-    // background picture; or the object's picture file is gone.
+    // The nth Restore fails (primary, back, tile, text work, colour, background), or A's picture file is gone.
     for (auto [nth, removed, restored] : { std::tuple { 0, false, true }, { 1, false, false }, { 2, false, false },
              { 3, false, true }, { 4, false, true }, { 5, false, true }, { 6, false, true }, { 0, true, true } }) {
         SCOPED_TRACE(testing::Message() << "failing " << nth << (removed ? " removed" : ""));
@@ -451,8 +408,7 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         ASSERT_EQ(result, restored ? TRUE : FALSE);
         if (!restored)
             continue;
-        // The picture that did not come back: the background's (its surface
-        // failed, so no reason is known) or A's (its file is gone).
+        // The background's picture (no reason known) or A's (its file is gone) did not come back.
         const int gone = nth == 6 ? 0 : removed ? 1 : -1;
         const std::vector<std::string> reported = gone < 0
             ? std::vector<std::string> {}
@@ -469,7 +425,6 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         }
         EXPECT_EQ(app.m_pDD->liveSurfaceCount(), live - (gone == 0 ? 2 : gone == 1 ? 1 : 0));
         EXPECT_EQ(app.m_dwColorKeyPixel, 0x007F7Fu);
-
         app.ComposeScene();
         const RECT& text = app.m_aObjects[1].rcText;
         if (gone != 0) {
@@ -478,14 +433,12 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
         }
         EXPECT_EQ(desk.Shown(5, 5), (gone == 1 ? desk.Shown(40, 40) : object.rgb()) & 0xFFFFFF);
         EXPECT_EQ(desk.Shown(49, 5), later.rgb() & 0xFFFFFF);
-        // Realising the palette reloads the pictures without a loss: a
-        // pointer step's frame after it is whole too.
+        // Realising the palette reloads the pictures without a loss: a pointer step's frame after it is whole too.
         repaint(2, 8, object);
         app.RestoreSurfaces();
         app.m_bPartialFrame = TRUE;
         app.ComposeScene();
         EXPECT_EQ(desk.Shown(49, 5), object.rgb() & 0xFFFFFF);
-
         // Release then clears every field, a second time without harm.
         app.m_pDDPal = DDLoadPalette(app.m_pDD, nullptr);
         app.ReleaseDirectDraw();
@@ -494,12 +447,7 @@ TEST(Display, RestoreBringsBackWhatTheFramesShowAndReleaseEndsIt)
     }
 }
 
-// Where desktops are kept. A program folder the user can write keeps them;
-// otherwise the user's own folder under XDG_DATA_HOME (under HOME when the
-// variable is unset, empty or relative) does, and gets a copy of the
-// program's default unless it has a default already, damaged or not.
-// Without a folder of the user's the program's stays. Run as a user who
-// cannot write the program folder: nobody, when the tests run as root.
+// Desktops live in the program folder when writable, else under XDG_DATA_HOME (or HOME), seeded once.
 TEST(DesktopsFolder, TheProgramsWhenWritableElseTheUsersOwn)
 {
     const QTemporaryDir dir;
@@ -523,8 +471,7 @@ TEST(DesktopsFolder, TheProgramsWhenWritableElseTheUsersOwn)
             ASSERT_TRUE(QDir().mkpath(dir.filePath("data/orvanta/desktops"))
                 && WriteAll(dir.filePath("data/orvanta/desktops/default.orv"), damaged));
         }
-        // The user owns home and data; the program folder is root's or
-        // read-only.
+        // The user owns home and data; the program folder is root's or read-only.
         for (const QString& path : { dir.path(), program, program + "/desktops" })
             ::chmod(QFile::encodeName(path), writable ? 0777 : 0755);
         if (root)
@@ -533,7 +480,6 @@ TEST(DesktopsFolder, TheProgramsWhenWritableElseTheUsersOwn)
                 [[maybe_unused]] const int ignored = ::chown(QFile::encodeName(dir.filePath(path)), kNobody, kNobody);
         else if (!writable)
             ::chmod(QFile::encodeName(program + "/desktops"), 0555);
-
         int result[2];
         ASSERT_EQ(::pipe(result), 0);
         const pid_t child = ::fork();
@@ -563,8 +509,7 @@ TEST(DesktopsFolder, TheProgramsWhenWritableElseTheUsersOwn)
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
         EXPECT_EQ(found, dir.path() + expected);
-        // The first start's copy, or the user's own file untouched; nothing
-        // written for a user of a writable program folder.
+        // The first start's copy, or the user's own file untouched.
         const QString userDefault = found + "/default.orv";
         if (found.startsWith(program))
             EXPECT_EQ(ReadAll(program + "/desktops/default.orv"), installed);

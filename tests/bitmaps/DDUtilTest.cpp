@@ -19,9 +19,8 @@
 
 namespace {
 
-// The file and info headers of a bitmap file: "BM", then little-endian 32-bit
-// fields at their offsets (bfSize 2, bfOffBits 10, biSize 14, biWidth 18,
-// biHeight 22, biPlanes and biBitCount 26, biClrUsed 46).
+// The file and info headers of a bitmap file: "BM", then little-endian 32-bit fields at their offsets (bfSize 2,
+// bfOffBits 10, biSize 14, biWidth 18, biHeight 22, biPlanes and biBitCount 26, biClrUsed 46).
 QByteArray Headers(std::initializer_list<std::pair<int, qint32>> fields)
 {
     QByteArray bytes(54, '\0');
@@ -31,8 +30,7 @@ QByteArray Headers(std::initializer_list<std::pair<int, qint32>> fields)
     return bytes;
 }
 
-// kColors[(x + 3 * y) % colours] at (x, y) of a 3 x 2 Windows bitmap of the
-// given depth, written byte by byte, bottom-up or top-down.
+// kColors[(x + 3 * y) % colours] at (x, y) of a 3 x 2 bitmap of the given depth, bottom-up or top-down.
 constexpr QRgb kColors[6]
     = { qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0), qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 255, 255) };
 
@@ -99,28 +97,14 @@ QByteArray PngDeclaring(quint32 width, quint32 height)
     return png;
 }
 
-// A GIF of `frames` 3 x 2 frames in four colours, index 3 transparent; frame
-// k has pixel (x, y) at index (x + y + k) % 4. Codes are three bits wide: a
-// clear code after every two pixels keeps the table from growing.
+// A GIF of `frames` 3 x 2 frames, index 3 transparent, frame k's (x, y) at index (x + y + k) % 4.
 QByteArray Gif(int frames)
 {
-    QByteArray gif("GIF89a");
-    gif += QByteArray::fromHex("03000200"
-                               "a1"
-                               "0000"); // 3 x 2, a 4-entry table
+    QByteArray gif = "GIF89a" + QByteArray::fromHex("03000200a10000"); // 3 x 2, a 4-entry table
     for (QRgb c : { kColors[0], kColors[1], kColors[2], kColors[3] })
         gif += char(qRed(c)), gif += char(qGreen(c)), gif += char(qBlue(c));
     for (int k = 0; k < frames; ++k) {
-        gif += QByteArray::fromHex("21f904"
-                                   "01"
-                                   "0000"
-                                   "03"
-                                   "00"); // index 3 transparent
-        gif += QByteArray::fromHex("2c"
-                                   "00000000"
-                                   "03000200"
-                                   "00"
-                                   "02");
+        gif += QByteArray::fromHex("21f90401000003002c00000000030002000002"); // index 3 transparent; a 3 x 2 frame
         std::vector<int> codes;
         for (int i = 0; i < 6; ++i) {
             if (i % 2 == 0)
@@ -163,7 +147,6 @@ protected:
         EXPECT_TRUE(WriteAll(path, bytes));
         return DDLoadBitmap(dd, path.toLatin1(), 0, 0);
     }
-
     QTemporaryDir dir;
     const QString path = dir.filePath("file.bmp");
 };
@@ -203,8 +186,7 @@ TEST_F(BitmapUtilities, DamagedOrHugeFilesAreRefused)
     // Every cut of the file, headers or pixels, is refused.
     for (qsizetype length = 0; length < good.size(); ++length)
         EXPECT_EQ(load(good.left(length)), nullptr) << "cut to " << length << " bytes";
-    // Not "BM", an info header of no known size, no width, and sides beyond
-    // 32767 even when the data would cover them.
+    // Not "BM", an info header of no known size, no width, and sides beyond 32767 even when the data would cover them.
     const std::tuple<int, qint32, int> cases[] = { { 0, 'X' | 'M' << 8, 0 }, { 14, 20, 0 }, { 18, 0, 0 },
         { 22, 32768, 12 * 32768 }, { 22, -32768, 12 * 32768 } };
     for (const auto& [offset, value, extra] : cases) {
@@ -224,9 +206,7 @@ TEST_F(BitmapUtilities, DamagedOrHugeFilesAreRefused)
     ASSERT_NE(load(good), nullptr);
 }
 
-// Only regular files are read, and only as far as their headers justify: a
-// FIFO, a folder and a device are refused at once, a 4 GiB file is read no
-// further than the picture it declares, and palettes come from none of them.
+// Only regular files are read, and no further than their headers justify; palettes come from none of the others.
 TEST_F(BitmapUtilities, OnlyRegularFilesAreReadAndOnlyAsFarAsTheirHeaders)
 {
     const QString fifo = dir.filePath("fifo.bmp");
@@ -249,8 +229,7 @@ TEST_F(BitmapUtilities, OnlyRegularFilesAreReadAndOnlyAsFarAsTheirHeaders)
     }
 }
 
-// Released pictures leave no decoded copies behind, however large the
-// pictures that small run-length files decode to.
+// Released pictures leave no decoded copies behind, however large the pictures that small run-length files decode to.
 TEST_F(BitmapUtilities, ReleasedPicturesLeaveNoDecodedCopies)
 {
     const auto heapInUse = [] {
@@ -275,7 +254,6 @@ TEST_F(BitmapUtilities, ReloadScalesToTheSurfaceRestoresItAndReportsFailures)
     ASSERT_EQ(DDReloadBitmap(s, file.c_str()), DD_OK);
     EXPECT_FALSE(s->isLost());
     expectPixels(s, [](int, int) { return 0x0A141Eu; });
-
     WriteBitmap(dir.path(), "one.bmp", 2, 2, QColor(90, 80, 70));
     testing::internal::CaptureStderr();
     EXPECT_EQ(DDReloadBitmap(s, (dir.path() + "/gone.bmp").toLatin1()), E_FAIL);
@@ -285,9 +263,7 @@ TEST_F(BitmapUtilities, ReloadScalesToTheSurfaceRestoresItAndReportsFailures)
     EXPECT_EQ(DDReloadBitmap(s, file.c_str()), E_FAIL);
     EXPECT_EQ(at(s, 2, 1), 0x0A141Eu); // none of these copied anything
     EXPECT_EQ(DDCopyBitmap(nullptr, nullptr, 0, 0, 0, 0), E_FAIL);
-
-    // A colour match gives the stored value and leaves the pixel; a key set
-    // by colour leaves that colour out of keyed copies.
+    // A colour match gives the stored value and leaves the pixel; a colour key leaves that colour out.
     IDirectDrawSurface* dest = make(5, 3);
     RECT first { 0, 0, 1, 1 };
     fill(s, &first, 0xC80000);
@@ -308,12 +284,7 @@ TEST_F(BitmapUtilities, PalettesComeFromTheFilesColourTableOrTheDefault)
     QByteArray tail;
     for (int i = 0; i < 1024; ++i)
         tail.append(char(i * 7 + 3));
-    // Files of `length` bytes: entries below `swapped` come from the table
-    // with red and blue swapped, those below `raw` as read, the rest are the
-    // default. biClrUsed limits the swapped entries but never reaches past the
-    // table; deep or odd headers swap nothing; a file too short for its
-    // headers has no colours; a missing file or a bitmap resource without a
-    // colour table gives the default.
+    // Entries below `swapped` come red-blue swapped, below `raw` as read, the rest from the default palette.
     const struct {
         qint32 biSize, bitCount, clrUsed, length, swapped, raw;
         const char* name = nullptr;
@@ -361,8 +332,7 @@ bool Near(QRgb a, QRgb b, int tolerance)
         && std::abs(qGreen(a) - qGreen(b)) <= tolerance && std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
-// Pictures written in each format load by their content whatever their name,
-// with alpha premultiplied when some pixel is not opaque and none otherwise.
+// Pictures of each format load by content whatever their name, premultiplied only when not opaque.
 TEST_F(BitmapUtilities, PicturesOfEachFormatLoadByContentWithTheirAlpha)
 {
     constexpr int kAlpha[6] = { 255, 128, 0, 255, 64, 200 };
@@ -411,9 +381,8 @@ TEST_F(BitmapUtilities, PicturesOfEachFormatLoadByContentWithTheirAlpha)
     ASSERT_NE(s, nullptr);
     expectPixels(s, [](int, int) { return 0xC86432u; });
     s->Release();
-    // On a surface: premultiplied, whatever the display's depth. Reloaded onto
-    // a surface without alpha it is keyed: what is less than half covered
-    // takes the key colour, the rest its own colour.
+    // On a surface: premultiplied at every depth; reloaded onto a surface without alpha, keyed (less than half
+    // covered takes the key colour).
     QImage opaque(3, 2, QImage::Format_RGB32);
     opaque.fill(Qt::gray);
     for (const int depth : { 32, 16 }) {
@@ -442,8 +411,7 @@ TEST_F(BitmapUtilities, PicturesOfEachFormatLoadByContentWithTheirAlpha)
     }
 }
 
-// Refused before decoding, each with its reason, in bounded time; nothing
-// outside the named file is read.
+// Refused before decoding, each with its reason, in bounded time; nothing outside the named file is read.
 TEST_F(BitmapUtilities, PicturesThatCannotBeReadSayWhy)
 {
     const QString secret = dir.filePath("secret.png");
@@ -511,8 +479,7 @@ TEST_F(BitmapUtilities, PicturesThatCannotBeReadSayWhy)
     EXPECT_EQ(CString(PictureFailureLine()).str(), "\nThe file cannot be opened.");
 }
 
-// A bare name is an icon of the theme, at 48 pixels at this screen's scale;
-// a name with a folder or "..", or one no theme has, is not loaded.
+// A bare name is a theme icon at 48 pixels; one with a folder or "..", or no theme has, is not loaded.
 TEST_F(BitmapUtilities, BareNamesAreIconsOfTheTheme)
 {
     const QStringList searchPaths = QIcon::themeSearchPaths();
@@ -534,9 +501,7 @@ TEST_F(BitmapUtilities, BareNamesAreIconsOfTheTheme)
     EXPECT_EQ(LoadPicture("apps/orvanta-test").failure, PictureFailure::CannotOpen);
     QIcon::setThemeName("no-such-theme");
     EXPECT_EQ(LoadPicture("orvanta-test").failure, PictureFailure::NoSuchIcon);
-
-    // The system's data folders, found the freedesktop way even when the
-    // session names no theme; the user's theme falls back to hicolor.
+    // The system's data folders, found even when the session names no theme; user themes fall back to hicolor.
     QIcon::setThemeSearchPaths(searchPaths);
     QIcon::setThemeName("");
     {

@@ -1,5 +1,4 @@
-// The dialogs: the framework under them, each dialog worked as a user works
-// it on the real desktop, and a whole session saved and started again.
+// The dialogs: the framework under them, each dialog worked as a user works it, and a session saved and loaded.
 
 #include "bitmaps/DDUtil.h"
 #include "dialogs/SplashDlg.h"
@@ -22,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <span>
 
 namespace {
 
@@ -83,16 +81,13 @@ TEST(DialogFramework, TemplateSizeAndTitleAndEnterPressesTheDefault)
 class DialogsTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(desk.display.ok); }
-
     // The next dialog is worked by `script`, then cancelled if left open.
     void OnDialog(std::function<void(CDialog&)> script) { desk.ui.onDialog = std::move(script); }
-
     TestDesktop desk;
     CDesktopApp& app = desk.app;
 };
 
-// Paths split at their last backslash or '/'; a chosen file is shown as the
-// file system names it.
+// Paths split at their last backslash or '/'; a chosen file is shown as the file system names it.
 TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
 {
     const std::string longDir = "C:\\" + std::string(300, 'd');
@@ -145,9 +140,7 @@ TEST_F(DialogsTest, FileChoosersStartFromTheFieldOrTheDesktopFile)
     }
 }
 
-// A saved desktop "default.orv" in the program's folder with two objects that
-// have images and captions; then object one renamed "unsaved", an edit that
-// only memory holds, kept as a step to undo.
+// A saved default.orv with two objects, then object one renamed "unsaved" in memory only, as a step to undo.
 void EditedDesktop(TestDesktop& desk)
 {
     CDesktopApp& app = desk.app;
@@ -170,13 +163,7 @@ Strings UndoAll(TestDesktop& desk)
     return desk.Names();
 }
 
-// A background, tile and colour held in the dialog while object two is being
-// dragged, then a button. OK, Save and Save As apply them first, as OK does
-// (a picture that cannot be found keeps the dialog open with nothing applied
-// or saved); the others drop them. Cancel after New brings back the desktop
-// that was in memory; Refresh and a Load that fails change nothing, not even
-// the steps to undo or the drag; after New whatever follows leaves the
-// background in use. A Save As that fails keeps the current file.
+// Settings held while object two is dragged, then a button: OK and saves apply them, the rest drop them.
 TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
 {
     const std::string missing = "Unable to find 'Background Image' file:\n\nnowhere.bmp";
@@ -239,7 +226,6 @@ TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
         app.EditDesktopSettings();
         frame.OnMouseMove(MK_LBUTTON, { 80, 20 });
         frame.OnLButtonUp(0, { 80, 20 });
-
         const bool saving = c.button == IDC_SAVE || c.button == IDC_SAVE_AS;
         const bool applied = c.found && (saving || c.button == IDOK);
         const bool loaded = c.button == IDC_LOAD && c.messages.empty();
@@ -257,9 +243,7 @@ TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
         if (kept || loaded) {
             EXPECT_EQ(app.m_aObjects[2].rcObject.left, loaded ? 50 : c.fresh ? 60 : 70);
         }
-
-        // What was written: the desktop as shown, the picture in the program's
-        // folder kept in the form that follows the folder.
+        // What was written: the desktop as shown, the picture's path in the program folder's form.
         DesktopData written;
         if (saving && c.messages.empty()) {
             ASSERT_TRUE(ReadDesktopFile(
@@ -269,7 +253,6 @@ TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
                 std::tuple("e:\\projects3\\tav" + sky.substr(desk.dir.path().size()), 1, RGB(99, 99, 99)));
         }
         EXPECT_EQ(ReadAll(desktops + "default.orv") == saved, c.fresh || c.button != IDC_SAVE || !c.found);
-
         // Undo goes back through the unsaved rename, unless New or Load forgot it.
         EXPECT_EQ(app.m_history.CanUndo(), kept);
         EXPECT_EQ(UndoAll(desk), (kept || loaded ? Strings { "one", "two" } : Strings {}));
@@ -277,8 +260,7 @@ TEST(DesktopSettingsButtons, ApplyOrDropTheHeldEditsAndKeepTheDesktopInMemory)
     }
 }
 
-// Also the controls under it: the combo sorts and finds names exactly, and
-// Enter in the caption is a CR LF line break, not OK.
+// Also the controls: the combo sorts and finds names exactly, and Enter in the caption is CR LF, not OK.
 TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
 {
     for (const char* name : { " object2 ", "OBJECT1", "zeta", "Zeta" })
@@ -316,7 +298,6 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
                 "Application Entries (*.desktop)|*.desktop|Programs and All Files (*)|*||"));
         EXPECT_EQ(
             std::tuple(requests[1].initialDir.str(), requests[1].fileName.str()), std::tuple("/opt/my tools", "run"));
-
         SetText(dlg, IDC_OBJECT_NAME, " Lamp ");
         SetText(dlg, IDC_UP_IMAGE, up);
         SetText(dlg, IDC_TEXT, "");
@@ -333,7 +314,6 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
     });
     const int frames = desk.frames();
     app.InsertObject();
-
     ASSERT_EQ(app.m_nObjects, 6);
     const DesktopObject& r = app.m_aObjects[5];
     EXPECT_EQ(std::tuple(r.strName.str(), r.strUpImage.str(), r.strText.str(), r.strActivate.str(), r.strAction.str()),
@@ -349,10 +329,7 @@ TEST_F(DialogsTest, InsertWritesTheNewRecordAtTheContextPointAndShowsIt)
     EXPECT_EQ(desk.Shown(41, 51), Rgb(Qt::red));
 }
 
-// Fields typed and OK pressed. Every check runs with its own message, and the
-// dialog stays open with nothing written; or the fields are stored as typed
-// and show so when the dialog opens again. Path fields keep the file
-// system's bytes.
+// Fields typed and OK pressed: each check with its own message, or stored as typed and shown again.
 TEST(DialogFields, CheckedOnOkThenStoredAsTyped)
 {
     QTemporaryDir dir;
@@ -468,7 +445,6 @@ TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
     EXPECT_EQ(std::tuple(app.m_crLastColor, app.m_aObjects[i].crText, app.m_bTextChanged, desk.frames()),
         std::tuple(RGB(250, 0, 0), RGB(1, 1, 1), FALSE, 0));
     EXPECT_EQ(std::string(app.m_lfDefault.lfFaceName) + app.m_aObjects[i].lfFont.lfFaceName, "DejaVu SerifDejaVu Sans");
-
     QColor swatch;
     desk.ui.onFont = [](const LOGFONT& initial) { return std::optional<LOGFONT>(initial); };
     OnDialog([&](CDialog& dlg) {
@@ -483,8 +459,7 @@ TEST_F(DialogsTest, ColourAndFontChoicesOutliveCancelAndOkShowsThem)
         std::tuple(RGB(250, 0, 0), DDColorMatch(app.m_pDDSColor, RGB(250, 0, 0))));
     EXPECT_EQ(FontFromLogFont(app.m_aObjects[i].lfFont).pixelSize(), drawn);
 }
-// The real chooser, without a script: it starts on the font asked for, in
-// its upright or slanted style, and its Sample box shows that font.
+// The real font chooser starts on the font asked for, and its Sample box shows it.
 TEST(FontChooser, SampleShowsTheChosenFont)
 {
     struct Case {
@@ -533,15 +508,11 @@ TEST_F(DialogsTest, SplashPaintsThePictureAndClosesOnEnter)
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(stillOpen, 0);
     ASSERT_GE(shown.width(), 3 + 199);
-    int wrong = 0; // the picture's 199 x 97 at (3, 3), pixel for pixel
-    for (int y = 0; y < 97; ++y)
-        for (int x = 0; x < 199; ++x)
-            wrong += shown.pixel(3 + x, 3 + y) != picture.pixel(x, y);
-    EXPECT_EQ(wrong, 0);
+    // The picture's 199 x 97 at (3, 3), pixel for pixel.
+    EXPECT_EQ(WrongPixels(shown.copy(3, 3, 199, 97), [&](int x, int y) { return picture.pixel(x, y); }), "");
 }
 
-// A desktop edited in the settings dialog, saved with Save As and loaded into
-// a fresh application: the same desktop, pixel for pixel.
+// A desktop edited in the settings dialog, saved and loaded into a fresh application: the same, pixel for pixel.
 TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
 {
     desk.AddObject("Red", { 20, 20, 40, 36 }, "Red one");
@@ -578,7 +549,6 @@ TEST_F(DialogsTest, SavedDesktopLoadsAgainAsLeft)
     app.EditDesktopSettings();
     ASSERT_TRUE(QFile::exists(QString::fromStdString(saveFile)));
     const QImage left = desk.display.target.lastFrame;
-
     // Load refuses a file that is not there and stays open.
     TestDesktop again;
     std::string answer = again.Path("missing.orv");

@@ -1,5 +1,5 @@
-// Desktop files: the bytes written, what loading makes of them, damaged and
-// unwritable files, and the text form of orvanta-desktop.
+// Desktop files: the bytes written, what loading makes of them, damaged and unwritable files, and the text form of
+// orvanta-desktop.
 
 #include "support/Bytes.h"
 #include "support/TestDesktop.h"
@@ -48,7 +48,6 @@ protected:
         app.m_strDesktopFile = CString(Path(name));
         app.LoadDesktop();
     }
-
     // Background plus objects with something different in every field.
     void Fill(int n)
     {
@@ -67,7 +66,6 @@ protected:
                 { -20, 30 * i, 44, 30 * i + 32 }, i > 1 ? "Object 1" : "", BYTE(i % 2), BYTE(i % 3 == 0), "run me" };
         }
     }
-
     // The error line of dumping `name`, empty when it dumps; the JSON in `json`.
     std::string Dump(const char* name, std::string* json = nullptr)
     {
@@ -87,7 +85,6 @@ protected:
         EXPECT_EQ(status != 0, !err.str().empty()) << err.str();
         return err.str();
     }
-
     TestDesktop desk;
     CDesktopApp& app = desk.app;
 };
@@ -112,8 +109,8 @@ TEST_F(DesktopFileTest, OneRecordDesktopHasTheDocumentedBytes)
                    "0500000006000000070000000800000000010000000000000000")); // rect, activate, flags, action
 }
 
-// Loaded into a desktop with nothing in it and saved again, or dumped as JSON
-// and built again: the same bytes, from no records to a full table.
+// Loaded into a desktop with nothing in it and saved again, or dumped as JSON and built again: the same bytes, from no
+// records to a full table.
 TEST_F(DesktopFileTest, SaveLoadSaveAndDumpBuildGiveTheSameBytes)
 {
     for (int n : { 0, 1, 4, 51 }) {
@@ -141,7 +138,6 @@ TEST_F(DesktopFileTest, SaveLoadSaveAndDumpBuildGiveTheSameBytes)
             n > 0 ? std::tuple(last.strText, last.crHotText) : std::tuple(CString(), COLORREF(0)));
         EXPECT_EQ(app.m_aObjects[kTableSize - 1].strName, "Clipboard"); // never saved, never loaded
         EXPECT_EQ(Save("again.orv"), saved);
-
         std::string json;
         ASSERT_EQ(Dump("saved.orv", &json), "");
         ASSERT_EQ(Build(json), "");
@@ -150,9 +146,8 @@ TEST_F(DesktopFileTest, SaveLoadSaveAndDumpBuildGiveTheSameBytes)
     EXPECT_TRUE(desk.ui.messages.empty());
 }
 
-// One good file, changed a byte or a few at a time. A damaged file changes
-// nothing in memory, and the dump says where it stops making sense; a file
-// that loads takes over the desktop, locked, its runtime slots reset.
+// One good file, changed a byte or a few at a time. A damaged file changes nothing in memory, and the dump says where
+// it stops making sense; a file that loads takes over the desktop, locked, its runtime slots reset.
 TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
 {
     Fill(3);
@@ -163,7 +158,6 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
     const QByteArray good = Save("good.orv");
     const int nameAt = 56 + 31; // the first record's name, after the header's face name
     ASSERT_EQ(good[nameAt], 10);
-
     // The desktop in memory is another one, unlocked, with an image in slot 1.
     desk.AddObject("shown", { 0, 0, 4, 4 });
     IDirectDrawSurface* const image = app.m_aRuntime[1].pUp;
@@ -181,7 +175,6 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
                       app.m_bTile, app.m_bLocked, app.m_aRuntime[1].nState),
             std::tuple(2, "Keep me", "", 0, FALSE, 3));
     };
-
     // `remove` bytes at `at` (from the end when negative; -1: all) replaced by `insert`.
     struct Case {
         int at, remove;
@@ -227,7 +220,6 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
         EXPECT_EQ(app.m_aRuntime[1].pUp, image); // releasing is the caller's part
         EXPECT_EQ(Save("again.orv"), good);
     }
-
     // Cut anywhere, the file is damaged.
     another();
     desk.ui.messages.clear();
@@ -237,7 +229,6 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
         ASSERT_EQ(desk.ui.messages.size(), size_t(length + 1)) << "a file cut to " << length << " bytes was accepted";
     }
     expectUntouched();
-
     // No file, or a folder.
     desk.ui.messages.clear();
     for (const char* name : { "missing.orv", "" }) {
@@ -247,10 +238,9 @@ TEST_F(DesktopFileTest, ChangedBytesLoadWholeOrChangeNothing)
     EXPECT_EQ(desk.ui.messages, Strings(2, "Desktop file could not be opened!"));
 }
 
-// Saved from one program folder and loaded in another, through Windows-style
-// paths whose folders differ in case: paths under the development folder are
-// rebased on loading, and paths inside the program's folder are saved in that
-// form, so that they follow the folder; other paths stay as they are.
+// Saved from one program folder and loaded in another, through Windows-style paths whose folders differ in case: paths
+// under the development folder are rebased on loading, and paths inside the program's folder are saved in that form, so
+// that they follow the folder; other paths stay as they are.
 TEST_F(DesktopFileTest, ImagePathsFollowTheProgramFolder)
 {
     ASSERT_TRUE(QDir(desk.dir.path()).mkdir("desktops"));
@@ -290,9 +280,8 @@ TEST_F(DesktopFileTest, ImagePathsFollowTheProgramFolder)
     }
 }
 
-// A write that fails part way as on a full disk, a read-only target, and a
-// read-only folder (refused on its permission bits, for root too): the old
-// file stays, with nothing beside it.
+// A write that fails part way as on a full disk, a read-only target, and a read-only folder (refused on its permission
+// bits, for root too): the old file stays, with nothing beside it.
 TEST_F(DesktopFileTest, FailedSavesShowTheSaveMessageAndKeepTheOldFile)
 {
     Fill(3);

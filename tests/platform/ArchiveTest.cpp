@@ -1,5 +1,4 @@
-// Archives: little-endian integers and length-prefixed strings, and how
-// reading and writing fail.
+// Archives: little-endian integers and length-prefixed strings, and how reading and writing fail.
 #include "platform/CArchive.h"
 #include "platform/CFile.h"
 #include "support/Bytes.h"
@@ -37,7 +36,6 @@ protected:
         EXPECT_TRUE(file->Open(path.c_str(), CFile::modeRead));
         return *(ar = std::make_unique<CArchive>(file.get(), CArchive::load));
     }
-
     QTemporaryDir dir;
     const std::string path = dir.filePath("archive.bin").toStdString();
     std::unique_ptr<CFile> file;
@@ -97,7 +95,6 @@ TEST_F(ArchiveTest, BadStringPrefixesAndReadsPastTheEndFailAndStayFailed)
     load("\x01\x02\x03\x04\x05\x06") >> first >> second;
     EXPECT_TRUE(first == 0x04030201u && second == 0 && ar->GetPosition() == 4u);
     EXPECT_EQ(ar->GetFailure(), CArchive::Failure::endOfFile);
-
     // Writing into a file opened for reading fails once the buffer goes out.
     CArchive out(file.get(), CArchive::store);
     out << DWORD(1);
@@ -106,9 +103,8 @@ TEST_F(ArchiveTest, BadStringPrefixesAndReadsPastTheEndFailAndStayFailed)
     EXPECT_EQ(out.GetFailure(), CArchive::Failure::writeError);
 }
 
-// Only regular files are read, at once and never beyond what a desktop can
-// hold; a save never replaces a FIFO with a file, and through a link it
-// replaces the link's target and keeps the link.
+// Only regular files are read, at once and never beyond what a desktop can hold; a save never replaces a FIFO with a
+// file, and through a link it replaces the link's target and keeps the link.
 TEST_F(ArchiveTest, OnlyRegularFilesAreReadOrReplaced)
 {
     const QString fifo = dir.filePath("fifo"), big = dir.filePath("big"), link = dir.filePath("link");
@@ -123,13 +119,11 @@ TEST_F(ArchiveTest, OnlyRegularFilesAreReadOrReplaced)
         CFile in;
         EXPECT_FALSE(in.Open(special.toUtf8(), CFile::modeRead)) << special.toStdString();
     }
-
     CFile out;
     EXPECT_FALSE(out.Open(fifo.toUtf8(), CFile::modeCreate | CFile::modeWrite));
     struct stat found;
     ASSERT_EQ(lstat(QFile::encodeName(fifo).constData(), &found), 0);
     EXPECT_TRUE(S_ISFIFO(found.st_mode));
-
     ASSERT_TRUE(WriteAll(QString::fromStdString(path), "old"));
     ASSERT_TRUE(QFile::link(QString::fromStdString(path), link));
     ASSERT_TRUE(out.Open(link.toUtf8(), CFile::modeCreate | CFile::modeWrite));

@@ -1,5 +1,5 @@
-// Surfaces: what Blt, Lock, GetDC and creation refuse, fills that rewrite
-// only what was drawn since, and frames handed to the window.
+// Surfaces: what Blt, Lock, GetDC and creation refuse, fills that rewrite only what was drawn since, and frames handed
+// to the window.
 #include "platform/DirectDraw.h"
 #include "platform/Gdi.h"
 #include "support/SurfaceTest.h"
@@ -43,7 +43,6 @@ TEST_F(Surfaces, RefusalsLeaveThePixelsAloneAndLostSurfacesWorkOnlyOnceRestored)
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(cases[i].first(), cases[i].second) << "case " << i;
     expectPixels(a, [&](int x, int y) { return x < 2 && y < 2 ? 5u : 7u; });
-
     IDirectDrawClipper* clipper = nullptr;
     ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
     palette(0, {});

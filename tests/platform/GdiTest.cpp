@@ -1,10 +1,9 @@
-// The drawing layer: pixels and text on surfaces in each display format,
-// fonts from logical fonts, bitmaps from files and resources.
+// The drawing layer: pixels and text on surfaces in each display format, fonts from logical fonts, bitmaps from files
+// and resources.
 #include "platform/Gdi.h"
 #include "platform/Font.h"
 #include "support/SurfaceTest.h"
 
-#include <QFontMetrics>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -24,9 +23,8 @@ TEST_F(SurfaceDc, PixelsAndTextStoreTheDisplaysPixelValuesWithoutBlends)
     } cases[] = {
         { 32, RGB(0x11, 0x22, 0x33), 0x7F7F00, 0x112233, 0x007F7F }, // XRGB with the top byte clear
         { 16, RGB(0xFF, 0x80, 0x08), RGB(255, 255, 255), (0xFF >> 3) << 11 | (0x80 >> 2) << 5 | (0x08 >> 3), 0xFFFF },
-        // The nearest default entries: pure red, and for green 127 between the
-        // levels 109 and 145, blue 127 nearest 85, 0b000'011'01, the first of
-        // the two equally near ones.
+        // The nearest default entries: pure red, and for green 127 between the levels 109 and 145, blue 127 nearest 85,
+        // 0b000'011'01, the first of the two equally near ones.
         { 8, RGB(250, 5, 0), 0x7F7F00, 224, 13 },
         { 8, RGB(140, 150, 160), RGB(255, 255, 255), 146, 255 }, // (145, 145, 170)
     };
@@ -48,7 +46,6 @@ TEST_F(SurfaceDc, PixelsAndTextStoreTheDisplaysPixelValuesWithoutBlends)
         EXPECT_EQ(at(s, 0, 0), 0u); // untouched
         EXPECT_EQ(at(s, 1, 0), c.inkValue);
         EXPECT_EQ(at(s, 2, 0), c.paperValue);
-
         ASSERT_EQ(s->GetDC(&dc), DD_OK);
         HFONT font = CreateFontIndirectA(&lf);
         SelectObject(dc, font);
@@ -104,7 +101,6 @@ TEST_F(SurfaceDc, BitmapsLoadFromFilesAndResourcesIntoMemoryDcs)
     EXPECT_FALSE(DeleteObject(bitmap)); // still selected
     EXPECT_TRUE(DeleteDC(memory));
     EXPECT_TRUE(DeleteObject(bitmap));
-
     // Resources by number and by name; the locked one starts at the info header.
     HMODULE module = GetModuleHandleA(nullptr);
     EXPECT_EQ(GetModuleHandleA("other.dll"), nullptr);

@@ -1,7 +1,6 @@
-// Strings, paths and files between desktop files, Qt and the file system:
-// byte strings, Windows-1252 text, Windows paths found ignoring case, files
-// that replace their target only when closed, message boxes as plain text;
-// actions run as links, application entries, files and command lines.
+// Strings, paths and files between desktop files, Qt and the file system: byte strings, Windows-1252 text, Windows
+// paths found ignoring case, files that replace their target only when closed, message boxes as plain text; actions run
+// as links, application entries, files and command lines.
 #include "files/DesktopFile.h"
 #include "platform/CFile.h"
 #include "platform/CommonDialogs.h"
@@ -13,13 +12,13 @@
 #include "platform/QtConversions.h"
 #include "platform/ShellExecute.h"
 #include "support/Bytes.h"
+#include "support/DisplayFixture.h"
 #include "support/ScriptedUi.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -54,7 +53,6 @@ TEST(Text, DesktopTextIsWindows1252AndMessageBoxesShowItAsWritten)
     EXPECT_EQ(FromQString(ToQString(CString(every))).str(), every);
     // What the code page cannot hold is one '?' per character.
     EXPECT_EQ(FromQString(u"\u5199\u771F \U0001F600"_qs).str(), "?? ?");
-
     QString shown;
     Qt::TextFormat format = Qt::AutoText;
     QTimer::singleShot(0, [&] {
@@ -69,8 +67,7 @@ TEST(Text, DesktopTextIsWindows1252AndMessageBoxesShowItAsWritten)
     EXPECT_EQ(format, Qt::PlainText);
 }
 
-// A path shows as a file name and keeps its bytes through Qt, UTF-8 or not;
-// in a message the rest is Windows-1252 text.
+// A path shows as a file name and keeps its bytes through Qt, UTF-8 or not; in a message the rest is Windows-1252 text.
 TEST(Text, PathsKeepEveryByteAndShowAsFileNames)
 {
     const std::tuple<const char*, QString, QString> cases[] = {
@@ -94,16 +91,11 @@ TEST(Text, PathsKeepEveryByteAndShowAsFileNames)
             b = char(random() % 3 ? 0x80 + random() % 0x80 : random() % 0x100);
         ASSERT_EQ(PathFromQString(PathToQString(CString(bytes))).str(), bytes) << "seed " << seed;
     }
-
-    // A picture whose name is Latin-1, as unpacked from an old archive: found,
-    // opened, loaded, chosen, edited in a field, saved in a desktop and read
-    // back from it.
+    // A picture whose name is Latin-1, as unpacked from an old archive: found, opened, loaded, chosen, edited in a
+    // field, saved in a desktop and read back from it.
     QTemporaryDir dir;
     const std::string name = dir.path().toStdString() + "/Gr\xFC\xDF.bmp";
-    QImage picture(4, 3, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    ASSERT_TRUE(picture.save(dir.filePath("plain.bmp"), "BMP"));
-    ASSERT_EQ(std::rename(dir.filePath("plain.bmp").toStdString().c_str(), name.c_str()), 0);
+    ASSERT_EQ(std::rename(WriteBitmap(dir.path(), "plain.bmp", 4, 3, Qt::red).c_str(), name.c_str()), 0);
     // Beyond what QTemporaryDir can name to remove.
     const std::unique_ptr<const char, int (*)(const char*)> removal(name.c_str(), std::remove);
     const auto loads = [](LPCSTR path) {
@@ -116,7 +108,6 @@ TEST(Text, PathsKeepEveryByteAndShowAsFileNames)
     EXPECT_TRUE(loads(name.c_str()));
     CFile file;
     EXPECT_TRUE(file.Open(name.c_str(), CFile::modeRead) && file.Close());
-
     ScriptedUi ui;
     std::string windows = name;
     std::replace(windows.begin(), windows.end(), '/', '\\');
@@ -129,7 +120,6 @@ TEST(Text, PathsKeepEveryByteAndShowAsFileNames)
     field.Attach(&line, 1);
     field.SetWindowText(chooser.GetPathName());
     EXPECT_EQ(field.GetWindowText().str(), windows);
-
     DesktopObject object;
     object.strUpImage = windows.c_str();
     DesktopData desktop;
@@ -144,8 +134,7 @@ TEST(Text, PathsKeepEveryByteAndShowAsFileNames)
     EXPECT_EQ(reread.aObjects[1].strUpImage.str(), windows);
     EXPECT_TRUE(loads(reread.aObjects[1].strUpImage));
     file.Close();
-    // Qt cannot name such a file to write it: a save there fails rather than
-    // write a file of another name.
+    // Qt cannot name such a file to write it: a save there fails rather than write a file of another name.
     const std::string latin1Desktop = dir.path().toStdString() + "/Gr\xFC\xDF.orv";
     EXPECT_FALSE(file.Open(latin1Desktop.c_str(), CFile::modeCreate | CFile::modeWrite));
     const auto entries = std::filesystem::directory_iterator(dir.path().toStdString());
@@ -156,10 +145,7 @@ TEST(Text, ChosenFileNamesKeepTheirBytesAndOpen)
 {
     QTemporaryDir dir;
     for (const QString& name : { u"Stra\u00DFe.bmp"_qs, u"\u5199\u771F.bmp"_qs }) {
-        const QString path = dir.filePath(name);
-        QImage picture(4, 3, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        ASSERT_TRUE(picture.save(path, "BMP"));
+        const QString path = QString::fromStdString(WriteBitmap(dir.path(), name, 4, 3, Qt::red));
         QTimer::singleShot(0, [&] {
             auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(chooser, nullptr);
@@ -191,9 +177,8 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
     };
     for (const char* file : { "Program/Desktops/Default.ORV", "Program/res/palette.bmp" })
         add(file);
-    // Existing components are found, with their case; a new file in an
-    // existing folder keeps its name; once a component is missing, the rest is
-    // not looked up.
+    // Existing components are found, with their case; a new file in an existing folder keeps its name; once a component
+    // is missing, the rest is not looked up.
     expectPaths({ { "\\Program\\res\\palette.bmp", "/Program/res/palette.bmp" },
         { "\\program\\desktops\\default.orv", "/Program/Desktops/Default.ORV" },
         { "/PROGRAM/RES/Palette.Bmp", "/Program/res/palette.bmp" },
@@ -205,7 +190,6 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
     expectPaths({ { "\\Program\\RES\\other.bmp", "/Program/RES/other.bmp" },
         { "\\Program\\res\\Palette.bmp", "/Program/res/palette.bmp" },
         { "\\Program\\Res\\X.bmp", "/Program/RES/X.bmp" } });
-
     const std::string path = root + "\\program\\desktops\\default.orv";
     const QString target = dir.filePath("Program/Desktops/Default.ORV");
     CFile file;
@@ -222,9 +206,8 @@ TEST(Paths, ComponentsAndFilesAreFoundIgnoringCaseAndAWrittenFileReplacesItsTarg
     EXPECT_TRUE(file.Close());
 }
 
-// Folders of the suite's own for everything an action looks up: home, PATH,
-// application entries and their defaults. They are set before GIO first
-// reads them, which it does once per process.
+// Folders of the suite's own for everything an action looks up: home, PATH, application entries and their defaults.
+// They are set before GIO first reads them, which it does once per process.
 class Actions : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -273,7 +256,6 @@ protected:
         s_dir = nullptr;
     }
     static QString Root() { return s_dir->path(); }
-
     inline static QTemporaryDir* s_dir = nullptr;
     inline static std::vector<std::pair<const char*, QByteArray>> s_saved;
 };
@@ -338,7 +320,6 @@ TEST_F(Actions, LinksEntriesFilesAndCommandLinesRunByTheirRulesAndFailWithAReaso
         }
     }
     ::chmod((home + "/closed").c_str(), 0755);
-
     // Only a file of the user's that no one else may write is theirs.
     const std::string file = root + "/home/notes.txt";
     for (const auto& [mode, owned] : { std::pair { 0644, TRUE }, { 0600, TRUE }, { 0664, FALSE }, { 0646, FALSE } }) {
@@ -350,8 +331,8 @@ TEST_F(Actions, LinksEntriesFilesAndCommandLinesRunByTheirRulesAndFailWithAReaso
     EXPECT_TRUE(IsFileOwnedByUser("/etc/passwd"));
 }
 
-// Really started: a program and an entry run detached in the home folder,
-// without the caller's descriptors, and leave no child to reap.
+// Really started: a program and an entry run detached in the home folder, without the caller's descriptors, and leave
+// no child to reap.
 TEST_F(Actions, StartedProgramsRunDetachedInTheHomeFolderWithoutInheritedDescriptors)
 {
     constexpr int kLeaked = 99;

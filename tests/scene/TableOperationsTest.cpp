@@ -1,5 +1,4 @@
-// Drag clamping and offsets, Mouse Activate links and visibility, and what
-// the undo history keeps of the table.
+// Drag clamping and offsets, Mouse Activate links and visibility, and what the undo history keeps of the table.
 
 #include "app/DesktopApp.h"
 
@@ -10,14 +9,13 @@
 
 namespace {
 
-// A table without a display: the operations here only read surface pointers,
-// so a non-null dummy stands in for a loaded surface.
+// A table without a display: the operations here only read surface pointers, so a non-null dummy stands in for a loaded
+// surface.
 IDirectDrawSurface* const kPresent = reinterpret_cast<IDirectDrawSurface*>(0x1000);
 
 TEST(TableOperations, ClampedDragKeepsTheSelectionOnTheDesktop)
 {
-    // The selection, the drag, the drag kept, the selection shown (the
-    // highlight follows only a shown one).
+    // The selection, the drag, the drag kept, the selection shown (the highlight follows only a shown one).
     for (auto [s, drag, d, shown] : {
              std::tuple { RECT { 100, 100, 200, 150 }, SIZE { 5, -7 }, SIZE { 5, -7 }, true }, // inside
              { RECT { 10, 10, 110, 60 }, SIZE { -30, 0 }, SIZE { -10, 0 }, true }, // left edge
@@ -38,7 +36,6 @@ TEST(TableOperations, ClampedDragKeepsTheSelectionOnTheDesktop)
         app.m_bShowSelection = shown;
         app.m_rcHighlight = { 1, 2, 3, 4 };
         EXPECT_TRUE(app.ClampDragOffset());
-
         const RECT moved = { s.left + d.cx, s.top + d.cy, s.right + d.cx, s.bottom + d.cy };
         EXPECT_EQ(app.m_sizeDrag, d);
         EXPECT_EQ(app.m_rcSelection, moved);
@@ -93,10 +90,8 @@ TEST(TableOperations, LinksResolveByExactNameAndHideTargets)
     app.m_aRuntime[0].bVisible = TRUE;
     app.m_aObjects[0].bVisible = FALSE;
     app.m_aObjects[11].bVisible = TRUE;
-
     app.ResolveActivationLinks();
     app.ApplyVisibility();
-
     const int expectedTarget[] = { 0, 1, 3, 2, 0, 0, 0, 6, 0, 0, 0 };
     const bool expectedVisible[] = { false, false, false, false, true, true, false, false, true, true, true };
     for (int i = 1; i < app.m_nObjects; ++i) {
@@ -109,10 +104,9 @@ TEST(TableOperations, LinksResolveByExactNameAndHideTargets)
     EXPECT_EQ(app.m_aRuntime[11].bVisible, FALSE);
 }
 
-// A step keeps what its edit changed: a drag of every object, a move to the
-// top and a deletion (which shift every record) keep far less than the
-// captions they pass by. Edits of huge captions drop the oldest steps to stay
-// within the byte bound, keeping the newest.
+// A step keeps what its edit changed: a drag of every object, a move to the top and a deletion (which shift every
+// record) keep far less than the captions they pass by. Edits of huge captions drop the oldest steps to stay within the
+// byte bound, keeping the newest.
 TEST(TableOperations, HistoryKeepsWhatEditsChangeWithinItsBounds)
 {
     enum { Drag, MoveToTop, DeleteFirst, HugeCaption };

@@ -1,21 +1,7 @@
 #pragma once
-// A working display for a CDesktopApp without a window, for tests.
-//
-//   CDesktopApp app;
-//   DisplayFixture display(app, 320, 240);       // ASSERT_TRUE(display.ok)
-//   ... app.ComposeScene(); ...
-//   QImage shown = display.target.lastFrame;     // what reached the "window"
-//
-// The fixture sets the screen and desktop sizes (m_cxScreen, m_cyScreen,
-// m_cxDesktop, m_cyDesktop, m_rcScreen), m_nMaxObjects = 51 and the shared
-// surface description as start-up does, builds the display through the app's
-// own CreateDisplay with `target` as the window, and creates the colour
-// surface (so m_dwColorKeyPixel is set). The pixel format is the one chosen
-// by ORVANTA_DISPLAY_DEPTH (32 bits unless set; use DisplayDepth to change it
-// for one test). The destructor calls ReleaseDirectDraw.
-//
-// WriteBitmap writes a real .bmp file for image loading tests; SystemIconTheme
-// makes a folder of $XDG_DATA_DIRS with a hicolor icon in it.
+// A working display for a CDesktopApp without a window, built through the app's own CreateDisplay as start-up
+// builds it (sizes, m_nMaxObjects = 51, colour surface and key pixel), at ORVANTA_DISPLAY_DEPTH bits (DisplayDepth);
+// `target` keeps the last frame presented. Also bitmap files, a system icon theme and pixel checks.
 
 #include "app/DesktopApp.h"
 #include "platform/Pictures.h"
@@ -29,10 +15,8 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <optional>
 #include <string>
 
 // Keeps a copy of the last frame presented and counts presentations.
@@ -58,7 +42,6 @@ public:
         }
         ++partial;
     }
-
     QImage lastFrame;
     int presentations = 0;
     int partial = 0; // presentations of changed parts only
@@ -82,54 +65,55 @@ struct DisplayFixture {
     ~DisplayFixture() { app.ReleaseDirectDraw(); }
     DisplayFixture(const DisplayFixture&) = delete;
     DisplayFixture& operator=(const DisplayFixture&) = delete;
-
     CDesktopApp& app;
     CapturingTarget target;
     bool ok = false;
 };
 
-// Sets ORVANTA_DISPLAY_DEPTH for its lifetime (8, 16 or 32); displays
-// created meanwhile take that format.
-class DisplayDepth {
+// Sets an environment variable (unsets it when `value` is null) for its lifetime.
+class ScopedEnv {
 public:
-    explicit DisplayDepth(int depth)
+    ScopedEnv(const char* name, const QByteArray& value)
+        : m_name(name)
+        , m_old(qgetenv(name))
     {
-        if (const char* old = std::getenv("ORVANTA_DISPLAY_DEPTH"))
-            m_old = old;
-        setenv("ORVANTA_DISPLAY_DEPTH", std::to_string(depth).c_str(), 1);
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
-    ~DisplayDepth()
-    {
-        if (m_old)
-            setenv("ORVANTA_DISPLAY_DEPTH", m_old->c_str(), 1);
-        else
-            unsetenv("ORVANTA_DISPLAY_DEPTH");
-    }
-    DisplayDepth(const DisplayDepth&) = delete;
-    DisplayDepth& operator=(const DisplayDepth&) = delete;
+    ~ScopedEnv() { m_old.isNull() ? qunsetenv(m_name) : qputenv(m_name, m_old); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
-    std::optional<std::string> m_old;
+    const char* m_name;
+    QByteArray m_old;
 };
 
-// Writes a `width` x `height` bitmap of one colour to `dir`/`name` and
-// returns its path. `format` picks the bit depth written: Format_RGB32 gives
-// a 24-bit file, Format_Indexed8 an 8-bit one, Format_Mono a 1-bit one.
-inline std::string WriteBitmap(const QString& dir, const QString& name, int width, int height, QColor color,
-    QImage::Format format = QImage::Format_RGB32)
+// Displays created in its lifetime take `depth` bits (8, 16 or 32).
+struct DisplayDepth : ScopedEnv {
+    explicit DisplayDepth(int depth)
+        : ScopedEnv("ORVANTA_DISPLAY_DEPTH", QByteArray::number(depth))
+    {
+    }
+};
+
+// Writes `image` as a .bmp file to `dir`/`name` and returns its path.
+inline std::string WriteBitmap(const QString& dir, const QString& name, const QImage& image)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(color);
-    if (format != QImage::Format_RGB32)
-        image = image.convertToFormat(format);
     const QString path = QDir(dir).filePath(name);
     image.save(path, "BMP");
     return path.toStdString();
 }
 
-// A run-length coded 8-bit bitmap file of `bytes` bytes that claims `width`
-// x `height` pixels of palette entry `index` (a grey) but codes only its
-// first rows: a few kilobytes that decode to a picture of any size.
+// Writes a one-colour bitmap (24-bit, or Indexed8 / Mono for 8 and 1 bits) to `dir`/`name`; returns its path.
+inline std::string WriteBitmap(const QString& dir, const QString& name, int width, int height, QColor color,
+    QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    return WriteBitmap(dir, name, format == QImage::Format_RGB32 ? image : image.convertToFormat(format));
+}
+
+// An 8-bit RLE bitmap of `bytes` bytes claiming `width` x `height` of palette entry `index`: a small bomb.
 inline QByteArray RunLengthBitmap(int width, int height, int bytes, quint8 index)
 {
     constexpr int kOffset = 14 + 40 + 1024;
@@ -150,16 +134,7 @@ inline QByteArray RunLengthBitmap(int width, int height, int bytes, quint8 index
     return file + QByteArray(std::max<qsizetype>(0, bytes - file.size()), '\0');
 }
 
-// Writes `image` as a .bmp file to `dir`/`name` and returns its path.
-inline std::string WriteBitmap(const QString& dir, const QString& name, const QImage& image)
-{
-    const QString path = QDir(dir).filePath(name);
-    image.save(path, "BMP");
-    return path.toStdString();
-}
-
-// For its lifetime the only system data folder is `dir`, holding the hicolor
-// icon `name`, 48 x 48 of `color`.
+// For its lifetime the only system data folder is `dir`, holding the hicolor icon `name`, 48 x 48 of `color`.
 class SystemIconTheme {
 public:
     SystemIconTheme(const QString& dir, const QString& name, QColor color)
@@ -184,8 +159,7 @@ private:
     QByteArray m_saved;
 };
 
-// "" when every pixel of `image` has expected(x, y)'s RGB, else how many do
-// not and the first of them.
+// "" when every pixel of `image` has expected(x, y)'s RGB, else how many do not and the first of them.
 inline std::string WrongPixels(const QImage& image, const std::function<QRgb(int, int)>& expected)
 {
     int wrong = 0;
@@ -209,8 +183,7 @@ inline QRgb SourceOver(QRgb dest, QRgb source)
         channel(qRed(source), qRed(dest)), channel(qGreen(source), qGreen(dest)), channel(qBlue(source), qBlue(dest)));
 }
 
-// The rebuild of start-up: images, captions and colour keys of every record,
-// then the tile surface, links and visibility.
+// Start-up's rebuild: images, captions and keys of every record, then tile, links and visibility.
 inline void BuildEveryObject(CDesktopApp& app)
 {
     app.m_ddsd.dwSize = DDSURFACEDESC_SIZE;

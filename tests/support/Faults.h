@@ -1,6 +1,5 @@
 #pragma once
 // Makes chosen calls of the display layer fail, one pending fault per point:
-//
 //   FailNextCall(FaultPoint::Lock, 2);   // the second Lock from now fails
 //   ClearFaults();                       // forgets every pending fault
 
@@ -15,7 +14,6 @@ public:
     ~FaultPlan() override { SetDisplayFaults(nullptr); }
     FaultPlan(const FaultPlan&) = delete;
     FaultPlan& operator=(const FaultPlan&) = delete;
-
     void failNextCall(FaultPoint point, int nth) { m_countdown[std::size_t(point)] = nth > 0 ? nth : 0; }
     void clear() { m_countdown.fill(0); }
     bool shouldFail(FaultPoint point) override

@@ -1,7 +1,6 @@
 #pragma once
-// The suite's one UiScript: every interaction gets the default answer (OK for
-// a message box, Cancel for the rest) unless the test sets a handler for it.
-// Message box texts are recorded. Installed for the lifetime of the object.
+// The suite's one UiScript: every interaction gets the default answer (OK for a message box, Cancel for the rest)
+// unless the test sets a handler for it. Message box texts are recorded. Installed for the lifetime of the object.
 
 #include "platform/UiScript.h"
 
@@ -17,20 +16,16 @@ public:
     ~ScriptedUi() override { SetUiScript(nullptr); }
     ScriptedUi(const ScriptedUi&) = delete;
     ScriptedUi& operator=(const ScriptedUi&) = delete;
-
     std::function<int(const CString&, UINT)> onMessageBox;
     std::function<UINT(const std::vector<MenuItemState>&)> onMenu;
     std::function<void(CDialog&)> onDialog;
     std::function<std::optional<CString>(const FileDialogRequest&)> onFile;
     std::function<std::optional<COLORREF>(COLORREF)> onColor;
     std::function<std::optional<LOGFONT>(const LOGFONT&)> onFont;
-
     // Every message box text shown, in order.
     std::vector<std::string> messages;
-    // What would have started, in order, as "program [arg] ... @ directory",
-    // with "app " before an application.
+    // What would have started, in order, as "program [arg] ... @ directory", with "app " before an application.
     std::vector<std::string> launches;
-
     int answerMessageBox(const CString& text, UINT type) override
     {
         messages.push_back(text.str());

@@ -1,6 +1,6 @@
 #pragma once
-// A display of a chosen depth without a window, with helpers to make surfaces
-// and palettes, fill surfaces and read their pixels back.
+// A display of a chosen depth without a window, with helpers to make surfaces and palettes, fill surfaces and read
+// their pixels back.
 
 #include "platform/DirectDraw.h"
 #include "support/DisplayFixture.h"
@@ -27,7 +27,6 @@ protected:
         if (dd)
             dd->Release();
     }
-
     // A description of the size callers give, with `flags` and `caps`.
     static DDSURFACEDESC desc(DWORD flags = 0, DWORD caps = 0)
     {
@@ -55,7 +54,6 @@ protected:
         EXPECT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &created, nullptr), DD_OK);
         return created;
     }
-
     static HRESULT fill(IDirectDrawSurface* s, RECT* rect, DWORD value)
     {
         DDBLTFX fx;
@@ -77,6 +75,5 @@ protected:
             for (int x = 0; x < s->width(); ++x)
                 ASSERT_EQ(at(s, x, y), expected(x, y)) << x << "," << y;
     }
-
     IDirectDraw* dd = nullptr;
 };

@@ -1,12 +1,10 @@
 #pragma once
-// The real application on a real display without a window, its modal
-// interactions scripted, and objects made from real bitmap files:
-//
+// The real application on a real display without a window, its modal interactions scripted, and objects made from real
+// bitmap files:
 //   TestDesktop desk;                          // 320 x 240, locked
 //   const int a = desk.AddObject("A", { 10, 10, 40, 40 }, "caption");
 //   frame.OnMouseMove(0, { 20, 20 });          // a CMainFrame on the side
 //   EXPECT_EQ(desk.frames(), 1);               // compositions presented
-//
 // Dialog helpers work a dialog as a user would, through its Qt widgets.
 
 #include "app/DesktopApp.h"
@@ -47,11 +45,7 @@ public:
         app.m_aRuntime[0].bVisible = TRUE;
         app.m_aRuntime[0].nState = 1;
     }
-
-    // An object on top of the drawing order whose Up image is a bitmap file
-    // of `image`'s size at its top left (no image when `image` is empty),
-    // with `caption` built and placed as the program places it: beside the
-    // image, or from `text`'s left edge and vertical centre when given.
+    // An object on top, its Up bitmap `image`'s size (none when empty), `caption` placed beside it or at `text`.
     int AddObject(const char* name, RECT image, const char* caption = "", bool visible = true, RECT text = {})
     {
         const int i = app.m_nObjects++;
@@ -74,7 +68,6 @@ public:
         app.SetObjectColorKeys(i);
         return i;
     }
-
     // A one-colour bitmap file in the scratch folder.
     std::string Bitmap(int width, int height, QColor color)
     {
@@ -82,10 +75,8 @@ public:
         return WriteBitmap(dir.path(), name, width, height, color);
     }
     std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
-
     // The colour of object i's generated image.
     static QColor ColorOf(int i) { return QColor::fromHsv((i * 47) % 360, 200, 100 + (i * 13) % 150); }
-
     // The names of objects 1 to m_nObjects - 1, in drawing order.
     std::vector<std::string> Names() const
     {
@@ -94,10 +85,8 @@ public:
             names.push_back(app.m_aObjects[i].strName.str());
         return names;
     }
-
     int frames() const { return display.target.presentations; }
     QRgb Shown(int x, int y) const { return display.target.lastFrame.pixel(x, y) & 0xFFFFFF; }
-
     QTemporaryDir dir;
     CDesktopApp app;
     DisplayFixture display;

@@ -1,9 +1,7 @@
-// Caption surfaces: texts without one, placement, the mouse-over caption,
-// the failure paths; then lines, limits, justification and both colours
-// against a slow reference: every line drawn on a whole screen-size 32-bit
-// image with QPainter, as a device context over the whole work surface draws
-// it, then reduced to the display's depth by Qt's conversion or the nearest
-// palette entry, so that no depth's drawing is its own reference.
+// Caption surfaces: texts without one, placement, the mouse-over caption, the failure paths; then lines, limits,
+// justification and both colours against a slow reference: every line drawn on a whole screen-size 32-bit image with
+// QPainter, as a device context over the whole work surface draws it, then reduced to the display's depth by Qt's
+// conversion or the nearest palette entry, so that no depth's drawing is its own reference.
 
 #include "bitmaps/DDUtil.h"
 #include "platform/Font.h"
@@ -31,7 +29,6 @@ struct CaptionDesk : TestDesktop {
         r.nJustify = 1087;
     }
     ~CaptionDesk() { ClearFaults(); }
-
     // The extent of `text` in the object's font.
     SIZE measure(const char* text) const
     {
@@ -50,7 +47,7 @@ struct CaptionDesk : TestDesktop {
 };
 
 // Texts without a caption release the surfaces there were and move nothing.
-TEST(Captions, TextsWithoutCaptionReleaseExistingSurfaces)
+TEST(Captions, TextsWithoutCaptionReleaseSurfacesAndAMouseOverCaptionStays)
 {
     CaptionDesk desk;
     const RECT placed = { 40, 50, 90, 70 };
@@ -63,12 +60,24 @@ TEST(Captions, TextsWithoutCaptionReleaseExistingSurfaces)
         EXPECT_TRUE(!desk.s.pText && !desk.s.pTextHot && desk.r.rcText == placed);
     }
     EXPECT_TRUE(desk.ui.messages.empty());
+    // A mouse-over caption has no normal one; one there already is neither redrawn nor moved for the normal one.
+    desk.r.bTextOnMouseOver = TRUE;
+    desk.build("Hover");
+    EXPECT_TRUE(!desk.s.pText && desk.s.pTextHot);
+    desk.app.ReleaseCaptionSurfaces(1);
+    desk.r.bTextOnMouseOver = FALSE;
+    IDirectDrawSurface* hot = desk.s.pTextHot
+        = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(3, 3, QColor(0x123456)).c_str(), 0, 0);
+    desk.r.rcText = { 5, 6, 8, 9 };
+    desk.build("Caption");
+    EXPECT_EQ(desk.s.pTextHot, hot);
+    EXPECT_EQ(*reinterpret_cast<const DWORD*>(hot->bits()) & 0xFFFFFF, 0x123456u);
+    EXPECT_TRUE(desk.s.pText && desk.r.rcText == (RECT { 5, 6, 8, 9 }));
 }
 
-// Beside the image, where it was (its centre kept), or at the context point;
-// never above the screen. Rectangles from a file may hold any 32-bit
-// coordinates: the caption keeps its size and is placed where its rectangle
-// still fits; an inverted rectangle has no height to centre on.
+// Beside the image, where it was (its centre kept), or at the context point; never above the screen. Rectangles from a
+// file may hold any 32-bit coordinates: the caption keeps its size and is placed where its rectangle still fits; an
+// inverted rectangle has no height to centre on.
 TEST(Captions, PlacedWithoutOverflowFromAnyRectangle)
 {
     constexpr LONG kMin = std::numeric_limits<LONG>::min(), kMax = std::numeric_limits<LONG>::max();
@@ -99,9 +108,7 @@ TEST(Captions, PlacedWithoutOverflowFromAnyRectangle)
         const LONG left = c.at.x == kMax ? kMax - W : c.at.x, top = c.at.y == kMax ? kMax - H : c.at.y;
         EXPECT_EQ(desk.r.rcText, (RECT { left, top, left + W, top + H }));
     }
-
-    // Fonts and texts of any size make a caption no larger than the screen,
-    // or none at all when not one line fits.
+    // Fonts and texts of any size make a caption no larger than the screen, or none at all when not one line fits.
     for (const LONG height : { kMin, kMax, LONG(-1), LONG(-12) }) {
         SCOPED_TRACE(height);
         CaptionDesk desk;
@@ -122,26 +129,6 @@ TEST(Captions, PlacedWithoutOverflowFromAnyRectangle)
     }
 }
 
-// A mouse-over caption has no normal one; an existing mouse-over caption is
-// neither redrawn nor moved when the normal one is made.
-TEST(Captions, MouseOverCaptionAloneOrKeptAsItIs)
-{
-    CaptionDesk desk;
-    desk.r.bTextOnMouseOver = TRUE;
-    desk.build("Hover");
-    EXPECT_TRUE(!desk.s.pText && desk.s.pTextHot);
-    desk.app.ReleaseCaptionSurfaces(1);
-    desk.r.bTextOnMouseOver = FALSE;
-    IDirectDrawSurface* hot = desk.s.pTextHot
-        = DDLoadBitmap(desk.app.m_pDD, desk.Bitmap(3, 3, QColor(0x123456)).c_str(), 0, 0);
-    const RECT placed = { 5, 6, 8, 9 };
-    desk.r.rcText = placed;
-    desk.build("Caption");
-    EXPECT_EQ(desk.s.pTextHot, hot);
-    EXPECT_EQ(*reinterpret_cast<const DWORD*>(hot->bits()) & 0xFFFFFF, 0x123456u);
-    EXPECT_TRUE(desk.s.pText && desk.r.rcText == placed);
-}
-
 TEST(Captions, FailedSurfacesAreReportedAndNothingMoves)
 {
     CaptionDesk desk;
@@ -150,10 +137,8 @@ TEST(Captions, FailedSurfacesAreReportedAndNothingMoves)
     desk.build("A");
     EXPECT_EQ(desk.ui.messages, (std::vector<std::string> { "fail:CreateSurface", "fail:CreateTextSurface" }));
     EXPECT_TRUE(!desk.s.pText && !desk.s.pTextHot && !desk.app.m_pDDSTextWork);
-
-    // The next caption makes the work surface; the surface after it fails:
-    // first the normal caption (none is made), then the mouse-over one (the
-    // normal one stays). The caption is not placed.
+    // The next caption makes the work surface; the surface after it fails: first the normal caption (none is made),
+    // then the mouse-over one (the normal one stays). The caption is not placed.
     const RECT placed = { 40, 50, 90, 70 };
     desk.r.rcText = placed;
     for (bool second : { false, true }) {
@@ -187,8 +172,7 @@ QImage Canvas(int w, int h)
     return image;
 }
 
-// Every pixel of `surface` is what the 32-bit `reference` holds there once
-// reduced to the surface's depth.
+// Every pixel of `surface` is what the 32-bit `reference` holds there once reduced to the surface's depth.
 void ExpectSame(IDirectDrawSurface* surface, const QImage& reference, const PALETTEENTRY* palette)
 {
     ASSERT_NE(surface, nullptr);
@@ -208,9 +192,8 @@ void ExpectSame(IDirectDrawSurface* surface, const QImage& reference, const PALE
     EXPECT_EQ(wrong, 0) << "of " << expected.width() << "x" << expected.height() << " at " << depth << " bits";
 }
 
-// The caption in `color`: at most 100 lines of at most 129 characters,
-// stacked, cut at the screen's width, those reaching below the screen left
-// out, then justified.
+// The caption in `color`: at most 100 lines of at most 129 characters, stacked, cut at the screen's width, those
+// reaching below the screen left out, then justified.
 QImage ReferenceCaption(const CaptionCase& c, const QFont& font, QColor color)
 {
     std::vector<std::pair<QImage, int>> lines; // an empty line has a height still
@@ -284,7 +267,6 @@ TEST_P(CaptionIdentityTest, BothColoursMatchWholeSurfaceDrawing)
     desk.app.ReleaseCaptionSurfaces(1);
     desk.build(text.c_str());
     EXPECT_TRUE(desk.ui.messages.empty());
-
     const QFont font = FontFromLogFont(r.lfFont);
     const PALETTEENTRY* palette = desk.app.m_pDDSBack->colorTable();
     ExpectSame(desk.s.pText, ReferenceCaption(c, font, QColor(250, 250, 250)), palette);

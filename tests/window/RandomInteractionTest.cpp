@@ -1,7 +1,5 @@
-// Seeded random pointer, key, menu and dialog traffic on a small desktop: the
-// table's invariants hold after every step, a partial frame shows what a whole
-// redraw shows at every depth, and random edits undo and redo exactly. The seed
-// is printed; ORVANTA_SEED=N replays N, ORVANTA_RANDOM_LONG=1 runs long, fresh.
+// Seeded random traffic: invariants hold, partial frames equal whole redraws, undo is exact.
+// ORVANTA_SEED=N replays N; ORVANTA_RANDOM_LONG=1 runs long with a fresh seed.
 
 #include "dialogs/DesktopSettingsDlg.h"
 #include "dialogs/ObjectListDlg.h"
@@ -39,7 +37,6 @@ public:
             testing::UnitTest::GetInstance()->current_test_info()->name(), seed, steps, seed);
         rng.seed(seed);
     }
-
     int Random(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
     bool Chance(int percent) { return Random(1, 100) <= percent; }
     void Log(const std::string& text)
@@ -50,7 +47,6 @@ public:
     {
         return "seed " + std::to_string(seed) + " (ORVANTA_SEED replays it), step " + std::to_string(step) + recent;
     }
-
     // A point on or next to an object's image or caption, or anywhere.
     POINT Somewhere(const CDesktopApp& app)
     {
@@ -62,9 +58,7 @@ public:
         }
         return { Random(-4, kWidth + 4), Random(-4, kHeight + 4) };
     }
-
-    // A move, press, release, right click with a command among the enabled
-    // items (or none), F2 or another key.
+    // A move, press, release, right click with a command among the enabled items (or none), F2 or another key.
     void Step(CMainFrame& frame, ScriptedUi& ui, const CDesktopApp& app)
     {
         const int kind = Random(1, 100);
@@ -105,16 +99,13 @@ public:
             QGuiApplicationPrivate::modifier_buttons = Qt::NoModifier;
         }
     }
-
     unsigned seed = 0;
     int steps = 0;
     std::mt19937 rng;
     std::string recent; // the last steps, for failure messages
 };
 
-// A dozen overlapping objects: some hidden, some linked, some without image
-// or caption, Mouse and Down images of other sizes. Returns the image files,
-// the background's last.
+// A dozen overlapping objects, some hidden, linked, imageless or captionless; returns the image files.
 std::vector<std::string> BuildDesktop(TestDesktop& desk, RandomDriver& rd)
 {
     CDesktopApp& app = desk.app;
@@ -200,7 +191,6 @@ protected:
         rd.Log(std::string("  dialog ") + (button == IDOK ? "OK" : "Cancel"));
         Click(dialog, button);
     }
-
     // Now and then the display loses its surfaces between steps.
     void Fault()
     {
@@ -211,7 +201,6 @@ protected:
             ++losses;
         }
     }
-
     // The messages the program can show here.
     static bool Known(const std::string& text)
     {
@@ -223,7 +212,6 @@ protected:
                                       "\n\nPlease check display and image dimensions.");
         return std::regex_match(text, known);
     }
-
     // Every surface held, in table slot order (the display's own at slot 0).
     template<typename F> void ForEachSurface(F&& visit) const
     {
@@ -236,7 +224,6 @@ protected:
             if (s)
                 visit(s, 0);
     }
-
     // Empty when every invariant holds, else what broke.
     std::string Broken() const
     {
@@ -276,7 +263,6 @@ protected:
             out << "focus " << app.m_nFocusObject << " hover " << app.m_nHoverObject << "; ";
         return out.str();
     }
-
     DisplayDepth depth { GetParam() };
     TestDesktop desk { kWidth, kHeight };
     CDesktopApp& app = desk.app;
@@ -288,8 +274,7 @@ protected:
     int losses = 0, dialogs = 0, fresh = 0;
 };
 
-// After every step the table is consistent, and a step that presents shows
-// what a whole redraw of the same state shows.
+// After every step the table is consistent, and a step that presents shows what a whole redraw of the same state shows.
 TEST_P(RandomInteractionTest, TableStaysConsistentAndPartialFramesShowWhatWholeRedrawsShow)
 {
     desk.ui.onMessageBox = [this](const CString& text, UINT type) {
@@ -306,8 +291,7 @@ TEST_P(RandomInteractionTest, TableStaysConsistentAndPartialFramesShowWhatWholeR
         const int frames = desk.frames();
         const size_t messages = desk.ui.messages.size();
         rd.Step(frame, desk.ui, app);
-        // A loss is repaired by the first presentation, and every message
-        // shown is a known one.
+        // A loss is repaired by the first presentation, and every message shown is a known one.
         if (lossPending && desk.frames() > frames) {
             int lost = 0;
             ForEachSurface([&](const IDirectDrawSurface* s, int) { lost += s->isLost() ? 1 : 0; });
@@ -332,10 +316,7 @@ TEST_P(RandomInteractionTest, TableStaysConsistentAndPartialFramesShowWhatWholeR
     EXPECT_TRUE(dialogs > 0 && losses > 0) << dialogs << " dialogs, " << losses << " losses";
 }
 
-// Random edits through the handlers that make them, mixed with undo and redo:
-// each undo and redo gives back the saved bytes of the state it returns to
-// and the frame it showed before, and undoing what is left gives back the
-// first ones.
+// Random edits mixed with undo and redo: each state gives back its saved bytes and the frame it showed.
 TEST_P(RandomInteractionTest, EditsUndosAndRedosGiveBackTheBytesOfEachState)
 {
     app.m_bLocked = FALSE;
@@ -352,8 +333,7 @@ TEST_P(RandomInteractionTest, EditsUndosAndRedosGiveBackTheBytesOfEachState)
         undo ? frame.OnEditUndo() : frame.OnEditRedo();
         at = undo ? at - 1 : at + 1;
         rd.Log(undo ? "undo" : "redo");
-        // A state shows what it showed when the history first brought it
-        // back (an edit leaves its pointer state behind, which undo drops).
+        // A state shows what it showed when first brought back (undo drops an edit's pointer state).
         QImage& seen = states[at].second;
         if (seen.isNull())
             seen = shown();
@@ -377,17 +357,13 @@ TEST_P(RandomInteractionTest, EditsUndosAndRedosGiveBackTheBytesOfEachState)
         auto& activate = Item<CComboBox>(dlg, IDC_ACTIVATE);
         activate.SetCurSel(activate.FindStringExact(0, name));
     };
-
-    // A link to a shown object set through Properties, then undo, redo,
-    // undo: the target is shown and saved as before.
+    // A link to a shown object set through Properties, then undo, redo, undo: the target is shown and saved as before.
     properties(2, [&](CDialog& dlg) { linkTo(dlg, "Switch"); });
     edited();
     ASSERT_EQ(at, 1u);
     ASSERT_TRUE(back(true) && back(false) && back(true) && app.m_aObjects[5].bVisible) << rd.seed;
-
     for (int k = 0; k < rd.steps / 40; ++k) {
-        // Drag, delete, paste, order, Properties, settings, insert, undo,
-        // redo; Properties, undo and redo more often.
+        // Drag, delete, paste, order, Properties, settings, insert, undo, redo; Properties, undo and redo more often.
         constexpr int kinds[] = { 0, 1, 2, 3, 4, 4, 4, 5, 6, 7, 7, 8, 8 };
         const int kind = kinds[rd.Random(0, 12)];
         int c = app.m_nCurObject = rd.Random(1, app.m_nObjects - 1);

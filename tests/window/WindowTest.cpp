@@ -1,5 +1,4 @@
-// The desktop window: pointer and keys, the context menu and its commands,
-// undo, and the window itself (creation, presentation, coordinates, messages).
+// The desktop window: pointer, keys, the context menu, undo, and the real window.
 
 #include "dialogs/DesktopSettingsDlg.h"
 #include "platform/DropFiles.h"
@@ -39,8 +38,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// The menu as text: "-" after a grayed item, "*" after a checked one, a
-// submenu in brackets.
+// The menu as text: "-" after a grayed item, "*" after a checked one, a submenu in brackets.
 std::string Describe(const std::vector<MenuItemState>& items)
 {
     std::string text;
@@ -54,10 +52,8 @@ std::string Describe(const std::vector<MenuItemState>& items)
 
 class WindowTest : public testing::Test {
 protected:
-    // The pointer rests off every test desktop unless a test moves it: the
-    // look follows it after the menu.
+    // The pointer rests off every test desktop unless a test moves it: the look follows it after the menu.
     WindowTest() { QCursor::setPos(LogicalPoint({ 5000, 5000 })); }
-
     void Move(LONG x, LONG y) { frame.OnMouseMove(0, { x, y }); }
     void Press(LONG x, LONG y) { frame.OnLButtonDown(0, { x, y }); }
     void Release(LONG x, LONG y) { frame.OnLButtonUp(0, { x, y }); }
@@ -67,8 +63,7 @@ protected:
         Move(to.x, to.y);
         Release(to.x, to.y);
     }
-    // Opens the context menu at (x, y) and chooses `command` (0: none);
-    // returns the menu as it was shown.
+    // Opens the context menu at (x, y) and chooses `command` (0: none); returns the menu as it was shown.
     std::vector<MenuItemState> Menu(LONG x, LONG y, UINT command = 0)
     {
         std::vector<MenuItemState> shown;
@@ -79,16 +74,14 @@ protected:
         frame.OnRButtonDown(0, { x, y });
         return shown;
     }
-    // Objects 20 pixels apart in a row, with 10x10 images; At(i) is where
-    // the i-th sits.
+    // Objects 20 pixels apart in a row, with 10x10 images; At(i) is where the i-th sits.
     void Row(std::initializer_list<const char*> names)
     {
         for (const char* name : names)
             desk.AddObject(name, { 20 * app.m_nObjects, 10, 20 * app.m_nObjects + 10, 20 });
     }
     static LONG At(int i) { return 20 * i + 5; }
-    // Menu commands in turn: where the menu opens, the command, the answer to
-    // its question (0: none asked), then the drawing order joined by '|'.
+    // Menu commands in turn: where, which, the answer asked for (0: none), then the drawing order.
     struct Command {
         LONG x, y;
         UINT id;
@@ -118,8 +111,7 @@ protected:
         QGuiApplicationPrivate::modifier_buttons = {};
     }
     std::string Focus() const { return app.m_nFocusObject ? app.m_aObjects[app.m_nFocusObject].strName.str() : "-"; }
-    // The focus frame one pixel outside `rc`: black where x + y is even,
-    // white elsewhere; and the frame shown is what a whole redraw shows.
+    // The dotted focus frame one pixel outside `rc`, and the frame shown is a whole redraw's.
     void ExpectFocusFrameAround(const RECT& rc)
     {
         int wrong = 0;
@@ -135,9 +127,7 @@ protected:
     }
     static QRgb ColorOf(int i) { return TestDesktop::ColorOf(i).rgb() & 0xFFFFFF; }
     const ObjectRuntime& Slot(int i) const { return app.m_aRuntime[i]; }
-    // Each object's name and state (1 up, 2 hovered, 3 pressed), "+" when
-    // selected, "~" when hidden; the hovered object, the pressed image and
-    // caption; and a drag, rubber band or selection frame under way.
+    // Objects as name:state (+ selected, ~ hidden), then hover, pressed image and caption, and what is under way.
     std::string State() const
     {
         std::string text;
@@ -151,7 +141,6 @@ protected:
             text += on ? what : "";
         return text;
     }
-
     TestDesktop desk;
     CDesktopApp& app = desk.app;
     CMainFrame frame;
@@ -164,8 +153,7 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
     const int b = desk.AddObject("B", { 40, 40, 90, 90 });
     desk.AddObject("H", { 30, 30, 70, 70 }, "", false);
     app.m_aRuntime[b].nActivates = target;
-    // Within an object nothing is drawn; between objects the link changes hands
-    // in one redraw; leaving A (no Mouse image) changes its state, not its look.
+    // Nothing is drawn within an object; between objects the link changes hands in one redraw.
     for (auto [x, y, state, frames] :
         { std::tuple { 50, 50, "T:1 A:1 B:2 H:1~ h:3 p:0 t:0", 1 }, { 52, 55, "T:1 A:1 B:2 H:1~ h:3 p:0 t:0", 1 },
             { 20, 20, "T:1~ A:2 B:1 H:1~ h:2 p:0 t:0", 2 }, { 220, 20, "T:1~ A:1 B:1 H:1~ h:0 p:0 t:0", 2 } }) {
@@ -176,9 +164,7 @@ TEST_F(WindowTest, HoverPicksTheTopmostShownObjectAndRedrawsOnlyOnChange)
     }
 }
 
-// When the menu closes, with or without a command and whatever that command
-// opened, and when the greeting closes, the object now under the pointer
-// shows as hovered and no other.
+// Once the menu, what it opened, or the greeting closes, the object under the pointer is the hovered one.
 TEST_F(WindowTest, AfterTheMenuTheHoverFollowsThePointer)
 {
     Row({ "A", "B" });
@@ -243,7 +229,6 @@ TEST_F(WindowTest, UnlockedDragMovesWhatIsSelectedAndAClickMovesNothing)
     EXPECT_EQ(State(), "A:1 H:1~ h:0 p:0 t:0");
     EXPECT_EQ(image, (RECT { 12, 20, 62, 70 }));
     EXPECT_EQ(desk.Shown(12, 20), ColorOf(i));
-
     // A drag begun on the caption moves captions only.
     const RECT moved = app.m_aObjects[i].rcText;
     Drag({ moved.left + 1, moved.top + 1 }, { moved.left + 11, moved.top + 1 });
@@ -269,7 +254,6 @@ TEST_F(WindowTest, EachDragIsOneUndoStepUpToTheBoundAndANewDesktopClearsThem)
     frame.OnEditUndo(), frame.OnEditRedo();
     EXPECT_EQ(left, 56);
     Release(left + 1, 15);
-
     // Desktop settings clear the history only when the desktop is replaced.
     app.m_strDesktopFile = desk.Path("w.orv").c_str();
     for (auto [buttons, kept] : { std::pair { std::vector { IDC_SAVE }, true }, { { IDCANCEL }, true },
@@ -329,8 +313,7 @@ TEST_F(WindowTest, TheMenuOffersWhatItsSubjectAllowsAndGraysWhatItCannotDo)
         const auto shown = Menu(At(object), 15);
         EXPECT_EQ(Describe({ shown[1], shown[3], shown[5] }), std::string("&Copy|&Delete|&Order...[") + order + "]");
     }
-    // Locked toggles without a redraw and shows next time; a grayed item
-    // cannot be chosen.
+    // Locked toggles without a redraw and shows next time; a grayed item cannot be chosen.
     Menu(200, 200, ID_DESKTOP_LOCKED);
     EXPECT_EQ(Describe({ Menu(200, 200, ID_DESKTOP_LOCKED)[7] }), "&Locked");
     EXPECT_TRUE(app.m_bLocked);
@@ -366,9 +349,7 @@ TEST_F(WindowTest, OrderCommandsReorderDeleteAsksAndPastesStopAtTheCapacity)
     EXPECT_TRUE(app.m_nObjects == 51 && app.m_bClipboardFull);
 }
 
-// A missing Up picture takes no click where nothing shows: locked, clicks go
-// through it; unlocked, its placeholder is hit, dragged, selected and deleted
-// like a picture, and a refused picture's size is no part of it.
+// A missing Up picture takes clicks only as a placeholder while unlocked; a refused one keeps its rectangle.
 TEST_F(WindowTest, MissingPicturesTakeClicksOnlyAsPlaceholdersWhileUnlocked)
 {
     desk.AddObject("Under", { 0, 0, 300, 200 });
@@ -401,10 +382,7 @@ TEST_F(WindowTest, MissingPicturesTakeClicksOnlyAsPlaceholdersWhileUnlocked)
     Commands({ { 120, 120, ID_OBJECT_DELETE, IDOK, "Under|Gone" } });
 }
 
-// Rectangles from a file at the ends of the range: the picture's edges stop
-// there (and it is refused), an inverted caption rectangle is empty, and a
-// caption over the whole range is hovered, drawn and dragged, though it
-// cannot move.
+// Rectangles at the ends of the 32-bit range neither overflow nor move.
 TEST_F(WindowTest, RectanglesAtTheEndsOfTheRangeNeitherOverflowNorMove)
 {
     app.m_bLocked = FALSE;
@@ -443,8 +421,7 @@ TEST_F(WindowTest, FocusKeysGoInReadingOrderAndShowTheMouseLookAndADottedFrame)
     desk.AddObject("H", { 120, 10, 130, 20 }, "", false);
     app.m_aRuntime[a].nActivates = t;
     constexpr auto shift = Qt::ShiftModifier;
-    // Round the reading order and back, to either end, then by direction:
-    // sideways counts double, and with nothing that way the focus stays.
+    // Round the reading order, to either end, then by direction; with nothing that way the focus stays.
     for (auto [key, held, focus] : { std::tuple { VK_TAB, Qt::KeyboardModifiers {}, "C" }, { VK_TAB, {}, "B" },
              { VK_TAB, {}, "A" }, { VK_TAB, {}, "E" }, { VK_TAB, {}, "C" }, { VK_TAB, shift, "E" },
              { VK_HOME, {}, "C" }, { VK_END, {}, "E" }, { VK_UP, {}, "B" }, { VK_RIGHT, {}, "A" }, { VK_LEFT, {}, "B" },
@@ -478,16 +455,14 @@ TEST_F(WindowTest, TheFocusGoesWithThePointerAndWhereItsObjectWent)
     EXPECT_TRUE(Focus() == "-" && desk.frames() == 0 && desk.ui.messages.empty());
     Row({ "A", "B", "C" });
     app.m_history.Clear(app);
-    // The pointer takes the focus with it; a move over empty desktop ends it
-    // until the next Tab.
+    // The pointer takes the focus with it; a move over empty desktop ends it until the next Tab.
     for (auto [what, x, focus] :
         { std::tuple { 'm', At(3), "B" }, { 'k', 0, "C" }, { 'm', 300, "-" }, { 'k', 0, "A" } }) {
         what == 'm' ? Move(x, 15) : Key(VK_TAB);
         EXPECT_EQ(Focus(), focus) << what << " " << x;
         EXPECT_EQ(app.m_nHoverObject, app.m_nFocusObject);
     }
-    // Delete asks, then the focus takes the deleted object's place in the
-    // reading order; Cancel keeps both.
+    // Delete asks, then the focus takes the deleted object's place in the reading order; Cancel keeps both.
     Key(VK_RIGHT);
     desk.ui.onMessageBox = [](const CString&, UINT) { return IDCANCEL; };
     Key(VK_DELETE);
@@ -515,8 +490,7 @@ TEST_F(WindowTest, KeysPressTheFocusAndWorkTheMenuAtItWhileKeysWaitForTheMenu)
 {
     Row({ "A", "B" });
     Key(VK_TAB);
-    // Down while Enter or Space is held, the Mouse look once released; a
-    // press the focus leaves is given up.
+    // Down while Enter or Space is held, the Mouse look once released; a press the focus leaves is given up.
     frame.OnKeyDown(VK_RETURN, 1, 0);
     frame.OnKeyDown(VK_RETURN, 1, 0x4000);
     EXPECT_EQ(State(), "A:3 B:1 h:1 p:0 t:0");
@@ -527,9 +501,7 @@ TEST_F(WindowTest, KeysPressTheFocusAndWorkTheMenuAtItWhileKeysWaitForTheMenu)
     frame.OnKeyUp(VK_SPACE, 1, 0);
     EXPECT_EQ(State(), "A:1 B:2 h:2 p:0 t:0");
     Key(VK_TAB);
-
-    // Shift+F10 and the Menu key open the menu for the focus at its
-    // picture's centre; keys pressed meanwhile do nothing.
+    // Shift+F10 and the Menu key open the focus's menu at its picture's centre; keys meanwhile do nothing.
     std::string shown;
     desk.ui.onMenu = [&](const std::vector<MenuItemState>& items) {
         shown = Describe({ items[1] });
@@ -568,10 +540,7 @@ TEST_F(WindowTest, KeysPressTheFocusAndWorkTheMenuAtItWhileKeysWaitForTheMenu)
     EXPECT_EQ(Focus(), "-");
 }
 
-// A completed click in Locked mode runs its object's action: a press and
-// release on the same object, or Enter or Space on the focus. Unlocked, or
-// after a press given up, nothing runs. Failures say why; a desktop another
-// user could have written asks once per file before its actions run.
+// A completed locked click, Enter or Space runs the action; failures say why; another user's desktop asks once.
 TEST_F(WindowTest, LockedClicksRunTheActionAndADesktopOfAnotherUserAsksOnce)
 {
     Row({ "Run", "Bad", "Nul", "Cmd", "Oops", "None" });
@@ -591,7 +560,6 @@ TEST_F(WindowTest, LockedClicksRunTheActionAndADesktopOfAnotherUserAsksOnce)
         desk.ui.launches.clear();
         desk.ui.messages.clear();
     };
-
     click(1);
     expect("a click", { run }, {});
     Press(At(1), 15), Move(At(2), 15), Release(At(2), 15);
@@ -618,7 +586,6 @@ TEST_F(WindowTest, LockedClicksRunTheActionAndADesktopOfAnotherUserAsksOnce)
     Key(VK_RETURN);
     expect("unlocked", {}, {});
     app.m_bLocked = TRUE;
-
     // Group-writable, world-writable, then the user's own.
     const std::string question = "This desktop was not made by you. Run its actions?\n\ntrue --flag";
     for (const auto& [name, mode, answer, launches, messages] :
@@ -635,9 +602,7 @@ TEST_F(WindowTest, LockedClicksRunTheActionAndADesktopOfAnotherUserAsksOnce)
     }
 }
 
-// Dropped files, folders, entries and links become objects where they were
-// dropped, named after them, with their icons and themselves as action; the
-// whole drop is one step to undo, and a full table takes the first that fit.
+// Dropped items become objects at the drop point, one step to undo; a full table takes the first that fit.
 TEST_F(WindowTest, DroppedItemsBecomeObjectsAtTheDropPointAsOneStepToUndo)
 {
     desk.AddObject(" Notes.TXT", {});
@@ -669,14 +634,12 @@ TEST_F(WindowTest, DroppedItemsBecomeObjectsAtTheDropPointAsOneStepToUndo)
     EXPECT_EQ(desk.Names(), (Names { " Notes.TXT" }));
     frame.OnEditRedo();
     EXPECT_EQ(app.m_nObjects, 6);
-
     while (app.m_nObjects < app.m_nMaxObjects - 1)
         desk.AddObject(("o" + std::to_string(app.m_nObjects)).c_str(), {});
     frame.OnDropFiles(&drop);
     EXPECT_EQ(app.m_nObjects, app.m_nMaxObjects);
     EXPECT_EQ(app.m_aObjects[app.m_nMaxObjects - 1].strName.str(), "notes.txt.2");
     EXPECT_EQ(desk.ui.messages, (Names { "Unable to insert new object:\nDesktop contains maximum objects allowed." }));
-
     // Locked, onto an object with an action: the items are its arguments.
     app.m_aObjects[5].strAction = "true --x";
     DROPFILES onto { { 150, 100 }, { (d + "/a b").c_str(), (d + "/it's").c_str() } };
@@ -719,7 +682,6 @@ TEST_F(WindowTest, CtrlArrowsMoveTheSelectionOrTheFocusAsADragAndEscapePutsADrag
     EXPECT_TRUE(app.m_history.CanUndo());
     frame.OnEditUndo();
     EXPECT_FALSE(app.m_history.CanUndo());
-
     // Escape puts a drag back, and ends a rubber band leaving no selection.
     Press(At(1), 15);
     Move(At(1) + 30, 45);
@@ -734,9 +696,7 @@ TEST_F(WindowTest, CtrlArrowsMoveTheSelectionOrTheFocusAsADragAndEscapePutsADrag
     EXPECT_EQ(State(), "A:1 B:1 h:0 p:0 t:0");
     EXPECT_EQ(desk.Shown(10, 100), desk.Shown(300, 200));
     EXPECT_FALSE(app.m_history.CanUndo());
-
-    // Ctrl+A selects every shown object, and Ctrl+arrow moves them all; a
-    // selection wider than the screen stays pinned at its left edge.
+    // Ctrl+A selects every shown object and Ctrl+arrow moves them all; one wider than the screen stays put.
     desk.AddObject("Hid", { 100, 100, 110, 110 }, "", false);
     Key('A', ctrl);
     EXPECT_EQ(State(), "A:1+ B:1+ Hid:1~ h:0 p:0 t:0 frame");
@@ -774,12 +734,10 @@ protected:
         desk.app.DestroyMainWindow();
         ClearScreenOverride();
     }
-
     TestDesktop desk { 64, 48 };
 };
 
-// One window through its life: made, shown at an offset, painted, presenting
-// and taking pointer and keys there, losing its screen, minimised, ended.
+// One window through its life: shown at an offset, painted, taking input, losing its screen, minimised, ended.
 TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAndF12Ends)
 {
     CDesktopApp& app = desk.app;
@@ -794,7 +752,6 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     ASSERT_TRUE(frame->SetWindowPos(nullptr, 30, 40, 200, 100, SWP_SHOWWINDOW));
     ASSERT_TRUE(WaitFor([&] { return window->isExposed(); }));
     QCoreApplication::processEvents();
-
     // Every paint composes once.
     int frames = desk.frames();
     QExposeEvent small(QRegion(10, 10, 1, 1));
@@ -802,9 +759,7 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     QEvent update(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(window, &update);
     EXPECT_EQ(desk.frames(), frames + 2);
-
-    // Desktop point (x, y) shows at window point (x - 30, y - 40); only a
-    // changed rectangle reaches the window.
+    // Desktop point (x, y) shows at window point (x - 30, y - 40); only a changed rectangle reaches the window.
     QImage desktop(1024, 768, QImage::Format_RGB32);
     for (int y = 0; y < desktop.height(); ++y)
         for (int x = 0; x < desktop.width(); ++x)
@@ -822,7 +777,6 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
             shown.pixel(p), QRect(10, 10, 20, 20).contains(p) ? qRgb(255, 255, 255) : desktop.pixel(p + QPoint(30, 40)))
             << p.x() << "," << p.y();
     EXPECT_EQ(frame->presentedFrame(), shown);
-
     // Window point (5, 6) is desktop point (35, 46): a drag there moves A.
     app.m_bLocked = FALSE;
     const int a = desk.AddObject("A", { 32, 42, 40, 47 });
@@ -830,8 +784,7 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     SendMouse(window, QEvent::MouseMove, QPoint(6, 5), Qt::NoButton, Qt::LeftButton);
     SendMouse(window, QEvent::MouseButtonRelease, QPoint(6, 5), Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(app.m_aObjects[a].rcObject, (RECT { 33, 41, 41, 46 }));
-    // A link dropped at window point (50, 20) is an object at (80, 60) once
-    // the drop has ended; text without links is refused.
+    // A link dropped at window (50, 20) is an object at desktop (80, 60); text without links is refused.
     QMimeData text;
     text.setText("just text");
     QDragEnterEvent refused(QPoint(50, 20), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
@@ -846,8 +799,7 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     EXPECT_EQ(std::tuple(app.m_aObjects[a + 1].strName.str(), app.m_aObjects[a + 1].rcObject.left,
                   app.m_aObjects[a + 1].rcObject.top),
         std::tuple("example.org", 80, 60));
-    // The real popup, worked with the keyboard: "&Copy" is grayed on the
-    // desktop and copies on A. One still open after two seconds is closed.
+    // The real popup, by keyboard: Copy is grayed on the desktop and copies on A; one left open is closed.
     SetUiScript(nullptr);
     for (auto [at, keys, copied] : { std::tuple { QPoint(90, 80), std::vector { Qt::Key_C, Qt::Key_Escape }, false },
              { QPoint(5, 6), { Qt::Key_C }, true } }) {
@@ -869,8 +821,7 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     }
     SetUiScript(&desk.ui);
     EXPECT_EQ(app.m_ptContext, (POINT { 35, 46 }));
-    // F2 redraws; keys the program has no use for do nothing. Tab and
-    // Shift+Tab reach the one object.
+    // F2 redraws; keys the program has no use for do nothing. Tab and Shift+Tab reach the one object.
     frame->OnMouseMove(0, { 500, 500 });
     QGuiApplicationPrivate::modifier_buttons = Qt::ShiftModifier;
     SendKey(window, Qt::Key_Backtab);
@@ -881,9 +832,7 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     for (int key : { Qt::Key_F2, Qt::Key_F1, Qt::Key_A, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_VolumeUp })
         SendKey(window, key);
     EXPECT_EQ(desk.frames(), frames + 1);
-
-    // A screen change loses the surfaces; activation restores them on an
-    // 8-bit display only, palette realisation on any.
+    // A screen change loses the surfaces; activation restores them on 8 bits only, palette realisation always.
     emit window->screen()->geometryChanged(window->screen()->geometry());
     EXPECT_TRUE(app.m_pDDSPrimary->isLost() && app.m_pDDSBack->isLost());
     QEvent activate(QEvent::WindowActivate);
@@ -891,7 +840,6 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     EXPECT_TRUE(app.m_pDDSPrimary->isLost());
     frame->OnQueryNewPalette();
     EXPECT_FALSE(app.m_pDDSPrimary->isLost() || app.m_pDDSBack->isLost());
-
     // Minimised, a paint asks first, and once.
     int framesWhenAsked = -1;
     desk.ui.onMessageBox = [&](const CString&, UINT) { return framesWhenAsked = desk.frames(), IDOK; };
@@ -903,9 +851,7 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     QCoreApplication::sendEvent(window, &update);
     EXPECT_EQ(desk.ui.messages, (Names { "Yeah, guess what!" }));
     EXPECT_EQ(framesWhenAsked, frames);
-
-    // F12 asks about the unsaved edits, then ends the program with status 0,
-    // releasing the display.
+    // F12 asks about the unsaved edits, then ends the program with status 0, releasing the display.
     app.m_strDesktopFile = desk.Path("f12.orv").c_str();
     desk.ui.onMessageBox = [](const CString&, UINT type) { return type == MB_YESNOCANCEL ? IDNO : IDOK; };
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
@@ -916,8 +862,7 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
     EXPECT_EQ(desk.ui.messages.back(), "Save changes to f12.orv?");
     EXPECT_TRUE(app.m_pDD == nullptr && app.m_pMainWnd == nullptr && app.m_aRuntime[a].pUp == nullptr);
-    // Made without a class or from a rectangle, a frame still covers the
-    // screen; it is destroyed once, and then neither posts nor presents.
+    // A frame made from a rectangle still covers the screen; once destroyed it neither posts nor presents.
     CMainFrame other;
     ASSERT_TRUE(other.Create(nullptr, "t", WS_POPUP, RECT { 0, 0, 10, 10 }));
     EXPECT_EQ(other.windowHandle()->geometry(), QRect(0, 0, 1024, 768));
@@ -926,15 +871,11 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
     other.presentFrame(QImage(4, 4, QImage::Format_RGB32), {});
 }
 
-// Closing the window asks only when the desktop differs from what was last
-// saved; Cancel and a failed save keep it open, Save writes the file and
-// Discard leaves it as it was. A request to end the session asks nothing and
-// keeps the edits in a recovery file, which a close that goes ahead removes.
+// Closing asks only about unsaved edits; a session end asks nothing and keeps them in a recovery file.
 TEST_F(MainWindowTest, ClosingAsksAboutUnsavedEditsAndKeepsTheWindowUnlessTheyAreSavedOrDiscarded)
 {
-    const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
     QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    const ScopedEnv stateHome("XDG_STATE_HOME", QFile::encodeName(state.path()));
     const QString recovery = state.filePath("orvanta/recovery.orv");
     enum Edit { none, added, undone };
     for (auto [edit, answer, writable, closes] :
@@ -966,7 +907,6 @@ TEST_F(MainWindowTest, ClosingAsksAboutUnsavedEditsAndKeepsTheWindowUnlessTheyAr
         EXPECT_TRUE(frame->OnQueryEndSession());
         EXPECT_TRUE(d.ui.messages.empty());
         EXPECT_EQ(QFile::exists(recovery), edit == added);
-
         ASSERT_TRUE(frame->PostMessage(WM_CLOSE));
         QCoreApplication::processEvents();
         QFile::setPermissions(d.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -982,7 +922,6 @@ TEST_F(MainWindowTest, ClosingAsksAboutUnsavedEditsAndKeepsTheWindowUnlessTheyAr
         EXPECT_EQ(QFile::exists(recovery), edit == added && !closes);
         app.DestroyMainWindow();
     }
-    stateHome.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", stateHome);
 }
 
 // What assistive technology was told, as "event name;".
@@ -997,9 +936,7 @@ void Announced(QAccessibleEvent* event)
         + event->accessibleInterface()->text(QAccessible::Name).toStdString() + ";";
 }
 
-// The window's accessible tree: a push button per object, named, described by
-// its caption and in the desktop's states; what a frame changed is announced;
-// pressing a shown object clicks its middle.
+// The accessible tree: a button per object in the desktop's states, changes announced, press clicks its middle.
 TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
 {
     struct Frame : CMainFrame {
@@ -1026,8 +963,7 @@ TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
     ASSERT_TRUE(root && frame->windowHandle()->accessibleRoot() == root);
     EXPECT_EQ(root->role(), QAccessible::Window);
     EXPECT_EQ(root->text(QAccessible::Name), QStringLiteral("Orvanta"));
-    // Each child as name(description), then * focused, ! pressed, + selected,
-    // ~ hidden; "?" where it is no button of this window.
+    // Each child as name(description), * focused, ! pressed, + selected, ~ hidden, ? not a button of this window.
     const auto tree = [&] {
         std::string text;
         for (int i = 0; i < root->childCount(); ++i) {
@@ -1043,7 +979,6 @@ TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
     EXPECT_EQ(tree(), "A(first) B(second) T()~ ");
     EXPECT_EQ(root->child(0)->rect(), QRect(4, 4, 10, 10));
     EXPECT_TRUE(root->childAt(25, 9) == root->child(1) && !root->childAt(45, 9));
-
     // As when a screen reader listens.
     QPlatformAccessibility* listener = QGuiApplicationPrivate::platformIntegration()->accessibility();
     ASSERT_TRUE(listener);
@@ -1081,9 +1016,7 @@ TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
     }
     QAccessible::installUpdateHandler(previous);
     listener->setActive(false);
-
-    // A's one action is described by what A runs, and clicks A's middle; a
-    // hidden object is not pressed. The look then follows the pointer.
+    // A's action is described by its command and clicks its middle; a hidden object is not pressed.
     QAccessibleActionInterface* press = root->child(0)->actionInterface();
     ASSERT_TRUE(press && root->child(2)->actionInterface());
     EXPECT_EQ(press->actionNames(), QStringList { QAccessibleActionInterface::pressAction() });
@@ -1096,8 +1029,7 @@ TEST_F(MainWindowTest, TheAccessibleTreeFollowsTheDesktopAndPressesAsAClick)
     EXPECT_EQ(app.m_nHoverObject, 0);
 }
 
-// Every field of the dialogs is named by its label, a group box or the
-// dialog's caption, and a button by its text.
+// Every field of the dialogs is named by its label, a group box or the dialog's caption, and a button by its text.
 TEST_F(WindowTest, DialogControlsAreNamedForScreenReaders)
 {
     desk.AddObject("A", { 10, 10, 20, 20 });
@@ -1123,9 +1055,7 @@ TEST_F(WindowTest, DialogControlsAreNamedForScreenReaders)
         "As...|Refresh|\n");
 }
 
-// A burst of screen changes reaches the frame once it settles, and a change
-// that goes on is still heard of at a bounded interval, with the size the
-// screen has by then.
+// Bursts of screen changes reach the frame once settled, and at a bounded interval while they go on.
 TEST(DisplayChange, BurstsOfScreenChangesReachTheFrameCoalesced)
 {
     struct Frame : CFrameWnd {
@@ -1142,9 +1072,7 @@ TEST(DisplayChange, BurstsOfScreenChangesReachTheFrameCoalesced)
     ASSERT_TRUE(WaitFor([&] { return !frame.sizes.empty(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(frame.sizes, (std::vector<std::pair<int, int>> { { 640, 480 } }));
-
-    // A change every 50 ms for 1.6 s: reported at most every second, the
-    // last state after it ends.
+    // A change every 50 ms for 1.6 s: reported at most every second, the last state after it ends.
     frame.sizes.clear();
     QElapsedTimer clock;
     clock.start();

@@ -1,6 +1,5 @@
-// The pictures drawn for the program: the files orvanta-art writes have the
-// layouts their readers expect, and the button faces show only their shape
-// and its soft shadow.
+// The pictures drawn for the program: the files orvanta-art writes have the layouts their readers expect, and the
+// button faces show only their shape and its soft shadow.
 #include "Artwork.h"
 
 #include "../../tests/support/Bytes.h"
@@ -22,8 +21,8 @@ TEST(ArtTool, WritesA24BitGreetingAndAnIconWithTransparentCorners)
         ASSERT_TRUE(tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit);
         EXPECT_EQ(tool.exitCode(), args[0] == "--help" ? 2 : 0);
     }
-    // The greeting is read as a plain Windows bitmap: 40-byte header, 199 x 97, 24 bits, not compressed; for
-    // scaled screens the same picture at twice the size.
+    // The greeting is read as a plain Windows bitmap: 40-byte header, 199 x 97, 24 bits, not compressed; for scaled
+    // screens the same picture at twice the size.
     for (const int scale : { 1, 2 }) {
         const QByteArray splash
             = ReadAll(dir.filePath(scale == 1 ? "generated/splash.bmp" : "generated/splash@2x.bmp"));
@@ -42,8 +41,8 @@ TEST(ArtTool, WritesA24BitGreetingAndAnIconWithTransparentCorners)
                 difference
                     += std::abs(int(small.pixel(x, y) >> shift & 0xFF) - int(halved.pixel(x, y) >> shift & 0xFF));
     EXPECT_LT(difference / (small.width() * small.height() * 3), 8) << "the large greeting is another picture";
-    // The program's icon, and the theme icons it carries for the bundled
-    // desktop, each at its directory's size, in a hicolor theme Qt can read.
+    // The program's icon, and the theme icons it carries for the bundled desktop, each at its directory's size, in a
+    // hicolor theme Qt can read.
     for (const auto& [name, side] :
         { std::pair("orvanta.png", 64), std::pair("icons/hicolor/48x48/apps/utilities-terminal.png", 48),
             std::pair("icons/hicolor/96x96/apps/utilities-terminal.png", 96) }) {
@@ -57,8 +56,8 @@ TEST(ArtTool, WritesA24BitGreetingAndAnIconWithTransparentCorners)
 
 TEST(Artwork, FacesShowTheirShapeOverASoftShadowAndNothingElse)
 {
-    // A square lifted one pixel: itself unchanged, a partly transparent black
-    // shadow just below it, nothing far from it.
+    // A square lifted one pixel: itself unchanged, a partly transparent black shadow just below it, nothing far from
+    // it.
     QImage shape(16, 16, QImage::Format_ARGB32);
     shape.fill(Qt::transparent);
     for (int y = 5; y < 9; ++y)
@@ -70,9 +69,7 @@ TEST(Artwork, FacesShowTheirShapeOverASoftShadowAndNothingElse)
     EXPECT_TRUE(qAlpha(below) > 0 && qAlpha(below) < 255 && (below & 0xFFFFFF) == 0) << std::hex << below;
     EXPECT_GT(qAlpha(shadowed.pixel(7, 10)), qAlpha(shadowed.pixel(7, 4))); // it falls downwards
     EXPECT_EQ(std::pair(shadowed.pixel(0, 0), shadowed.pixel(15, 15)), std::pair(0u, 0u));
-
-    // Every glyph shows on every look, with transparent corners and a
-    // shadow under the key.
+    // Every glyph shows on every look, with transparent corners and a shadow under the key.
     const int size = 72;
     for (int glyph = int(artwork::Glyph::Folder); glyph <= int(artwork::Glyph::Trash); ++glyph) {
         QImage looks[3];

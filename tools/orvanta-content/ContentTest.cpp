@@ -1,8 +1,6 @@
-// The bundled content: the desktop loads through the program's own reader from
-// wherever the program folder is, its PNG pictures and its theme icon are
-// usable where they stand,
-// its captions sit clear of every picture, and the palette has the layout its
-// reader expects.
+// The bundled content: the desktop loads through the program's own reader from wherever the program folder is, its PNG
+// pictures and its theme icon are usable where they stand, its captions sit clear of every picture, and the palette has
+// the layout its reader expects.
 #include "Artwork.h"
 #include "DefaultDesktop.h"
 
@@ -41,8 +39,8 @@ TEST(BundledDesktop, LoadsFromTheProgramFolderWithUsablePicturesCaptionsClearOfT
     app.LoadDesktop();
     ASSERT_GE(app.m_nObjects, 10);
     const auto picture = [](const CString& path) { return QImage(QString::fromStdString(NativePath(path))); };
-    // Placed by the program itself on a small screen, whose image loading
-    // refuses anything past the screen edge with a message.
+    // Placed by the program itself on a small screen, whose image loading refuses anything past the screen edge with a
+    // message.
     DisplayFixture display(app, 1024, 768);
     ASSERT_TRUE(display.ok);
     QList<std::pair<std::string, QRect>> taken;
@@ -56,9 +54,8 @@ TEST(BundledDesktop, LoadsFromTheProgramFolderWithUsablePicturesCaptionsClearOfT
             EXPECT_TRUE(ThemeIconExists(object.strUpImage));
             EXPECT_TRUE(object.strDownImage.IsEmpty() && object.strMouseImage.IsEmpty());
         } else {
-            // PNG pictures rebased into the folder the desktop was read from;
-            // Down and Mouse pictures are stretched to the Up picture: the
-            // same size keeps them crisp.
+            // PNG pictures rebased into the folder the desktop was read from; Down and Mouse pictures are stretched to
+            // the Up picture: the same size keeps them crisp.
             for (const CString* path : { &object.strUpImage, &object.strDownImage, &object.strMouseImage }) {
                 if (path->IsEmpty())
                     continue;
@@ -94,10 +91,8 @@ TEST(BundledDesktop, LoadsFromTheProgramFolderWithUsablePicturesCaptionsClearOfT
         taken.append({ object.strName.str() + " caption", caption });
     }
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
-
-    // The palette loader takes the colour table right after a 40-byte info
-    // header; the key and the desktop's own background colour are exact on an
-    // 8-bit display.
+    // The palette loader takes the colour table right after a 40-byte info header; the key and the desktop's own
+    // background colour are exact on an 8-bit display.
     const QByteArray bytes = ReadAll(programDir + "/res/palette.bmp");
     ASSERT_GE(bytes.size(), 14 + 40 + 1024);
     EXPECT_TRUE(bytes.startsWith("BM") && Le<quint32>(bytes, 14) == 40u && Le<quint16>(bytes, 28) == 8u);
