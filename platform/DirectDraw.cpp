@@ -128,8 +128,10 @@ HRESULT IDirectDrawSurface::Blt(
             return DDERR_INVALIDPARAMS;
         const DWORD mask = m_bitsPerPixel == 32 ? 0xFFFFFFFF : (DWORD(1) << m_bitsPerPixel) - 1;
         const RECT needed = m_known.fill(dest, fx->dwFillColor & mask, whole);
-        if (!isEmpty(needed))
+        if (!isEmpty(needed)) {
+            settle(needed, true);
             FillPixels({ m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }, needed, fx->dwFillColor);
+        }
         return DD_OK;
     }
 
@@ -151,7 +153,13 @@ HRESULT IDirectDrawSurface::Blt(
     // A blit within one surface reads a snapshot, so overlapping rectangles
     // copy what was there before.
     std::unique_ptr<BYTE[]> snapshot;
+    // A stretch may read past the source's edge; the pixels it writes then
+    // are not all of `dest`.
+    const bool sourceInside
+        = src.left >= 0 && src.top >= 0 && src.right <= source->m_width && src.bottom <= source->m_height;
+    source->settle(src, false);
     if (source == this) {
+        settle(whole, false);
         const size_t bytes = size_t(m_pitch) * size_t(m_height);
         snapshot.reset(new (std::nothrow) BYTE[bytes]);
         if (!snapshot)
@@ -159,6 +167,7 @@ HRESULT IDirectDrawSurface::Blt(
         std::memcpy(snapshot.get(), m_bits.get(), bytes);
         from.bits = snapshot.get();
     }
+    settle(dest, !key && sourceInside);
     m_known.wrote({ std::max(dest.left, LONG(0)), std::max(dest.top, LONG(0)), std::min(dest.right, LONG(m_width)),
         std::min(dest.bottom, LONG(m_height)) });
     CopyPixels({ m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }, dest, from, src, key);
@@ -174,6 +183,7 @@ HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurfa
     PresentTarget* target = m_clipper ? m_clipper->window() : nullptr;
     if (!target)
         return DD_OK;
+    source.settle(sourceRect, false);
 
     QImage frame(static_cast<const uchar*>(source.m_bits.get()), source.m_width, source.m_height, source.m_pitch,
         ImageFormatFor(m_bitsPerPixel));
@@ -193,6 +203,21 @@ HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurfa
         frame.setColorTable(ColorTableFrom(colorTable()));
     target->presentFrame(frame, m_clipper->clipList());
     return DD_OK;
+}
+
+void IDirectDrawSurface::settle(const RECT& area, bool overwritten) const
+{
+    if (!m_known.pending)
+        return;
+    const PixelBuffer memory { m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 };
+    for (const RECT& part : m_known.settle(area, { 0, 0, m_width, m_height }, overwritten))
+        FillPixels(memory, part, m_known.value);
+}
+
+const BYTE* IDirectDrawSurface::bits() const
+{
+    settle({ 0, 0, m_width, m_height }, false);
+    return m_bits.get();
 }
 
 HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC* desc)
@@ -255,6 +280,7 @@ HRESULT IDirectDrawSurface::Lock(LPRECT rect, DDSURFACEDESC* desc, DWORD, void*)
     if (isEmpty(area) || area.left < 0 || area.top < 0 || area.right > m_width || area.bottom > m_height)
         return DDERR_INVALIDRECT;
     GetSurfaceDesc(desc);
+    settle(area, false);
     m_known.wrote(area);
     desc->dwFlags |= DDSD_LPSURFACE;
     desc->lpSurface

@@ -191,7 +191,8 @@ public:
     int width() const { return m_width; }
     int height() const { return m_height; }
     int bitsPerPixel() const { return m_bitsPerPixel; }
-    const BYTE* bits() const { return m_bits.get(); }
+    // The pixels as they stand, every fill written.
+    const BYTE* bits() const;
     int pitch() const { return m_pitch; }
 
     // The palette that gives an 8-bit surface's pixels their colours: its
@@ -206,6 +207,9 @@ private:
     IDirectDrawSurface(IDirectDraw* owner, int width, int height, bool primary);
     ~IDirectDrawSurface();
     HRESULT present(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect);
+    // Writes what is still owed of a whole fill in `area` before its memory
+    // is used (see KnownFill).
+    void settle(const RECT& area, bool overwritten) const;
 
     IDirectDraw* m_owner;
     int m_width;
@@ -221,7 +225,7 @@ private:
     IDirectDrawClipper* m_clipper = nullptr;
     IDirectDrawPalette* m_palette = nullptr;
     std::unique_ptr<DeviceContext> m_dc;
-    KnownFill m_known;
+    mutable KnownFill m_known;
 };
 
 class IDirectDraw : public RefCounted<IDirectDraw> {
