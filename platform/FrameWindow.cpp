@@ -155,6 +155,7 @@ void FrameWindow::present(const QImage& image, const QPoint& offset, std::span<c
     if (m_backingStore.size() != area.size()) {
         m_backingStore.resize(area.size());
         m_storeCleared = false;
+        m_storeShowsFrame = false;
     }
     // The parts of the image to draw, and the window's logical pixels they
     // fall on (rounded outwards, so that flushing covers them).
@@ -183,9 +184,11 @@ void FrameWindow::present(const QImage& image, const QPoint& offset, std::span<c
         QPainter painter(&device);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         // A new store shows black where the first frame does not cover it.
-        if (!m_storeCleared && !(changed.empty() && QRect(offset, image.size()).contains(device.rect())))
+        const bool covered = changed.empty() && QRect(offset, image.size()).contains(device.rect());
+        if (!m_storeCleared && !covered)
             painter.fillRect(device.rect(), Qt::black);
         m_storeCleared = true;
+        m_storeShowsFrame = m_storeShowsFrame || covered;
         for (const QRect& part : parts)
             painter.drawImage(part.topLeft() + offset, image, part);
     }
@@ -241,10 +244,21 @@ bool FrameWindow::event(QEvent* event)
     return QWindow::event(event);
 }
 
+// X reports a newly mapped window exposed twice (at the map, then with the
+// server's own expose): when the backing store already holds the whole frame,
+// the window is shown again from there, as Qt's widgets are, instead of
+// composing the same frame anew.
 void FrameWindow::exposeEvent(QExposeEvent*)
 {
-    if (isExposed())
-        paint();
+    if (!isExposed()) {
+        m_storeShowsFrame = false;
+        return;
+    }
+    if (m_storeShowsFrame) {
+        m_backingStore.flush(QRect(QPoint(0, 0), size()));
+        return;
+    }
+    paint();
 }
 
 // A paint erases, then lets the frame draw. The frame normally presents a
@@ -265,6 +279,7 @@ void FrameWindow::resizeEvent(QResizeEvent*)
 {
     m_backingStore.resize(size());
     m_storeCleared = false;
+    m_storeShowsFrame = false;
 }
 
 // A new backing store shows black rather than whatever memory held: cleared

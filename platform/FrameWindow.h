@@ -64,4 +64,5 @@ private:
     QElapsedTimer m_displayPending; // since the first change not yet reported
     int m_presentCount = 0; // so a paint can tell whether it showed a frame
     bool m_storeCleared = false; // the backing store holds black or a frame
+    bool m_storeShowsFrame = false; // it holds the last frame whole
 };
