@@ -551,9 +551,13 @@ RECT KnownFill::fill(const RECT& area, DWORD fillValue, const RECT& whole, bool 
     }
     if (contains(target, whole)) {
         value = fillValue;
-        if (exact)
-            drawn = {};
-        return target;
+        if (!exact && !isEmptyRect(drawn))
+            return target;
+        // Written where the memory is next used.
+        drawn = {};
+        pending = true;
+        settled = {};
+        return {};
     }
     wrote(target);
     return target;
@@ -666,4 +670,44 @@ void BlendPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffe
             blendRow8(out + xs.begin, row, count, colors.data(), *nearest);
         }
     }
+}
+
+std::vector<RECT> KnownFill::settle(const RECT& area, const RECT& whole, bool overwritten)
+{
+    std::vector<RECT> fills;
+    const RECT a = intersection(area, whole);
+    if (!pending || isEmptyRect(a) || contains(settled, a))
+        return fills;
+    // What settled grows to, less what it was: up to four bands.
+    const RECT s = settled;
+    const RECT grown = isEmptyRect(s) ? a
+                                      : RECT { std::min(s.left, a.left), std::min(s.top, a.top),
+                                            std::max(s.right, a.right), std::max(s.bottom, a.bottom) };
+    RECT bands[4] = { grown, {}, {}, {} };
+    if (!isEmptyRect(s)) {
+        bands[0] = { grown.left, grown.top, grown.right, s.top };
+        bands[1] = { grown.left, s.bottom, grown.right, grown.bottom };
+        bands[2] = { grown.left, s.top, s.left, s.bottom };
+        bands[3] = { s.right, s.top, grown.right, s.bottom };
+    }
+    for (const RECT& band : bands) {
+        if (isEmptyRect(band))
+            continue;
+        const RECT cut = intersection(band, a);
+        if (!overwritten || isEmptyRect(cut)) {
+            fills.push_back(band);
+            continue;
+        }
+        // The band less `a`, which the caller writes itself.
+        const RECT rest[4]
+            = { { band.left, band.top, band.right, cut.top }, { band.left, cut.bottom, band.right, band.bottom },
+                  { band.left, cut.top, cut.left, cut.bottom }, { cut.right, cut.top, band.right, cut.bottom } };
+        for (const RECT& r : rest)
+            if (!isEmptyRect(r))
+                fills.push_back(r);
+    }
+    settled = grown;
+    if (contains(settled, whole))
+        pending = false;
+    return fills;
 }

@@ -67,9 +67,17 @@ void BlendPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffe
 // What is known of a surface's pixels: outside `drawn` every pixel holds
 // `value`. Fills of the whole surface then rewrite only what was drawn since,
 // so work follows what is drawn, not the surface's size.
+//
+// A fill of the whole surface with a new value is only recorded: the memory
+// takes the value where it is next used (`settle`), so a surface of which
+// little is drawn never has its other pages written.
 struct KnownFill {
     DWORD value = 0; // new surfaces are zeroed
     RECT drawn {};
+    // While `pending`, memory outside `settled` may not hold `value` yet;
+    // `drawn` lies within `settled`.
+    bool pending = false;
+    RECT settled {};
 
     // Pixels of `area` may now hold anything.
     void wrote(const RECT& area);
@@ -77,4 +85,8 @@ struct KnownFill {
     // still write, and records the fill. An inexact fill may leave some drawn
     // pixels at other values, so those stay recorded as drawn.
     RECT fill(const RECT& area, DWORD value, const RECT& whole, bool exact = true);
+    // Before memory in `area` is read or written: the rectangles to fill with
+    // `value` first. `overwritten` when every pixel of `area` is about to be
+    // written, so that it needs no fill of its own.
+    std::vector<RECT> settle(const RECT& area, const RECT& whole, bool overwritten);
 };

@@ -87,6 +87,10 @@ void DeviceContext::fill(const QRect& area, COLORREF color)
         if (m_depth == 8 && m_known->value < 256 && m_table[int(m_known->value)] == rgb)
             value = m_known->value;
         target = toQRect(m_known->fill(toRect(target), value, toRect(m_image.rect()), m_depth != 8));
+        // A whole fill left to be written where the memory is next used:
+        // what this context drew before it is gone.
+        if (m_known->pending && IsRectEmpty(&m_known->settled))
+            m_touched = QRect();
         if (target.isEmpty())
             return;
         touch(target);
@@ -98,6 +102,11 @@ void DeviceContext::fill(const QRect& area, COLORREF color)
 
 void DeviceContext::touch(const QRect& area)
 {
+    if (m_known && m_known->pending) {
+        const PixelBuffer memory { m_surfaceBits, m_image.width(), m_image.height(), m_pitch, m_depth / 8 };
+        for (const RECT& part : m_known->settle(toRect(area), toRect(m_image.rect()), false))
+            FillPixels(memory, part, m_known->value);
+    }
     if (m_depth != 32) {
         // Convert the parts of the new bounds not converted yet.
         const QRect bounds = m_touched | area;

@@ -130,8 +130,10 @@ HRESULT IDirectDrawSurface::Blt(
         changed();
         const DWORD mask = m_bitsPerPixel == 32 ? 0xFFFFFFFF : (DWORD(1) << m_bitsPerPixel) - 1;
         const RECT needed = m_known.fill(dest, fx->dwFillColor & mask, whole);
-        if (!isEmpty(needed))
+        if (!isEmpty(needed)) {
+            settle(needed, true);
             FillPixels({ m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }, needed, fx->dwFillColor);
+        }
         return DD_OK;
     }
 
@@ -160,7 +162,14 @@ HRESULT IDirectDrawSurface::Blt(
     // A blit within one surface reads a snapshot, so overlapping rectangles
     // copy what was there before.
     std::unique_ptr<BYTE[]> snapshot;
+    // A stretch may read past the source's edge; the pixels it writes then
+    // are not all of `dest`.
+    const bool sourceInside
+        = src.left >= 0 && src.top >= 0 && src.right <= source->m_width && src.bottom <= source->m_height;
+    // A blend's runs are found over the whole picture.
+    source->settle(blend ? RECT { 0, 0, source->m_width, source->m_height } : src, false);
     if (source == this) {
+        settle(whole, false);
         const size_t bytes = size_t(m_pitch) * size_t(m_height);
         snapshot.reset(new (std::nothrow) BYTE[bytes]);
         if (!snapshot)
@@ -169,6 +178,8 @@ HRESULT IDirectDrawSurface::Blt(
         from.bits = snapshot.get();
     }
     changed();
+    // A blend reads what it blends onto.
+    settle(dest, !key && !blend && sourceInside);
     m_known.wrote({ std::max(dest.left, LONG(0)), std::max(dest.top, LONG(0)), std::min(dest.right, LONG(m_width)),
         std::min(dest.bottom, LONG(m_height)) });
     const PixelBuffer to { m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 };
@@ -195,6 +206,7 @@ HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurfa
     PresentTarget* target = m_clipper ? m_clipper->window() : nullptr;
     if (!target)
         return DD_OK;
+    source.settle(sourceRect, false);
 
     QImage frame(static_cast<const uchar*>(source.m_bits.get()), source.m_width, source.m_height, source.m_pitch,
         ImageFormatFor(m_bitsPerPixel));
@@ -214,6 +226,21 @@ HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurfa
         frame.setColorTable(ColorTableFrom(colorTable()));
     target->presentFrame(frame, m_clipper->clipList());
     return DD_OK;
+}
+
+void IDirectDrawSurface::settle(const RECT& area, bool overwritten) const
+{
+    if (!m_known.pending)
+        return;
+    const PixelBuffer memory { m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 };
+    for (const RECT& part : m_known.settle(area, { 0, 0, m_width, m_height }, overwritten))
+        FillPixels(memory, part, m_known.value);
+}
+
+const BYTE* IDirectDrawSurface::bits() const
+{
+    settle({ 0, 0, m_width, m_height }, false);
+    return m_bits.get();
 }
 
 HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC* desc)
@@ -279,6 +306,7 @@ HRESULT IDirectDrawSurface::Lock(LPRECT rect, DDSURFACEDESC* desc, DWORD, void*)
     if (isEmpty(area) || area.left < 0 || area.top < 0 || area.right > m_width || area.bottom > m_height)
         return DDERR_INVALIDRECT;
     GetSurfaceDesc(desc);
+    settle(area, false);
     m_known.wrote(area);
     desc->dwFlags |= DDSD_LPSURFACE;
     desc->lpSurface

@@ -197,7 +197,8 @@ public:
     int bitsPerPixel() const { return m_bitsPerPixel; }
     // Holds 32-bit premultiplied ARGB, whatever the display's format.
     bool hasAlpha() const { return m_alpha; }
-    const BYTE* bits() const { return m_bits.get(); }
+    // The pixels as they stand, every fill written.
+    const BYTE* bits() const;
     int pitch() const { return m_pitch; }
 
     // The palette that gives an 8-bit surface's pixels their colours: its
@@ -216,6 +217,9 @@ private:
     // after its pixels changed.
     const AlphaRuns* alphaRuns();
     void changed() { m_alphaRuns.reset(); }
+    // Writes what is still owed of a whole fill in `area` before its memory
+    // is used (see KnownFill).
+    void settle(const RECT& area, bool overwritten) const;
 
     IDirectDraw* m_owner;
     int m_width;
@@ -232,7 +236,7 @@ private:
     IDirectDrawClipper* m_clipper = nullptr;
     IDirectDrawPalette* m_palette = nullptr;
     std::unique_ptr<DeviceContext> m_dc;
-    KnownFill m_known;
+    mutable KnownFill m_known;
     std::unique_ptr<AlphaRuns> m_alphaRuns;
 };
 

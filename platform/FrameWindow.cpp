@@ -152,8 +152,11 @@ void FrameWindow::present(const QImage& image, const QPoint& offset, std::span<c
 {
     const QRect area(QPoint(0, 0), size());
     // A frame may come before the window system has reported the size.
-    if (m_backingStore.size() != area.size())
+    if (m_backingStore.size() != area.size()) {
         m_backingStore.resize(area.size());
+        m_storeCleared = false;
+        m_storeShowsFrame = false;
+    }
     // The parts of the image to draw, and the window's logical pixels they
     // fall on (rounded outwards, so that flushing covers them).
     std::vector<QRect> parts;
@@ -180,6 +183,12 @@ void FrameWindow::present(const QImage& image, const QPoint& offset, std::span<c
         QImage device(store->bits(), store->width(), store->height(), store->bytesPerLine(), store->format());
         QPainter painter(&device);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
+        // A new store shows black where the first frame does not cover it.
+        const bool covered = changed.empty() && QRect(offset, image.size()).contains(device.rect());
+        if (!m_storeCleared && !covered)
+            painter.fillRect(device.rect(), Qt::black);
+        m_storeCleared = true;
+        m_storeShowsFrame = m_storeShowsFrame || covered;
         for (const QRect& part : parts)
             painter.drawImage(part.topLeft() + offset, image, part);
     }
@@ -235,10 +244,21 @@ bool FrameWindow::event(QEvent* event)
     return QWindow::event(event);
 }
 
+// X reports a newly mapped window exposed twice (at the map, then with the
+// server's own expose): when the backing store already holds the whole frame,
+// the window is shown again from there, as Qt's widgets are, instead of
+// composing the same frame anew.
 void FrameWindow::exposeEvent(QExposeEvent*)
 {
-    if (isExposed())
-        paint();
+    if (!isExposed()) {
+        m_storeShowsFrame = false;
+        return;
+    }
+    if (m_storeShowsFrame) {
+        m_backingStore.flush(QRect(QPoint(0, 0), size()));
+        return;
+    }
+    paint();
 }
 
 // A paint erases, then lets the frame draw. The frame normally presents a
@@ -249,17 +269,31 @@ void FrameWindow::paint()
     int presented = m_presentCount;
     m_owner.OnEraseBkgnd();
     m_owner.OnPaint();
-    if (m_presentCount == presented && isExposed())
+    if (m_presentCount == presented && isExposed()) {
+        clearStore();
         m_backingStore.flush(QRect(QPoint(0, 0), size()));
+    }
 }
 
-// A new backing store starts black rather than with whatever memory held.
 void FrameWindow::resizeEvent(QResizeEvent*)
 {
-    QRect area(QPoint(0, 0), size());
-    m_backingStore.resize(area.size());
+    m_backingStore.resize(size());
+    m_storeCleared = false;
+    m_storeShowsFrame = false;
+}
+
+// A new backing store shows black rather than whatever memory held: cleared
+// when it is shown before any frame, not on every resize, since the first
+// frame covers it anyway.
+void FrameWindow::clearStore()
+{
+    if (m_storeCleared)
+        return;
+    m_storeCleared = true;
+    const QRect area(QPoint(0, 0), m_backingStore.size());
     m_backingStore.beginPaint(area);
     QPainter painter(m_backingStore.paintDevice());
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.fillRect(area, Qt::black);
     painter.end();
     m_backingStore.endPaint();

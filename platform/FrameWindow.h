@@ -49,6 +49,7 @@ protected:
 
 private:
     void paint();
+    void clearStore();
     void watchScreen(QScreen* screen);
     void watchPrimaryScreen(QScreen* screen);
     void reportDisplayChange();
@@ -62,4 +63,6 @@ private:
     QTimer m_displayTimer;
     QElapsedTimer m_displayPending; // since the first change not yet reported
     int m_presentCount = 0; // so a paint can tell whether it showed a frame
+    bool m_storeCleared = false; // the backing store holds black or a frame
+    bool m_storeShowsFrame = false; // it holds the last frame whole
 };

@@ -2,6 +2,7 @@
 // to the window.
 #include "platform/DirectDraw.h"
 #include "platform/Gdi.h"
+#include "platform/PixelFormat.h"
 #include "support/SurfaceTest.h"
 
 #include <QImage>
@@ -91,6 +92,67 @@ TEST_F(Surfaces, FillsRewriteWhateverWasDrawnSinceAndCopiesReadTheRightPixels)
     RECT right { 1, 0, 6, 1 }, left { 0, 0, 5, 1 };
     ASSERT_EQ(row->Blt(&right, row, &left, 0, nullptr), DD_OK);
     expectPixels(row, [&](int x, int) { return x == 0 ? 0u : x == 3 ? 0x7F7Fu : DWORD(x - 1); });
+}
+
+// A fill of the whole surface is written only where the memory is next
+// used: each way of using it must find the filled value there first.
+TEST_F(Surfaces, WholeFillsShowWhereverTheSurfaceIsNextReadOrDrawn)
+{
+    for (int depth : { 32, 16, 8 }) {
+        SCOPED_TRACE(depth);
+        open(depth);
+        IDirectDrawSurface *s = make(8, 6), *copy = make(8, 6), *row = make(4, 1);
+        const DWORD grey = PixelFromColor(RGB(128, 128, 128), depth, s->colorTable());
+        const DWORD white = PixelFromColor(RGB(255, 255, 255), depth, s->colorTable());
+        const DWORD value = depth == 8 ? 7 : 0x1234;
+        for (int x = 0; x < 4; ++x) {
+            RECT one { x, 0, x + 1, 1 };
+            fill(row, &one, x == 1 ? 0x55 : DWORD(x));
+        }
+        DDCOLORKEY key { 0x55, 0x55 };
+        row->SetColorKey(DDCKEY_SRCBLT, &key);
+
+        // Locked: the rectangle's memory holds the value.
+        fill(s, nullptr, value);
+        RECT inner { 2, 3, 5, 5 };
+        DDSURFACEDESC lock = desc();
+        ASSERT_EQ(s->Lock(&inner, &lock, 0, nullptr), DD_OK);
+        DWORD locked = 0;
+        std::memcpy(&locked, lock.lpSurface, size_t(depth / 8));
+        s->Unlock(nullptr);
+        EXPECT_EQ(locked, value);
+        // Read by a blit, after a fill of part of it.
+        fill(s, nullptr, 0);
+        RECT band { 0, 1, 8, 2 };
+        fill(s, &band, value);
+        ASSERT_EQ(copy->Blt(nullptr, s, nullptr, 0, nullptr), DD_OK);
+        expectPixels(copy, [&](int, int y) { return y == 1 ? value : 0u; });
+        // Keyed onto it: the key's pixel keeps the value; stretched past the
+        // source's edge, what is not written keeps it too.
+        fill(s, nullptr, value);
+        RECT to { 1, 2, 5, 3 }, wide { 4, 4, 8, 5 }, past { 2, 0, 6, 1 };
+        ASSERT_EQ(s->Blt(&to, row, nullptr, DDBLT_KEYSRC, nullptr), DD_OK);
+        ASSERT_EQ(s->Blt(&wide, row, &past, 0, nullptr), DD_OK);
+        const DWORD keyed[] = { 0, value, 2, 3 };
+        expectPixels(s, [&](int x, int y) {
+            return y == 2 && x >= 1 && x < 5 ? keyed[x - 1] : y == 4 && (x == 4 || x == 5) ? DWORD(x - 2) : value;
+        });
+        // Drawn on: what was drawn before the fill goes, and the fill shows
+        // under what is drawn after it.
+        HDC dc = nullptr;
+        ASSERT_EQ(s->GetDC(&dc), DD_OK);
+        SetPixel(dc, 1, 1, RGB(255, 255, 255));
+        SetBkColor(dc, RGB(128, 128, 128));
+        const RECT all { 0, 0, 100, 100 };
+        ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &all, "", 0, nullptr);
+        EXPECT_EQ(GetPixel(dc, 1, 1), GetPixel(dc, 6, 4));
+        EXPECT_NE(GetPixel(dc, 1, 1), RGB(255, 255, 255));
+        SetPixel(dc, 2, 1, RGB(255, 255, 255));
+        s->ReleaseDC(dc);
+        expectPixels(s, [&](int x, int y) { return x == 2 && y == 1 ? white : grey; });
+        for (IDirectDrawSurface* each : { s, copy, row })
+            each->Release();
+    }
 }
 
 TEST_F(Surfaces, FramesShowThePixelsOfEveryDepthAndNothingWhenRefusedOrLost)

@@ -777,6 +777,16 @@ TEST_F(MainWindowTest, TheWindowPresentsAtTheWorkAreaOffsetTakesPointerAndKeysAn
             shown.pixel(p), QRect(10, 10, 20, 20).contains(p) ? qRgb(255, 255, 255) : desktop.pixel(p + QPoint(30, 40)))
             << p.x() << "," << p.y();
     EXPECT_EQ(frame->presentedFrame(), shown);
+    // Exposed again while its store holds that whole frame, the window shows
+    // it without a new one; after a resize an expose paints.
+    frames = desk.frames();
+    QCoreApplication::sendEvent(window, &small);
+    EXPECT_EQ(desk.frames(), frames);
+    QResizeEvent resized(QSize(200, 100), QSize(200, 100));
+    QCoreApplication::sendEvent(window, &resized);
+    QCoreApplication::sendEvent(window, &small);
+    EXPECT_EQ(desk.frames(), frames + 1);
+
     // Window point (5, 6) is desktop point (35, 46): a drag there moves A.
     app.m_bLocked = FALSE;
     const int a = desk.AddObject("A", { 32, 42, 40, 47 });
