@@ -27,6 +27,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -54,14 +55,34 @@ void ShowStarting()
     QTimer::singleShot(kStartingMs, QCoreApplication::instance(), [] { QGuiApplication::restoreOverrideCursor(); });
 }
 
+// A "~/" start naming one of the user's folders by its usual name
+// ("~/Documents") where that folder has another name here (the user's
+// user-dirs.dirs, a translated system): the folder the user has.
+QString UserFolder(const QString& path)
+{
+    static constexpr std::pair<const char*, QStandardPaths::StandardLocation> kFolders[]
+        = { { "Desktop", QStandardPaths::DesktopLocation }, { "Documents", QStandardPaths::DocumentsLocation },
+              { "Downloads", QStandardPaths::DownloadLocation }, { "Music", QStandardPaths::MusicLocation },
+              { "Pictures", QStandardPaths::PicturesLocation }, { "Videos", QStandardPaths::MoviesLocation } };
+    const QString name = path.section(QLatin1Char('/'), 1, 1);
+    for (const auto& [usual, location] : kFolders) {
+        const QString folder = QStandardPaths::writableLocation(location);
+        if (name == QLatin1String(usual) && !folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder + path.mid(2 + name.size());
+    }
+    return QDir::homePath() + path.mid(1);
+}
+
 // "~" and a "~/" start are the home folder; other relative paths are taken
 // from the folder the action runs in.
 QString ExpandPath(const QString& path, const QString& directory)
 {
     if (path == QLatin1String("~"))
         return QDir::homePath();
-    if (path.startsWith(QLatin1String("~/")))
-        return QDir::homePath() + path.mid(1);
+    if (path.startsWith(QLatin1String("~/"))) {
+        const QString inHome = QDir::homePath() + path.mid(1);
+        return QFileInfo::exists(inHome) ? inHome : UserFolder(path);
+    }
     if (path.contains(QLatin1Char('\\')))
         return QDir(directory).absoluteFilePath(PathToQString(CString(NativePath(PathFromQString(path)))));
     return QDir(directory).absoluteFilePath(path);

@@ -217,8 +217,10 @@ protected:
         for (const char* name :
             { "HOME", "PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS" })
             s_saved.emplace_back(name, qgetenv(name));
-        for (const char* folder : { "home/folder", "home/closed", "bin", "sys/applications", "data", "config", "etc" })
+        for (const char* folder :
+            { "home/folder", "home/closed", "home/Dokumente", "bin", "sys/applications", "data", "config", "etc" })
             QDir(root).mkpath(folder);
+        WriteAll(root + "/config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
         // Writes where it ran and its open descriptors into the file $1.
         const char* tool = "#!/bin/sh\n{ pwd; ls /proc/$$/fd; } > \"$1.part\" && mv \"$1.part\" \"$1\"\n";
         for (const char* file : { "bin/orvanta-test-tool", "home/tool" }) {
@@ -295,6 +297,8 @@ TEST_F(Actions, LinksEntriesFilesAndCommandLinesRunByTheirRulesAndFailWithAReaso
         // Files and folders open with their type's default; programs run.
         { "  ~/notes.txt ", nullptr, 0, editor + "[file://" + home + "/notes.txt]" + at },
         { "~/folder", nullptr, 0, editor + "[file://" + home + "/folder]" + at },
+        { "~/Documents", nullptr, 0, editor + "[file://" + home + "/Dokumente]" + at }, // a translated system's
+        { "~/Music", nullptr, SE_ERR_FNF, "" },
         { "~/closed", nullptr, bRoot ? 0 : SE_ERR_ACCESSDENIED,
             bRoot ? editor + "[file://" + home + "/closed]" + at : "" },
         { "~/tool", "x", 0, home + "/tool [x]" + at },
