@@ -15,13 +15,8 @@ import subprocess
 import tempfile
 import time
 
+from peers_xserver import cpu_seconds
 from startup_process import make_desktops
-
-
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def centre(i):
