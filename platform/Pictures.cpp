@@ -574,9 +574,16 @@ PicturePrefetch::PicturePrefetch(const std::vector<std::string>& paths)
         const std::lock_guard lock(g_prefetchMutex);
         g_prefetch = m_state;
     }
-    // In the order the loads ask for them.
-    for (std::string& path : queued)
-        m_pool->start([state = m_state, path = std::move(path)] { DecodeAhead(state, path); });
+    // From the last back: the loads, which come from the first and decode
+    // what no thread has begun, meet the threads once instead of waiting
+    // on them picture after picture.
+    for (auto path = queued.rbegin(); path != queued.rend(); ++path)
+        m_pool->start([state = m_state, path = std::move(*path)] { DecodeAhead(state, path); });
+}
+
+void PicturePrefetch::WaitForDone()
+{
+    m_pool->waitForDone();
 }
 
 PicturePrefetch::~PicturePrefetch()
@@ -600,8 +607,7 @@ PrefetchedPicture::PrefetchedPicture(LPCSTR path)
         return;
     std::unique_lock lock(state->mutex);
     auto entry = state->entries.find(std::string_view(path));
-    // One not yet begun is decoded by the load itself, sooner than a
-    // thread would come to it.
+    // One not yet begun is the load's own to decode.
     while (entry != state->entries.end() && entry->second.step == PicturePrefetch::State::Step::Decoding) {
         state->done.wait(lock);
         entry = state->entries.find(std::string_view(path));

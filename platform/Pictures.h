@@ -80,6 +80,10 @@ public:
     PicturePrefetch(const PicturePrefetch&) = delete;
     PicturePrefetch& operator=(const PicturePrefetch&) = delete;
 
+    // Waits until every picture has been decoded or found not to be done
+    // ahead, for a caller with nothing else to do meanwhile.
+    void WaitForDone();
+
     struct State;
 
 private:
