@@ -208,8 +208,8 @@ BOOL CDesktopApp::InitInstance()
     LoadDesktop();
     // What the last session left unsaved may take its place.
     const BOOL bRecovered = OfferRecovery();
-    // Its pictures are decoded on other threads while the display is made;
-    // step 13 takes them, and what it does not take goes after it.
+    // The desktop's pictures are decoded on other threads while the display
+    // is made; step 13 takes them, and what it does not take goes after it.
     std::optional<PicturePrefetch> prefetch(std::in_place, ObjectImagePaths(*this));
 
     // 10. The display.

@@ -67,11 +67,12 @@ bool ThemeIconExists(LPCSTR name);
 QImage WithMeaningfulAlpha(QImage image, bool bitmap);
 
 // Decoding ahead: start-up knows every picture path once it has read the
-// desktop file, and has them decoded on the thread pool while it makes the
-// display. A load takes the picture decoded from the very bytes it read, so
-// what it gives and why it fails are the same as without. Only what Qt's
-// image readers decode is done ahead: SVG draws its text with the GUI's
-// fonts, theme icons are QIcons, and bitmaps are no slower than the copy.
+// desktop file, and has them decoded on threads of their own (one fewer
+// than the cores, at least one) while it makes the display. A load takes
+// the picture decoded from the very bytes it read, so what it gives and why
+// it fails are the same as without. Only what Qt's image readers decode is
+// done ahead: SVG draws its text with the GUI's fonts, theme icons are
+// QIcons and QPixmaps, and a bitmap's pixels are hardly more than a copy.
 // Nothing outlives the object: what was not taken is dropped with it.
 class PicturePrefetch {
 public:
