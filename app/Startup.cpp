@@ -8,6 +8,7 @@
 #include "platform/CFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Module.h"
+#include "platform/Pictures.h"
 #include "platform/Screen.h"
 #include "platform/SessionEnd.h"
 #include "platform/ShellFolders.h"
@@ -21,7 +22,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 std::optional<CString> g_startDesktopFile;
@@ -43,6 +47,22 @@ bool CanWriteFolder(QString folder)
         folder = QFileInfo(folder).path();
     QTemporaryFile probe(folder + QStringLiteral("/.orvanta-XXXXXX"));
     return probe.open();
+}
+
+// The picture files step 13 loads, in the order it loads them.
+std::vector<std::string> ObjectImagePaths(const CDesktopApp& app)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < app.m_nObjects; i++) {
+        const DesktopObject& r = app.m_aObjects[i];
+        if (r.strUpImage.Compare(" ") > 0)
+            paths.push_back(r.strUpImage.str());
+        for (const CString* strImage : { &r.strDownImage, &r.strMouseImage }) {
+            if (!strImage->IsEmpty())
+                paths.push_back(strImage->str());
+        }
+    }
+    return paths;
 }
 
 CString FileTitle(const CString& strPath)
@@ -188,6 +208,9 @@ BOOL CDesktopApp::InitInstance()
     LoadDesktop();
     // What the last session left unsaved may take its place.
     const BOOL bRecovered = OfferRecovery();
+    // The desktop's pictures are decoded on other threads while the display
+    // is made; step 13 takes them, and what it does not take goes after it.
+    std::optional<PicturePrefetch> prefetch(std::in_place, ObjectImagePaths(*this));
 
     // 10. The display.
     if (!CreateDisplay(hWnd))
@@ -212,6 +235,7 @@ BOOL CDesktopApp::InitInstance()
         SetObjectColorKeys(i);
     }
     ReportImageChecks();
+    prefetch.reset();
 
     // 14. Tiling, Mouse Activate links and visibility.
     UpdateTileSurface();

@@ -1,6 +1,7 @@
 #include "bitmaps/DDUtil.h"
 
 #include "platform/Module.h"
+#include "platform/Pictures.h"
 #include "platform/PixelFormat.h"
 
 #include <algorithm>
@@ -14,9 +15,12 @@ HBITMAP LoadBitmapHandle(LPCSTR name, int width, int height)
 {
     auto bitmap = static_cast<HBITMAP>(
         LoadImageA(GetModuleHandleA(nullptr), name, IMAGE_BITMAP, width, height, LR_CREATEDIBSECTION));
-    if (!bitmap)
+    if (!bitmap) {
+        // Start-up may have decoded the file ahead, at its own size.
+        const PrefetchedPicture prefetched(width == 0 && height == 0 ? name : nullptr);
         bitmap = static_cast<HBITMAP>(
             LoadImageA(nullptr, name, IMAGE_BITMAP, width, height, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    }
     return bitmap;
 }
 

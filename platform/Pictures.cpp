@@ -1,18 +1,30 @@
 #include "platform/Pictures.h"
 
+#include "platform/CFile.h"
+#include "platform/Path.h"
+#include "platform/Screen.h"
+
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
+#include <QThread>
+#include <QThreadPool>
 #include <QXmlStreamReader>
 
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
 
 namespace {
 
@@ -178,6 +190,20 @@ QSize ScaledSize(QSizeF natural, qreal scale)
     return { clamp(w), clamp(h) };
 }
 
+// A picture decoded ahead, with the bytes and scale it was decoded from.
+struct Decoded {
+    QByteArray bytes;
+    qreal scale = 1.0;
+    QImage image;
+    PictureFailure failure = PictureFailure::None;
+};
+
+// What PrefetchedPicture offers to this thread's next ReadPicture.
+thread_local std::optional<Decoded> t_offered;
+
+// The loader reads no larger picture files.
+constexpr qint64 kMaxPictureFileBytes = qint64(64) << 20;
+
 } // namespace
 
 PictureFormat SniffPictureFormat(const QByteArray& head)
@@ -257,7 +283,24 @@ bool IsThemeIconName(std::string_view name)
     });
 }
 
-PictureCheck CheckPicture(QByteArray& bytes, qreal scale)
+namespace {
+
+// Qt's reader of a raster picture held in `bytes`.
+struct RasterReader {
+    RasterReader(QByteArray& bytes, PictureFormat format)
+        : buffer(&bytes)
+        , reader(&buffer, ReaderFormat(format))
+    {
+        buffer.open(QIODevice::ReadOnly);
+        reader.setAutoDetectImageFormat(false);
+    }
+    QBuffer buffer;
+    QImageReader reader;
+};
+
+// CheckPicture, leaving a raster picture's reader in `raster`, past the
+// header it has read, for the pixels that follow.
+PictureCheck CheckPicture(QByteArray& bytes, qreal scale, std::optional<RasterReader>& raster)
 {
     PictureCheck check;
     check.format = SniffPictureFormat(bytes.left(64));
@@ -298,18 +341,16 @@ PictureCheck CheckPicture(QByteArray& bytes, qreal scale)
         check.failure = PictureFailure::Unreadable;
         return check;
     }
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, ReaderFormat(check.format));
-    reader.setAutoDetectImageFormat(false);
+    QImageReader& reader = raster.emplace(bytes, check.format).reader;
     check.size = reader.canRead() ? reader.size() : QSize();
     check.failure = CheckSize(check.size);
     return check;
 }
 
-QImage ReadPicture(QByteArray bytes, qreal scale)
+QImage DecodePicture(QByteArray bytes, qreal scale)
 {
-    const PictureCheck check = CheckPicture(bytes, scale);
+    std::optional<RasterReader> raster;
+    const PictureCheck check = CheckPicture(bytes, scale, raster);
     if (check.failure != PictureFailure::None) {
         SetPictureFailure(check.failure);
         return {};
@@ -325,11 +366,7 @@ QImage ReadPicture(QByteArray bytes, qreal scale)
         }
     } else {
         // Only the first frame of an animation or a multi-page file.
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer, ReaderFormat(check.format));
-        reader.setAutoDetectImageFormat(false);
-        image = reader.read();
+        image = raster->reader.read();
         // The reader may find more than the header declared.
         if (!image.isNull() && CheckSize(image.size()) != PictureFailure::None)
             image = {};
@@ -337,6 +374,25 @@ QImage ReadPicture(QByteArray bytes, qreal scale)
     if (image.isNull())
         SetPictureFailure(PictureFailure::Unreadable);
     return image;
+}
+
+} // namespace
+
+PictureCheck CheckPicture(QByteArray& bytes, qreal scale)
+{
+    std::optional<RasterReader> raster;
+    return CheckPicture(bytes, scale, raster);
+}
+
+QImage ReadPicture(QByteArray bytes, qreal scale)
+{
+    if (t_offered && t_offered->scale == scale && t_offered->bytes == bytes) {
+        const Decoded decoded = *std::exchange(t_offered, std::nullopt);
+        if (decoded.failure != PictureFailure::None)
+            SetPictureFailure(decoded.failure);
+        return decoded.image;
+    }
+    return DecodePicture(std::move(bytes), scale);
 }
 
 void UseFreedesktopIconThemes()
@@ -400,7 +456,10 @@ QImage WithMeaningfulAlpha(QImage image, bool bitmap)
 {
     if (!image.hasAlphaChannel())
         return image.convertToFormat(QImage::Format_RGB32);
-    image.convertTo(QImage::Format_ARGB32);
+    // A premultiplied picture (decoded ahead, drawn from SVG, an icon) is
+    // kept as it is: converting it back and forth gives the same pixels.
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        image.convertTo(QImage::Format_ARGB32);
     bool opaque = true, clear = true;
     for (int y = 0; y < image.height() && (opaque || clear); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
@@ -411,6 +470,159 @@ QImage WithMeaningfulAlpha(QImage image, bool bitmap)
     }
     // Dropping the alpha keeps the colours as they are.
     if (opaque || (bitmap && clear))
-        return image.convertToFormat(QImage::Format_RGB32);
+        return image.convertToFormat(QImage::Format_ARGB32).convertToFormat(QImage::Format_RGB32);
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+struct PicturePrefetch::State {
+    enum class Step { Queued, Decoding, Done };
+    struct Entry {
+        Step step = Step::Queued;
+        Decoded decoded;
+    };
+    qreal scale = 1.0;
+    std::mutex mutex;
+    std::condition_variable done;
+    // By path as written; an entry goes when it is taken, when the picture
+    // cannot be decoded ahead, or with the prefetch.
+    std::map<std::string, Entry, std::less<>> entries;
+};
+
+namespace {
+
+// The prefetch the loads of start-up take from: DDLoadBitmap has no other
+// way to reach it.
+std::mutex g_prefetchMutex;
+std::weak_ptr<PicturePrefetch::State> g_prefetch;
+
+std::shared_ptr<PicturePrefetch::State> CurrentPrefetch()
+{
+    const std::lock_guard lock(g_prefetchMutex);
+    return g_prefetch.lock();
+}
+
+// The picture file `path` decoded as ReadPicture would decode it, when Qt's
+// image readers read it; on any thread.
+std::optional<Decoded> DecodeFile(const std::string& path, qreal scale)
+{
+    std::int64_t size = 0;
+    const int fd = OpenRegularFile(NativePath(path.c_str()).c_str(), kMaxPictureFileBytes, &size);
+    if (fd < 0)
+        return std::nullopt;
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    Decoded decoded;
+    decoded.bytes = file.read(64);
+    if (!ReaderFormat(SniffPictureFormat(decoded.bytes)))
+        return std::nullopt;
+    decoded.bytes += file.read(size - decoded.bytes.size());
+    decoded.scale = scale;
+    SetPictureFailure(PictureFailure::None);
+    decoded.image = DecodePicture(decoded.bytes, scale);
+    decoded.failure = LastPictureFailure();
+    // In the form the loader keeps, which it then keeps as it is; memory
+    // short here is left for the load to find.
+    if (QImage kept = WithMeaningfulAlpha(decoded.image, false); !kept.isNull())
+        decoded.image = std::move(kept);
+    return decoded;
+}
+
+// One job of the thread pool: decodes `path` unless a load took it first.
+void DecodeAhead(const std::shared_ptr<PicturePrefetch::State>& state, const std::string& path)
+{
+    {
+        const std::lock_guard lock(state->mutex);
+        const auto entry = state->entries.find(path);
+        if (entry == state->entries.end() || entry->second.step != PicturePrefetch::State::Step::Queued)
+            return;
+        entry->second.step = PicturePrefetch::State::Step::Decoding;
+    }
+    std::optional<Decoded> decoded = DecodeFile(path, state->scale);
+    {
+        const std::lock_guard lock(state->mutex);
+        const auto entry = state->entries.find(path);
+        if (entry != state->entries.end()) {
+            if (decoded) {
+                entry->second.decoded = std::move(*decoded);
+                entry->second.step = PicturePrefetch::State::Step::Done;
+            } else {
+                state->entries.erase(entry);
+            }
+        }
+    }
+    state->done.notify_all();
+}
+
+} // namespace
+
+PicturePrefetch::PicturePrefetch(const std::vector<std::string>& paths)
+    : m_state(std::make_shared<State>())
+    , m_pool(std::make_unique<QThreadPool>())
+{
+    // Start-up goes on working meanwhile: it keeps a core of its own.
+    m_pool->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+    m_state->scale = PrimaryScreenScale();
+    std::vector<std::string> queued;
+    for (const std::string& path : paths) {
+        if (!path.empty() && !IsThemeIconName(path) && m_state->entries.try_emplace(path).second)
+            queued.push_back(path);
+    }
+    {
+        const std::lock_guard lock(g_prefetchMutex);
+        g_prefetch = m_state;
+    }
+    // From the last back: the loads, which come from the first and decode
+    // what no thread has begun, meet the threads once instead of waiting
+    // on them picture after picture.
+    for (auto path = queued.rbegin(); path != queued.rend(); ++path)
+        m_pool->start([state = m_state, path = std::move(*path)] { DecodeAhead(state, path); });
+}
+
+void PicturePrefetch::WaitForDone()
+{
+    m_pool->waitForDone();
+}
+
+PicturePrefetch::~PicturePrefetch()
+{
+    {
+        const std::lock_guard lock(g_prefetchMutex);
+        if (g_prefetch.lock() == m_state)
+            g_prefetch.reset();
+    }
+    // Jobs not begun are dropped, and one still decoding drops what it
+    // decoded; the pool waits for it as it goes.
+    m_pool->clear();
+    const std::lock_guard lock(m_state->mutex);
+    m_state->entries.clear();
+}
+
+PrefetchedPicture::PrefetchedPicture(LPCSTR path)
+{
+    const std::shared_ptr<PicturePrefetch::State> state = path ? CurrentPrefetch() : nullptr;
+    if (!state)
+        return;
+    std::unique_lock lock(state->mutex);
+    auto entry = state->entries.find(std::string_view(path));
+    // One not yet begun is the load's own to decode.
+    while (entry != state->entries.end() && entry->second.step == PicturePrefetch::State::Step::Decoding) {
+        state->done.wait(lock);
+        entry = state->entries.find(std::string_view(path));
+    }
+    if (entry == state->entries.end())
+        return;
+    if (entry->second.step == PicturePrefetch::State::Step::Done) {
+        t_offered = std::move(entry->second.decoded);
+        m_held = true;
+    }
+    state->entries.erase(entry);
+}
+
+PrefetchedPicture::~PrefetchedPicture()
+{
+    if (m_held)
+        t_offered.reset();
 }

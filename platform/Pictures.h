@@ -11,7 +11,12 @@
 #include <QImage>
 #include <QSize>
 
+#include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
+
+class QThreadPool;
 
 enum class PictureFormat { NotAPicture, Unsupported, Bmp, Png, Jpeg, Gif, WebP, Tiff, Ico, Svg, Svgz };
 
@@ -60,3 +65,46 @@ bool ThemeIconExists(LPCSTR name);
 // Keeps what the reader gave: premultiplied alpha when some pixel is not
 // opaque, an opaque format otherwise. A bitmap's all-zero alpha is no alpha.
 QImage WithMeaningfulAlpha(QImage image, bool bitmap);
+
+// Decoding ahead: start-up knows every picture path once it has read the
+// desktop file, and has them decoded on threads of their own (one fewer
+// than the cores, at least one) while it makes the display. A load takes
+// the picture decoded from the very bytes it read, so what it gives and why
+// it fails are the same as without. Only what Qt's image readers decode is
+// done ahead: SVG draws its text with the GUI's fonts, theme icons are
+// QIcons and QPixmaps, and a bitmap's pixels are hardly more than a copy.
+// Nothing outlives the object: what was not taken is dropped with it.
+class PicturePrefetch {
+public:
+    explicit PicturePrefetch(const std::vector<std::string>& paths);
+    ~PicturePrefetch();
+    PicturePrefetch(const PicturePrefetch&) = delete;
+    PicturePrefetch& operator=(const PicturePrefetch&) = delete;
+
+    // Waits until every picture has been decoded or found not to be done
+    // ahead, for a caller with nothing else to do meanwhile.
+    void WaitForDone();
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+    std::unique_ptr<QThreadPool> m_pool;
+};
+
+// While it lives, the next ReadPicture on this thread takes the picture
+// decoded ahead for `path` when it reads the same bytes; a picture still
+// being decoded is waited for, one not yet begun is left to the load.
+class PrefetchedPicture {
+public:
+    explicit PrefetchedPicture(LPCSTR path);
+    ~PrefetchedPicture();
+    PrefetchedPicture(const PrefetchedPicture&) = delete;
+    PrefetchedPicture& operator=(const PrefetchedPicture&) = delete;
+
+    // Whether a picture decoded ahead was there to take.
+    explicit operator bool() const { return m_held; }
+
+private:
+    bool m_held = false;
+};
