@@ -76,7 +76,7 @@ if(ORVANTA_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
-        ", libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), zlib1g, libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1")
+        ", libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), zlib1g, libstdc++6 (>= 12), libc6 (>= 2.34), libgcc-s1, libxcb1")
 endif()
 # The captions are set in DejaVu Sans; a session without X needs Qt's
 # Wayland platform.

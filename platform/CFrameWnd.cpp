@@ -100,6 +100,7 @@ BOOL CFrameWnd::SetWindowPos(const CWnd*, int x, int y, int cx, int cy, UINT fla
     if (!window)
         return FALSE;
     window->setGeometry(LogicalRect(RECT { x, y, x + cx, y + cy }));
+    IgnoreMovesWithin({});
     m_ptOrigin = POINT { x, y };
     m_szClient = SIZE { cx, cy };
     // A window being shown takes the keyboard; one already shown is raised.
@@ -144,8 +145,19 @@ BOOL CFrameWnd::IsIconic() const
 
 void CFrameWnd::InvalidateRect(const RECT*, BOOL)
 {
+    IgnoreMovesWithin({});
     if (QWindow* window = windowHandle())
         window->requestUpdate();
+}
+
+// What a move within rc would do was decided for the scene as it is: a new
+// frame or a press may change it.
+void CFrameWnd::IgnoreMovesWithin(const RECT& rc)
+{
+    m_rcIgnoredMoves = rc.right > rc.left && rc.bottom > rc.top ? rc : RECT {};
+    if (windowHandle())
+        m_window->ignoreMovesWithin(QRect(m_rcIgnoredMoves.left - m_ptOrigin.x, m_rcIgnoredMoves.top - m_ptOrigin.y,
+            m_rcIgnoredMoves.right - m_rcIgnoredMoves.left, m_rcIgnoredMoves.bottom - m_rcIgnoredMoves.top));
 }
 
 QWindow* CFrameWnd::windowHandle() const
@@ -155,6 +167,7 @@ QWindow* CFrameWnd::windowHandle() const
 
 void CFrameWnd::presentFrame(const QImage& frame, std::span<const RECT> changed)
 {
+    IgnoreMovesWithin({});
     if (!windowHandle())
         return;
     const QPoint offset(-m_ptOrigin.x, -m_ptOrigin.y);

@@ -90,6 +90,13 @@ public:
     void DragAcceptFiles(BOOL bAccept = TRUE) { m_bAcceptFiles = bAccept != FALSE; }
     // Asks for a paint from the event loop.
     void InvalidateRect(const RECT* rect, BOOL bErase = TRUE);
+    // Moves that stay within rc (desktop coordinates, its right and bottom
+    // edges outside) with no button held reach no OnMouseMove: the window
+    // system keeps them from the program, which a pointer at rest over one
+    // object then costs nothing. The first move out of rc, a key or a button,
+    // a paint asked for or a frame presented ends it; so does an empty rc.
+    void IgnoreMovesWithin(const RECT& rc);
+    const RECT& GetIgnoredMoves() const { return m_rcIgnoredMoves; }
     HWND GetSafeHwnd() { return this; }
     // The Qt window, or nullptr before Create and after DestroyWindow.
     QWindow* windowHandle() const;
@@ -149,6 +156,7 @@ private:
 
     POINT m_ptOrigin; // the desktop point under the window's client origin
     SIZE m_szClient {}; // the window's size in device pixels
+    RECT m_rcIgnoredMoves {};
     bool m_bDestroyed = false;
     bool m_bKeepPresented = false;
     bool m_bAcceptFiles = false;

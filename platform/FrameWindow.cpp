@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QtMath>
 #include <qpa/qplatformwindow_p.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <vector>
@@ -107,6 +108,42 @@ void FrameWindow::makeDesktopWindow()
     using QNativeInterface::Private::QXcbWindow;
     if (auto* xcb = nativeInterface<QXcbWindow>())
         xcb->setWindowType(QXcbWindow::Desktop);
+}
+
+void FrameWindow::ignoreMovesWithin(const QRect& wanted)
+{
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection || !handle())
+        return;
+    // The child went with the native window it was made in.
+    if (m_quietParent != winId()) {
+        m_quietParent = winId();
+        m_quietWindow = 0;
+        m_quietArea = QRect();
+    }
+    const QRect area = wanted & QRect(QPoint(0, 0), size() * devicePixelRatio());
+    if (area == m_quietArea)
+        return;
+    if (area.isEmpty()) {
+        xcb_unmap_window(connection, m_quietWindow);
+    } else {
+        if (!m_quietWindow) {
+            // Motion does not pass through it to the window; presses, releases and keys do.
+            const uint32_t stopped = XCB_EVENT_MASK_POINTER_MOTION;
+            m_quietWindow = xcb_generate_id(connection);
+            xcb_create_window(connection, 0, m_quietWindow, xcb_window_t(m_quietParent), 0, 0, 1, 1, 0,
+                XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_DONT_PROPAGATE, &stopped);
+        }
+        const uint32_t geometry[]
+            = { uint32_t(area.x()), uint32_t(area.y()), uint32_t(area.width()), uint32_t(area.height()) };
+        xcb_configure_window(connection, m_quietWindow,
+            XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, geometry);
+        if (m_quietArea.isEmpty())
+            xcb_map_window(connection, m_quietWindow);
+    }
+    m_quietArea = area;
+    xcb_flush(connection);
 }
 
 void FrameWindow::watchPrimaryScreen(QScreen* screen)
@@ -277,6 +314,7 @@ void FrameWindow::paint()
 
 void FrameWindow::resizeEvent(QResizeEvent*)
 {
+    m_owner.IgnoreMovesWithin({});
     m_backingStore.resize(size());
     m_storeCleared = false;
     m_storeShowsFrame = false;
@@ -311,6 +349,7 @@ void FrameWindow::mousePressEvent(QMouseEvent* event)
     // a click takes it, so that the keys reach the desktop.
     if (!isActive())
         requestActivate();
+    m_owner.IgnoreMovesWithin({});
     POINT point = desktopPoint(event);
     if (event->button() == Qt::LeftButton)
         m_owner.OnLButtonDown(MouseFlags(event), point);
@@ -320,6 +359,7 @@ void FrameWindow::mousePressEvent(QMouseEvent* event)
 
 void FrameWindow::mouseReleaseEvent(QMouseEvent* event)
 {
+    m_owner.IgnoreMovesWithin({});
     POINT point = desktopPoint(event);
     if (event->button() == Qt::LeftButton)
         m_owner.OnLButtonUp(MouseFlags(event), point);
@@ -333,6 +373,7 @@ void FrameWindow::mouseMoveEvent(QMouseEvent* event)
 
 void FrameWindow::keyPressEvent(QKeyEvent* event)
 {
+    m_owner.IgnoreMovesWithin({});
     if (UINT nChar = VirtualKeyFromQt(event->key())) {
         // The flags carry "the key was already down" for auto-repeats.
         m_owner.OnKeyDown(nChar, 1, event->isAutoRepeat() ? 0x4000 : 0);
@@ -343,6 +384,7 @@ void FrameWindow::keyPressEvent(QKeyEvent* event)
 
 void FrameWindow::keyReleaseEvent(QKeyEvent* event)
 {
+    m_owner.IgnoreMovesWithin({});
     // A held key repeats as press and release pairs: only the last release counts.
     if (UINT nChar = VirtualKeyFromQt(event->key()); nChar && !event->isAutoRepeat()) {
         m_owner.OnKeyUp(nChar, 1, 0);

@@ -29,6 +29,12 @@ public:
     // it is first shown.
     void makeDesktopWindow();
 
+    // Pointer moves within `area` (the window's device pixels) with no
+    // button held stay with the window system; an empty area ends it. On X
+    // an input-only child window that lets no motion through to its parent
+    // covers the area; elsewhere every move is reported.
+    void ignoreMovesWithin(const QRect& area);
+
     // The primary screen changed: the frame hears of it once the changes
     // have settled for kDisplaySettle ms, and at least every
     // kDisplayLongest ms while they go on.
@@ -62,6 +68,11 @@ private:
     std::vector<QMetaObject::Connection> m_primaryScreen;
     QTimer m_displayTimer;
     QElapsedTimer m_displayPending; // since the first change not yet reported
+    // The input-only child over the area whose moves are ignored, and the
+    // native window it was made in (a new native window needs a new child).
+    quint32 m_quietWindow = 0;
+    WId m_quietParent = 0;
+    QRect m_quietArea; // empty: the child is unmapped
     int m_presentCount = 0; // so a paint can tell whether it showed a frame
     bool m_storeCleared = false; // the backing store holds black or a frame
     bool m_storeShowsFrame = false; // it holds the last frame whole

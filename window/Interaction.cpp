@@ -93,6 +93,65 @@ Hit HitTest(const CDesktopApp& app, POINT pt, HitPurpose purpose)
     return {};
 }
 
+// Cuts `area` (all four edges in it) out of rc (right and bottom outside),
+// keeping pt and as much of rc as one cut can.
+void CutAway(RECT& rc, const RECT& area, POINT pt)
+{
+    if (IsInverted(area) || area.right < rc.left || area.left >= rc.right || area.bottom < rc.top
+        || area.top >= rc.bottom)
+        return;
+    RECT best {};
+    LONGLONG bestSize = 0;
+    const auto consider = [&](const RECT& kept) {
+        const LONGLONG size = LONGLONG(kept.right - kept.left) * (kept.bottom - kept.top);
+        if (size > bestSize)
+            best = kept, bestSize = size;
+    };
+    if (area.right < pt.x)
+        consider({ area.right + 1, rc.top, rc.right, rc.bottom });
+    if (area.left > pt.x)
+        consider({ rc.left, rc.top, area.left, rc.bottom });
+    if (area.bottom < pt.y)
+        consider({ rc.left, area.bottom + 1, rc.right, rc.bottom });
+    if (area.top > pt.y)
+        consider({ rc.left, rc.top, rc.right, area.top });
+    rc = best;
+}
+
+// Where the next move's hover tracking finds what this one found at pt: the
+// part hit (or the desktop) less every part the hit test tries before it.
+// That move hides the hovered object's Mouse Activate target first, so the
+// target is no obstacle; hovering hides an object that activates itself, so
+// it has no such place.
+RECT QuietRect(const CDesktopApp& app, POINT pt, const Hit& hit)
+{
+    const int h = hit.nObject;
+    const int hidden = h != 0 ? app.m_aRuntime[h].nActivates : 0;
+    RECT rc { 0, 0, app.m_cxDesktop, app.m_cyDesktop };
+    if (h != 0 && hidden == h)
+        return {};
+    if (h != 0) {
+        const RECT part = hit.bCaption ? app.m_aObjects[h].rcText : app.ImageArea(h).value_or(RECT {});
+        rc = { part.left, part.top, part.right + 1, part.bottom + 1 };
+    }
+    if (!Contains({ rc.left, rc.top, rc.right - 1, rc.bottom - 1 }, pt))
+        return {};
+    for (int i = app.m_nObjects - 1; i >= 1 && rc.right > rc.left; --i) {
+        const ObjectRuntime& rt = app.m_aRuntime[i];
+        if (!rt.bVisible || i == hidden)
+            continue;
+        if (i == h && hit.bCaption)
+            break;
+        if (rt.pTextHot)
+            CutAway(rc, app.m_aObjects[i].rcText, pt);
+        if (i == h)
+            break;
+        if (const std::optional<RECT> area = app.ImageArea(i); area && rt.pUp)
+            CutAway(rc, *area, pt);
+    }
+    return rc.right > rc.left && rc.bottom > rc.top ? rc : RECT {};
+}
+
 }
 
 void CMainFrame::CalcSelectionRect()
@@ -195,6 +254,7 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
     EndKeyMoves();
     CDesktopApp* app = DesktopApp();
     bool bRedraw = false;
+    RECT rcQuiet {};
 
     if (app->m_bRubberBand) {
         // 1.
@@ -254,7 +314,10 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
             bRedraw = true;
         }
 
-        if (const Hit hit = HitTest(*app, point, HitPurpose::Hover); hit.nObject != 0) {
+        const Hit hit = HitTest(*app, point, HitPurpose::Hover);
+        // Until a caption press ends, every move counts.
+        const RECT rcSame = nPressedText == 0 ? QuietRect(*app, point, hit) : RECT {};
+        if (hit.nObject != 0) {
             const int i = hit.nObject;
             app->m_nHoverObject = i;
             if (const int a = app->m_aRuntime[i].nActivates; a != 0)
@@ -272,6 +335,11 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
         app->m_bFocusFrame = FALSE;
         if (HoverLookOf(*app) == before && !bFrameBefore)
             bRedraw = false;
+        // Once a move changes nothing, the moves after it that would change
+        // nothing either stay with the window system: a pointer at rest
+        // costs nothing, and one sweeping over the objects no more than it did.
+        if (!bRedraw)
+            rcQuiet = rcSame;
     }
 
     // Only what this step changed is drawn.
@@ -279,6 +347,7 @@ void CMainFrame::OnMouseMove(UINT nFlags, POINT point)
         app->m_bPartialFrame = TRUE;
         app->ComposeScene();
     }
+    IgnoreMovesWithin(rcQuiet);
     CFrameWnd::OnMouseMove(nFlags, point);
 }
 

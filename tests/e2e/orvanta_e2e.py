@@ -669,12 +669,13 @@ REST = (600, 20)  # where the pointer rests: over nothing at every size
 SCENARIOS = {
     "first_frame": [("first frame", [], IN_PLACE)],
     "hover": [("first frame", [], IN_PLACE),
-              ("pointer over Alpha", [("move", ALPHA.center())],
+              # The second move changes nothing: the moves after it within Alpha stay with the X server.
+              ("pointer over Alpha", [("move", ALPHA.center()), ("move", ALPHA.center(2, 1))],
                [ALPHA.shows("mouse"), ALPHA.captioned(HOT_CAPTION), GAMMA.gone()]),
               ("pointer over Beta: Gamma shows", [("move", BETA.center())],
                [BETA.shows("mouse"), GAMMA.shows(), ALPHA.shows(), ALPHA.captioned(CAPTION)]),
               ("pointer over nothing", [("move", EMPTY)], [BETA.shows(), GAMMA.gone()])],
-    "press": [("pointer over Alpha", [("move", ALPHA.center())], [ALPHA.shows("mouse")]),
+    "press": [("pointer over Alpha", [("move", ALPHA.center()), ("move", ALPHA.center(2, 1))], [ALPHA.shows("mouse")]),
               ("Alpha pressed", [("xdo", "mousedown", 1)], [ALPHA.shows("down"), ALPHA.captioned(HOT_CAPTION)]),
               ("Alpha released", [("xdo", "mouseup", 1)], [ALPHA.shows("mouse")]),
               ("Locked: the click moved nothing", [("move", EMPTY)], IN_PLACE)],

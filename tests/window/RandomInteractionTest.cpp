@@ -64,6 +64,7 @@ public:
         const int kind = Random(1, 100);
         const POINT pt = Somewhere(app);
         const std::string at = " (" + std::to_string(pt.x) + "," + std::to_string(pt.y) + ")";
+        moved = kind <= 55;
         if (kind <= 90) {
             const int which = kind <= 55 ? 0 : kind <= 72 ? 1 : 2;
             Log(std::string(which == 0 ? "move" : which == 1 ? "press" : "release") + at);
@@ -101,6 +102,7 @@ public:
     }
     unsigned seed = 0;
     int steps = 0;
+    bool moved = false; // the last step was a move
     std::mt19937 rng;
     std::string recent; // the last steps, for failure messages
 };
@@ -271,7 +273,7 @@ protected:
     std::vector<std::string> files = BuildDesktop(desk, rd);
     std::string problems;
     bool lossPending = false;
-    int losses = 0, dialogs = 0, fresh = 0;
+    int losses = 0, dialogs = 0, fresh = 0, quietMoves = 0;
 };
 
 // After every step the table is consistent, and a step that presents shows what a whole redraw of the same state shows.
@@ -308,8 +310,29 @@ TEST_P(RandomInteractionTest, TableStaysConsistentAndPartialFramesShowWhatWholeR
             if (shown != target.lastFrame)
                 problems += "the frame shown is not a whole redraw; ";
         }
+        // The moves a move leaves to the window system would change nothing and show nothing.
+        if (const RECT quiet = frame.GetIgnoredMoves(); rd.moved && quiet.right > quiet.left) {
+            ++quietMoves;
+            const auto state = [&] {
+                std::vector<int> s { app.m_nHoverObject, app.m_nFocusObject, app.m_bFocusFrame, app.m_nPressedText };
+                for (int i = 1; i < app.m_nObjects; ++i)
+                    s.insert(s.end(), { app.m_aRuntime[i].nState, app.m_aRuntime[i].bVisible });
+                return s;
+            };
+            const auto before = state();
+            const int shown = desk.frames();
+            for (int k = 0; k < 3; ++k) {
+                const POINT p { rd.Random(quiet.left, quiet.right - 1), rd.Random(quiet.top, quiet.bottom - 1) };
+                frame.OnMouseMove(0, p);
+                if (state() != before || desk.frames() != shown)
+                    problems += "a move to (" + std::to_string(p.x) + "," + std::to_string(p.y)
+                        + ") within the quiet rectangle changed something; ";
+            }
+        }
         ASSERT_EQ(Broken() + problems, "") << rd.Where(step);
     }
+    // Moves over objects and between them were left to the window system.
+    EXPECT_GT(quietMoves, rd.steps / 10);
     // The run did real work, in frames of both kinds.
     EXPECT_GT(target.partial, rd.steps / 10);
     EXPECT_GT(target.presentations - target.partial, rd.steps / 10);
