@@ -354,7 +354,9 @@ struct PlainRunKernel {
     static void mixBlock(std::uint32_t* dest, const std::uint32_t* source) { overBlock<kBlendBlock>(dest, source); }
 };
 
-template<typename Kernel> [[gnu::always_inline]] inline void runBlit32(const RunBlit& b)
+// Every column of the picture drawn (`kWhole`, the usual case) or some cut
+// off; its blocks then lie within what is drawn.
+template<typename Kernel, bool kWhole> [[gnu::always_inline]] inline void runBlit32(const RunBlit& b)
 {
     // Everything the loop reads is held here: the stores to the destination
     // could otherwise alias it and force reloads every run.
@@ -364,46 +366,40 @@ template<typename Kernel> [[gnu::always_inline]] inline void runBlit32(const Run
     const std::uint32_t* const pixels = b.runs.pixels.data();
     const int from = b.from, to = b.to, offset = b.offset;
     const size_t pitch = size_t(b.dest.pitch);
+    const Kernel kernel;
     BYTE* line = b.dest.bits + size_t(b.top) * pitch;
     for (int y = b.top; y < b.bottom; ++y, line += pitch) {
         auto* out = reinterpret_cast<std::uint32_t*>(line);
         const AlphaRun* run = runs + rows[y];
+        if constexpr (kWhole) {
+            for (const AlphaRun* const blocks = runs + copies[y]; run != blocks; ++run)
+                kernel.mixBlock(out + (run->begin - offset), pixels + run->pixels);
+            for (const AlphaRun* const last = runs + rows[y + 1]; run != last; ++run)
+                kernel.copy(out + (run->begin - offset), pixels + run->pixels, run->end - run->begin);
+            continue;
+        }
         for (const AlphaRun* const blocks = runs + copies[y]; run != blocks; ++run) {
             if (run->begin >= from && run->end <= to) {
-                Kernel::mixBlock(out + (run->begin - offset), pixels + run->pixels);
+                kernel.mixBlock(out + (run->begin - offset), pixels + run->pixels);
                 continue;
             }
             // A block cut by the edge of what is drawn.
             const int begin = std::max(run->begin, from), end = std::min(run->end, to);
             if (begin < end)
-                Kernel::mix(out + (begin - offset), pixels + run->pixels + (begin - run->begin), end - begin);
+                kernel.mix(out + (begin - offset), pixels + run->pixels + (begin - run->begin), end - begin);
         }
         for (const AlphaRun* const last = runs + rows[y + 1]; run != last; ++run) {
             const int begin = std::max(run->begin, from), end = std::min(run->end, to);
             if (begin < end)
-                Kernel::copy(out + (begin - offset), pixels + run->pixels + (begin - run->begin), end - begin);
+                kernel.copy(out + (begin - offset), pixels + run->pixels + (begin - run->begin), end - begin);
         }
     }
 }
 
 #if defined(__x86_64__)
-// Source over for 8 (or 4) pixels, as overBlock computes it: red and blue in
-// the 16-bit lanes of one vector, green alone in another, each times 255 -
+// Source over for 4 pixels, as overBlock computes it: red and blue in the
+// 16-bit lanes of one vector, green alone in another, each times 255 -
 // alpha (in both lanes of a pixel), plus 128, then (t * 257) >> 16.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i over8(__m256i dest, __m256i source)
-{
-    const __m256i lowBytes = _mm256_set1_epi32(0x00FF00FF);
-    __m256i inverse = _mm256_sub_epi32(_mm256_set1_epi32(255), _mm256_srli_epi32(source, 24));
-    inverse = _mm256_or_si256(inverse, _mm256_slli_epi32(inverse, 16));
-    __m256i rb = _mm256_mullo_epi16(_mm256_and_si256(dest, lowBytes), inverse);
-    __m256i g = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(dest, 8), _mm256_set1_epi32(0xFF)), inverse);
-    const __m256i half = _mm256_set1_epi16(128), scale = _mm256_set1_epi16(257);
-    rb = _mm256_mulhi_epu16(_mm256_add_epi16(rb, half), scale);
-    g = _mm256_mulhi_epu16(_mm256_add_epi16(g, half), scale);
-    const __m256i colour = _mm256_and_si256(source, _mm256_set1_epi32(0x00FFFFFF));
-    return _mm256_add_epi32(colour, _mm256_or_si256(rb, _mm256_slli_epi32(g, 8)));
-}
-
 [[gnu::target("avx2"), gnu::always_inline]] inline __m128i over4(__m128i dest, __m128i source)
 {
     const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
@@ -422,7 +418,34 @@ template<typename Kernel> [[gnu::always_inline]] inline void runBlit32(const Run
 // call to memcpy costs about what the copy does: 32-byte moves inline, the
 // last one overlapping the one before.
 struct Avx2RunKernel {
-    [[gnu::target("avx2")]] static void copy(std::uint32_t* dest, const std::uint32_t* source, int count)
+    // overBlock for 8 pixels, its constants held in registers over a whole
+    // blit. Byte shuffles put 255 - alpha in both 16-bit lanes of a pixel
+    // and green alone in the low one.
+    [[gnu::target("avx2")]] Avx2RunKernel()
+        : m_alphas(_mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1, 3, -1, 3, -1, 7, -1, 7,
+            -1, 11, -1, 11, -1, 15, -1, 15, -1))
+        , m_greens(_mm256_setr_epi8(1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1, 1, -1, -1, -1, 5, -1,
+              -1, -1, 9, -1, -1, -1, 13, -1, -1, -1))
+        , m_lowBytes(_mm256_set1_epi32(0x00FF00FF))
+        , m_colour(_mm256_set1_epi32(0x00FFFFFF))
+        , m_half(_mm256_set1_epi16(128))
+        , m_scale(_mm256_set1_epi16(257))
+    {
+    }
+    [[gnu::target("avx2")]] void mixBlock(std::uint32_t* dest, const std::uint32_t* source) const
+    {
+        auto* at = reinterpret_cast<__m256i*>(dest);
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source)), d = _mm256_loadu_si256(at);
+        const __m256i inverse = _mm256_xor_si256(_mm256_shuffle_epi8(s, m_alphas), m_lowBytes);
+        __m256i rb = _mm256_mullo_epi16(_mm256_and_si256(d, m_lowBytes), inverse);
+        __m256i g = _mm256_mullo_epi16(_mm256_shuffle_epi8(d, m_greens), inverse);
+        rb = _mm256_mulhi_epu16(_mm256_add_epi16(rb, m_half), m_scale);
+        g = _mm256_mulhi_epu16(_mm256_add_epi16(g, m_half), m_scale);
+        const __m256i over = _mm256_or_si256(rb, _mm256_slli_epi32(g, 8));
+        _mm256_storeu_si256(at, _mm256_add_epi32(_mm256_and_si256(s, m_colour), over));
+    }
+
+    [[gnu::target("avx2")]] void copy(std::uint32_t* dest, const std::uint32_t* source, int count) const
     {
         if (count >= 8) {
             for (int i = 0; i + 8 < count; i += 8)
@@ -440,13 +463,7 @@ struct Avx2RunKernel {
                 dest[i] = source[i];
         }
     }
-    [[gnu::target("avx2")]] static void mixBlock(std::uint32_t* dest, const std::uint32_t* source)
-    {
-        auto* d = reinterpret_cast<__m256i*>(dest);
-        _mm256_storeu_si256(
-            d, over8(_mm256_loadu_si256(d), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source))));
-    }
-    [[gnu::target("avx2")]] static void mix(std::uint32_t* dest, const std::uint32_t* source, int count)
+    [[gnu::target("avx2")]] void mix(std::uint32_t* dest, const std::uint32_t* source, int count) const
     {
         int i = 0;
         for (; i + 8 <= count; i += 8)
@@ -460,6 +477,8 @@ struct Avx2RunKernel {
         for (; i < count; ++i)
             dest[i] = overPixel(dest[i], source[i]);
     }
+
+    __m256i m_alphas, m_greens, m_lowBytes, m_colour, m_half, m_scale;
 };
 #endif
 
@@ -471,9 +490,9 @@ struct Avx2RunKernel {
 }
 
 // Flattened: the kernel's steps inline only into a caller built for AVX2.
-[[gnu::target("avx2"), gnu::flatten]] void runBlit32Avx2(const RunBlit& b)
+template<bool kWhole> [[gnu::target("avx2"), gnu::flatten]] void runBlit32Avx2(const RunBlit& b)
 {
-    runBlit32<Avx2RunKernel>(b);
+    runBlit32<Avx2RunKernel, kWhole>(b);
 }
 
 [[gnu::target("avx2")]] void blendRow16Avx2(
@@ -494,11 +513,13 @@ void blendRows32(std::uint32_t* dest, const std::uint32_t* source, int count)
 
 void runBlits32(const RunBlit& b)
 {
+    // Blocks lie within pictures at least a block wide.
+    const bool whole = b.from == 0 && b.to == b.source.width && b.source.width >= kBlendBlock;
 #if defined(__x86_64__)
     if (hasAvx2())
-        return runBlit32Avx2(b);
+        return whole ? runBlit32Avx2<true>(b) : runBlit32Avx2<false>(b);
 #endif
-    runBlit32<PlainRunKernel>(b);
+    return whole ? runBlit32<PlainRunKernel, true>(b) : runBlit32<PlainRunKernel, false>(b);
 }
 
 void blendRows16(std::uint16_t* dest, const std::uint32_t* source, int count)
