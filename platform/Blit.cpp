@@ -354,6 +354,9 @@ struct PlainRunKernel {
     static void mixBlock(std::uint32_t* dest, const std::uint32_t* source) { overBlock<kBlendBlock>(dest, source); }
 };
 
+// How many rows ahead the lines a picture's blocks blend onto are fetched.
+constexpr int kFetchAhead = 3;
+
 // Every column of the picture drawn (`kWhole`, the usual case) or some cut
 // off; its blocks then lie within what is drawn.
 template<typename Kernel, bool kWhole> [[gnu::always_inline]] inline void runBlit32(const RunBlit& b)
@@ -367,11 +370,24 @@ template<typename Kernel, bool kWhole> [[gnu::always_inline]] inline void runBli
     const int from = b.from, to = b.to, offset = b.offset;
     const size_t pitch = size_t(b.dest.pitch);
     const Kernel kernel;
+    // The destination's rows lie far apart, so each block's load waits on
+    // memory unless its line was asked for rows before. Copies only store.
+    const auto fetch = [&](int y) {
+        if (y >= b.bottom)
+            return;
+        auto* ahead = reinterpret_cast<const std::uint32_t*>(b.dest.bits + size_t(y) * pitch);
+        for (const AlphaRun* run = runs + rows[y]; run != runs + copies[y]; ++run)
+            __builtin_prefetch(ahead + (run->begin - offset), 1);
+    };
+    if constexpr (kWhole)
+        for (int y = b.top; y < b.top + kFetchAhead; ++y)
+            fetch(y);
     BYTE* line = b.dest.bits + size_t(b.top) * pitch;
     for (int y = b.top; y < b.bottom; ++y, line += pitch) {
         auto* out = reinterpret_cast<std::uint32_t*>(line);
         const AlphaRun* run = runs + rows[y];
         if constexpr (kWhole) {
+            fetch(y + kFetchAhead);
             for (const AlphaRun* const blocks = runs + copies[y]; run != blocks; ++run)
                 kernel.mixBlock(out + (run->begin - offset), pixels + run->pixels);
             for (const AlphaRun* const last = runs + rows[y + 1]; run != last; ++run)
@@ -448,7 +464,14 @@ struct Avx2RunKernel {
     [[gnu::target("avx2")]] void copy(std::uint32_t* dest, const std::uint32_t* source, int count) const
     {
         if (count >= 8) {
-            for (int i = 0; i + 8 < count; i += 8)
+            int i = 0;
+            for (; i + 16 < count; i += 16) {
+                const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
+                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i + 8));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i), a);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i + 8), b);
+            }
+            if (i + 8 < count)
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i),
                     _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + count - 8),
