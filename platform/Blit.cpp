@@ -382,14 +382,18 @@ template<typename Kernel, bool kWhole> [[gnu::always_inline]] inline void runBli
     if constexpr (kWhole)
         for (int y = b.top; y < b.top + kFetchAhead; ++y)
             fetch(y);
+    const std::uintptr_t fetchAhead = kFetchAhead * pitch;
     BYTE* line = b.dest.bits + size_t(b.top) * pitch;
     for (int y = b.top; y < b.bottom; ++y, line += pitch) {
         auto* out = reinterpret_cast<std::uint32_t*>(line);
         const AlphaRun* run = runs + rows[y];
         if constexpr (kWhole) {
-            fetch(y + kFetchAhead);
-            for (const AlphaRun* const blocks = runs + copies[y]; run != blocks; ++run)
-                kernel.mixBlock(out + (run->begin - offset), pixels + run->pixels);
+            for (const AlphaRun* const blocks = runs + copies[y]; run != blocks; ++run) {
+                std::uint32_t* at = out + (run->begin - offset);
+                // The rows ahead have their blocks about where this row has.
+                __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(at) + fetchAhead), 1);
+                kernel.mixBlock(at, pixels + run->pixels);
+            }
             for (const AlphaRun* const last = runs + rows[y + 1]; run != last; ++run)
                 kernel.copy(out + (run->begin - offset), pixels + run->pixels, run->end - run->begin);
             continue;
