@@ -343,8 +343,8 @@ struct RunBlit {
     int from, to, offset;
 };
 
-// What a run blit does with a run: copy an opaque one, blend a mixed one
-// (any length), or blend a mixed one padded to whole blocks.
+// What a run blit does with a run: copy an opaque one, blend a block, or
+// blend the part of a block that an edge leaves.
 struct PlainRunKernel {
     static void copy(std::uint32_t* dest, const std::uint32_t* source, int count)
     {
@@ -371,17 +371,14 @@ template<typename Kernel, bool kWhole> [[gnu::always_inline]] inline void runBli
     const size_t pitch = size_t(b.dest.pitch);
     const Kernel kernel;
     // The destination's rows lie far apart, so each block's load waits on
-    // memory unless its line was asked for rows before. Copies only store.
-    const auto fetch = [&](int y) {
-        if (y >= b.bottom)
-            return;
-        auto* ahead = reinterpret_cast<const std::uint32_t*>(b.dest.bits + size_t(y) * pitch);
-        for (const AlphaRun* run = runs + rows[y]; run != runs + copies[y]; ++run)
-            __builtin_prefetch(ahead + (run->begin - offset), 1);
-    };
+    // memory unless its line was asked for rows before (copies only store):
+    // the first rows' lines now, then each block's a few rows below it.
     if constexpr (kWhole)
-        for (int y = b.top; y < b.top + kFetchAhead; ++y)
-            fetch(y);
+        for (int y = b.top; y < std::min(b.top + kFetchAhead, b.bottom); ++y) {
+            auto* ahead = reinterpret_cast<const std::uint32_t*>(b.dest.bits + size_t(y) * pitch);
+            for (const AlphaRun* run = runs + rows[y]; run != runs + copies[y]; ++run)
+                __builtin_prefetch(ahead + (run->begin - offset), 1);
+        }
     const std::uintptr_t fetchAhead = kFetchAhead * pitch;
     BYTE* line = b.dest.bits + size_t(b.top) * pitch;
     for (int y = b.top; y < b.bottom; ++y, line += pitch) {
@@ -390,7 +387,8 @@ template<typename Kernel, bool kWhole> [[gnu::always_inline]] inline void runBli
         if constexpr (kWhole) {
             for (const AlphaRun* const blocks = runs + copies[y]; run != blocks; ++run) {
                 std::uint32_t* at = out + (run->begin - offset);
-                // The rows ahead have their blocks about where this row has.
+                // Rows ahead have their blocks about where this one has. A
+                // prefetch past the surface's end is harmless.
                 __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(at) + fetchAhead), 1);
                 kernel.mixBlock(at, pixels + run->pixels);
             }
@@ -434,13 +432,9 @@ template<typename Kernel, bool kWhole> [[gnu::always_inline]] inline void runBli
     return _mm_add_epi32(colour, _mm_or_si128(rb, _mm_slli_epi32(g, 8)));
 }
 
-// Runs are short (an opaque one is a picture's row less its edges), so a
-// call to memcpy costs about what the copy does: 32-byte moves inline, the
-// last one overlapping the one before.
+// The run blit's steps in 32-byte vectors, their constants held in
+// registers over a whole blit.
 struct Avx2RunKernel {
-    // overBlock for 8 pixels, its constants held in registers over a whole
-    // blit. Byte shuffles put 255 - alpha in both 16-bit lanes of a pixel
-    // and green alone in the low one.
     [[gnu::target("avx2")]] Avx2RunKernel()
         : m_alphas(_mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1, 3, -1, 3, -1, 7, -1, 7,
             -1, 11, -1, 11, -1, 15, -1, 15, -1))
@@ -452,6 +446,8 @@ struct Avx2RunKernel {
         , m_scale(_mm256_set1_epi16(257))
     {
     }
+    // overBlock for 8 pixels: byte shuffles put 255 - alpha in both 16-bit
+    // lanes of a pixel, and green alone in the low one.
     [[gnu::target("avx2")]] void mixBlock(std::uint32_t* dest, const std::uint32_t* source) const
     {
         auto* at = reinterpret_cast<__m256i*>(dest);
@@ -465,6 +461,9 @@ struct Avx2RunKernel {
         _mm256_storeu_si256(at, _mm256_add_epi32(_mm256_and_si256(s, m_colour), over));
     }
 
+    // Runs are short (an opaque one is a picture's row less its edges), so
+    // a call to memcpy costs about what the copy does: 32-byte moves
+    // inline, the last one overlapping the one before.
     [[gnu::target("avx2")]] void copy(std::uint32_t* dest, const std::uint32_t* source, int count) const
     {
         if (count >= 8) {
