@@ -343,34 +343,170 @@ struct RunBlit {
     int from, to, offset;
 };
 
-[[gnu::always_inline]] inline void runBlit32(const RunBlit& b)
+// What a run blit does with a run: copy an opaque one, blend a block, or
+// blend the part of a block that an edge leaves.
+struct PlainRunKernel {
+    static void copy(std::uint32_t* dest, const std::uint32_t* source, int count)
+    {
+        std::memcpy(dest, source, size_t(count) * sizeof(*dest));
+    }
+    static void mix(std::uint32_t* dest, const std::uint32_t* source, int count) { mixRow32(dest, source, count); }
+    static void mixBlock(std::uint32_t* dest, const std::uint32_t* source) { overBlock<kBlendBlock>(dest, source); }
+};
+
+// How many rows ahead the lines a picture's blocks blend onto are fetched.
+constexpr int kFetchAhead = 3;
+
+// Every column of the picture drawn (`kWhole`, the usual case) or some cut
+// off; its blocks then lie within what is drawn.
+template<typename Kernel, bool kWhole> [[gnu::always_inline]] inline void runBlit32(const RunBlit& b)
 {
-    for (int y = b.top; y < b.bottom; ++y) {
-        const int sy = y + b.rowOffset;
-        auto* out = reinterpret_cast<std::uint32_t*>(b.dest.bits + size_t(y) * size_t(b.dest.pitch));
-        const AlphaRun* last = b.runs.runs.data() + b.runs.rows[size_t(sy) + 1];
-        for (const AlphaRun* run = b.runs.runs.data() + b.runs.rows[size_t(sy)]; run != last; ++run) {
-            const int begin = std::max(run->begin, b.from), end = std::min(run->end, b.to);
-            if (begin >= end)
-                continue;
-            std::uint32_t* to = out + (begin - b.offset);
-            const std::uint32_t* from = b.runs.pixels.data() + run->pixels + (begin - run->begin);
-            if (run->opaque) {
-                std::memcpy(to, from, size_t(end - begin) * sizeof(*to));
+    // Everything the loop reads is held here: the stores to the destination
+    // could otherwise alias it and force reloads every run.
+    const AlphaRun* const runs = b.runs.runs.data();
+    const int* const rows = b.runs.rows.data() + b.rowOffset;
+    const int* const copies = b.runs.copies.data() + b.rowOffset;
+    const std::uint32_t* const pixels = b.runs.pixels.data();
+    const int from = b.from, to = b.to, offset = b.offset;
+    const size_t pitch = size_t(b.dest.pitch);
+    const Kernel kernel;
+    // The destination's rows lie far apart, so each block's load waits on
+    // memory unless its line was asked for rows before (copies only store):
+    // the first rows' lines now, then each block's a few rows below it.
+    if constexpr (kWhole)
+        for (int y = b.top; y < std::min(b.top + kFetchAhead, b.bottom); ++y) {
+            auto* ahead = reinterpret_cast<const std::uint32_t*>(b.dest.bits + size_t(y) * pitch);
+            for (const AlphaRun* run = runs + rows[y]; run != runs + copies[y]; ++run)
+                __builtin_prefetch(ahead + (run->begin - offset), 1);
+        }
+    const std::uintptr_t fetchAhead = kFetchAhead * pitch;
+    BYTE* line = b.dest.bits + size_t(b.top) * pitch;
+    for (int y = b.top; y < b.bottom; ++y, line += pitch) {
+        auto* out = reinterpret_cast<std::uint32_t*>(line);
+        const AlphaRun* run = runs + rows[y];
+        if constexpr (kWhole) {
+            for (const AlphaRun* const blocks = runs + copies[y]; run != blocks; ++run) {
+                std::uint32_t* at = out + (run->begin - offset);
+                // Rows ahead have their blocks about where this one has. A
+                // prefetch past the surface's end is harmless.
+                __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(at) + fetchAhead), 1);
+                kernel.mixBlock(at, pixels + run->pixels);
+            }
+            for (const AlphaRun* const last = runs + rows[y + 1]; run != last; ++run)
+                kernel.copy(out + (run->begin - offset), pixels + run->pixels, run->end - run->begin);
+            continue;
+        }
+        for (const AlphaRun* const blocks = runs + copies[y]; run != blocks; ++run) {
+            if (run->begin >= from && run->end <= to) {
+                kernel.mixBlock(out + (run->begin - offset), pixels + run->pixels);
                 continue;
             }
-            // A whole mixed run goes in whole blocks, its padding transparent,
-            // where the columns it reaches are drawn; mostly one block.
-            const int padded = (run->end - run->begin + kBlendBlock - 1) & -kBlendBlock;
-            if (begin == run->begin && run->begin + padded <= b.to) {
-                for (int i = 0; i < padded; i += kBlendBlock)
-                    overBlock<kBlendBlock>(to + i, from + i);
-            } else {
-                mixRow32(to, from, end - begin);
-            }
+            // A block cut by the edge of what is drawn.
+            const int begin = std::max(run->begin, from), end = std::min(run->end, to);
+            if (begin < end)
+                kernel.mix(out + (begin - offset), pixels + run->pixels + (begin - run->begin), end - begin);
+        }
+        for (const AlphaRun* const last = runs + rows[y + 1]; run != last; ++run) {
+            const int begin = std::max(run->begin, from), end = std::min(run->end, to);
+            if (begin < end)
+                kernel.copy(out + (begin - offset), pixels + run->pixels + (begin - run->begin), end - begin);
         }
     }
 }
+
+#if defined(__x86_64__)
+// Source over for 4 pixels, as overBlock computes it: red and blue in the
+// 16-bit lanes of one vector, green alone in another, each times 255 -
+// alpha (in both lanes of a pixel), plus 128, then (t * 257) >> 16.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i over4(__m128i dest, __m128i source)
+{
+    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
+    __m128i inverse = _mm_sub_epi32(_mm_set1_epi32(255), _mm_srli_epi32(source, 24));
+    inverse = _mm_or_si128(inverse, _mm_slli_epi32(inverse, 16));
+    __m128i rb = _mm_mullo_epi16(_mm_and_si128(dest, lowBytes), inverse);
+    __m128i g = _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(dest, 8), _mm_set1_epi32(0xFF)), inverse);
+    const __m128i half = _mm_set1_epi16(128), scale = _mm_set1_epi16(257);
+    rb = _mm_mulhi_epu16(_mm_add_epi16(rb, half), scale);
+    g = _mm_mulhi_epu16(_mm_add_epi16(g, half), scale);
+    const __m128i colour = _mm_and_si128(source, _mm_set1_epi32(0x00FFFFFF));
+    return _mm_add_epi32(colour, _mm_or_si128(rb, _mm_slli_epi32(g, 8)));
+}
+
+// The run blit's steps in 32-byte vectors, their constants held in
+// registers over a whole blit.
+struct Avx2RunKernel {
+    [[gnu::target("avx2")]] Avx2RunKernel()
+        : m_alphas(_mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1, 3, -1, 3, -1, 7, -1, 7,
+            -1, 11, -1, 11, -1, 15, -1, 15, -1))
+        , m_greens(_mm256_setr_epi8(1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1, 1, -1, -1, -1, 5, -1,
+              -1, -1, 9, -1, -1, -1, 13, -1, -1, -1))
+        , m_lowBytes(_mm256_set1_epi32(0x00FF00FF))
+        , m_colour(_mm256_set1_epi32(0x00FFFFFF))
+        , m_half(_mm256_set1_epi16(128))
+        , m_scale(_mm256_set1_epi16(257))
+    {
+    }
+    // overBlock for 8 pixels: byte shuffles put 255 - alpha in both 16-bit
+    // lanes of a pixel, and green alone in the low one.
+    [[gnu::target("avx2")]] void mixBlock(std::uint32_t* dest, const std::uint32_t* source) const
+    {
+        auto* at = reinterpret_cast<__m256i*>(dest);
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source)), d = _mm256_loadu_si256(at);
+        const __m256i inverse = _mm256_xor_si256(_mm256_shuffle_epi8(s, m_alphas), m_lowBytes);
+        __m256i rb = _mm256_mullo_epi16(_mm256_and_si256(d, m_lowBytes), inverse);
+        __m256i g = _mm256_mullo_epi16(_mm256_shuffle_epi8(d, m_greens), inverse);
+        rb = _mm256_mulhi_epu16(_mm256_add_epi16(rb, m_half), m_scale);
+        g = _mm256_mulhi_epu16(_mm256_add_epi16(g, m_half), m_scale);
+        const __m256i over = _mm256_or_si256(rb, _mm256_slli_epi32(g, 8));
+        _mm256_storeu_si256(at, _mm256_add_epi32(_mm256_and_si256(s, m_colour), over));
+    }
+
+    // Runs are short (an opaque one is a picture's row less its edges), so
+    // a call to memcpy costs about what the copy does: 32-byte moves
+    // inline, the last one overlapping the one before.
+    [[gnu::target("avx2")]] void copy(std::uint32_t* dest, const std::uint32_t* source, int count) const
+    {
+        if (count >= 8) {
+            int i = 0;
+            for (; i + 16 < count; i += 16) {
+                const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
+                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i + 8));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i), a);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i + 8), b);
+            }
+            if (i + 8 < count)
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i),
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + count - 8),
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + count - 8)));
+        } else if (count >= 4) {
+            const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + count - 4));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dest), head);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + count - 4), tail);
+        } else {
+            for (int i = 0; i < count; ++i)
+                dest[i] = source[i];
+        }
+    }
+    [[gnu::target("avx2")]] void mix(std::uint32_t* dest, const std::uint32_t* source, int count) const
+    {
+        int i = 0;
+        for (; i + 8 <= count; i += 8)
+            mixBlock(dest + i, source + i);
+        if (i + 4 <= count) {
+            auto* d = reinterpret_cast<__m128i*>(dest + i);
+            _mm_storeu_si128(
+                d, over4(_mm_loadu_si128(d), _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i))));
+            i += 4;
+        }
+        for (; i < count; ++i)
+            dest[i] = overPixel(dest[i], source[i]);
+    }
+
+    __m256i m_alphas, m_greens, m_lowBytes, m_colour, m_half, m_scale;
+};
+#endif
 
 #if defined(__x86_64__)
 [[gnu::target("avx2")]] void blendRow32Avx2(
@@ -379,9 +515,10 @@ struct RunBlit {
     blendRow32(dest, source, count);
 }
 
-[[gnu::target("avx2")]] void runBlit32Avx2(const RunBlit& b)
+// Flattened: the kernel's steps inline only into a caller built for AVX2.
+template<bool kWhole> [[gnu::target("avx2"), gnu::flatten]] void runBlit32Avx2(const RunBlit& b)
 {
-    runBlit32(b);
+    runBlit32<Avx2RunKernel, kWhole>(b);
 }
 
 [[gnu::target("avx2")]] void blendRow16Avx2(
@@ -402,11 +539,13 @@ void blendRows32(std::uint32_t* dest, const std::uint32_t* source, int count)
 
 void runBlits32(const RunBlit& b)
 {
+    // Blocks lie within pictures at least a block wide.
+    const bool whole = b.from == 0 && b.to == b.source.width && b.source.width >= kBlendBlock;
 #if defined(__x86_64__)
     if (hasAvx2())
-        return runBlit32Avx2(b);
+        return whole ? runBlit32Avx2<true>(b) : runBlit32Avx2<false>(b);
 #endif
-    runBlit32(b);
+    return whole ? runBlit32<PlainRunKernel, true>(b) : runBlit32<PlainRunKernel, false>(b);
 }
 
 void blendRows16(std::uint16_t* dest, const std::uint32_t* source, int count)
@@ -566,9 +705,13 @@ RECT KnownFill::fill(const RECT& area, DWORD fillValue, const RECT& whole, bool 
 AlphaRuns FindAlphaRuns(const PixelBuffer& source)
 {
     AlphaRuns found;
-    found.rows.reserve(size_t(std::max(source.height, 0)) + 1);
+    const size_t height = size_t(std::max(source.height, 0));
+    found.rows.reserve(height + 1);
+    found.copies.reserve(height);
+    std::vector<AlphaRun> copies;
     for (int y = 0; y < source.height; ++y) {
         found.rows.push_back(int(found.runs.size()));
+        copies.clear();
         const auto* row = reinterpret_cast<const std::uint32_t*>(source.bits + size_t(y) * size_t(source.pitch));
         const auto mixed = [&](int x) { return row[x] != 0 && row[x] < 0xFF000000; };
         for (int x = 0; x < source.width;) {
@@ -582,18 +725,28 @@ AlphaRuns FindAlphaRuns(const PixelBuffer& source)
                     ++run.end;
                 for (int i = run.begin; i < run.end; ++i)
                     found.pixels.push_back(row[i] & 0x00FFFFFF);
-            } else {
-                // Short gaps of other pixels stay in: blending them changes
-                // nothing, and fewer runs mean fewer branches.
-                for (int i = run.end; i < source.width && i - run.end < kSmallBlock; ++i)
-                    if (mixed(i))
-                        run.end = i + 1;
-                found.pixels.insert(found.pixels.end(), row + run.begin, row + run.end);
-                found.pixels.resize(found.pixels.size() + size_t(-(run.end - run.begin) & (kBlendBlock - 1)), 0);
+                copies.push_back(run);
+                x = run.end;
+                continue;
             }
-            found.runs.push_back(run);
+            // Short gaps of other pixels stay in: blending them changes
+            // nothing, and fewer runs mean fewer branches.
+            for (int i = run.end; i < source.width && i - run.end < kSmallBlock; ++i)
+                if (mixed(i))
+                    run.end = i + 1;
             x = run.end;
+            // Whole blocks, padded with transparent pixels, moved left where
+            // they would pass the picture's right edge.
+            const int padded = (run.end - run.begin + kBlendBlock - 1) & -kBlendBlock;
+            const int block = std::max(0, std::min(run.begin, source.width - padded));
+            found.pixels.resize(found.pixels.size() + size_t(run.begin - block), 0);
+            found.pixels.insert(found.pixels.end(), row + run.begin, row + run.end);
+            found.pixels.resize(size_t(run.pixels + padded), 0);
+            for (int i = 0; i < padded; i += kBlendBlock)
+                found.runs.push_back({ block + i, block + i + kBlendBlock, false, run.pixels + i });
         }
+        found.copies.push_back(int(found.runs.size()));
+        found.runs.insert(found.runs.end(), copies.begin(), copies.end());
     }
     found.rows.push_back(int(found.runs.size()));
     return found;
@@ -613,6 +766,12 @@ void BlendPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffe
     // Runs are in the picture's columns: of use one pixel to one pixel.
     if (!xs.identity || (runs && runs->rows.size() != size_t(source.height) + 1))
         runs = nullptr;
+    // The picture's columns that are drawn.
+    const int from = xs.begin + xs.offset, to = xs.end + xs.offset;
+    // Every frame's case: one pixel to one pixel onto 32 bits, all rows in
+    // one go.
+    if (runs && ys.identity && dest.bytesPerPixel == 4)
+        return runBlits32({ dest, source, *runs, ys.begin, ys.end, ys.offset, from, to, xs.offset });
     const int count = xs.end - xs.begin;
     // A stretched row is gathered first, then blended as a plain one.
     std::vector<std::uint32_t> gathered(xs.identity ? 0 : size_t(count));
@@ -626,12 +785,6 @@ void BlendPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffe
                 = std::uint32_t(palette[i].peRed) << 16 | std::uint32_t(palette[i].peGreen) << 8 | palette[i].peBlue;
         nearest.reset(new NearestEntries(palette));
     }
-    // The picture's columns that are drawn.
-    const int from = xs.begin + xs.offset, to = xs.end + xs.offset;
-    // Every frame's case: one pixel to one pixel onto 32 bits, all rows in
-    // one go.
-    if (runs && ys.identity && dest.bytesPerPixel == 4)
-        return runBlits32({ dest, source, *runs, ys.begin, ys.end, ys.offset, from, to, xs.offset });
     for (int y = ys.begin; y < ys.end; ++y) {
         const int sy = ys.at(y);
         const auto* in = reinterpret_cast<const std::uint32_t*>(source.bits + size_t(sy) * size_t(source.pitch));
@@ -644,12 +797,16 @@ void BlendPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffe
                 const int begin = std::max(run->begin, from), end = std::min(run->end, to);
                 if (begin >= end)
                     continue;
+                // A mixed run's block may take in pixels of its neighbours,
+                // transparent in its own copy.
+                const std::uint32_t* pixels
+                    = run->opaque ? in + begin : runs->pixels.data() + run->pixels + (begin - run->begin);
                 if (dest.bytesPerPixel == 4)
-                    blendRows32(reinterpret_cast<std::uint32_t*>(out) + (begin - xs.offset), in + begin, end - begin);
+                    blendRows32(reinterpret_cast<std::uint32_t*>(out) + (begin - xs.offset), pixels, end - begin);
                 else if (dest.bytesPerPixel == 2)
-                    blendRows16(reinterpret_cast<std::uint16_t*>(out) + (begin - xs.offset), in + begin, end - begin);
+                    blendRows16(reinterpret_cast<std::uint16_t*>(out) + (begin - xs.offset), pixels, end - begin);
                 else
-                    blendRow8(out + (begin - xs.offset), in + begin, end - begin, colors.data(), *nearest);
+                    blendRow8(out + (begin - xs.offset), pixels, end - begin, colors.data(), *nearest);
             }
             continue;
         }

@@ -29,8 +29,9 @@ void CopyPixels(const PixelBuffer& dest, const RECT& destRect, const PixelBuffer
 
 struct PALETTEENTRY;
 
-// A run of a picture's row, [begin, end) in its columns: opaque, or mixed
-// (some pixel neither opaque nor transparent), and where its copy starts.
+// A run of a picture's row, [begin, end) in its columns: opaque, or a block
+// of 8 mixed pixels (some neither opaque nor transparent), and where its
+// copy starts.
 struct AlphaRun {
     int begin = 0;
     int end = 0;
@@ -38,14 +39,16 @@ struct AlphaRun {
     int pixels = 0;
 };
 
-// What of a picture shows: the opaque and mixed runs of each row, in order;
-// row y's are runs[rows[y]] up to runs[rows[y + 1]]; transparent pixels
-// have none. `pixels` holds a copy of each run ready to draw: an opaque one
-// with its alpha cleared, a mixed one padded with transparent pixels to
-// whole blocks.
+// What of a picture shows: the mixed blocks of each row, then its opaque
+// runs; row y's are runs[rows[y]] up to runs[rows[y + 1]], the opaque ones
+// from runs[copies[y]]; transparent pixels have none. `pixels` holds a copy
+// of each run ready to draw: an opaque one with its alpha cleared, a block
+// with its pixels of other runs transparent (blocks lie within the picture
+// where it is that wide, so one may reach back over its neighbours).
 struct AlphaRuns {
     std::vector<AlphaRun> runs;
     std::vector<int> rows;
+    std::vector<int> copies;
     std::vector<std::uint32_t> pixels;
 };
 

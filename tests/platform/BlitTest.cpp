@@ -175,6 +175,14 @@ TEST(Blit, BlendsMatchSourceOverAtEveryDepth)
                     x, y, DWORD(a) << 24 | DWORD(random(0, a)) << 16 | DWORD(random(0, a)) << 8 | DWORD(random(0, a)));
             }
         }
+    // A row ending opaque then mixed, whose last block reaches back over
+    // the opaque run; and a picture narrower than a block.
+    for (int x = 66; x < source.width; ++x)
+        source.set(x, 0, x < 71 ? 0xFF102030 : DWORD(x) << 24 | DWORD(x / 2));
+    TestBuffer narrow { 5, 3, 4, 0, 0 };
+    for (int y = 0; y < narrow.height; ++y)
+        for (int x = 0; x < narrow.width; ++x)
+            narrow.set(x, y, DWORD(40 * x + 9) << 24 | DWORD(7 * y) << 8);
     // Every alpha over every channel value, the extremes included.
     TestBuffer ramp { 256, 1, 4, 0, 0 };
     for (int a = 0; a < 256; ++a)
@@ -189,11 +197,13 @@ TEST(Blit, BlendsMatchSourceOverAtEveryDepth)
         RECT to, from;
     } blends[] = {
         { &source, { 0, 0, 75, 6 }, { 0, 0, 75, 6 } }, // whole rows, every block kind
+        { &source, { 62, 0, 137, 6 }, { 0, 0, 75, 6 } }, // whole, at the destination's right edge
         { &source, { 3, 1, 12, 4 }, { 1, 2, 10, 5 } }, // short rows: the tail alone
         { &source, { -4, -2, 90, 9 }, { 0, 0, 94, 11 } }, // cut by both buffers
         { &source, { 0, 0, 137, 6 }, { 5, 0, 50, 3 } }, // stretched
         { &source, { 2, 2, 20, 4 }, { 0, 0, 75, 6 } }, // shrunk
         { &ramp, { 0, 0, 137, 6 }, { 0, 0, 256, 1 } },
+        { &narrow, { 132, 2, 137, 5 }, { 0, 0, 5, 3 } }, // whole, at the destination's right edge
     };
     for (int bpp : { 4, 2, 1 })
         for (const auto& b : blends) {
