@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #if defined(__x86_64__)
@@ -818,7 +819,12 @@ bool KnownTile::record(
         width = cellWidth;
         height = cellHeight;
         bytesPerPixel = source.bytesPerPixel;
-        const int repeats = std::max(1, (kTileRowBytes / bytesPerPixel + width - 1) / width);
+        int repeats = std::max(1, (kTileRowBytes / bytesPerPixel + width - 1) / width);
+        // Rows of whole cache lines keep a tiled row's copies on whole lines,
+        // which streaming stores need, where that costs little memory.
+        const int perLine = 64 / std::gcd(width * bytesPerPixel, 64);
+        if (perLine * width * bytesPerPixel <= 4 * kTileRowBytes)
+            repeats = (repeats + perLine - 1) / perLine * perLine;
         stride = width * repeats;
         cell.resize(size_t(stride) * size_t(height) * bpp);
         for (int y = 0; y < height; ++y)
