@@ -789,24 +789,31 @@ bool KnownTile::record(
         && destRect.left % w == 0 && destRect.top % h == 0
         && w * h * kCellsPerSurface <= LONGLONG(whole.right) * whole.bottom;
     const bool learning = !known();
-    if (learning && isEmptyRect(first)) {
+    // The cell's pixels are those the first copy wrote here; on an untouched
+    // surface, the first copy's own.
+    const bool direct = learning && isEmptyRect(first) && firstCell && untouched;
+    if (learning && isEmptyRect(first) && !direct) {
         if (firstCell)
             first = area;
         return false;
     }
+    if (direct)
+        first = area;
+    const size_t bpp = size_t(source.bytesPerPixel);
+    const BYTE* origin
+        = direct ? source.bits : memory.bits + size_t(first.top) * size_t(memory.pitch) + size_t(first.left) * bpp;
+    const size_t originPitch = size_t(direct ? source.pitch : memory.pitch);
     // The same pixels, laid at the same phase as the cell.
     const int cellWidth = learning ? int(first.right - first.left) : width;
     const int cellHeight = learning ? int(first.bottom - first.top) : height;
     const auto rowOf = [&](int y) {
-        return learning
-            ? memory.bits + size_t(first.top + y) * size_t(memory.pitch) + size_t(first.left) * size_t(bytesPerPixel)
-            : cell.data() + size_t(y) * size_t(stride) * size_t(bytesPerPixel);
+        return learning ? origin + size_t(y) * originPitch : cell.data() + size_t(y) * size_t(stride) * bpp;
     };
-    bool fits = sourceRect.right <= cellWidth && sourceRect.bottom <= cellHeight
-        && (LONGLONG(destRect.left) - sourceRect.left) % cellWidth == 0
-        && (LONGLONG(destRect.top) - sourceRect.top) % cellHeight == 0 && !(learning && meets(area, first));
-    const size_t bpp = size_t(source.bytesPerPixel);
-    for (int y = sourceRect.top; fits && y < sourceRect.bottom; ++y)
+    bool fits = direct
+        || (sourceRect.right <= cellWidth && sourceRect.bottom <= cellHeight
+            && (LONGLONG(destRect.left) - sourceRect.left) % cellWidth == 0
+            && (LONGLONG(destRect.top) - sourceRect.top) % cellHeight == 0 && !(learning && meets(area, first)));
+    for (int y = sourceRect.top; fits && !direct && y < sourceRect.bottom; ++y)
         fits = std::memcmp(source.bits + size_t(y) * size_t(source.pitch) + size_t(sourceRect.left) * bpp,
                    rowOf(y) + size_t(sourceRect.left) * bpp, size_t(w) * bpp)
             == 0;

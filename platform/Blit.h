@@ -100,7 +100,8 @@ struct KnownFill {
 // A repetition is learned from two copies of one cell: the first is written
 // (at a multiple of its size, from its source's origin) and remembered as
 // `first`; a later copy of the same pixels elsewhere at a multiple of its size
-// makes `first` the cell.
+// makes `first` the cell. On a surface still `untouched` (a new tile), the
+// first copy is the cell at once: nothing else is likely to be drawn there.
 struct KnownTile {
     int width = 0; // the cell's size
     int height = 0;
@@ -111,6 +112,8 @@ struct KnownTile {
     std::vector<BYTE> cell;
     std::vector<RECT> covered;
     RECT first {};
+    // No pixel written or read but through recorded copies.
+    bool untouched = true;
 
     bool known() const { return !covered.empty(); }
     // Whether every pixel of `area` is covered.

@@ -279,6 +279,7 @@ void IDirectDrawSurface::settleTile(const RECT& area, bool overwritten) const
 {
     if (m_tile.known())
         m_tile.settle(memory(), area, overwritten);
+    m_tile.untouched = false;
 }
 
 const BYTE* IDirectDrawSurface::bits() const
