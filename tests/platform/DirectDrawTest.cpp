@@ -157,165 +157,114 @@ TEST_F(Surfaces, WholeFillsShowWhereverTheSurfaceIsNextReadOrDrawn)
     }
 }
 
-// A surface and the bytes the same blits leave when written pixel by pixel.
-struct Twin {
-    IDirectDrawSurface* surface = nullptr;
-    std::vector<BYTE> bytes;
-    PixelBuffer buffer()
-    {
-        return { bytes.data(), surface->width(), surface->height(), surface->pitch(), surface->bitsPerPixel() / 8 };
-    }
-    HRESULT blt(RECT to, Twin& from, RECT source, DWORD flags = 0)
-    {
-        if (flags & DDBLT_ALPHASRC)
-            BlendPixels(buffer(), to, from.buffer(), source, surface->colorTable());
-        else
-            CopyPixels(buffer(), to, from.buffer(), source,
-                flags & DDBLT_KEYSRC ? std::optional(from.surface->sourceKey()) : std::nullopt);
-        return surface->Blt(&to, from.surface, &source, flags, nullptr);
-    }
-    HRESULT fill(RECT rect, DWORD value)
-    {
-        FillPixels(buffer(), rect, value);
-        DDBLTFX fx;
-        fx.dwSize = DDBLTFX_SIZE;
-        fx.dwFillColor = value;
-        return surface->Blt(&rect, nullptr, nullptr, DDBLT_COLORFILL, &fx);
-    }
-    // The rows that differ from the written bytes.
-    std::string wrongRows() const
-    {
-        std::string wrong;
-        const size_t row = size_t(surface->width() * surface->bitsPerPixel() / 8);
-        for (int y = 0; y < surface->height(); ++y)
-            if (std::memcmp(surface->bits() + y * surface->pitch(), bytes.data() + y * surface->pitch(), row) != 0)
-                wrong += std::to_string(y) + " ";
-        return wrong;
-    }
-};
-
-// The copies that tile a picture's cell from the origin: full cells, each row
-// ending in its partial cell, then the partial bottom row.
-void Tile(Twin& tile, Twin& picture, int w, int h)
-{
-    const int width = tile.surface->width(), height = tile.surface->height();
-    for (int y = 0; y < height; y += h)
-        for (int x = 0; x < width; x += w) {
-            const int cw = std::min(w, width - x), ch = std::min(h, height - y);
-            ASSERT_EQ(tile.blt({ x, y, x + cw, y + ch }, picture, { 0, 0, cw, ch }), DD_OK) << x << "," << y;
-        }
-}
-
-// A tiled surface is only recorded where that saves its memory: whatever is
-// done with it next, it and what is drawn from it hold what the same blits
-// written pixel by pixel hold.
+// A tiled surface keeps its copies as a cell where that saves its memory:
+// whatever is done with it next, it and what is drawn from it hold what the
+// same blits written pixel by pixel hold.
 TEST_F(Surfaces, TiledSurfacesHoldWhatTheSameCopiesWrittenHold)
 {
-    // Each step after the tiling, on the tile and a surface of its format.
-    const std::function<void(Twin&, Twin&, Twin&)> steps[] = {
-        [](Twin&, Twin&, Twin&) {}, // read as it is
-        [](Twin& tile, Twin& view, Twin&) {
-            // Copied out whole, offset and clipped, and from past its edge.
-            ASSERT_EQ(view.blt({ 0, 0, 23, 10 }, tile, { 0, 0, 23, 10 }), DD_OK);
-            ASSERT_EQ(view.blt({ -2, 1, 8, 6 }, tile, { 3, 2, 13, 7 }), DD_OK);
-            ASSERT_EQ(view.blt({ 0, 0, 6, 4 }, tile, { 20, 8, 26, 12 }), DD_OK);
-        },
-        [](Twin& tile, Twin& view, Twin& picture) {
-            // A consistent copy overlapping the tiling, then one that is not.
-            ASSERT_EQ(tile.blt({ 6, 4, 9, 6 }, picture, { 1, 1, 4, 3 }), DD_OK);
-            ASSERT_EQ(view.blt({ 0, 0, 12, 8 }, tile, { 5, 1, 17, 9 }), DD_OK);
-            ASSERT_EQ(tile.blt({ 2, 2, 5, 4 }, picture, { 1, 1, 4, 3 }), DD_OK);
-        },
-        [](Twin& tile, Twin&, Twin&) {
-            DDSURFACEDESC lock = desc();
-            RECT area { 6, 2, 12, 7 };
-            ASSERT_EQ(tile.surface->Lock(&area, &lock, 0, nullptr), DD_OK);
-            const int offset = 2 * tile.surface->pitch() + 6 * tile.surface->bitsPerPixel() / 8;
-            EXPECT_EQ(std::memcmp(lock.lpSurface, tile.bytes.data() + offset, 4), 0);
-            static_cast<BYTE*>(lock.lpSurface)[1] ^= 0x5A;
-            tile.bytes[size_t(offset) + 1] ^= 0x5A;
-            tile.surface->Unlock(nullptr);
-        },
-        [](Twin& tile, Twin& view, Twin&) {
-            DDCOLORKEY key { 0, 0 };
-            std::memcpy(&key.dwColorSpaceLowValue, tile.bytes.data() + tile.surface->pitch() + 4,
-                size_t(tile.surface->bitsPerPixel() / 8));
-            ASSERT_EQ(tile.surface->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
-            ASSERT_EQ(view.blt({ 1, 1, 12, 8 }, tile, { 4, 1, 15, 8 }, DDBLT_KEYSRC), DD_OK);
-        },
-        [](Twin& tile, Twin& view, Twin&) {
-            ASSERT_EQ(tile.fill({ 4, 2, 9, 8 }, 0x3C), DD_OK);
-            ASSERT_EQ(view.blt({ 0, 0, 12, 8 }, tile, { 2, 1, 14, 9 }), DD_OK);
-        },
-        [](Twin& tile, Twin& view, Twin&) {
-            ASSERT_EQ(tile.fill({ -1, -1, 30, 30 }, 0x77), DD_OK);
-            ASSERT_EQ(view.blt({ 0, 0, 12, 8 }, tile, { 8, 2, 20, 10 }), DD_OK);
-        },
-        [](Twin& tile, Twin&, Twin&) {
-            HDC dc = nullptr;
-            ASSERT_EQ(tile.surface->GetDC(&dc), DD_OK);
-            SetPixel(dc, 7, 4, RGB(1, 2, 3));
-            tile.surface->ReleaseDC(dc);
-            const int bytes = tile.surface->bitsPerPixel() / 8;
-            const DWORD pixel = tile.surface->hasAlpha()
-                ? 0xFF010203
-                : PixelFromColor(RGB(1, 2, 3), tile.surface->bitsPerPixel(), tile.surface->colorTable());
-            std::memcpy(tile.bytes.data() + 4 * tile.surface->pitch() + 7 * bytes, &pixel, size_t(bytes));
-        },
-        [](Twin& tile, Twin& view, Twin& picture) {
-            // Tiled again with other pixels, and with cells of another size.
-            ASSERT_EQ(view.blt({ 0, 0, 7, 5 }, picture, { 0, 0, 7, 5 }), DD_OK);
-            ASSERT_EQ(view.fill({ 2, 1, 3, 2 }, 0x99), DD_OK);
-            Tile(tile, view, 5, 3);
-            ASSERT_EQ(view.blt({ 0, 0, 12, 8 }, tile, { 0, 0, 12, 8 }), DD_OK);
-            Tile(tile, picture, 3, 2);
-        },
+    enum Op { Copy, Keyed, Blend, Fill, Lock, Draw, Tile };
+    struct Step {
+        Op op;
+        int to; // 0 the 23 x 10 tile, 1 a 12 x 8 view, 2 the 7 x 5 picture, 3 a 32-bit surface
+        RECT at; // for Tile, the cell's size
+        int from = 0;
+        RECT source {};
     };
-    // 32, 16 and 8 bits, and premultiplied ARGB, which is blended from too.
-    for (int kind : { 32, 16, 8, 0 }) {
+    // Each case follows the tiling of the picture's 5 x 3 cell.
+    const std::vector<Step> cases[] = { {},
+        { { Copy, 1, { 0, 0, 23, 10 }, 0, { 0, 0, 23, 10 } }, { Copy, 1, { -2, 1, 8, 6 }, 0, { 3, 2, 13, 7 } },
+            { Copy, 1, { 0, 0, 6, 4 }, 0, { 20, 8, 26, 12 } } }, // past the tile's edge
+        { { Copy, 0, { 6, 4, 9, 6 }, 2, { 1, 1, 4, 3 } }, { Copy, 1, { 0, 0, 12, 8 }, 0, { 5, 1, 17, 9 } },
+            { Copy, 0, { 2, 2, 5, 4 }, 2, { 1, 1, 4, 3 } } }, // in the tile's phase, then out of it
+        { { Lock, 0, { 6, 2, 12, 7 } } }, { { Keyed, 1, { 1, 1, 12, 8 }, 0, { 4, 1, 15, 8 } } },
+        { { Fill, 0, { 4, 2, 9, 8 } }, { Copy, 1, { 0, 0, 12, 8 }, 0, { 2, 1, 14, 9 } } },
+        { { Fill, 0, { -1, -1, 30, 30 } }, { Copy, 1, { 0, 0, 12, 8 }, 0, { 8, 2, 20, 10 } } },
+        { { Draw, 0, { 7, 4, 8, 5 } } },
+        { { Copy, 1, { 0, 0, 7, 5 }, 2, { 0, 0, 7, 5 } }, { Fill, 1, { 2, 1, 3, 2 } }, // tiled again, other pixels
+            { Tile, 0, { 0, 0, 5, 3 }, 1 }, { Copy, 1, { 0, 0, 12, 8 }, 0, { 0, 0, 12, 8 } },
+            { Tile, 0, { 0, 0, 3, 2 }, 2 } } };
+    for (int kind : { 32, 16, 8, 0 }) { // 0: premultiplied ARGB, blended from at the end
         open(kind ? kind : 32);
-        for (size_t step = 0; step < std::size(steps); ++step) {
-            SCOPED_TRACE(testing::Message() << "depth " << kind << " step " << step);
-            const auto twin = [&](int width, int height) {
-                DDSURFACEDESC d = desc(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | (kind ? 0 : DDSD_PIXELFORMAT));
-                d.dwWidth = DWORD(width);
-                d.dwHeight = DWORD(height);
+        for (const std::vector<Step>& steps : cases) {
+            SCOPED_TRACE(testing::Message() << "depth " << kind << " case " << (&steps - cases));
+            IDirectDrawSurface* s[4] = {};
+            std::vector<BYTE> written[4];
+            PixelBuffer buffer[4];
+            for (int i = 0; i < 4; ++i) {
+                DDSURFACEDESC d = desc(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | (kind || i == 3 ? 0 : DDSD_PIXELFORMAT));
+                d.dwWidth = DWORD(i == 0 ? 23 : i == 1 ? 12 : i == 2 ? 7 : 25);
+                d.dwHeight = DWORD(i == 0 ? 10 : i == 1 ? 8 : i == 2 ? 5 : 12);
                 d.ddpfPixelFormat = PremultipliedAlphaFormat();
-                Twin made;
-                EXPECT_EQ(dd->CreateSurface(&d, &made.surface, nullptr), DD_OK);
-                made.bytes.assign(size_t(made.surface->pitch() * height), 0);
-                return made;
+                ASSERT_EQ(dd->CreateSurface(&d, &s[i], nullptr), DD_OK);
+                written[i].assign(size_t(s[i]->pitch() * s[i]->height()), 0);
+                buffer[i]
+                    = { written[i].data(), s[i]->width(), s[i]->height(), s[i]->pitch(), s[i]->bitsPerPixel() / 8 };
+            }
+            const std::function<void(const Step&)> apply = [&](const Step& step) {
+                RECT at = step.at, source = step.source;
+                IDirectDrawSurface* to = s[step.to];
+                const DWORD flags = step.op == Keyed ? DDBLT_KEYSRC : step.op == Blend ? DDBLT_ALPHASRC : 0;
+                if (step.op == Tile) { // full cells, each row ending in its partial cell, then the partial bottom row
+                    for (LONG y = 0; y < to->height(); y += at.bottom)
+                        for (LONG x = 0; x < to->width(); x += at.right) {
+                            const LONG w = std::min(at.right, to->width() - x),
+                                       h = std::min(at.bottom, to->height() - y);
+                            apply({ Copy, step.to, { x, y, x + w, y + h }, step.from, { 0, 0, w, h } });
+                        }
+                    return;
+                }
+                if (step.op == Lock) {
+                    DDSURFACEDESC lock = desc();
+                    ASSERT_EQ(to->Lock(&at, &lock, 0, nullptr), DD_OK);
+                    *static_cast<BYTE*>(lock.lpSurface) ^= 0x5A;
+                    written[step.to][size_t(at.top * to->pitch() + at.left * to->bitsPerPixel() / 8)] ^= 0x5A;
+                    to->Unlock(nullptr);
+                    return;
+                }
+                if (step.op == Draw) {
+                    HDC dc = nullptr;
+                    ASSERT_EQ(to->GetDC(&dc), DD_OK);
+                    SetPixel(dc, at.left, at.top, RGB(1, 2, 3));
+                    to->ReleaseDC(dc);
+                    return FillPixels(
+                        buffer[step.to], at, kind ? PixelFromColor(RGB(1, 2, 3), kind, to->colorTable()) : 0xFF010203);
+                }
+                if (step.op == Fill) {
+                    FillPixels(buffer[step.to], at, 0x5A3C);
+                    ASSERT_EQ(fill(to, &at, 0x5A3C), DD_OK);
+                    return;
+                }
+                if (step.op == Keyed) {
+                    DDCOLORKEY key { 0, 0 };
+                    std::memcpy(&key.dwColorSpaceLowValue, &written[step.from][size_t(s[0]->pitch() + 4)], 4);
+                    ASSERT_EQ(s[step.from]->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+                }
+                if (flags & DDBLT_ALPHASRC)
+                    BlendPixels(buffer[step.to], at, buffer[step.from], source, to->colorTable());
+                else
+                    CopyPixels(buffer[step.to], at, buffer[step.from], source,
+                        flags ? std::optional(s[step.from]->sourceKey()) : std::nullopt);
+                ASSERT_EQ(to->Blt(&at, s[step.from], &source, flags, nullptr), DD_OK);
             };
-            // A 7 x 5 picture, of which the 5 x 3 at its origin is the cell.
-            Twin tile = twin(23, 10), view = twin(12, 8), picture = twin(7, 5);
-            DDSURFACEDESC lock = desc();
-            ASSERT_EQ(picture.surface->Lock(nullptr, &lock, 0, nullptr), DD_OK);
-            for (int y = 0; y < 5; ++y)
-                for (int x = 0; x < 7; ++x) {
+            for (LONG y = 0; y < 5; ++y)
+                for (LONG x = 0; x < 7; ++x) {
                     const DWORD alpha = (x + y) % 3 == 0 ? 0 : (x + y) % 3 == 1 ? 0xFF : 0x80;
+                    RECT one { x, y, x + 1, y + 1 };
                     const DWORD value = kind
                         ? DWORD(x * 0x10203 + y * 0x30405 + 0x112233) & (kind == 32 ? 0xFFFFFF : 0xFFFF)
                         : alpha << 24 | (DWORD(x * 0x1D0911 + y * 0x113305) & (alpha * 0x10101));
-                    const int bytes = kind == 8 ? 1 : kind == 16 ? 2 : 4;
-                    std::memcpy(
-                        static_cast<BYTE*>(lock.lpSurface) + y * lock.lPitch + x * bytes, &value, size_t(bytes));
-                    std::memcpy(picture.bytes.data() + y * lock.lPitch + x * bytes, &value, size_t(bytes));
+                    fill(s[2], &one, value);
+                    FillPixels(buffer[2], one, value);
                 }
-            picture.surface->Unlock(nullptr);
-
-            Tile(tile, picture, 5, 3);
-            steps[step](tile, view, picture);
-            if (kind == 0) {
-                Twin under { make(25, 12), std::vector<BYTE>(size_t(25 * 4 * 12), 0) };
-                ASSERT_EQ(under.fill({ 0, 0, 25, 12 }, 0x406080), DD_OK);
-                ASSERT_EQ(under.blt({ 1, 1, 24, 11 }, tile, { 0, 0, 23, 10 }, DDBLT_ALPHASRC), DD_OK);
-                EXPECT_EQ(under.wrongRows(), "");
-                under.surface->Release();
+            apply({ Tile, 0, { 0, 0, 5, 3 }, 2 });
+            for (const Step& step : steps)
+                apply(step);
+            if (kind == 0)
+                apply({ Blend, 3, { 1, 1, 24, 11 }, 0, { 0, 0, 23, 10 } });
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_EQ(std::memcmp(s[i]->bits(), written[i].data(), written[i].size()), 0) << "surface " << i;
+                s[i]->Release();
             }
-            EXPECT_EQ(tile.wrongRows(), "");
-            EXPECT_EQ(view.wrongRows(), "");
-            for (Twin* each : { &tile, &view, &picture })
-                each->surface->Release();
         }
     }
 }

@@ -107,14 +107,11 @@ TEST(Composition, BackgroundIsColourImageOrTile)
         app.m_dwBackPixel = 0x605040;
         app.ComposeScene();
         EXPECT_EQ(WrongPixels(desk.display.target.lastFrame, expected(0x605040)), "");
-        // A hover redraws one object's rectangle, the tile showing through
-        // its Mouse picture's keyed left half as a whole frame shows it.
-        QImage mouse(30, 40, QImage::Format_RGB32);
-        mouse.fill(Qt::yellow);
-        for (int y = 0; y < 40; ++y)
-            for (int x = 0; x < 15; ++x)
-                mouse.setPixel(x, y, qRgb(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey)));
-        const int i = desk.AddObject("", { 130, 70, 160, 110 });
+        // A hover redraws one object's rectangle, the background showing
+        // through its keyed Mouse picture as in a whole frame.
+        QImage mouse(15, 40, QImage::Format_RGB32);
+        mouse.fill(qRgb(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey)));
+        const int i = desk.AddObject("", { 130, 70, 145, 110 });
         app.m_aObjects[i].strMouseImage = WriteBitmap(desk.dir.path(), "mouse.bmp", mouse).c_str();
         app.LoadObjectImages(i);
         app.SetObjectColorKeys(i);
@@ -122,12 +119,7 @@ TEST(Composition, BackgroundIsColourImageOrTile)
         app.m_aRuntime[i].nState = 2;
         app.m_bPartialFrame = TRUE;
         app.ComposeScene();
-        EXPECT_EQ(WrongPixels(desk.display.target.lastFrame,
-                      [&](int x, int y) {
-                          return x >= 145 && x < 160 && y >= 70 && y < 110 ? qRgb(255, 255, 0)
-                                                                           : expected(0x605040)(x, y);
-                      }),
-            "");
+        EXPECT_EQ(WrongPixels(desk.display.target.lastFrame, expected(0x605040)), "");
         app.m_bTile = FALSE;
         app.UpdateTileSurface();
         EXPECT_EQ(app.m_pDDSTile, nullptr);
