@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #if defined(__x86_64__)
@@ -867,4 +868,169 @@ std::vector<RECT> KnownFill::settle(const RECT& area, const RECT& whole, bool ov
     if (contains(settled, whole))
         pending = false;
     return fills;
+}
+
+namespace {
+
+// A cell's rows are repeated to at least this many bytes, so that a row of a
+// tiled surface is a few long copies, not one for each cell.
+constexpr int kTileRowBytes = 4096;
+// A repetition pays where the cell is small beside the surface.
+constexpr int kCellsPerSurface = 4;
+// Copies laid out of order may leave the covered area in pieces; past this
+// many, they are written.
+constexpr size_t kCoveredPieces = 64;
+
+bool meets(const RECT& a, const RECT& b)
+{
+    return !isEmptyRect(intersection(a, b));
+}
+
+// Two rectangles whose union is a rectangle: one holds the other, or they
+// share a side's span and touch or overlap across it.
+std::optional<RECT> joined(const RECT& a, const RECT& b)
+{
+    const bool rows = a.top == b.top && a.bottom == b.bottom && a.left <= b.right && b.left <= a.right;
+    const bool columns = a.left == b.left && a.right == b.right && a.top <= b.bottom && b.top <= a.bottom;
+    if (!rows && !columns && !contains(a, b) && !contains(b, a))
+        return std::nullopt;
+    return RECT { std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+        std::max(a.bottom, b.bottom) };
+}
+
+// Writes the repetition onto `area` of `dest`, whose pixel (x, y) shows the
+// tiled surface's (x + dx, y + dy).
+void repeatRows(const PixelBuffer& dest, const RECT& area, const KnownTile& tile, int dx, int dy)
+{
+    const size_t bpp = size_t(tile.bytesPerPixel);
+    const size_t cellPitch = size_t(tile.stride) * bpp;
+    const bool stream = size_t(area.right - area.left) * bpp * size_t(area.bottom - area.top) > kStreamBytes;
+    for (int y = area.top; y < area.bottom; ++y) {
+        const BYTE* row = tile.cell.data() + size_t((y + dy) % tile.height) * cellPitch;
+        BYTE* out = dest.bits + size_t(y) * size_t(dest.pitch) + size_t(area.left) * bpp;
+        for (int x = area.left, from = (x + dx) % tile.stride; x < area.right; from = 0) {
+            const int count = std::min(tile.stride - from, int(area.right) - x);
+            if (stream)
+                streamRow(out, row + size_t(from) * bpp, size_t(count) * bpp);
+            else
+                std::memcpy(out, row + size_t(from) * bpp, size_t(count) * bpp);
+            out += size_t(count) * bpp;
+            x += count;
+        }
+    }
+    if (stream)
+        streamDone();
+}
+
+} // namespace
+
+bool KnownTile::covers(const RECT& area) const
+{
+    return !isEmptyRect(area)
+        && std::any_of(covered.begin(), covered.end(), [&](const RECT& r) { return contains(r, area); });
+}
+
+bool KnownTile::record(
+    const PixelBuffer& memory, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect)
+{
+    const RECT whole { 0, 0, memory.width, memory.height };
+    const RECT area = intersection(destRect, whole);
+    const LONGLONG w = LONGLONG(sourceRect.right) - sourceRect.left, h = LONGLONG(sourceRect.bottom) - sourceRect.top;
+    if (isEmptyRect(area) || LONGLONG(destRect.right) - destRect.left != w
+        || LONGLONG(destRect.bottom) - destRect.top != h || source.bytesPerPixel != memory.bytesPerPixel
+        || !contains({ 0, 0, source.width, source.height }, sourceRect))
+        return false;
+    // A cell from the source's origin, written whole at a multiple of its
+    // size: the first of a repetition, perhaps.
+    const bool firstCell = sourceRect.left == 0 && sourceRect.top == 0 && contains(whole, destRect)
+        && destRect.left % w == 0 && destRect.top % h == 0
+        && w * h * kCellsPerSurface <= LONGLONG(whole.right) * whole.bottom;
+    const bool learning = !known();
+    // The cell's pixels are those the first copy wrote here; on an untouched
+    // surface, the first copy's own.
+    const bool direct = learning && isEmptyRect(first) && firstCell && untouched;
+    if (learning && isEmptyRect(first) && !direct) {
+        if (firstCell)
+            first = area;
+        return false;
+    }
+    if (direct)
+        first = area;
+    const size_t bpp = size_t(source.bytesPerPixel);
+    const BYTE* origin
+        = direct ? source.bits : memory.bits + size_t(first.top) * size_t(memory.pitch) + size_t(first.left) * bpp;
+    const size_t originPitch = size_t(direct ? source.pitch : memory.pitch);
+    // The same pixels, laid at the same phase as the cell.
+    const int cellWidth = learning ? int(first.right - first.left) : width;
+    const int cellHeight = learning ? int(first.bottom - first.top) : height;
+    const auto rowOf = [&](int y) {
+        return learning ? origin + size_t(y) * originPitch : cell.data() + size_t(y) * size_t(stride) * bpp;
+    };
+    bool fits = direct
+        || (sourceRect.right <= cellWidth && sourceRect.bottom <= cellHeight
+            && (LONGLONG(destRect.left) - sourceRect.left) % cellWidth == 0
+            && (LONGLONG(destRect.top) - sourceRect.top) % cellHeight == 0 && !(learning && meets(area, first)));
+    for (int y = sourceRect.top; fits && !direct && y < sourceRect.bottom; ++y)
+        fits = std::memcmp(source.bits + size_t(y) * size_t(source.pitch) + size_t(sourceRect.left) * bpp,
+                   rowOf(y) + size_t(sourceRect.left) * bpp, size_t(w) * bpp)
+            == 0;
+    if (!fits) {
+        if (learning && firstCell)
+            first = area;
+        return false;
+    }
+    if (learning) {
+        width = cellWidth;
+        height = cellHeight;
+        bytesPerPixel = source.bytesPerPixel;
+        int repeats = std::max(1, (kTileRowBytes / bytesPerPixel + width - 1) / width);
+        // Rows of whole cache lines keep a tiled row's copies on whole lines,
+        // which streaming stores need, where that costs little memory.
+        const int perLine = 64 / std::gcd(width * bytesPerPixel, 64);
+        if (perLine * width * bytesPerPixel <= 4 * kTileRowBytes)
+            repeats = (repeats + perLine - 1) / perLine * perLine;
+        stride = width * repeats;
+        cell.resize(size_t(stride) * size_t(height) * bpp);
+        for (int y = 0; y < height; ++y)
+            for (int i = 0; i < repeats; ++i)
+                std::memcpy(cell.data() + (size_t(y) * size_t(stride) + size_t(i) * size_t(width)) * bpp, rowOf(y),
+                    size_t(width) * bpp);
+        covered.push_back(first);
+        first = {};
+    }
+    // Covered areas that make one rectangle become one.
+    RECT grown = area;
+    for (size_t i = 0; i < covered.size();) {
+        if (const std::optional<RECT> both = joined(covered[i], grown)) {
+            grown = *both;
+            covered.erase(covered.begin() + std::ptrdiff_t(i));
+            i = 0;
+        } else {
+            ++i;
+        }
+    }
+    if (covered.size() >= kCoveredPieces)
+        return false;
+    covered.push_back(grown);
+    return true;
+}
+
+void KnownTile::settle(const PixelBuffer& memory, const RECT& area, bool overwritten)
+{
+    if (std::none_of(covered.begin(), covered.end(), [&](const RECT& r) { return meets(r, area); }))
+        return;
+    if (!overwritten || !std::all_of(covered.begin(), covered.end(), [&](const RECT& r) { return contains(area, r); }))
+        for (const RECT& r : covered)
+            repeatRows(memory, r, *this, 0, 0);
+    *this = KnownTile {};
+}
+
+void CopyTilePixels(
+    const PixelBuffer& dest, const RECT& destRect, const KnownTile& tile, const RECT& sourceRect, int width, int height)
+{
+    const AxisMap xs = mapAxis(destRect.left, destRect.right, dest.width, sourceRect.left, sourceRect.right, width);
+    const AxisMap ys = mapAxis(destRect.top, destRect.bottom, dest.height, sourceRect.top, sourceRect.bottom, height);
+    if (xs.begin >= xs.end || ys.begin >= ys.end || !xs.identity || !ys.identity)
+        return;
+    repeatRows(dest, { xs.begin, ys.begin, xs.end, ys.end }, tile, xs.offset, ys.offset);
 }

@@ -93,3 +93,45 @@ struct KnownFill {
     // written, so that it needs no fill of its own.
     std::vector<RECT> settle(const RECT& area, const RECT& whole, bool overwritten);
 };
+
+// What is known of a surface whose pixels repeat one small picture, its
+// cell, laid from the origin: inside each of `covered`, pixel (x, y) is the
+// cell's (x mod width, y mod height), whatever the memory holds there.
+// Copies that lay the repetition are only recorded and copies out of it are
+// drawn from the cell, so a tiled screen keeps no screen of pages.
+//
+// A repetition is learned from two copies of one cell: the first is written
+// (at a multiple of its size, from its source's origin) and remembered as
+// `first`; a later copy of the same pixels elsewhere at a multiple of its size
+// makes `first` the cell. On a surface still `untouched` (a new tile), the
+// first copy is the cell at once: nothing else is likely to be drawn there.
+struct KnownTile {
+    int width = 0; // the cell's size
+    int height = 0;
+    int bytesPerPixel = 4;
+    // Each of the cell's rows repeated across `stride` pixels (a multiple of
+    // `width`), so that a row of the surface is a few long copies.
+    int stride = 0;
+    std::vector<BYTE> cell;
+    std::vector<RECT> covered;
+    RECT first {};
+    // No pixel written or read but through recorded copies.
+    bool untouched = true;
+
+    bool known() const { return !covered.empty(); }
+    // Whether every pixel of `area` is covered.
+    bool covers(const RECT& area) const;
+    // Records a copy of `sourceRect` of `source` onto `destRect` of `memory`,
+    // of one size, when it lays the repetition; false, recording nothing,
+    // otherwise. A copy that could be a first cell is then remembered as one.
+    bool record(const PixelBuffer& memory, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect);
+    // Before memory in `area` is read or written: writes the covered pixels
+    // into `memory` (none when `overwritten`, every pixel of `area` about to
+    // be written, covers them all) and forgets the repetition.
+    void settle(const PixelBuffer& memory, const RECT& area, bool overwritten);
+};
+
+// CopyPixels, one pixel to one pixel, from a surface of `width` x `height`
+// whose `sourceRect` is covered by `tile`, without reading its memory.
+void CopyTilePixels(const PixelBuffer& dest, const RECT& destRect, const KnownTile& tile, const RECT& sourceRect,
+    int width, int height);

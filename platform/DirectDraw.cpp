@@ -128,6 +128,7 @@ HRESULT IDirectDrawSurface::Blt(
         if (!fx || m_primary)
             return DDERR_INVALIDPARAMS;
         changed();
+        settleTile(dest, true);
         const DWORD mask = m_bitsPerPixel == 32 ? 0xFFFFFFFF : (DWORD(1) << m_bitsPerPixel) - 1;
         const RECT needed = m_known.fill(dest, fx->dwFillColor & mask, whole);
         if (!isEmpty(needed)) {
@@ -157,6 +158,8 @@ HRESULT IDirectDrawSurface::Blt(
             return DDERR_NOCOLORKEY;
         key = source->m_sourceKey;
     }
+    if (!key && !blend && source != this && copyRepetition(dest, *source, src))
+        return DD_OK;
     PixelBuffer from { source->m_bits.get(), source->m_width, source->m_height, source->m_pitch,
         source->m_bitsPerPixel / 8 };
     // A blit within one surface reads a snapshot, so overlapping rectangles
@@ -228,13 +231,55 @@ HRESULT IDirectDrawSurface::present(const RECT& destRect, const IDirectDrawSurfa
     return DD_OK;
 }
 
+bool IDirectDrawSurface::copyRepetition(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect)
+{
+    const RECT drawn { std::max(destRect.left, LONG(0)), std::max(destRect.top, LONG(0)),
+        std::min(destRect.right, LONG(m_width)), std::min(destRect.bottom, LONG(m_height)) };
+    if (!source.m_tile.known()) {
+        // Laid here: compared with the source's pixels and with the cell's
+        // first copy, as they stand.
+        source.settleFill(sourceRect, false);
+        if (!m_tile.known() && !isEmpty(m_tile.first))
+            settleFill(m_tile.first, false);
+        if (!m_tile.record(memory(), destRect, source.memory(), sourceRect))
+            return false;
+        changed();
+        settleFill(destRect, true);
+        m_known.wrote(drawn);
+        return true;
+    }
+    // Read out of the source's repetition, one pixel to one pixel.
+    const RECT read { std::max(sourceRect.left, LONG(0)), std::max(sourceRect.top, LONG(0)),
+        std::min(sourceRect.right, LONG(source.m_width)), std::min(sourceRect.bottom, LONG(source.m_height)) };
+    if (RectWidth(destRect) != RectWidth(sourceRect) || RectHeight(destRect) != RectHeight(sourceRect)
+        || !source.m_tile.covers(read))
+        return false;
+    changed();
+    settle(destRect, read == sourceRect);
+    m_known.wrote(drawn);
+    CopyTilePixels(memory(), destRect, source.m_tile, sourceRect, source.m_width, source.m_height);
+    return true;
+}
+
 void IDirectDrawSurface::settle(const RECT& area, bool overwritten) const
+{
+    settleFill(area, overwritten);
+    settleTile(area, overwritten);
+}
+
+void IDirectDrawSurface::settleFill(const RECT& area, bool overwritten) const
 {
     if (!m_known.pending)
         return;
-    const PixelBuffer memory { m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 };
     for (const RECT& part : m_known.settle(area, { 0, 0, m_width, m_height }, overwritten))
-        FillPixels(memory, part, m_known.value);
+        FillPixels(memory(), part, m_known.value);
+}
+
+void IDirectDrawSurface::settleTile(const RECT& area, bool overwritten) const
+{
+    if (m_tile.known())
+        m_tile.settle(memory(), area, overwritten);
+    m_tile.untouched = false;
 }
 
 const BYTE* IDirectDrawSurface::bits() const
@@ -270,6 +315,8 @@ HRESULT IDirectDrawSurface::GetDC(HDC* dc)
         return E_FAIL;
     if (m_dc)
         return DDERR_DCALREADYCREATED;
+    // Drawing reads and writes anywhere.
+    settleTile({ 0, 0, m_width, m_height }, false);
     m_dc = DeviceContext::forSurface(
         m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel, m_alpha, colorTable(), &m_known);
     // An 8-bit surface is drawn on through a 32-bit copy, which may not fit.

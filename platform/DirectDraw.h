@@ -217,9 +217,15 @@ private:
     // after its pixels changed.
     const AlphaRuns* alphaRuns();
     void changed() { m_alphaRuns.reset(); }
-    // Writes what is still owed of a whole fill in `area` before its memory
-    // is used (see KnownFill).
+    // Writes what is still owed of a whole fill or a repetition in `area`
+    // before its memory is used (see KnownFill and KnownTile).
     void settle(const RECT& area, bool overwritten) const;
+    void settleFill(const RECT& area, bool overwritten) const;
+    void settleTile(const RECT& area, bool overwritten) const;
+    // A plain copy that lays a repetition here, or reads one from `source`,
+    // done without this surface's or the source's memory; false otherwise.
+    bool copyRepetition(const RECT& destRect, const IDirectDrawSurface& source, const RECT& sourceRect);
+    PixelBuffer memory() const { return { m_bits.get(), m_width, m_height, m_pitch, m_bitsPerPixel / 8 }; }
 
     IDirectDraw* m_owner;
     int m_width;
@@ -237,6 +243,7 @@ private:
     IDirectDrawPalette* m_palette = nullptr;
     std::unique_ptr<DeviceContext> m_dc;
     mutable KnownFill m_known;
+    mutable KnownTile m_tile;
     std::unique_ptr<AlphaRuns> m_alphaRuns;
 };
 

@@ -1,11 +1,13 @@
-// Surfaces: what Blt, Lock, GetDC and creation refuse, fills that rewrite only what was drawn since, and frames handed
-// to the window.
+// Surfaces: what Blt, Lock, GetDC and creation refuse, fills that rewrite only what was drawn since, tiled surfaces
+// that hold what their copies wrote, and frames handed to the window.
 #include "platform/DirectDraw.h"
 #include "platform/Gdi.h"
 #include "platform/PixelFormat.h"
 #include "support/SurfaceTest.h"
 
 #include <QImage>
+
+#include <vector>
 
 namespace {
 
@@ -152,6 +154,118 @@ TEST_F(Surfaces, WholeFillsShowWhereverTheSurfaceIsNextReadOrDrawn)
         expectPixels(s, [&](int x, int y) { return x == 2 && y == 1 ? white : grey; });
         for (IDirectDrawSurface* each : { s, copy, row })
             each->Release();
+    }
+}
+
+// A tiled surface keeps its copies as a cell where that saves its memory:
+// whatever is done with it next, it and what is drawn from it hold what the
+// same blits written pixel by pixel hold.
+TEST_F(Surfaces, TiledSurfacesHoldWhatTheSameCopiesWrittenHold)
+{
+    enum Op { Copy, Keyed, Blend, Fill, Lock, Draw, Tile };
+    struct Step {
+        Op op;
+        int to; // 0 the 23 x 10 tile, 1 a 12 x 8 view, 2 the 7 x 5 picture, 3 a 32-bit surface
+        RECT at; // for Tile, the cell's size
+        int from = 0;
+        RECT source {};
+    };
+    // Each case follows the tiling of the picture's 5 x 3 cell.
+    const std::vector<Step> cases[] = { {},
+        { { Copy, 1, { 0, 0, 23, 10 }, 0, { 0, 0, 23, 10 } }, { Copy, 1, { -2, 1, 8, 6 }, 0, { 3, 2, 13, 7 } },
+            { Copy, 1, { 0, 0, 6, 4 }, 0, { 20, 8, 26, 12 } } }, // past the tile's edge
+        { { Copy, 0, { 6, 4, 9, 6 }, 2, { 1, 1, 4, 3 } }, { Copy, 1, { 0, 0, 12, 8 }, 0, { 5, 1, 17, 9 } },
+            { Copy, 0, { 2, 2, 5, 4 }, 2, { 1, 1, 4, 3 } } }, // in the tile's phase, then out of it
+        { { Lock, 0, { 6, 2, 12, 7 } } }, { { Keyed, 1, { 1, 1, 12, 8 }, 0, { 4, 1, 15, 8 } } },
+        { { Fill, 0, { 4, 2, 9, 8 } }, { Copy, 1, { 0, 0, 12, 8 }, 0, { 2, 1, 14, 9 } } },
+        { { Fill, 0, { -1, -1, 30, 30 } }, { Copy, 1, { 0, 0, 12, 8 }, 0, { 8, 2, 20, 10 } } },
+        { { Draw, 0, { 7, 4, 8, 5 } } },
+        { { Copy, 1, { 0, 0, 7, 5 }, 2, { 0, 0, 7, 5 } }, { Fill, 1, { 2, 1, 3, 2 } }, // tiled again, other pixels
+            { Tile, 0, { 0, 0, 5, 3 }, 1 }, { Copy, 1, { 0, 0, 12, 8 }, 0, { 0, 0, 12, 8 } },
+            { Tile, 0, { 0, 0, 3, 2 }, 2 } } };
+    for (int kind : { 32, 16, 8, 0 }) { // 0: premultiplied ARGB, blended from at the end
+        open(kind ? kind : 32);
+        for (const std::vector<Step>& steps : cases) {
+            SCOPED_TRACE(testing::Message() << "depth " << kind << " case " << (&steps - cases));
+            IDirectDrawSurface* s[4] = {};
+            std::vector<BYTE> written[4];
+            PixelBuffer buffer[4];
+            for (int i = 0; i < 4; ++i) {
+                DDSURFACEDESC d = desc(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | (kind || i == 3 ? 0 : DDSD_PIXELFORMAT));
+                d.dwWidth = DWORD(i == 0 ? 23 : i == 1 ? 12 : i == 2 ? 7 : 25);
+                d.dwHeight = DWORD(i == 0 ? 10 : i == 1 ? 8 : i == 2 ? 5 : 12);
+                d.ddpfPixelFormat = PremultipliedAlphaFormat();
+                ASSERT_EQ(dd->CreateSurface(&d, &s[i], nullptr), DD_OK);
+                written[i].assign(size_t(s[i]->pitch() * s[i]->height()), 0);
+                buffer[i]
+                    = { written[i].data(), s[i]->width(), s[i]->height(), s[i]->pitch(), s[i]->bitsPerPixel() / 8 };
+            }
+            const std::function<void(const Step&)> apply = [&](const Step& step) {
+                RECT at = step.at, source = step.source;
+                IDirectDrawSurface* to = s[step.to];
+                const DWORD flags = step.op == Keyed ? DDBLT_KEYSRC : step.op == Blend ? DDBLT_ALPHASRC : 0;
+                if (step.op == Tile) { // full cells, each row ending in its partial cell, then the partial bottom row
+                    for (LONG y = 0; y < to->height(); y += at.bottom)
+                        for (LONG x = 0; x < to->width(); x += at.right) {
+                            const LONG w = std::min(at.right, to->width() - x),
+                                       h = std::min(at.bottom, to->height() - y);
+                            apply({ Copy, step.to, { x, y, x + w, y + h }, step.from, { 0, 0, w, h } });
+                        }
+                    return;
+                }
+                if (step.op == Lock) {
+                    DDSURFACEDESC lock = desc();
+                    ASSERT_EQ(to->Lock(&at, &lock, 0, nullptr), DD_OK);
+                    *static_cast<BYTE*>(lock.lpSurface) ^= 0x5A;
+                    written[step.to][size_t(at.top * to->pitch() + at.left * to->bitsPerPixel() / 8)] ^= 0x5A;
+                    to->Unlock(nullptr);
+                    return;
+                }
+                if (step.op == Draw) {
+                    HDC dc = nullptr;
+                    ASSERT_EQ(to->GetDC(&dc), DD_OK);
+                    SetPixel(dc, at.left, at.top, RGB(1, 2, 3));
+                    to->ReleaseDC(dc);
+                    return FillPixels(
+                        buffer[step.to], at, kind ? PixelFromColor(RGB(1, 2, 3), kind, to->colorTable()) : 0xFF010203);
+                }
+                if (step.op == Fill) {
+                    FillPixels(buffer[step.to], at, 0x5A3C);
+                    ASSERT_EQ(fill(to, &at, 0x5A3C), DD_OK);
+                    return;
+                }
+                if (step.op == Keyed) {
+                    DDCOLORKEY key { 0, 0 };
+                    std::memcpy(&key.dwColorSpaceLowValue, &written[step.from][size_t(s[0]->pitch() + 4)], 4);
+                    ASSERT_EQ(s[step.from]->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+                }
+                if (flags & DDBLT_ALPHASRC)
+                    BlendPixels(buffer[step.to], at, buffer[step.from], source, to->colorTable());
+                else
+                    CopyPixels(buffer[step.to], at, buffer[step.from], source,
+                        flags ? std::optional(s[step.from]->sourceKey()) : std::nullopt);
+                ASSERT_EQ(to->Blt(&at, s[step.from], &source, flags, nullptr), DD_OK);
+            };
+            for (LONG y = 0; y < 5; ++y)
+                for (LONG x = 0; x < 7; ++x) {
+                    const DWORD alpha = (x + y) % 3 == 0 ? 0 : (x + y) % 3 == 1 ? 0xFF : 0x80;
+                    RECT one { x, y, x + 1, y + 1 };
+                    const DWORD value = kind
+                        ? DWORD(x * 0x10203 + y * 0x30405 + 0x112233) & (kind == 32 ? 0xFFFFFF : 0xFFFF)
+                        : alpha << 24 | (DWORD(x * 0x1D0911 + y * 0x113305) & (alpha * 0x10101));
+                    fill(s[2], &one, value);
+                    FillPixels(buffer[2], one, value);
+                }
+            apply({ Tile, 0, { 0, 0, 5, 3 }, 2 });
+            for (const Step& step : steps)
+                apply(step);
+            if (kind == 0)
+                apply({ Blend, 3, { 1, 1, 24, 11 }, 0, { 0, 0, 23, 10 } });
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_EQ(std::memcmp(s[i]->bits(), written[i].data(), written[i].size()), 0) << "surface " << i;
+                s[i]->Release();
+            }
+        }
     }
 }
 

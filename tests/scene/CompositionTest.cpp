@@ -107,6 +107,19 @@ TEST(Composition, BackgroundIsColourImageOrTile)
         app.m_dwBackPixel = 0x605040;
         app.ComposeScene();
         EXPECT_EQ(WrongPixels(desk.display.target.lastFrame, expected(0x605040)), "");
+        // A hover redraws one object's rectangle, the background showing
+        // through its keyed Mouse picture as in a whole frame.
+        QImage mouse(15, 40, QImage::Format_RGB32);
+        mouse.fill(qRgb(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey)));
+        const int i = desk.AddObject("", { 130, 70, 145, 110 });
+        app.m_aObjects[i].strMouseImage = WriteBitmap(desk.dir.path(), "mouse.bmp", mouse).c_str();
+        app.LoadObjectImages(i);
+        app.SetObjectColorKeys(i);
+        app.ComposeScene();
+        app.m_aRuntime[i].nState = 2;
+        app.m_bPartialFrame = TRUE;
+        app.ComposeScene();
+        EXPECT_EQ(WrongPixels(desk.display.target.lastFrame, expected(0x605040)), "");
         app.m_bTile = FALSE;
         app.UpdateTileSurface();
         EXPECT_EQ(app.m_pDDSTile, nullptr);
