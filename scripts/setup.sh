@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-    qt6-base-dev qt6-base-private-dev qt6-svg-dev qt6-image-formats-plugins zlib1g-dev libglib2.0-dev libgl-dev libgtest-dev
+    qt6-base-dev qt6-base-private-dev qt6-svg-dev qt6-image-formats-plugins zlib1g-dev libglib2.0-dev libxcb1-dev libgl-dev libgtest-dev
     libgmock-dev libbenchmark-dev libsdl2-dev
     fonts-dejavu-core xvfb openbox xdotool x11-apps x11-utils imagemagick lintian hicolor-icon-theme
     at-spi2-core python3-pyatspi dbus-daemon
