@@ -975,6 +975,14 @@ bool KnownTile::record(
                    rowOf(y) + size_t(sourceRect.left) * bpp, size_t(w) * bpp)
             == 0;
     if (!fits) {
+        if (!learning && firstCell && !below && covered.size() == 1 && covered.front() == whole) {
+            // Nothing here but the old repetition, so the copy's pixels are
+            // the new cell at once.
+            auto old = std::make_unique<KnownTile>(std::move(*this));
+            *this = KnownTile {};
+            below = std::move(old);
+            return record(memory, destRect, source, sourceRect);
+        }
         if (learning && firstCell)
             first = area;
         return false;
@@ -1012,16 +1020,29 @@ bool KnownTile::record(
     if (covered.size() >= kCoveredPieces)
         return false;
     covered.push_back(grown);
+    if (below && std::all_of(below->covered.begin(), below->covered.end(), [&](const RECT& r) { return covers(r); }))
+        below.reset();
     return true;
 }
 
 void KnownTile::settle(const PixelBuffer& memory, const RECT& area, bool overwritten)
 {
-    if (std::none_of(covered.begin(), covered.end(), [&](const RECT& r) { return meets(r, area); }))
+    const auto meetsArea = [&](const KnownTile& tile) {
+        return std::any_of(tile.covered.begin(), tile.covered.end(), [&](const RECT& r) { return meets(r, area); });
+    };
+    const auto withinArea = [&](const KnownTile& tile) {
+        return std::all_of(tile.covered.begin(), tile.covered.end(), [&](const RECT& r) { return contains(area, r); });
+    };
+    if (!meetsArea(*this) && !(below && meetsArea(*below)))
         return;
-    if (!overwritten || !std::all_of(covered.begin(), covered.end(), [&](const RECT& r) { return contains(area, r); }))
+    if (!overwritten || !withinArea(*this) || (below && !withinArea(*below))) {
+        // In the order they were laid.
+        if (below)
+            for (const RECT& r : below->covered)
+                repeatRows(memory, r, *below, 0, 0);
         for (const RECT& r : covered)
             repeatRows(memory, r, *this, 0, 0);
+    }
     *this = KnownTile {};
 }
 

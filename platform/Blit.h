@@ -4,6 +4,7 @@
 #include "platform/Types.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -105,6 +106,11 @@ struct KnownFill {
 // `first`; a later copy of the same pixels elsewhere at a multiple of its size
 // makes `first` the cell. On a surface still `untouched` (a new tile), the
 // first copy is the cell at once: nothing else is likely to be drawn there.
+//
+// A copy of another cell over a surface known whole through a repetition
+// starts a new one on top; the old one, `below`, still answers for what the
+// new one does not cover yet, and is forgotten once it covers it all. So a
+// new background laid over the old keeps no screen of pages either.
 struct KnownTile {
     int width = 0; // the cell's size
     int height = 0;
@@ -117,6 +123,7 @@ struct KnownTile {
     RECT first {};
     // No pixel written or read but through recorded copies.
     bool untouched = true;
+    std::unique_ptr<KnownTile> below;
 
     bool known() const { return !covered.empty(); }
     // Whether every pixel of `area` is covered.
@@ -126,8 +133,9 @@ struct KnownTile {
     // otherwise. A copy that could be a first cell is then remembered as one.
     bool record(const PixelBuffer& memory, const RECT& destRect, const PixelBuffer& source, const RECT& sourceRect);
     // Before memory in `area` is read or written: writes the covered pixels
-    // into `memory` (none when `overwritten`, every pixel of `area` about to
-    // be written, covers them all) and forgets the repetition.
+    // into `memory`, those below first (none when `overwritten`, every pixel
+    // of `area` about to be written, covers them all) and forgets the
+    // repetitions.
     void settle(const PixelBuffer& memory, const RECT& area, bool overwritten);
 };
 

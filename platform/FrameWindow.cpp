@@ -230,8 +230,11 @@ void FrameWindow::present(const QImage& image, const QPoint& offset, std::span<c
             painter.drawImage(part.topLeft() + offset, image, part);
     }
     m_backingStore.endPaint();
-    if (isExposed())
+    if (isExposed()) {
         m_backingStore.flush(region);
+        if (changed.empty() && m_storeShowsFrame)
+            ++m_frameShown;
+    }
     ++m_presentCount;
 }
 
@@ -281,21 +284,40 @@ bool FrameWindow::event(QEvent* event)
     return QWindow::event(event);
 }
 
-// X reports a newly mapped window exposed twice (at the map, then with the
-// server's own expose): when the backing store already holds the whole frame,
-// the window is shown again from there, as Qt's widgets are, instead of
-// composing the same frame anew.
+// X reports a newly mapped window exposed twice: Qt at the map, then the
+// server's own expose, which it generated at the map too. When the backing
+// store already holds the whole frame, the window is shown again from there,
+// as Qt's widgets are, instead of composing the same frame anew; and not at
+// all when the frame has reached the window whole since the server's last
+// expose was read, since that expose reports a loss from before it.
 void FrameWindow::exposeEvent(QExposeEvent*)
 {
     if (!isExposed()) {
         m_storeShowsFrame = false;
+        m_frameShownAtExpose = -1;
         return;
     }
     if (m_storeShowsFrame) {
+        if (m_frameShownAtExpose >= 0 && m_frameShownAtExpose < m_frameShown)
+            return;
         m_backingStore.flush(QRect(QPoint(0, 0), size()));
+        ++m_frameShown;
         return;
     }
     paint();
+}
+
+// The server's exposes of this window, as they are read: Qt merges into one
+// expose event only those read with the first, before anything is flushed.
+bool FrameWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    if (eventType == "xcb_generic_event_t") {
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) == XCB_EXPOSE
+            && reinterpret_cast<const xcb_expose_event_t*>(event)->window == xcb_window_t(winId()))
+            m_frameShownAtExpose = m_frameShown;
+    }
+    return QWindow::nativeEvent(eventType, message, result);
 }
 
 // A paint erases, then lets the frame draw. The frame normally presents a

@@ -52,6 +52,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     void paint();
@@ -76,4 +77,9 @@ private:
     int m_presentCount = 0; // so a paint can tell whether it showed a frame
     bool m_storeCleared = false; // the backing store holds black or a frame
     bool m_storeShowsFrame = false; // it holds the last frame whole
+    // Flushes of the whole held frame to the window, and how many there had
+    // been when the X server's last expose of it was read (-1: none since
+    // the window was last hidden).
+    int m_frameShown = 0;
+    int m_frameShownAtExpose = -1;
 };

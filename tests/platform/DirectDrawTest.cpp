@@ -168,7 +168,7 @@ TEST_F(Surfaces, TiledSurfacesHoldWhatTheSameCopiesWrittenHold)
         int to; // 0 the 23 x 10 tile, 1 a 12 x 8 view, 2 the 7 x 5 picture, 3 a 32-bit surface
         RECT at; // for Tile, the cell's size
         int from = 0;
-        RECT source {};
+        RECT source {}; // for Tile, where the cells laid start (all when empty)
     };
     // Each case follows the tiling of the picture's 5 x 3 cell.
     const std::vector<Step> cases[] = { {},
@@ -182,7 +182,17 @@ TEST_F(Surfaces, TiledSurfacesHoldWhatTheSameCopiesWrittenHold)
         { { Draw, 0, { 7, 4, 8, 5 } } },
         { { Copy, 1, { 0, 0, 7, 5 }, 2, { 0, 0, 7, 5 } }, { Fill, 1, { 2, 1, 3, 2 } }, // tiled again, other pixels
             { Tile, 0, { 0, 0, 5, 3 }, 1 }, { Copy, 1, { 0, 0, 12, 8 }, 0, { 0, 0, 12, 8 } },
-            { Tile, 0, { 0, 0, 3, 2 }, 2 } } };
+            { Tile, 0, { 0, 0, 3, 2 }, 2 } },
+        // Tiled again with another cell half way, then read within the new
+        // cells, across both, or locked, and the tiling finished or not.
+        { { Copy, 1, { 0, 0, 7, 5 }, 2, { 0, 0, 7, 5 } }, { Fill, 1, { 1, 0, 2, 1 } },
+            { Tile, 0, { 0, 0, 5, 3 }, 1, { 0, 0, 23, 6 } }, { Copy, 1, { 5, 0, 12, 6 }, 0, { 5, 0, 12, 6 } },
+            { Tile, 0, { 0, 0, 5, 3 }, 1 } },
+        { { Copy, 1, { 0, 0, 7, 5 }, 2, { 0, 0, 7, 5 } }, { Fill, 1, { 1, 0, 2, 1 } },
+            { Tile, 0, { 0, 0, 5, 3 }, 1, { 0, 0, 23, 6 } }, { Keyed, 1, { 0, 0, 12, 8 }, 0, { 4, 1, 16, 9 } },
+            { Tile, 0, { 0, 0, 5, 3 }, 2, { 0, 0, 10, 10 } } },
+        { { Copy, 1, { 0, 0, 7, 5 }, 2, { 0, 0, 7, 5 } }, { Fill, 1, { 1, 0, 2, 1 } },
+            { Tile, 0, { 0, 0, 5, 3 }, 1, { 0, 0, 23, 6 } }, { Lock, 0, { 6, 2, 12, 7 } } } };
     for (int kind : { 32, 16, 8, 0 }) { // 0: premultiplied ARGB, blended from at the end
         open(kind ? kind : 32);
         for (const std::vector<Step>& steps : cases) {
@@ -205,8 +215,9 @@ TEST_F(Surfaces, TiledSurfacesHoldWhatTheSameCopiesWrittenHold)
                 IDirectDrawSurface* to = s[step.to];
                 const DWORD flags = step.op == Keyed ? DDBLT_KEYSRC : step.op == Blend ? DDBLT_ALPHASRC : 0;
                 if (step.op == Tile) { // full cells, each row ending in its partial cell, then the partial bottom row
-                    for (LONG y = 0; y < to->height(); y += at.bottom)
-                        for (LONG x = 0; x < to->width(); x += at.right) {
+                    const RECT cells = step.source.right ? step.source : RECT { 0, 0, to->width(), to->height() };
+                    for (LONG y = cells.top; y < cells.bottom; y += at.bottom)
+                        for (LONG x = cells.left; x < cells.right; x += at.right) {
                             const LONG w = std::min(at.right, to->width() - x),
                                        h = std::min(at.bottom, to->height() - y);
                             apply({ Copy, step.to, { x, y, x + w, y + h }, step.from, { 0, 0, w, h } });
