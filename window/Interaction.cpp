@@ -132,7 +132,10 @@ RECT QuietRect(const CDesktopApp& app, POINT pt, const Hit& hit)
         return {};
     if (h != 0) {
         const RECT part = hit.bCaption ? app.m_aObjects[h].rcText : app.ImageArea(h).value_or(RECT {});
-        rc = { part.left, part.top, part.right + 1, part.bottom + 1 };
+        // Within the desktop, so that a part at the end of the range cannot overflow.
+        rc = { std::max(part.left, LONG(0)), std::max(part.top, LONG(0)),
+            LONG(std::min<LONGLONG>(LONGLONG(part.right) + 1, app.m_cxDesktop)),
+            LONG(std::min<LONGLONG>(LONGLONG(part.bottom) + 1, app.m_cyDesktop)) };
     }
     if (!Contains({ rc.left, rc.top, rc.right - 1, rc.bottom - 1 }, pt))
         return {};
